@@ -1,0 +1,14 @@
+// Maps the serial port numbers the user sees (COM1..COM15) to device files.
+#pragma once
+
+#include <string>
+
+// The device file behind port number `number`. An override set with
+// SetPortDevicePath wins; otherwise the default table applies:
+// COM1-COM4 -> /dev/ttyS0-3, COM5-COM10 -> /dev/ttyUSB0-5, COM11-COM15 -> /dev/ttyACM0-4.
+// Numbers outside 1..15 have no default and give an empty path.
+std::string PortDevicePath(int number);
+
+// Points port number `number` at `path` for the whole process; an empty path
+// restores the default. Safe to call from any thread.
+void SetPortDevicePath(int number, const std::string& path);

@@ -1,0 +1,38 @@
+// The one serial port over which the camera board streams its frames.
+// Receive only: nothing is ever written to the line.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+class SerialPort {
+public:
+    SerialPort();
+    // Destroying the wrapper does not close the port; the owner closes it.
+    virtual ~SerialPort();
+
+    // Opens port `port` (COM<port>, see PortDevicePath) at `baud` bits per second,
+    // 8N1, raw, exclusively. Returns the handle (a file descriptor here) or -1.
+    intptr_t Open(uint32_t baud, int port);
+    // Applies the line settings to the open device: 1 on success, 0 on failure.
+    int Configure(uint32_t baud);
+    // Closes the device: nonzero when it was closed. m_hComm keeps its value.
+    int Close();
+    // Reads what is queued, at most `wanted` bytes, without waiting for the line.
+    // 0 on success (also when nothing was queued), 1 on a read failure (read = 0).
+    int ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read);
+    // Discards everything queued in both directions, then pauses 50 ms.
+    void Purge();
+
+    // 0 after construction, -1 after a failed Open, the descriptor after a good one.
+    intptr_t m_hComm;
+
+private:
+    int ConfigureLocked(uint32_t baud);
+    void CloseLocked();
+
+    // Serialises every operation on the descriptor, Close included, so that a
+    // Close on one thread never lets a read on another use a recycled number.
+    std::mutex m_lock;
+    int m_fd = -1;  // the descriptor while open, -1 otherwise
+};
