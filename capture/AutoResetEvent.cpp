@@ -1,11 +1,8 @@
 #include "capture/AutoResetEvent.h"
 
 void CAutoResetEvent::Set() {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_bSignalled = true;
-    }
-    m_cv.notify_all();
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_bSignalled = true;
 }
 
 void CAutoResetEvent::Reset() {
@@ -18,9 +15,4 @@ bool CAutoResetEvent::TryWait() {
     const bool was = m_bSignalled;
     m_bSignalled = false;
     return was;
-}
-
-bool CAutoResetEvent::WaitSet(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return m_cv.wait_for(lock, timeout, [this] { return m_bSignalled; });
 }

@@ -1,8 +1,7 @@
-// An auto-reset event: Set wakes one test or wait, which consumes the signal.
+// An auto-reset event: a set signal is consumed by the first test that sees it.
+// The worker tests it once per poll, so no thread ever blocks on it.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <mutex>
 
 class CAutoResetEvent {
@@ -11,11 +10,8 @@ public:
     void Reset();
     // Consumes the signal if it is set; never waits.
     bool TryWait();
-    // Waits up to `timeout` for the signal without consuming it: true when set.
-    bool WaitSet(std::chrono::milliseconds timeout);
 
 private:
     std::mutex m_lock;
-    std::condition_variable m_cv;
     bool m_bSignalled = false;
 };

@@ -125,6 +125,9 @@ void CCaptureBase::ShutdownEngine() {
     if (held && held->joinable())
         held->join();
     JoinReleasedThreads();
+    // No worker is left; a pass started by a poll run outside a worker (tests
+    // drive polls directly) is joined here.
+    JoinDrawingPass();
 }
 
 void CCaptureBase::JoinReleasedThreads() {
@@ -215,8 +218,7 @@ void CCaptureBase::Execute_Base() {
             ReceiveSingle(space);
         else if (m_nMode == 1)
             ReceiveContinuous(space);
-        // The poll cadence; a stop request cuts the pause short.
-        m_hStopEvent.WaitSet(kPoll);
+        std::this_thread::sleep_for(kPoll);
     }
     EndWorker();
 }

@@ -1,0 +1,261 @@
+// Frame reception, one poll at a time, through a real pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FakePage.h"
+#include "FakePortOwner.h"
+#include "serial/PortDevices.h"
+#include "tools/camsim/PseudoTerminal.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+const std::string kSearching = "status:正在找数据头，请稍等...";
+const std::string kDrawing = "status:显示整幅图可能需要几十秒哦，请稍等...";
+const std::string kNoData = "status:未接收到串口数据";
+
+class ReceptionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(board.Open());
+        SetPortDevicePath(9, board.DevicePath());
+        SetPortOwner(&owner);
+        ASSERT_EQ(owner.OpenPort(), 1);
+    }
+    void TearDown() override {
+        page.ShutdownEngine();
+        SetPortOwner(nullptr);
+        owner.m_port.Close();
+        SetPortDevicePath(9, "");
+    }
+    // Prepares the engine as the worker does before its first poll; no
+    // drawing passes unless asked for.
+    void Prepare(uint32_t rows, uint32_t columns, int mode, uint8_t format = 0, int image = 0) {
+        page.Configure(rows, columns, mode, format);
+        page.m_bShowImage = image;
+        page.ResetState();
+        ASSERT_TRUE(page.AllocateBuffers());
+    }
+    void Feed(const Bytes& bytes) {
+        ASSERT_TRUE(board.WriteAll(bytes.data(), bytes.size()));
+        ASSERT_TRUE(board.WaitQueued(bytes.size(), 2000));
+    }
+    uint32_t Space() { return page.m_nFrameSize - page.m_nReceived; }
+    int Single() { return page.ReceiveSingle(Space()); }
+    int Continuous() { return page.ReceiveContinuous(Space()); }
+    Bytes Frame(size_t n) { return Bytes(page.m_pFrame.get(), page.m_pFrame.get() + n); }
+
+    camsim::PseudoTerminal board;
+    FakePortOwner owner;
+    FakePage page;
+};
+
+TEST_F(ReceptionTest, BytesBeforeTheHeaderAreDropped) {
+    Prepare(60, 80, 0);
+    Feed({0x12, 0x34, 0xFF, 0x01, 0x02});
+    EXPECT_EQ(Single(), 0);
+    EXPECT_EQ(page.m_bHeaderFound, 1);
+    EXPECT_EQ(page.m_nReceived, 2u);
+    EXPECT_EQ(Frame(2), (Bytes{1, 2}));
+    EXPECT_EQ(page.m_nRxLength, 0u);
+    EXPECT_EQ(page.log->Count(kSearching), 1u);
+}
+
+TEST_F(ReceptionTest, HeaderAsLastByteStartsAnEmptyFrame) {
+    Prepare(60, 80, 0, 0, /*image=*/1);
+    Feed({0x01, 0x02, 0xFF});
+    Single();
+    EXPECT_EQ(page.m_bHeaderFound, 1);
+    EXPECT_EQ(page.m_nReceived, 0u);
+    EXPECT_EQ(page.log->Count(kDrawing), 0u);  // nothing to draw yet
+    Feed({9, 8, 7});
+    Single();
+    EXPECT_EQ(page.m_nReceived, 3u);
+    EXPECT_EQ(Frame(3), (Bytes{9, 8, 7}));
+    EXPECT_EQ(page.log->Count(kDrawing), 1u);
+}
+
+TEST_F(ReceptionTest, FirstHeaderWinsAndHeaderValuedPixelsAreData) {
+    Prepare(60, 80, 1);
+    Feed({5, 0xFF, 10, 0xFF, 20});
+    Continuous();
+    EXPECT_EQ(page.m_nReceived, 3u);
+    Feed({0xFF, 0xFF, 1});
+    Continuous();
+    EXPECT_EQ(page.m_nReceived, 6u);
+    EXPECT_EQ(Frame(6), (Bytes{10, 0xFF, 20, 0xFF, 0xFF, 1}));
+}
+
+TEST_F(ReceptionTest, SingleModeSearchReadsHalfTheFreeSpace) {
+    Prepare(60, 80, 0);  // 4800 bytes: searches read at most 2400
+    Bytes data(3000, 0x00);
+    data[2500] = 0xFF;
+    std::fill(data.begin() + 2501, data.end(), 0x11);
+    Feed(data);
+    Single();
+    EXPECT_EQ(page.m_bHeaderFound, 0);
+    EXPECT_EQ(page.m_nRxLength, 2400u);
+    Single();  // the remaining 600 bytes, header at index 100
+    EXPECT_EQ(page.m_bHeaderFound, 1);
+    EXPECT_EQ(page.m_nReceived, 499u);
+    EXPECT_EQ(Frame(499), Bytes(499, 0x11));
+}
+
+TEST_F(ReceptionTest, ReadsNeverOvershootTheFrame) {
+    Prepare(2, 10, 0);  // 20 bytes
+    Bytes data(1 + 40);
+    data[0] = 0xFF;
+    for (size_t i = 1; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i);
+    Feed(data);
+    for (int i = 0; i < 4; ++i) {
+        Single();
+        ASSERT_LE(page.m_nReceived, 20u);
+    }
+    EXPECT_EQ(page.m_nReceived, 20u);
+    EXPECT_EQ(Frame(20), Bytes(data.begin() + 1, data.begin() + 21));
+}
+
+TEST_F(ReceptionTest, QuietLineStatusDiffersByMode) {
+    Prepare(60, 80, 1);
+    Continuous();
+    Continuous();
+    EXPECT_EQ(page.log->Count(kNoData), 2u);
+    Prepare(60, 80, 0);
+    const size_t before = page.log->Calls().size();
+    Single();
+    EXPECT_EQ(page.log->Calls().size(), before);  // single mode stays silent
+}
+
+TEST_F(ReceptionTest, SingleModePurgesWhatFollowsAFullFrame) {
+    Prepare(1, 4, 0);
+    Feed({0xFF, 1, 2});
+    Single();
+    Feed({3, 4, 0xFF, 9, 9});
+    Single();  // fills to 4 of 4, the rest stays queued
+    EXPECT_EQ(page.m_nReceived, 4u);
+    EXPECT_EQ(Frame(4), (Bytes{1, 2, 3, 4}));
+    Single();  // full: purged
+    uint8_t buf[16];
+    uint32_t n = 9;
+    EXPECT_EQ(owner.m_port.ReadAvailable(buf, sizeof buf, n), 0);
+    EXPECT_EQ(n, 0u);
+}
+
+TEST_F(ReceptionTest, RollbackDataStartsOverWhenAFrameWorthPilesUp) {
+    Prepare(4, 5, 1);  // 20-byte frames, never drawn (no image, no listing)
+    Bytes frame(21, 0x40);
+    frame[0] = 0xFF;
+    Feed(frame);
+    Continuous();  // header + at most 10 bytes
+    Continuous();  // fills to 20
+    ASSERT_EQ(page.m_nReceived, 20u);
+    Bytes first(15);
+    for (size_t i = 0; i < first.size(); ++i)
+        first[i] = static_cast<uint8_t>(100 + i);
+    Feed(first);
+    Continuous();
+    EXPECT_EQ(page.m_nRxLength, 15u);
+    Bytes second(10);
+    for (size_t i = 0; i < second.size(); ++i)
+        second[i] = static_cast<uint8_t>(200 + i);
+    Feed(second);
+    Continuous();  // takes 5 of them: 20 held
+    EXPECT_EQ(page.m_nRxLength, 20u);
+    Continuous();  // a frame's worth: dropped, then the remaining 5 collected
+    EXPECT_EQ(page.m_nRxLength, 5u);
+    EXPECT_EQ(Bytes(page.m_pRxBuffer.get(), page.m_pRxBuffer.get() + 5),
+              Bytes(second.begin() + 5, second.end()));
+    EXPECT_EQ(Frame(20), Bytes(20, 0x40));  // the waiting frame is untouched
+}
+
+TEST_F(ReceptionTest, NextFrameBehindAnUndrawnFrameWaitsWhateverTheHeader) {
+    Prepare(4, 5, 1);
+    page.m_byHeader = 0xA5;
+    Bytes frame(21, 0x33);
+    frame[0] = 0xA5;
+    Feed(frame);
+    Continuous();
+    Continuous();
+    ASSERT_EQ(page.m_nReceived, 20u);
+    page.m_bFrameDone = 1;  // the previous frame ended; no pass has begun since
+    Feed({0xA5, 1, 2, 3, 4, 5});
+    Continuous();  // collected as rollback data
+    ASSERT_EQ(page.m_nRxLength, 6u);
+    Continuous();  // starts with the header: the full frame is kept for drawing
+    EXPECT_EQ(page.m_bFrameDone, 0);
+    EXPECT_EQ(page.m_bHeaderFound, 1);
+    EXPECT_EQ(page.m_nReceived, 20u);
+    EXPECT_EQ(Frame(20), Bytes(20, 0x33));
+    EXPECT_EQ(page.m_nRxLength, 6u);
+
+    page.OnFrameDone();  // drawn: the rollback data holds the next frame
+    Continuous();
+    EXPECT_EQ(page.m_bHeaderFound, 1);
+    EXPECT_EQ(page.m_nReceived, 5u);
+    EXPECT_EQ(Frame(5), (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_EQ(page.m_nRxLength, 0u);
+}
+
+TEST_F(ReceptionTest, GarbageLedRollbackIsSearchedAtOnce) {
+    Prepare(4, 5, 1);
+    Bytes frame(21, 0x33);
+    frame[0] = 0xFF;
+    Feed(frame);
+    Continuous();
+    Continuous();
+    page.m_bFrameDone = 1;
+    Feed({7, 7, 0xFF, 1, 2});
+    Continuous();
+    const size_t clears = page.log->Count("clearPicture");
+    Continuous();
+    EXPECT_EQ(page.m_nReceived, 2u);
+    EXPECT_EQ(Frame(2), (Bytes{1, 2}));
+    EXPECT_EQ(page.m_nRxLength, 0u);
+    EXPECT_EQ(page.m_bFrameDone, 0);
+    EXPECT_EQ(page.log->Count("clearPicture"), clears + 1);  // a new frame clears the area
+}
+
+TEST_F(ReceptionTest, ReadFailuresReportWhereTheyHappened) {
+    Prepare(4, 5, 1);
+    owner.ClosePort();
+    EXPECT_EQ(Continuous(), 1);
+    EXPECT_EQ(page.log->Count("status:出错啦！读串口数据失败"), 1u);
+
+    ASSERT_EQ(owner.OpenPort(), 1);
+    Prepare(4, 5, 1);
+    Feed({0xFF, 1});
+    Continuous();
+    owner.ClosePort();
+    EXPECT_EQ(Continuous(), 1);
+    EXPECT_EQ(page.log->Count("status:读串口数据失败"), 1u);
+
+    ASSERT_EQ(owner.OpenPort(), 1);
+    Prepare(1, 2, 1);
+    Feed({0xFF, 1, 2});
+    Continuous();  // the search reads half of 2 bytes: just the header
+    Continuous();
+    ASSERT_EQ(page.m_nReceived, 2u);
+    owner.ClosePort();
+    EXPECT_EQ(Continuous(), 1);
+    EXPECT_EQ(page.log->Count("status:读回滚数据失败"), 1u);
+    EXPECT_TRUE(page.m_hStopEvent.TryWait());  // each failure asked for the stop
+}
+
+TEST_F(ReceptionTest, NoPassWithoutImageOrListing) {
+    Prepare(2, 2, 0);
+    Feed({0xFF, 1, 2, 3, 4});
+    Single();
+    Single();
+    EXPECT_EQ(page.m_nReceived, 4u);
+    EXPECT_EQ(page.log->Count(kDrawing), 0u);
+    page.m_bShowValues = 1;
+    Single();  // listing only: a pass lists the frame and ends it
+    EXPECT_EQ(page.log->Count(kDrawing), 1u);
+    page.ShutdownEngine();
+    EXPECT_EQ(page.log->Listing(), "00\n00\n");
+    EXPECT_EQ(page.m_nReceived, 0u);  // frame done
+}
+
+}  // namespace

@@ -1,0 +1,268 @@
+// tavix-camsim: a simulated camera board on a pseudo-terminal, so TavixTool can
+// be tried and tested without hardware.
+
+#include <signal.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "tools/camsim/CameraBoard.h"
+#include "tools/camsim/FrameSource.h"
+#include "tools/camsim/PseudoTerminal.h"
+
+namespace {
+
+constexpr const char* kName = "tavix-camsim";
+
+const char kHelp[] =
+    "Usage: tavix-camsim [options]\n"
+    "Simulates a camera board streaming raw frames over a serial line. Opens a\n"
+    "pseudo-terminal, prints its device path and streams frames to it. Each frame\n"
+    "is one header byte, then rows x columns pixels row by row: one byte per pixel\n"
+    "in grayscale, three (U, Y, V) in colour. Nothing sent to the board is read.\n"
+    "\n"
+    "Picture:\n"
+    "  --rows N            rows per frame, 1..9999 (default 60)\n"
+    "  --columns N         columns per frame, 1..9999 (default 80)\n"
+    "  --colour            send U,Y,V triplets instead of grayscale bytes\n"
+    "  --pattern NAME      gradient (default), bars or moving\n"
+    "  --file PATH         send a binary PGM (P5) or PPM (P6) picture, maxval 255,\n"
+    "                      scaled to rows x columns\n"
+    "  --header N          header byte, 0..255 (default 255)\n"
+    "Pacing:\n"
+    "  --baud N            line speed: N/10 bytes per second (default 115200)\n"
+    "  --fps N             N frames per second instead, each written at once\n"
+    "  --count N           stop after N frames (default 0: endless)\n"
+    "  --blocking          wait while the host does not read, instead of dropping\n"
+    "                      the bytes the line cannot take as a real UART would\n"
+    "Faults:\n"
+    "  --garbage N         N random bytes, never the header value, between frames\n"
+    "  --truncate-every K  cut frames K, 2K, ... to half their pixel bytes\n"
+    "  --header-pixels     set every 16th pixel byte to the header value\n"
+    "Other:\n"
+    "  --link PATH         symlink PATH to the device (replaces a symlink, never a\n"
+    "                      file; removed on exit)\n"
+    "  --help              show this text\n"
+    "\n"
+    "Ctrl+C (or SIGTERM) stops and prints frames sent, bytes sent and bytes\n"
+    "dropped. After the last of --count frames it waits up to 2 s for the host to\n"
+    "read what is still queued.\n"
+    "\n"
+    "Example:\n"
+    "  tavix-camsim --rows 120 --columns 160 --colour --pattern bars --link /tmp/cam\n"
+    "  then open /tmp/cam as the serial port.\n";
+
+std::atomic<bool> g_stop{false};
+
+void OnSignal(int) {
+    g_stop = true;
+}
+
+struct BadOption {
+    std::string message;
+};
+
+// Decimal, or hexadecimal with 0x; digits only (no sign), min..max.
+uint64_t ParseUnsigned(const std::string& option, const std::string& text, uint64_t min,
+                       uint64_t max) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    const bool ok = !digits.empty() &&
+                    digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+                        std::string::npos;
+    errno = 0;
+    const unsigned long long value = ok ? std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
+    if (!ok || errno == ERANGE || value < min || value > max) {
+        throw BadOption{option + " needs a whole number from " + std::to_string(min) + " to " +
+                        std::to_string(max) + ", not '" + text + "'"};
+    }
+    return value;
+}
+
+struct CommandLine {
+    camsim::CameraBoard::Options board;
+    std::string link;
+    bool help = false;
+};
+
+CommandLine Parse(int argc, char** argv) {
+    CommandLine cl;
+    camsim::CameraBoard::Options& o = cl.board;
+    bool baudGiven = false;
+    bool patternGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+            hasValue = true;
+        }
+        // Returns the option's value, from "--opt=value" or the next argument.
+        auto next = [&]() -> std::string {
+            if (hasValue) {
+                return value;
+            }
+            if (i + 1 >= argc) {
+                throw BadOption{arg + " needs a value"};
+            }
+            return argv[++i];
+        };
+        auto flag = [&] {
+            if (hasValue) {
+                throw BadOption{arg + " takes no value"};
+            }
+        };
+        if (arg == "--help" || arg == "-h") {
+            flag();
+            cl.help = true;
+        } else if (arg == "--rows" || arg == "--columns") {
+            (arg == "--rows" ? o.rows : o.columns) =
+                static_cast<int>(ParseUnsigned(arg, next(), 1, 9999));
+        } else if (arg == "--colour" || arg == "--color") {
+            flag();
+            o.colour = true;
+        } else if (arg == "--header") {
+            o.header = static_cast<uint8_t>(ParseUnsigned(arg, next(), 0, 255));
+        } else if (arg == "--pattern") {
+            const std::string name = next();
+            const auto pattern = camsim::FrameSource::ParsePattern(name);
+            if (!pattern) {
+                throw BadOption{"unknown pattern '" + name + "' (gradient, bars or moving)"};
+            }
+            o.pattern = *pattern;
+            patternGiven = true;
+        } else if (arg == "--file") {
+            o.file = next();
+            if (o.file.empty()) {
+                throw BadOption{"--file needs a path"};
+            }
+            o.pattern = camsim::Pattern::File;
+        } else if (arg == "--baud") {
+            o.baud = static_cast<long>(ParseUnsigned(arg, next(), 1, 100000000));
+            baudGiven = true;
+        } else if (arg == "--fps") {
+            const std::string text = next();
+            char* end = nullptr;
+            o.fps = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !std::isfinite(o.fps) || o.fps <= 0 ||
+                o.fps > 1e6) {
+                throw BadOption{"--fps needs a number greater than 0, not '" + text + "'"};
+            }
+        } else if (arg == "--count") {
+            o.count = ParseUnsigned(arg, next(), 0, UINT64_MAX);
+        } else if (arg == "--garbage") {
+            o.garbage = ParseUnsigned(arg, next(), 0, 1000000);
+        } else if (arg == "--truncate-every") {
+            o.truncateEvery = ParseUnsigned(arg, next(), 1, UINT64_MAX);
+        } else if (arg == "--header-pixels") {
+            flag();
+            o.headerPixels = true;
+        } else if (arg == "--blocking") {
+            flag();
+            o.blocking = true;
+        } else if (arg == "--link") {
+            cl.link = next();
+            if (cl.link.empty()) {
+                throw BadOption{"--link needs a path"};
+            }
+        } else {
+            throw BadOption{"unknown option '" + arg + "'"};
+        }
+    }
+    if (baudGiven && o.fps > 0) {
+        throw BadOption{"use either --baud or --fps, not both"};
+    }
+    if (patternGiven && !o.file.empty()) {
+        throw BadOption{"use either --pattern or --file, not both"};
+    }
+    return cl;
+}
+
+// Gives the host a moment to read the last frames before the line closes and
+// takes whatever is still queued with it.
+void LetHostDrain(const camsim::PseudoTerminal& line) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    int emptyLooks = 0;
+    while (!g_stop && std::chrono::steady_clock::now() < deadline && emptyLooks < 3) {
+        emptyLooks = line.QueuedForHost() == 0 ? emptyLooks + 1 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CommandLine cl;
+    try {
+        cl = Parse(argc, argv);
+    } catch (const BadOption& bad) {
+        std::fprintf(stderr, "%s: %s (see --help)\n", kName, bad.message.c_str());
+        return 2;
+    }
+    if (cl.help) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+
+    camsim::PseudoTerminal line;
+    std::string error;
+    if (!line.Open(&error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return 1;
+    }
+    camsim::CameraBoard board(line, cl.board);
+    if (!board.Init(&error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return 2;
+    }
+    if (!cl.link.empty() && !line.MakeLink(cl.link, &error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return 1;
+    }
+
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    const camsim::CameraBoard::Options& o = cl.board;
+    std::printf("%s: device %s\n", kName, line.DevicePath().c_str());
+    if (!cl.link.empty()) {
+        std::printf("%s: link %s -> %s\n", kName, cl.link.c_str(), line.DevicePath().c_str());
+    }
+    char pace[64];
+    if (o.fps > 0) {
+        std::snprintf(pace, sizeof pace, "%g frames/s", o.fps);
+    } else {
+        std::snprintf(pace, sizeof pace, "%ld baud (%g bytes/s)", o.baud, o.baud / 10.0);
+    }
+    const std::string count = o.count == 0 ? "endless" : std::to_string(o.count) + " frame(s)";
+    const std::string what =
+        o.pattern == camsim::Pattern::File ? o.file : camsim::FrameSource::PatternName(o.pattern);
+    std::printf("%s: sending %dx%d %s %s frames, header %d, at %s, %s%s\n", kName, o.rows,
+                o.columns, o.colour ? "colour" : "grayscale", what.c_str(), o.header, pace,
+                count.c_str(), o.blocking ? ", blocking" : "");
+    std::fflush(stdout);
+
+    board.Run(g_stop);
+    if (o.count > 0) {
+        LetHostDrain(line);
+    }
+    const auto stats = board.Stats();
+    std::printf("%s: frames sent %llu, bytes sent %llu, bytes dropped %llu\n", kName,
+                static_cast<unsigned long long>(stats.framesSent),
+                static_cast<unsigned long long>(stats.bytesSent),
+                static_cast<unsigned long long>(stats.bytesDropped));
+    std::fflush(stdout);
+    line.Close();
+    return 0;
+}
