@@ -29,6 +29,10 @@ SerialPort* OwnersPort() {
     return owner != nullptr ? &owner->m_port : nullptr;
 }
 
+// A search reads at most half the free space, but never nothing: a one-byte
+// frame would otherwise never find its header.
+uint32_t SearchChunk(uint32_t space) { return space > 1 ? space / 2 : space; }
+
 // Truncates toward zero, then keeps the channel inside 0..255.
 int Channel(double value) {
     const int v = static_cast<int>(value);
@@ -273,7 +277,7 @@ int CCaptureBase::ReceiveSingle(uint32_t space) {
     if (!headerFound) {
         std::this_thread::sleep_for(kPoll);
         uint32_t n = 0;
-        if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get(), space / 2, n) != 0) {
+        if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get(), SearchChunk(space), n) != 0) {
             ShowStatus(kSearchReadFailed);
             StopWorker();
             return 1;
@@ -324,7 +328,7 @@ int CCaptureBase::ReceiveContinuous(uint32_t space) {
     if (!headerFound) {
         if (m_nRxLength == 0) {
             uint32_t n = 0;
-            if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get(), space / 2, n) != 0) {
+            if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get(), SearchChunk(space), n) != 0) {
                 ShowStatus(kSearchReadFailed);
                 StopWorker();
                 return 1;

@@ -117,6 +117,17 @@ TEST_F(ReceptionTest, ReadsNeverOvershootTheFrame) {
     EXPECT_EQ(Frame(20), Bytes(data.begin() + 1, data.begin() + 21));
 }
 
+TEST_F(ReceptionTest, OneByteFramesAreFound) {
+    // Half of one byte of free space is none; the search still reads one.
+    Prepare(1, 1, 0);
+    Feed({0xFF, 42});
+    Single();
+    EXPECT_EQ(page.m_bHeaderFound, 1);
+    Single();
+    EXPECT_EQ(page.m_nReceived, 1u);
+    EXPECT_EQ(Frame(1), Bytes{42});
+}
+
 TEST_F(ReceptionTest, QuietLineStatusDiffersByMode) {
     Prepare(60, 80, 1);
     Continuous();
