@@ -66,10 +66,12 @@ struct Line {
     camsim::PseudoTerminal board;
     Owner owner;
     Line() {
-        if (!board.Open()) Fail("no pseudo-terminal");
+        if (!board.Open())
+            Fail("no pseudo-terminal");
         SetPortDevicePath(9, board.DevicePath());
         SetPortOwner(&owner);
-        if (owner.OpenPort() != 1) Fail("port did not open");
+        if (owner.OpenPort() != 1)
+            Fail("port did not open");
     }
 };
 
@@ -79,20 +81,23 @@ Line& TheLine() {
 }
 
 void WaitForPass(Page& page) {
-    while (page.m_bDrawing) std::this_thread::yield();
+    while (page.m_bDrawing)
+        std::this_thread::yield();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 8) return 0;
+    if (size < 8)
+        return 0;
     Line& line = TheLine();
     // Nothing of the previous stream may leak into this one.
     line.owner.m_port.Purge();
     for (uint8_t sink[512];;) {
         uint32_t n = 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (line.owner.m_port.ReadAvailable(sink, sizeof sink, n) != 0 || n == 0) break;
+        if (line.owner.m_port.ReadAvailable(sink, sizeof sink, n) != 0 || n == 0)
+            break;
     }
 
     Page page;
@@ -112,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     page.m_nAreaHeight = data[7];
     page.m_wndPicture.Resize(page.m_nAreaWidth, page.m_nAreaHeight);
     page.ResetState();
-    if (!page.AllocateBuffers()) Fail("allocation");
+    if (!page.AllocateBuffers())
+        Fail("allocation");
     const uint32_t frameSize = page.m_nFrameSize;
 
     // The chunks as they go on the line.
@@ -127,23 +133,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (clean) {
         // Re-cut the same bytes into whole frames, each behind its header.
         std::vector<uint8_t> pixels;
-        for (auto& c : chunks) pixels.insert(pixels.end(), c.begin(), c.end());
+        for (auto& c : chunks)
+            pixels.insert(pixels.end(), c.begin(), c.end());
         std::vector<uint8_t> stream;
         for (size_t at = 0; at + frameSize <= pixels.size() && frames < 4; at += frameSize) {
             stream.push_back(page.m_byHeader);
             stream.insert(stream.end(), pixels.begin() + at, pixels.begin() + at + frameSize);
-            if (frames == 0) firstFrame.assign(pixels.begin(), pixels.begin() + frameSize);
+            if (frames == 0)
+                firstFrame.assign(pixels.begin(), pixels.begin() + frameSize);
             ++frames;
         }
         std::vector<std::vector<uint8_t>> recut;
         size_t at = 0;
         for (auto& c : chunks) {
             const size_t len = std::min(std::max<size_t>(c.size(), 1), stream.size() - at);
-            if (len == 0) break;
+            if (len == 0)
+                break;
             recut.emplace_back(stream.begin() + at, stream.begin() + at + len);
             at += len;
         }
-        if (at < stream.size()) recut.emplace_back(stream.begin() + at, stream.end());
+        if (at < stream.size())
+            recut.emplace_back(stream.begin() + at, stream.end());
         chunks.swap(recut);
     }
 
@@ -155,21 +165,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else
             page.ReceiveContinuous(space);
         WaitForPass(page);
-        if (page.m_nReceived > frameSize) Fail("m_nReceived above the frame size");
-        if (page.m_nRxLength > frameSize) Fail("m_nRxLength above the frame size");
-        if (page.m_hStopEvent.TryWait()) stopped = true;
+        if (page.m_nReceived > frameSize)
+            Fail("m_nReceived above the frame size");
+        if (page.m_nRxLength > frameSize)
+            Fail("m_nRxLength above the frame size");
+        if (page.m_hStopEvent.TryWait())
+            stopped = true;
     };
     for (auto& c : chunks) {
-        if (stopped) break;
+        if (stopped)
+            break;
         if (!c.empty()) {
             const size_t before = line.board.QueuedForHost();
-            if (!line.board.WriteAll(c.data(), c.size(), 2000)) Fail("write");
-            if (!line.board.WaitQueued(before + c.size(), 2000)) Fail("queue");
+            if (!line.board.WriteAll(c.data(), c.size(), 2000))
+                Fail("write");
+            if (!line.board.WaitQueued(before + c.size(), 2000))
+                Fail("queue");
         }
         poll();
     }
     // Let reception take what is still queued.
-    for (int i = 0; i < 2 * static_cast<int>(frames) + 4 && !stopped; ++i) poll();
+    for (int i = 0; i < 2 * static_cast<int>(frames) + 4 && !stopped; ++i)
+        poll();
 
     if (clean && frames > 0 && (page.m_bShowImage || page.m_bShowValues)) {
         // A colour frame with image and listing is never drawn: the listing
@@ -177,12 +194,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const bool drawn = !(page.m_bShowImage && page.m_bShowValues && page.m_byFormat != 0);
         if (page.m_nMode == 0 && drawn) {
             // A single-frame capture ends by itself on the first frame.
-            if (!stopped) Fail("single frame capture did not end");
+            if (!stopped)
+                Fail("single frame capture did not end");
             if (std::memcmp(page.m_pFrame.get(), firstFrame.data(), frameSize) != 0)
                 Fail("single frame bytes differ");
         } else if (page.m_nMode == 1) {
             // Every frame of a clean stream starts (one clear per start).
-            if (page.clears != 1 + static_cast<int>(frames)) Fail("continuous frame lost");
+            if (page.clears != 1 + static_cast<int>(frames))
+                Fail("continuous frame lost");
         }
     }
     return 0;

@@ -1,0 +1,37 @@
+// A settings file of sections and key=value lines, read and written one key at
+// a time, as the program's DevSet.ini is.
+//
+// Reading: section and key names match without regard to ASCII case; blanks
+// around names, around '=' and around section names are ignored; CRLF or LF
+// line ends; a UTF-8 byte-order mark at the start is skipped; lines starting
+// with ';' (after blanks) are comments. The first matching section and, in
+// it, the first matching key count. A value in matching double or single
+// quotes loses the quotes.
+//
+// Integers: leading blanks, an optional sign and the decimal digits after it;
+// whatever follows is ignored. A key that is present but holds no number
+// (text such as "abc", or an empty value) reads as 0, not as the default; a
+// missing key, section or file reads as the default. Numbers out of the int
+// range saturate. Numbers written with "%d" read back unchanged.
+//
+// Writing: creates the file, the section and the key as needed and replaces
+// only that key's value; every other byte of the file stays as it was. New
+// lines take the file's line ends (CRLF if its first line end is CRLF). The
+// file is replaced whole through a temporary file, so a failed write never
+// leaves half a file behind.
+#pragma once
+
+#include <string>
+
+// The integer value of [section] key, or `def` when the key is missing.
+int ReadProfileInt(const std::string& section, const std::string& key, int def,
+                   const std::string& path);
+
+// The text of [section] key, or `def` when the key is missing; at most 1023
+// bytes are kept, as a 1024-byte buffer would.
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& def, const std::string& path);
+
+// Sets [section] key to `value`. False when the file cannot be written.
+bool WriteProfileString(const std::string& section, const std::string& key,
+                        const std::string& value, const std::string& path);

@@ -1,0 +1,54 @@
+// The serial settings bar's two lists as plain data: which ports are offered,
+// which baud rates, what is preselected, and what is saved in section "Com".
+// The window only moves data between these and its combo boxes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+extern const char kPortPrompt[];  // "请选择串口", entry 0 of the port list
+extern const char kBaudPrompt[];  // "请选择波特率", entry 0 of the baud list
+
+// Whether port `number` can be opened exclusively right now: its device exists,
+// is a terminal, and no one (this program included) holds it.
+bool ProbePort(int number);
+
+// The port list: the prompt, then "COM%d" for each of 1..15 that answers the probe.
+std::vector<std::string> ProbePortList();
+
+// The baud list: the prompt, then the items of `baunds`: the whole text
+// trimmed, split at commas, spaces removed inside each item, empty items
+// skipped; order and duplicates kept.
+std::vector<std::string> BaudList(const std::string& baunds);
+
+// The entry to preselect for the saved rate `baund`: the first entry from 1 on
+// whose text begins with it (ignoring ASCII case), else entry 0 if it matches,
+// else 0.
+int PreselectBaud(const std::vector<std::string>& entries, const std::string& baund);
+
+// The port entry to select for the saved "com" index: negative counts as 0;
+// beyond the last entry there is no selection (-1).
+int PortSelectionFor(int com, size_t entryCount);
+
+// What the close of the window writes to section "Com".
+struct ComSection {
+    bool writeBaund = false;  // only when the baud text's value is above 0
+    std::string baund;
+    std::string com;
+    std::string baunds;
+};
+
+// baudEntries: the baud list with its prompt; baudSelection: its selected index
+// (-1: none, the typed text is the choice); portSelection likewise for the ports.
+ComSection BuildComSection(const std::vector<std::string>& baudEntries, int baudSelection,
+                           const std::string& typedBaud, int portSelection);
+
+// Section "Com" of the settings file.
+struct ComSettings {
+    int com = 0;
+    std::string baund = "38400";
+    std::string baunds = "2400,4800,9600,14400,19200,38400";
+};
+ComSettings LoadComSection(const std::string& path);
+// Writes "baund" (when due), then "com", then "baunds".
+void SaveComSection(const ComSection& section, const std::string& path);
