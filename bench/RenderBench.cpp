@@ -122,8 +122,8 @@ void BM_Surface(benchmark::State& state, const Case c) {
     }
     if (page.m_nReceived != 0)
         state.SkipWithError("the pass did not end the frame");
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_PerPixel(benchmark::State& state, const Case c) {
@@ -135,8 +135,8 @@ void BM_PerPixel(benchmark::State& state, const Case c) {
         DrawPerPixel(image, frame.data(), c.colour, block);
         benchmark::DoNotOptimize(image.constBits());
     }
-    state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Both ways must paint the same pixels, or the comparison means nothing.

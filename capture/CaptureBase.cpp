@@ -31,7 +31,32 @@ SerialPort* OwnersPort() {
 
 // A search reads at most half the free space, but never nothing: a one-byte
 // frame would otherwise never find its header.
-uint32_t SearchChunk(uint32_t space) { return space > 1 ? space / 2 : space; }
+uint32_t SearchChunk(uint32_t space) {
+    return space > 1 ? space / 2 : space;
+}
+
+// The terms of the U, Y, V to RGB conversion per byte value, computed as the
+// formula does, so sums of them give exactly the formula's results:
+// yc = (Y - 16) * 1.164, red = yc + (V - 128) * 1.596,
+// green = yc - (V - 128) * 0.813 - (U - 128) * 0.391, blue = yc + (U - 128) * 2.018.
+struct YuvTables {
+    double y[256], vRed[256], vGreen[256], uGreen[256], uBlue[256];
+    YuvTables() {
+        for (int i = 0; i < 256; ++i) {
+            const double d = i;
+            y[i] = (d - 16) * 1.164;
+            vRed[i] = (d - 128) * 1.596;
+            vGreen[i] = (d - 128) * 0.813;
+            uGreen[i] = (d - 128) * 0.391;
+            uBlue[i] = (d - 128) * 2.018;
+        }
+    }
+};
+
+const YuvTables& Yuv() {
+    static const YuvTables tables;
+    return tables;
+}
 
 // Truncates toward zero, then keeps the channel inside 0..255.
 int Channel(double value) {
@@ -328,7 +353,8 @@ int CCaptureBase::ReceiveContinuous(uint32_t space) {
     if (!headerFound) {
         if (m_nRxLength == 0) {
             uint32_t n = 0;
-            if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get(), SearchChunk(space), n) != 0) {
+            if (port == nullptr ||
+                port->ReadAvailable(m_pRxBuffer.get(), SearchChunk(space), n) != 0) {
                 ShowStatus(kSearchReadFailed);
                 StopWorker();
                 return 1;
@@ -502,11 +528,12 @@ int CCaptureBase::PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64
         rgb = (v << 16) | (v << 8) | v;
     } else if (m_byFormat == 1) {
         const uint64_t t = index * 3;
-        const double u = m_pFrame[t], y = m_pFrame[t + 1], v = m_pFrame[t + 2];
-        const double yc = (y - 16) * 1.164;
-        const int red = Channel(yc + (v - 128) * 1.596);
-        const int green = Channel(yc - (v - 128) * 0.813 - (u - 128) * 0.391);
-        const int blue = Channel(yc + (u - 128) * 2.018);
+        const YuvTables& k = Yuv();
+        const uint8_t u = m_pFrame[t], y = m_pFrame[t + 1], v = m_pFrame[t + 2];
+        const double yc = k.y[y];
+        const int red = Channel(yc + k.vRed[v]);
+        const int green = Channel(yc - k.vGreen[v] - k.uGreen[u]);
+        const int blue = Channel(yc + k.uBlue[u]);
         rgb = (static_cast<uint32_t>(red) << 16) | (static_cast<uint32_t>(green) << 8) |
               static_cast<uint32_t>(blue);
     } else {

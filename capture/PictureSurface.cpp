@@ -2,26 +2,52 @@
 
 #include <algorithm>
 
+CPictureSurface::DC::DC(CPictureSurface& surface) : m_surface(surface) {
+    m_line.resize(static_cast<size_t>(surface.Width()));
+}
+
 void CPictureSurface::DC::FillBlock(int64_t x, int64_t y, int size, uint32_t rgb) {
     if (size <= 0)
         return;
-    const uint32_t word = 0xFF000000u | (rgb & 0xFFFFFFu);
+    const int64_t width = static_cast<int64_t>(m_line.size());
+    const int64_t left = std::max<int64_t>(x, 0);
+    const int64_t right = std::min<int64_t>(x + size, width);
+    if (right <= left || y + size <= 0)
+        return;
+    if (y != m_lineTop || size != m_lineSize) {
+        Commit();
+        m_lineTop = y;
+        m_lineSize = size;
+    }
+    std::fill(m_line.begin() + left, m_line.begin() + right, 0xFF000000u | (rgb & 0xFFFFFFu));
+    if (m_right <= m_left) {
+        m_left = left;
+        m_right = right;
+    } else {
+        m_left = std::min(m_left, left);
+        m_right = std::max(m_right, right);
+    }
+}
+
+void CPictureSurface::DC::Commit() {
+    if (m_right <= m_left)
+        return;
     Rect r;
     {
         std::lock_guard<std::mutex> lock(m_surface.m_lock);
-        const int64_t left = std::max<int64_t>(x, 0);
-        const int64_t top = std::max<int64_t>(y, 0);
-        const int64_t right = std::min<int64_t>(x + size, m_surface.m_width);
-        const int64_t bottom = std::min<int64_t>(y + size, m_surface.m_height);
-        if (right <= left || bottom <= top)
-            return;
-        for (int64_t row = top; row < bottom; ++row) {
-            uint32_t* p = m_surface.m_pixels.data() + row * m_surface.m_width;
-            std::fill(p + left, p + right, word);
-        }
-        r = {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
-             static_cast<int>(bottom)};
+        const int64_t top = std::max<int64_t>(m_lineTop, 0);
+        const int64_t bottom = std::min<int64_t>(m_lineTop + m_lineSize, m_surface.m_height);
+        const int64_t right = std::min<int64_t>(m_right, m_surface.m_width);
+        for (int64_t row = top; row < bottom && m_left < right; ++row)
+            std::copy(m_line.begin() + m_left, m_line.begin() + right,
+                      m_surface.m_pixels.begin() + row * m_surface.m_width + m_left);
+        if (top < bottom && m_left < right)
+            r = {static_cast<int>(m_left), static_cast<int>(top), static_cast<int>(right),
+                 static_cast<int>(bottom)};
     }
+    m_left = m_right = 0;
+    if (r.Empty())
+        return;
     if (m_dirty.Empty()) {
         m_dirty = r;
     } else {
@@ -33,6 +59,7 @@ void CPictureSurface::DC::FillBlock(int64_t x, int64_t y, int size, uint32_t rgb
 }
 
 void CPictureSurface::DC::Flush() {
+    Commit();
     if (m_dirty.Empty())
         return;
     const Rect r = m_dirty;

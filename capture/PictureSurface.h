@@ -17,20 +17,29 @@ public:
     // Told what changed, on the drawing thread, with no lock held.
     using Listener = std::function<void(const Rect&)>;
 
-    // Drawing handle of one pass. Blocks are written at once; the listener
-    // hears of them at Flush (once per drawn row), never per pixel.
+    // Drawing handle of one pass. Blocks of one screen row band are gathered
+    // in a line of its own and copied into the surface under one lock when the
+    // band changes or at Flush, so drawing takes the lock once per drawn row,
+    // never per pixel; the viewer hears of each change at Flush.
     class DC {
     public:
-        explicit DC(CPictureSurface& surface) : m_surface(surface) {}
+        explicit DC(CPictureSurface& surface);
         ~DC() { Flush(); }
         DC(const DC&) = delete;
         DC& operator=(const DC&) = delete;
         // Fills the size x size square at (x, y), clipped to the surface.
         void FillBlock(int64_t x, int64_t y, int size, uint32_t rgb);
+        // Copies what is pending into the surface and tells the viewer.
         void Flush();
 
     private:
+        void Commit();
+
         CPictureSurface& m_surface;
+        std::vector<uint32_t> m_line;  // the pending band's pixels, one screen line
+        int64_t m_lineTop = -1;        // the pending band: rows [top, top + size)
+        int m_lineSize = 0;
+        int64_t m_left = 0, m_right = 0;  // its filled columns [left, right)
         Rect m_dirty;
     };
 
