@@ -189,9 +189,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         poll();
 
     if (clean && frames > 0 && (page.m_bShowImage || page.m_bShowValues)) {
-        // A colour frame with image and listing is never drawn: the listing
-        // takes grayscale frames only.
-        const bool drawn = !(page.m_bShowImage && page.m_bShowValues && page.m_byFormat != 0);
+        // The listing takes grayscale frames only: with image and listing a
+        // colour frame is never drawn, and a listing-only pass counts a colour
+        // frame's rows as if it were grayscale and ends it a third of the way.
+        const bool drawn = !(page.m_bShowValues && page.m_byFormat != 0);
         if (page.m_nMode == 0 && drawn) {
             // A single-frame capture ends by itself on the first frame.
             if (!stopped)
