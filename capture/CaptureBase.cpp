@@ -546,89 +546,60 @@ int CCaptureBase::PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64
 }
 
 int CCaptureBase::DrawImage(uint32_t rowGap, uint32_t columnGap) {
-    const uint32_t received = BeginPass(false);
-    if (!m_pFrame || received == 0) {
-        m_bDrawing = 0;
-        return 0;
-    }
-    const PassGeometry g = Geometry(received, rowGap, columnGap, false);
-    CPictureSurface::DC dc(m_wndPicture);
-    uint64_t displayRow = 0;
-    for (uint64_t row = 0; row < g.availableRows; row += g.rowStep, ++displayRow) {
-        uint64_t displayColumn = 0;
-        for (uint64_t column = 0; column < m_nColumns; column += g.columnStep, ++displayColumn) {
-            if (m_bStopped) {
-                dc.Flush();
-                m_bDrawing = 0;
-                return 1;
-            }
-            PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
-                      displayRow, displayColumn, dc);
-        }
-        dc.Flush();
-    }
-    if (g.availableRows >= m_nRows) {
-        OnFrameDone();
-        StopWorker();
-    }
-    m_bDrawing = 0;
-    return 1;
+    return SinglePass(Pass::Image, rowGap, columnGap);
 }
 
 int CCaptureBase::DrawGrayWithValues(uint32_t rowGap, uint32_t columnGap) {
+    return SinglePass(Pass::GrayWithValues, rowGap, columnGap);
+}
+
+int CCaptureBase::ListValues(uint32_t rowGap, uint32_t columnGap) {
+    return SinglePass(Pass::Values, rowGap, columnGap);
+}
+
+int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
     const uint32_t received = BeginPass(false);
-    if (m_byFormat != 0 || !m_pFrame || received == 0) {
+    // The picture with the listing is for grayscale frames only.
+    if ((kind == Pass::GrayWithValues && m_byFormat != 0) || !m_pFrame || received == 0) {
         m_bDrawing = 0;
         return 0;
     }
-    ClearValueList();
-    const PassGeometry g = Geometry(received, rowGap, columnGap, false);
+    const bool image = kind != Pass::Values;
+    const bool values = kind != Pass::Image;
+    if (values)
+        ClearValueList();
+    const PassGeometry g = Geometry(received, rowGap, columnGap, kind == Pass::Values);
     CPictureSurface::DC dc(m_wndPicture);
+    // Every pass starts at row 0 and draws the complete rows it was given.
     uint64_t displayRow = 0;
     for (uint64_t row = 0; row < g.availableRows; row += g.rowStep, ++displayRow) {
         uint64_t displayColumn = 0;
         for (uint64_t column = 0; column < m_nColumns; column += g.columnStep, ++displayColumn) {
             if (m_bStopped) {
+                // Aborted: what is drawn stays; neither the frame nor the
+                // capture ends here.
                 dc.Flush();
                 m_bDrawing = 0;
                 return 1;
             }
-            PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
-                      displayRow, displayColumn, dc);
-            AppendValue(m_pFrame[row * m_nColumns + column], 0);
+            if (image)
+                PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
+                          displayRow, displayColumn, dc);
+            if (values)
+                AppendValue(m_pFrame[row * m_nColumns + column], 0);
         }
         dc.Flush();
-        AppendValue(0, 1);
+        if (values)
+            AppendValue(0, 1);
     }
     if (g.availableRows >= m_nRows) {
-        StopWorker();
-        OnFrameDone();
-    }
-    m_bDrawing = 0;
-    return 1;
-}
-
-int CCaptureBase::ListValues(uint32_t rowGap, uint32_t columnGap) {
-    const uint32_t received = BeginPass(false);
-    if (!m_pFrame || received == 0) {
-        m_bDrawing = 0;
-        return 0;
-    }
-    ClearValueList();
-    const PassGeometry g = Geometry(received, rowGap, columnGap, true);
-    for (uint64_t row = 0; row < g.availableRows; row += g.rowStep) {
-        for (uint64_t column = 0; column < m_nColumns; column += g.columnStep) {
-            if (m_bStopped) {
-                m_bDrawing = 0;
-                return 1;
-            }
-            AppendValue(m_pFrame[row * m_nColumns + column], 0);
+        if (kind == Pass::Image) {
+            OnFrameDone();
+            StopWorker();
+        } else {
+            StopWorker();
+            OnFrameDone();
         }
-        AppendValue(0, 1);
-    }
-    if (g.availableRows >= m_nRows) {
-        StopWorker();
-        OnFrameDone();
     }
     m_bDrawing = 0;
     return 1;

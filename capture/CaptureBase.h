@@ -115,6 +115,9 @@ private:
                           bool listingOnly) const;
     // Marks the pass begun and returns the m_nReceived it may read below.
     uint32_t BeginPass(bool rolling);
+    enum class Pass { Image, GrayWithValues, Values };
+    // The single-frame renderers: one pass from row 0 over the complete rows.
+    int SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap);
     void TakeFrameStart(uint32_t position);
     void StartDrawingPass();
     void JoinDrawingPass();

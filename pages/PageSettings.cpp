@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "pages/ProfileFile.h"
@@ -27,48 +29,54 @@ uint8_t ReadHeaderByte(const std::string& path) {
 
 namespace {
 
-void WriteInt(const char* section, const char* key, int value, const std::string& path) {
-    WriteProfileString(section, key, std::to_string(value), path);
+// A section's keys in their order of reading and writing, each with its field;
+// a field's initial value is the key's default.
+template <typename S>
+using Keys = std::initializer_list<std::pair<const char*, int S::*>>;
+
+const Keys<CBlackSettings> kBlackKeys = {{"row", &CBlackSettings::row},
+                                         {"column", &CBlackSettings::column},
+                                         {"bnumbr", &CBlackSettings::bnumbr},
+                                         {"threshold", &CBlackSettings::threshold},
+                                         {"bimage", &CBlackSettings::bimage},
+                                         {"interrow", &CBlackSettings::interrow},
+                                         {"intercolumn", &CBlackSettings::intercolumn}};
+
+const Keys<CColourSettings> kColourKeys = {{"row", &CColourSettings::row},
+                                           {"column", &CColourSettings::column},
+                                           {"interrow", &CColourSettings::interrow},
+                                           {"intercolumn", &CColourSettings::intercolumn}};
+
+template <typename S>
+S LoadKeys(const char* section, const Keys<S>& keys, const std::string& path) {
+    S s;
+    for (const auto& [key, field] : keys)
+        s.*field = ReadProfileInt(section, key, s.*field, path);
+    return s;
+}
+
+template <typename S>
+void SaveKeys(const S& s, const char* section, const Keys<S>& keys, const std::string& path) {
+    for (const auto& [key, field] : keys)
+        WriteProfileString(section, key, std::to_string(s.*field), path);
 }
 
 }  // namespace
 
 CBlackSettings CBlackSettings::Load(const std::string& path) {
-    CBlackSettings s;
-    s.row = ReadProfileInt("Black", "row", 0, path);
-    s.column = ReadProfileInt("Black", "column", 0, path);
-    s.bnumbr = ReadProfileInt("Black", "bnumbr", 0, path);
-    s.threshold = ReadProfileInt("Black", "threshold", 0, path);
-    s.bimage = ReadProfileInt("Black", "bimage", 1, path);
-    s.interrow = ReadProfileInt("Black", "interrow", 0, path);
-    s.intercolumn = ReadProfileInt("Black", "intercolumn", 0, path);
-    return s;
+    return LoadKeys("Black", kBlackKeys, path);
 }
 
 void CBlackSettings::Save(const std::string& path) const {
-    WriteInt("Black", "row", row, path);
-    WriteInt("Black", "column", column, path);
-    WriteInt("Black", "bnumbr", bnumbr, path);
-    WriteInt("Black", "threshold", threshold, path);
-    WriteInt("Black", "bimage", bimage, path);
-    WriteInt("Black", "interrow", interrow, path);
-    WriteInt("Black", "intercolumn", intercolumn, path);
+    SaveKeys(*this, "Black", kBlackKeys, path);
 }
 
 CColourSettings CColourSettings::Load(const std::string& path) {
-    CColourSettings s;
-    s.row = ReadProfileInt("Colour", "row", 0, path);
-    s.column = ReadProfileInt("Colour", "column", 0, path);
-    s.interrow = ReadProfileInt("Colour", "interrow", 0, path);
-    s.intercolumn = ReadProfileInt("Colour", "intercolumn", 0, path);
-    return s;
+    return LoadKeys("Colour", kColourKeys, path);
 }
 
 void CColourSettings::Save(const std::string& path) const {
-    WriteInt("Colour", "row", row, path);
-    WriteInt("Colour", "column", column, path);
-    WriteInt("Colour", "interrow", interrow, path);
-    WriteInt("Colour", "intercolumn", intercolumn, path);
+    SaveKeys(*this, "Colour", kColourKeys, path);
 }
 
 void LoadPortDevices(const std::string& path) {
