@@ -88,7 +88,8 @@ CCaptureBase::CCaptureBase()
       m_bDrawing(0),
       m_bFrameDone(0),
       m_nNextRow(0),
-      m_nNextDisplayRow(0) {}
+      m_nNextDisplayRow(0),
+      m_uiThread(std::this_thread::get_id()) {}
 
 CCaptureBase::~CCaptureBase() {
     ShutdownEngine();
@@ -107,7 +108,7 @@ int CCaptureBase::StartWorker() {
     }
     // The previous worker released its handle and is in its last steps: make
     // sure it is gone before the new one resets the state and the buffers.
-    JoinReleasedThreads();
+    JoinEndedWorkers();
     {
         std::lock_guard<std::mutex> lock(m_threadLock);
         if (m_hThread)
@@ -136,7 +137,9 @@ void CCaptureBase::StopWorker() {
     const uint64_t serial = m_nWorkerSerial;
     // Waits for the worker's end. Called by the worker itself, the wait cannot
     // end early and lasts the full time.
-    m_threadCv.wait_for(lock, kStopWait, [&] { return m_nWorkerEnded >= serial; });
+    Wait(
+        lock, [&] { return m_nWorkerEnded >= serial; },
+        std::chrono::steady_clock::now() + kStopWait);
     // Released once, by whichever caller gets here first; joined later.
     if (m_hThread && m_hThread.get() == held)
         m_released.push_back(std::move(m_hThread));
@@ -144,31 +147,56 @@ void CCaptureBase::StopWorker() {
 
 void CCaptureBase::ShutdownEngine() {
     StopWorker();
-    std::unique_ptr<std::thread> held;
-    {
-        std::lock_guard<std::mutex> lock(m_threadLock);
-        held = std::move(m_hThread);
-    }
-    // The worker joins its drawing pass before it ends, so once every worker
-    // has been joined no thread of this engine touches the buffers any more.
-    if (held && held->joinable())
-        held->join();
-    JoinReleasedThreads();
+    JoinEndedWorkers();
     // No worker is left; a pass started by a poll run outside a worker (tests
     // drive polls directly) is joined here.
     JoinDrawingPass();
 }
 
-void CCaptureBase::JoinReleasedThreads() {
-    std::vector<std::unique_ptr<std::thread>> released;
+void CCaptureBase::JoinEndedWorkers() {
+    std::vector<std::unique_ptr<std::thread>> threads;
     {
-        std::lock_guard<std::mutex> lock(m_threadLock);
-        released.swap(m_released);
+        std::unique_lock<std::mutex> lock(m_threadLock);
+        // Every worker started has ended (the newest one included); they
+        // join their drawing passes before they end.
+        Wait(
+            lock, [&] { return m_nWorkerEnded >= m_nWorkerSerial; },
+            std::chrono::steady_clock::time_point::max());
+        threads.swap(m_released);
+        if (m_hThread)
+            threads.push_back(std::move(m_hThread));
     }
-    for (auto& t : released)
+    for (auto& t : threads)
         if (t->joinable())
             t->join();
 }
+
+void CCaptureBase::Wait(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done,
+                        std::chrono::steady_clock::time_point deadline) {
+    if (std::this_thread::get_id() != m_uiThread) {
+        m_threadCv.wait_until(lock, deadline, done);
+        return;
+    }
+    // The user-interface thread carries out the page calls that the engine's
+    // threads are blocked on while it waits for them.
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        m_bWakeWaiter = false;
+        lock.unlock();
+        RunPendingPageCalls();
+        lock.lock();
+        m_threadCv.wait_until(lock, deadline, [&] { return done() || m_bWakeWaiter; });
+    }
+}
+
+void CCaptureBase::WakeWaiter() {
+    {
+        std::lock_guard<std::mutex> lock(m_threadLock);
+        m_bWakeWaiter = true;
+    }
+    m_threadCv.notify_all();
+}
+
+void CCaptureBase::RunPendingPageCalls() {}
 
 unsigned CCaptureBase::WorkerProc(void* param) {
     auto* engine = static_cast<CCaptureBase*>(param);

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -100,6 +101,14 @@ public:
     std::atomic<uint32_t> m_nNextDisplayRow;
 
 protected:
+    // The page's hook for its cross-thread calls: the user-interface thread
+    // (the thread that constructed the engine) runs it while it waits for the
+    // engine's threads, so that a worker blocked in a page call can go on.
+    virtual void RunPendingPageCalls();
+    // Wakes a waiting user-interface thread to run RunPendingPageCalls; a page
+    // calls it, from any thread, after queuing a call.
+    void WakeWaiter();
+
     // Where the frame and receive buffers come from; null when the memory
     // cannot be had (the capture then ends with a status text).
     virtual std::unique_ptr<uint8_t[]> AllocateBuffer(uint32_t size);
@@ -122,8 +131,13 @@ private:
     void StartDrawingPass();
     void JoinDrawingPass();
     void EndWorker();
+    // Waits until every worker started has ended, then joins them.
+    void JoinEndedWorkers();
+    // Waits on m_threadCv (lock held) until done() or the deadline; on the
+    // user-interface thread it runs the page's pending calls meanwhile.
+    void Wait(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done,
+              std::chrono::steady_clock::time_point deadline);
     void EndEarly(const char* text);
-    void JoinReleasedThreads();
 
     // Guards the reception state shared with drawing passes: m_nReceived,
     // m_bHeaderFound, m_nDrawn, m_bDrawing and m_bFrameDone change together
@@ -140,6 +154,8 @@ private:
     std::vector<std::unique_ptr<std::thread>> m_released;
     uint64_t m_nWorkerSerial = 0;  // serial of the newest worker started
     uint64_t m_nWorkerEnded = 0;   // serial of the newest worker that has ended
+    bool m_bWakeWaiter = false;    // a page call is waiting for the UI thread
+    const std::thread::id m_uiThread;
 
     // The running drawing pass, started and joined by the worker only.
     std::thread m_drawThread;

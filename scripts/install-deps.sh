@@ -8,6 +8,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev
     qt6-base-dev libgl-dev
+    fontconfig fonts-wqy-microhei fonts-liberation fonts-wine
 )
 
 missing=()
