@@ -1,0 +1,320 @@
+#include "pages/BlackPage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "pages/PageCommon.h"
+#include "pages/PageSettings.h"
+#include "pages/PictureView.h"
+#include "pages/ValueListing.h"
+#include "shell/HyperLink.h"
+
+namespace {
+
+const char kWelcome[] = "Tavix工作室欢迎您使用TavixTool！";
+const QString kStop = QStringLiteral("停止采集");
+const QString kCaptureOne = QStringLiteral("采集一幅图");
+const QString kCaptureContinuous = QStringLiteral("连续采集");
+
+}  // namespace
+
+CBlackPage::CBlackPage()
+    : m_strSettingsPath(SettingsFilePath()), m_invoker([this] { WakeWaiter(); }) {
+    m_byFormat = 0;
+    m_bShowImage = 1;
+    m_showWarning = [this](const QString& text) {
+        QMessageBox::warning(this, QStringLiteral("TavixTool"), text);
+    };
+}
+
+CBlackPage::~CBlackPage() {
+    if (m_bCreated)
+        SaveSettings();
+    m_invoker.Shutdown();
+    ShutdownEngine();
+    if (m_pictureView != nullptr)
+        m_pictureView->SetSurface(nullptr);
+}
+
+bool CBlackPage::Create(QWidget* parent) {
+    if (m_bCreated || !m_template.Load(102))
+        return false;
+    setParent(parent);
+    hide();
+    m_template.Build(*this);
+    m_editValues = new CValueListing;
+    m_template.Replace(*this, 1000, m_editValues);
+    m_pictureView = new CPictureView(&m_wndPicture);
+    m_template.Replace(*this, 1001, m_pictureView);
+    m_linkAbout = qobject_cast<CHyperLink*>(Control(1029));
+    m_linkProduct1 = qobject_cast<CHyperLink*>(Control(1027));
+    m_linkProduct2 = qobject_cast<CHyperLink*>(Control(1028));
+    m_wndPicture.Resize(m_pictureView->width(), m_pictureView->height());
+    m_wndPicture.Fill(0xF0F0F0);
+
+    connect(Button(1002), &QPushButton::clicked, this, [this] { OnCaptureOne(); });
+    connect(Button(1019), &QPushButton::clicked, this, [this] { OnCaptureContinuous(); });
+    connect(qobject_cast<QCheckBox*>(Control(1011)), &QCheckBox::clicked, this,
+            [this] { OnShowImage(); });
+    connect(qobject_cast<QCheckBox*>(Control(1010)), &QCheckBox::clicked, this,
+            [this] { OnShowBinary(); });
+    connect(qobject_cast<QRadioButton*>(Control(1017)), &QRadioButton::clicked, this,
+            [this] { OnOneToOne(); });
+    connect(qobject_cast<QRadioButton*>(Control(1018)), &QRadioButton::clicked, this,
+            [this] { OnScaleToArea(); });
+    m_bCreated = true;
+    OnInitDialog();
+    return true;
+}
+
+void CBlackPage::OnInitDialog() {
+    DoDataExchange(false);
+    for (CHyperLink* link : {m_linkAbout, m_linkProduct1, m_linkProduct2})
+        link->Attach();
+    LoadSettings();
+    m_fontLabels = page::LabelFont();
+    Control(1016)->setFont(m_fontLabels);
+    for (CHyperLink* link : {m_linkAbout, m_linkProduct1, m_linkProduct2})
+        link->setFont(m_fontLabels);
+    m_linkAbout->SetTarget(page::AboutAddress());
+    m_linkProduct1->SetTarget(page::CameraBoardAddress());
+    m_linkProduct2->SetTarget(page::SimulatorAddress());
+    ShowStatus(kWelcome);
+}
+
+QWidget* CBlackPage::Control(int id) const {
+    return CDialogTemplate::Control(*this, id);
+}
+QLineEdit* CBlackPage::Box(int id) const {
+    return qobject_cast<QLineEdit*>(Control(id));
+}
+QPushButton* CBlackPage::Button(int id) const {
+    return qobject_cast<QPushButton*>(Control(id));
+}
+
+void CBlackPage::Enable(std::initializer_list<int> ids, bool enable) {
+    for (int id : ids)
+        Control(id)->setEnabled(enable);
+}
+
+bool CBlackPage::DoDataExchange(bool save) {
+    auto* image = qobject_cast<QCheckBox*>(Control(1011));
+    auto* values = qobject_cast<QCheckBox*>(Control(1010));
+    auto* scale = qobject_cast<QRadioButton*>(Control(1018));
+    auto* oneToOne = qobject_cast<QRadioButton*>(Control(1017));
+    if (!save) {
+        page::ShowUnsigned(Box(1004), m_nThreshold);
+        page::ShowUnsigned(Box(1008), m_nColumns);
+        image->setChecked(m_bShowImage != 0);
+        values->setChecked(m_bShowValues != 0);
+        page::ShowUnsigned(Box(1013), m_nColumnGap);
+        page::ShowUnsigned(Box(1009), m_nRowGap);
+        page::ShowUnsigned(Box(1007), m_nRows);
+        (m_bScaleToArea ? scale : oneToOne)->setChecked(true);
+        return true;
+    }
+    // In the order of the controls' exchange; the first failing box ends it.
+    const uint32_t none = 1, any = 0;  // low > high: no range
+    if (!page::ExchangeUnsigned(Box(1004), m_nThreshold, none, any, m_showWarning) ||
+        !page::ExchangeUnsigned(Box(1008), m_nColumns, 1, 9999, m_showWarning))
+        return false;
+    m_bShowImage = image->isChecked() ? 1 : 0;
+    m_bShowValues = values->isChecked() ? 1 : 0;
+    if (!page::ExchangeUnsigned(Box(1013), m_nColumnGap, 0, 1000, m_showWarning) ||
+        !page::ExchangeUnsigned(Box(1009), m_nRowGap, 0, 1000, m_showWarning) ||
+        !page::ExchangeUnsigned(Box(1007), m_nRows, 1, 9999, m_showWarning))
+        return false;
+    m_bScaleToArea = scale->isChecked() ? 1 : 0;
+    return true;
+}
+
+void CBlackPage::LoadSettings() {
+    m_byHeader = ReadHeaderByte(m_strSettingsPath);
+    const CBlackSettings s = CBlackSettings::Load(m_strSettingsPath);
+    m_nRows = static_cast<uint32_t>(s.row);
+    m_nColumns = static_cast<uint32_t>(s.column);
+    m_bShowValues = s.bnumbr;
+    m_nThreshold = static_cast<uint32_t>(s.threshold);
+    m_bShowImage = s.bimage;
+    m_nRowGap = static_cast<uint32_t>(s.interrow);
+    m_nColumnGap = static_cast<uint32_t>(s.intercolumn);
+    DoDataExchange(false);
+    UpdateControlStates();
+}
+
+void CBlackPage::SaveSettings() {
+    DoDataExchange(true);  // its result does not stop the save
+    CBlackSettings s;
+    s.row = static_cast<int>(m_nRows);
+    s.column = static_cast<int>(m_nColumns);
+    s.bnumbr = m_bShowValues;
+    s.threshold = static_cast<int>(m_nThreshold);
+    s.bimage = m_bShowImage;
+    s.interrow = static_cast<int>(m_nRowGap);
+    s.intercolumn = static_cast<int>(m_nColumnGap);
+    s.Save(m_strSettingsPath);
+}
+
+void CBlackPage::UpdateControlStates() {
+    Enable({1017, 1018}, m_bShowImage != 0);
+    Enable({1004}, m_bShowValues != 0);
+    Enable({1007, 1008, 1009, 1013}, m_bShowImage != 0 || m_bShowValues != 0);
+}
+
+void CBlackPage::OnShowImage() {
+    m_bShowImage = m_bShowImage == 0 ? 1 : 0;
+    UpdateControlStates();
+}
+
+void CBlackPage::OnShowBinary() {
+    m_bShowValues = m_bShowValues == 0 ? 1 : 0;
+    UpdateControlStates();
+}
+
+void CBlackPage::OnOneToOne() {
+    m_bScaleToArea = 0;
+}
+void CBlackPage::OnScaleToArea() {
+    m_bScaleToArea = 1;
+}
+
+void CBlackPage::OnCaptureOne() {
+    OnCapture(0, 1002, kCaptureOne);
+}
+void CBlackPage::OnCaptureContinuous() {
+    OnCapture(1, 1019, kCaptureContinuous);
+}
+
+void CBlackPage::OnCapture(int mode, int buttonId, const QString& idleCaption) {
+    m_nMode = mode;
+    QPushButton* button = Button(buttonId);
+    const QString caption = button->text();
+    if (caption == kStop) {
+        StopWorker();
+        return;
+    }
+    if (caption != idleCaption)
+        return;
+    std::string message;
+    if (!ValidateParameters(message)) {
+        ShowStatus(message);
+        return;
+    }
+    button->setText(kStop);
+    m_editValues->SetCapacity(static_cast<size_t>(m_nRows) + m_nFrameSize);
+    if (m_wndPicture.Width() != m_nAreaWidth || m_wndPicture.Height() != m_nAreaHeight)
+        m_wndPicture.Resize(m_nAreaWidth, m_nAreaHeight);
+    if (StartWorker() == 0)
+        ShowStatus("采集未能启动，请稍后再试");
+}
+
+bool CBlackPage::ValidateParameters(std::string& message) {
+    const QRect area = m_pictureView->geometry().normalized();
+    m_nAreaHeight = area.height();
+    m_nAreaWidth = area.width();
+    if (m_bShowImage == 0 && m_bShowValues == 0) {
+        message = "请至少选择一项显示方式：“串口图像”或“二值化图像”";
+        return false;
+    }
+    // Each size box: its own checks, then the bound the engine needs.
+    struct SizeBox {
+        int id;
+        uint32_t* member;
+        const char *empty, *notPositive, *tooLarge;
+    };
+    for (const SizeBox& b : {SizeBox{1007, &m_nRows, "请输入图像行数", "整幅图的显示行数必须大于0",
+                                     "图像行数不能大于9999"},
+                             SizeBox{1008, &m_nColumns, "请输入图像列数",
+                                     "整幅图的显示列数必须大于0", "图像列数不能大于9999"}}) {
+        if (page::BoxEmpty(Box(b.id))) {
+            message = b.empty;
+            return false;
+        }
+        const int n = page::BoxNumber(Box(b.id));
+        *b.member = static_cast<uint32_t>(n);
+        if (n <= 0) {
+            message = b.notPositive;
+            return false;
+        }
+        if (n > 9999) {
+            message = b.tooLarge;
+            return false;
+        }
+    }
+    m_nFrameSize = m_nRows * m_nColumns;
+    struct GapBox {
+        int id;
+        uint32_t* member;
+        const char *empty, *outOfRange;
+    };
+    for (const GapBox& b :
+         {GapBox{1013, &m_nColumnGap, "请输入间隔列数", "间隔列数必须在0到1000之间"},
+          GapBox{1009, &m_nRowGap, "请输入间隔行数", "间隔行数必须在0到1000之间"}}) {
+        if (page::BoxEmpty(Box(b.id))) {
+            message = b.empty;
+            return false;
+        }
+        const int n = page::BoxNumber(Box(b.id));
+        *b.member = static_cast<uint32_t>(n);
+        if (n < 0 || n > 1000) {
+            message = b.outOfRange;
+            return false;
+        }
+    }
+    m_nThreshold = static_cast<uint32_t>(page::BoxNumber(Box(1004)));
+    if (page::BoxEmpty(Box(1004))) {
+        message = "请输入二值化阀值";
+        return false;
+    }
+    return true;
+}
+
+void CBlackPage::ShowStatus(std::string text) {
+    m_invoker.Call(
+        [&] { qobject_cast<QLabel*>(Control(1016))->setText(QString::fromStdString(text)); });
+}
+
+void CBlackPage::OnCaptureBegin() {
+    m_invoker.Call([this] {
+        Enable({1011, 1017, 1018, 1010, 1004, 1008, 1007, 1013, 1009}, false);
+        if (m_nMode == 0)
+            Enable({1019}, false);
+        else if (m_nMode == 1)
+            Enable({1002}, false);
+    });
+}
+
+void CBlackPage::OnCaptureEnd() {
+    m_invoker.Call([this] {
+        if (m_nMode == 0)
+            Button(1002)->setText(kCaptureOne);
+        else if (m_nMode == 1)
+            Button(1019)->setText(kCaptureContinuous);
+        Enable({1011, 1010, 1019, 1002}, true);
+        UpdateControlStates();
+    });
+}
+
+void CBlackPage::ClearPicture() {
+    m_wndPicture.Fill(0xF0F0F0);
+}
+
+void CBlackPage::ClearValueList() {
+    m_editValues->Clear();
+}
+
+void CBlackPage::AppendValue(uint8_t value, int endOfRow) {
+    if (endOfRow)
+        m_editValues->Append('\n');
+    else
+        m_editValues->Append(value > m_nThreshold ? '1' : '0');
+}
+
+void CBlackPage::RunPendingPageCalls() {
+    m_invoker.RunPending();
+}

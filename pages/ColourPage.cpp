@@ -1,0 +1,255 @@
+#include "pages/ColourPage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "pages/PageCommon.h"
+#include "pages/PageSettings.h"
+#include "pages/PictureView.h"
+#include "shell/HyperLink.h"
+
+namespace {
+
+const char kWelcome[] = "Tavix工作室欢迎您使用TavixTool！";
+const QString kStop = QStringLiteral("停止采集");
+const QString kCaptureOne = QStringLiteral("采集一幅图");
+const QString kCaptureContinuous = QStringLiteral("连续采集");
+
+}  // namespace
+
+CColourPage::CColourPage()
+    : m_strSettingsPath(SettingsFilePath()), m_invoker([this] { WakeWaiter(); }) {
+    m_byFormat = 1;
+    m_bShowImage = 1;
+    m_showWarning = [this](const QString& text) {
+        QMessageBox::warning(this, QStringLiteral("TavixTool"), text);
+    };
+}
+
+CColourPage::~CColourPage() {
+    if (m_bCreated)
+        SaveSettings();
+    m_invoker.Shutdown();
+    ShutdownEngine();
+    if (m_pictureView != nullptr)
+        m_pictureView->SetSurface(nullptr);
+}
+
+bool CColourPage::Create(QWidget* parent) {
+    if (m_bCreated || !m_template.Load(103))
+        return false;
+    setParent(parent);
+    hide();
+    m_template.Build(*this);
+    m_pictureView = new CPictureView(&m_wndPicture);
+    m_template.Replace(*this, 1001, m_pictureView);
+    m_linkProduct2 = qobject_cast<CHyperLink*>(Control(1024));
+    m_linkAbout = qobject_cast<CHyperLink*>(Control(1025));
+    m_linkProduct1 = qobject_cast<CHyperLink*>(Control(1023));
+    m_wndPicture.Resize(m_pictureView->width(), m_pictureView->height());
+    m_wndPicture.Fill(0xF0F0F0);
+
+    connect(Button(1002), &QPushButton::clicked, this, [this] { OnCaptureOne(); });
+    connect(Button(1022), &QPushButton::clicked, this, [this] { OnCaptureContinuous(); });
+    connect(qobject_cast<QCheckBox*>(Control(1021)), &QCheckBox::clicked, this,
+            [this] { OnScaleToArea(); });
+    m_bCreated = true;
+    OnInitDialog();
+    return true;
+}
+
+void CColourPage::OnInitDialog() {
+    DoDataExchange(false);
+    for (CHyperLink* link : {m_linkAbout, m_linkProduct1, m_linkProduct2})
+        link->Attach();
+    m_fontLabels = page::LabelFont();
+    Control(1016)->setFont(m_fontLabels);
+    for (CHyperLink* link : {m_linkAbout, m_linkProduct1, m_linkProduct2})
+        link->setFont(m_fontLabels);
+    m_linkAbout->SetTarget(page::AboutAddress());
+    m_linkProduct1->SetTarget(page::CameraBoardAddress());
+    m_linkProduct2->SetTarget(page::SimulatorAddress());
+    LoadSettings();
+    ShowStatus(kWelcome);
+}
+
+QWidget* CColourPage::Control(int id) const {
+    return CDialogTemplate::Control(*this, id);
+}
+QLineEdit* CColourPage::Box(int id) const {
+    return qobject_cast<QLineEdit*>(Control(id));
+}
+QPushButton* CColourPage::Button(int id) const {
+    return qobject_cast<QPushButton*>(Control(id));
+}
+
+void CColourPage::Enable(std::initializer_list<int> ids, bool enable) {
+    for (int id : ids)
+        Control(id)->setEnabled(enable);
+}
+
+bool CColourPage::DoDataExchange(bool save) {
+    auto* scale = qobject_cast<QCheckBox*>(Control(1021));
+    if (!save) {
+        page::ShowUnsigned(Box(1008), m_nColumns);
+        page::ShowUnsigned(Box(1013), m_nColumnGap);
+        page::ShowUnsigned(Box(1009), m_nRowGap);
+        page::ShowUnsigned(Box(1007), m_nRows);
+        scale->setChecked(m_bScaleRequest != 0);
+        return true;
+    }
+    // In the order of the controls' exchange, without ranges; the first box
+    // that holds no unsigned number ends it.
+    const uint32_t none = 1, any = 0;  // low > high: no range
+    if (!page::ExchangeUnsigned(Box(1008), m_nColumns, none, any, m_showWarning) ||
+        !page::ExchangeUnsigned(Box(1013), m_nColumnGap, none, any, m_showWarning) ||
+        !page::ExchangeUnsigned(Box(1009), m_nRowGap, none, any, m_showWarning) ||
+        !page::ExchangeUnsigned(Box(1007), m_nRows, none, any, m_showWarning))
+        return false;
+    m_bScaleRequest = scale->isChecked() ? 1 : 0;
+    return true;
+}
+
+void CColourPage::LoadSettings() {
+    m_byHeader = ReadHeaderByte(m_strSettingsPath);
+    const CColourSettings s = CColourSettings::Load(m_strSettingsPath);
+    m_nRows = static_cast<uint32_t>(s.row);
+    m_nColumns = static_cast<uint32_t>(s.column);
+    m_nRowGap = static_cast<uint32_t>(s.interrow);
+    m_nColumnGap = static_cast<uint32_t>(s.intercolumn);
+    DoDataExchange(false);
+}
+
+void CColourPage::SaveSettings() {
+    DoDataExchange(true);  // its result does not stop the save
+    CColourSettings s;
+    s.row = static_cast<int>(m_nRows);
+    s.column = static_cast<int>(m_nColumns);
+    s.interrow = static_cast<int>(m_nRowGap);
+    s.intercolumn = static_cast<int>(m_nColumnGap);
+    s.Save(m_strSettingsPath);
+}
+
+// Takes effect at the next start, when the engine field follows.
+void CColourPage::OnScaleToArea() {
+    m_bScaleRequest = m_bScaleRequest == 0 ? 1 : 0;
+}
+
+void CColourPage::OnCaptureOne() {
+    OnCapture(0, 1002, kCaptureOne);
+}
+void CColourPage::OnCaptureContinuous() {
+    OnCapture(1, 1022, kCaptureContinuous);
+}
+
+void CColourPage::OnCapture(int mode, int buttonId, const QString& idleCaption) {
+    m_nMode = mode;
+    QPushButton* button = Button(buttonId);
+    const QString caption = button->text();
+    if (caption == kStop) {
+        StopWorker();
+        return;
+    }
+    if (caption != idleCaption)
+        return;
+    std::string message;
+    if (!ValidateParameters(message)) {
+        ShowStatus(message);
+        return;
+    }
+    button->setText(kStop);
+    if (m_wndPicture.Width() != m_nAreaWidth || m_wndPicture.Height() != m_nAreaHeight)
+        m_wndPicture.Resize(m_nAreaWidth, m_nAreaHeight);
+    if (StartWorker() == 0)
+        ShowStatus("采集未能启动，请稍后再试");
+}
+
+bool CColourPage::ValidateParameters(std::string& message) {
+    const QRect area = m_pictureView->geometry().normalized();
+    m_nAreaHeight = area.height();
+    m_nAreaWidth = area.width();
+    m_bScaleToArea = m_bScaleRequest != 0 ? 1 : 0;
+    // Each size box: its own checks, then the bound the engine needs.
+    struct SizeBox {
+        int id;
+        uint32_t* member;
+        const char *empty, *notPositive, *tooLarge;
+    };
+    for (const SizeBox& b : {SizeBox{1007, &m_nRows, "请输入图像行数", "整幅图的显示行数必须大于0",
+                                     "图像行数不能大于9999"},
+                             SizeBox{1008, &m_nColumns, "请输入图像列数",
+                                     "整幅图的显示列数必须大于0", "图像列数不能大于9999"}}) {
+        if (page::BoxEmpty(Box(b.id))) {
+            message = b.empty;
+            return false;
+        }
+        const int n = page::BoxNumber(Box(b.id));
+        *b.member = static_cast<uint32_t>(n);
+        if (n <= 0) {
+            message = b.notPositive;
+            return false;
+        }
+        if (n > 9999) {
+            message = b.tooLarge;
+            return false;
+        }
+    }
+    m_nFrameSize = m_nRows * m_nColumns;
+    struct GapBox {
+        int id;
+        uint32_t* member;
+        const char *empty, *outOfRange;
+    };
+    for (const GapBox& b :
+         {GapBox{1013, &m_nColumnGap, "请输入间隔列数", "间隔列数必须在0到1000之间"},
+          GapBox{1009, &m_nRowGap, "请输入间隔行数", "间隔行数必须在0到1000之间"}}) {
+        if (page::BoxEmpty(Box(b.id))) {
+            message = b.empty;
+            return false;
+        }
+        const int n = page::BoxNumber(Box(b.id));
+        *b.member = static_cast<uint32_t>(n);
+        if (n < 0 || n > 1000) {
+            message = b.outOfRange;
+            return false;
+        }
+    }
+    return true;
+}
+
+void CColourPage::ShowStatus(std::string text) {
+    m_invoker.Call(
+        [&] { qobject_cast<QLabel*>(Control(1016))->setText(QString::fromStdString(text)); });
+}
+
+void CColourPage::OnCaptureBegin() {
+    m_invoker.Call([this] {
+        Enable({1021, 1008, 1007, 1013, 1009}, false);
+        if (m_nMode == 0)
+            Enable({1022}, false);
+        else if (m_nMode == 1)
+            Enable({1002}, false);
+    });
+}
+
+void CColourPage::OnCaptureEnd() {
+    m_invoker.Call([this] {
+        if (m_nMode == 0)
+            Button(1002)->setText(kCaptureOne);
+        else if (m_nMode == 1)
+            Button(1022)->setText(kCaptureContinuous);
+        Enable({1021, 1008, 1007, 1013, 1009, 1022, 1002}, true);
+    });
+}
+
+void CColourPage::ClearPicture() {
+    m_wndPicture.Fill(0xF0F0F0);
+}
+
+void CColourPage::RunPendingPageCalls() {
+    m_invoker.RunPending();
+}

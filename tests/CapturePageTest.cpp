@@ -1,0 +1,285 @@
+// The two capture pages on screen (offscreen), driven through their controls
+// and a real pseudo-terminal.
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <memory>
+
+#include "FakePortOwner.h"
+#include "pages/BlackPage.h"
+#include "pages/ColourPage.h"
+#include "pages/ValueListing.h"
+#include "serial/PortDevices.h"
+#include "tools/camsim/FrameSource.h"
+#include "tools/camsim/PseudoTerminal.h"
+
+namespace {
+
+uint32_t Gray(uint8_t v) {
+    return (uint32_t{v} << 16) | (uint32_t{v} << 8) | v;
+}
+
+template <typename Page>
+QString Status(Page& page) {
+    return qobject_cast<QLabel*>(page.Control(1016))->text();
+}
+template <typename Page>
+QLineEdit* Box(Page& page, int id) {
+    return qobject_cast<QLineEdit*>(page.Control(id));
+}
+template <typename Page>
+QPushButton* Button(Page& page, int id) {
+    return qobject_cast<QPushButton*>(page.Control(id));
+}
+
+}  // namespace
+
+class CapturePageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(dir.isValid());
+        settings = dir.filePath("DevSet.ini").toStdString();
+        std::remove(settings.c_str());
+        QVERIFY(board.Open());
+        SetPortDevicePath(9, board.DevicePath());
+        SetPortOwner(&owner);
+        host = std::make_unique<QWidget>();
+        host->resize(1300, 1300);
+    }
+    void cleanup() {
+        host.reset();
+        SetPortOwner(nullptr);
+        owner.ClosePort();
+        SetPortDevicePath(9, "");
+        board.Close();
+    }
+
+    void freshPageShowsDefaults() {
+        auto page = MakeBlack();
+        QCOMPARE(Box(*page, 1007)->text(), QStringLiteral("0"));
+        QCOMPARE(Box(*page, 1004)->text(), QStringLiteral("0"));
+        QVERIFY(qobject_cast<QCheckBox*>(page->Control(1011))->isChecked());
+        QVERIFY(!qobject_cast<QCheckBox*>(page->Control(1010))->isChecked());
+        QVERIFY(qobject_cast<QRadioButton*>(page->Control(1017))->isChecked());
+        QVERIFY(!page->Control(1004)->isEnabled());
+        QCOMPARE(int(page->m_byHeader), 255);
+        QCOMPARE(Status(*page), QStringLiteral("Tavix工作室欢迎您使用TavixTool！"));
+        Button(*page, 1002)->click();
+        QCOMPARE(Status(*page), QStringLiteral("整幅图的显示行数必须大于0"));
+        QCOMPARE(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"));
+    }
+
+    void validationMessagesInOrder() {
+        auto page = MakeBlack();
+        auto click = [&] {
+            Button(*page, 1002)->click();
+            return Status(*page);
+        };
+        Box(*page, 1007)->setText("abc");
+        QCOMPARE(click(), QStringLiteral("整幅图的显示行数必须大于0"));
+        Box(*page, 1007)->setText("-3");
+        QCOMPARE(click(), QStringLiteral("整幅图的显示行数必须大于0"));
+        Box(*page, 1007)->setText("12abc");
+        Box(*page, 1008)->setText("");
+        QCOMPARE(click(), QStringLiteral("请输入图像列数"));
+        QCOMPARE(page->m_nRows, 12u);
+        Box(*page, 1008)->setText("10000");
+        QCOMPARE(click(), QStringLiteral("图像列数不能大于9999"));
+        Box(*page, 1008)->setText("16");
+        Box(*page, 1013)->setText("-1");
+        QCOMPARE(click(), QStringLiteral("间隔列数必须在0到1000之间"));
+        Box(*page, 1013)->setText("0");
+        Box(*page, 1009)->setText("1001");
+        QCOMPARE(click(), QStringLiteral("间隔行数必须在0到1000之间"));
+        Box(*page, 1009)->setText("0");
+        Box(*page, 1004)->setText("");  // disabled, and still checked
+        QCOMPARE(click(), QStringLiteral("请输入二值化阀值"));
+        // Both display options off: that message first, whatever the boxes hold.
+        qobject_cast<QCheckBox*>(page->Control(1011))->click();
+        QVERIFY(!page->Control(1007)->isEnabled());
+        QCOMPARE(click(), QStringLiteral("请至少选择一项显示方式：“串口图像”或“二值化图像”"));
+        QCOMPARE(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"));
+    }
+
+    void singleFrameCaptureDrawsAndLists() {
+        auto page = MakeBlack();
+        Box(*page, 1007)->setText("2");
+        Box(*page, 1008)->setText("3");
+        qobject_cast<QCheckBox*>(page->Control(1010))->click();
+        Box(*page, 1004)->setText("100");
+        Button(*page, 1002)->click();
+        QCOMPARE(Button(*page, 1002)->text(), QStringLiteral("停止采集"));
+        QTRY_VERIFY(!page->Control(1019)->isEnabled());
+        QVERIFY(!page->Control(1007)->isEnabled());
+        QVERIFY(Button(*page, 1002)->isEnabled());
+        QTest::qWait(200);
+        const std::vector<uint8_t> wire = {255, 50, 150, 200, 100, 101, 0};
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
+        QTRY_VERIFY(page->Control(1019)->isEnabled());
+        QCOMPARE(page->m_editValues->Text(), std::string("011\n010\n"));
+        QCOMPARE(page->m_wndPicture.PixelAt(1, 0), Gray(150));
+        QCOMPARE(page->m_wndPicture.PixelAt(2, 1), Gray(0));
+        QTRY_COMPARE(Status(*page), QStringLiteral("Tavix工作室欢迎您使用TavixTool！"));
+    }
+
+    void enlargedGrayFrameIsExact() {
+        auto page = MakeBlack();
+        camsim::FrameSource source(30, 40, false, camsim::Pattern::Gradient);
+        const std::vector<uint8_t> frame = source.Frame(5);
+        Box(*page, 1007)->setText("30");
+        Box(*page, 1008)->setText("40");
+        qobject_cast<QRadioButton*>(page->Control(1018))->click();
+        Button(*page, 1002)->click();
+        QTest::qWait(200);
+        const std::vector<uint8_t> wire = camsim::WireFrame(255, frame);
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
+        const int block = std::min(page->m_nAreaWidth / 40, page->m_nAreaHeight / 30);
+        QVERIFY(block >= 2);
+        for (int r = 0; r < 30; ++r)
+            for (int c = 0; c < 40; ++c)
+                QCOMPARE(page->m_wndPicture.PixelAt(c * block + block - 1, r * block),
+                         Gray(frame[r * 40 + c]));
+        const QImage shot = page->grab().toImage();
+        QVERIFY(shot.save(QCoreApplication::applicationDirPath() + "/page-102.png"));
+    }
+
+    void continuousCaptureStopsOnRequest() {
+        auto page = MakeBlack();
+        Box(*page, 1007)->setText("10");
+        Box(*page, 1008)->setText("10");
+        Button(*page, 1019)->click();
+        QTRY_VERIFY(!page->Control(1002)->isEnabled());
+        QTest::qWait(200);  // the port is opened and purged first
+        for (int i = 0; i < 3; ++i) {
+            const std::vector<uint8_t> wire =
+                camsim::WireFrame(255, std::vector<uint8_t>(100, 40 * i));
+            QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(page->m_wndPicture.PixelAt(9, 9), Gray(80), 5000);
+        Button(*page, 1019)->click();  // "停止采集"
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1019)->text(), QStringLiteral("连续采集"), 3000);
+        QVERIFY(page->Control(1002)->isEnabled());
+        QVERIFY(page->Control(1007)->isEnabled());
+    }
+
+    void enterActsAsCaptureOne() {
+        auto page = MakeBlack();
+        host->show();
+        QVERIFY(QTest::qWaitForWindowActive(host.get()));
+        Box(*page, 1007)->setFocus();
+        QTest::keyClick(Box(*page, 1007), Qt::Key_Return);
+        QCOMPARE(Status(*page), QStringLiteral("整幅图的显示行数必须大于0"));
+    }
+
+    void settingsWrittenOnDestroyWithWarning() {
+        QStringList warnings;
+        {
+            auto page = MakeBlack();
+            page->m_showWarning = [&](const QString& text) { warnings << text; };
+            Box(*page, 1007)->setText("60");
+            Box(*page, 1004)->setText("128");
+        }
+        // The columns box holds 0: warned, and the exchange stopped there,
+        // yet the section is written with the values the members hold.
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY(warnings[0].contains("9999"));
+        const std::string text = ReadFile(settings);
+        QVERIFY(text.find("[Black]") != std::string::npos);
+        QVERIFY(text.find("threshold=128") != std::string::npos);
+        QVERIFY(text.find("row=0") != std::string::npos);  // not reached by the exchange
+    }
+
+    void destroyedWhileCapturing() {
+        auto page = MakeBlack();
+        Box(*page, 1007)->setText("60");
+        Box(*page, 1008)->setText("80");
+        Button(*page, 1019)->click();
+        QTRY_VERIFY(!page->Control(1002)->isEnabled());
+        const std::vector<uint8_t> wire = camsim::WireFrame(255, std::vector<uint8_t>(4800, 9));
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QElapsedTimer timer;
+        timer.start();
+        page.reset();
+        QVERIFY(timer.elapsed() < 3000);
+    }
+
+    void colourPageScaleTakesEffectAtTheNextStart() {
+        auto page = MakeColour();
+        QCOMPARE(Box(*page, 1007)->text(), QStringLiteral("0"));
+        QVERIFY(!qobject_cast<QCheckBox*>(page->Control(1021))->isChecked());
+        qobject_cast<QCheckBox*>(page->Control(1021))->click();
+        QCOMPARE(page->m_bScaleRequest, 1);
+        QCOMPARE(page->m_bScaleToArea, 0);  // not yet
+        Box(*page, 1007)->setText("120");
+        Box(*page, 1008)->setText("160");
+        Button(*page, 1002)->click();
+        QCOMPARE(page->m_bScaleToArea, 1);
+        QCOMPARE(page->m_nFrameSize, 19200u);
+        QTRY_VERIFY(!page->Control(1021)->isEnabled());
+        QTRY_COMPARE(page->m_nFrameSize, 57600u);  // the engine's colour frame
+        Button(*page, 1002)->click();              // stop
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 3000);
+        QTRY_VERIFY(page->Control(1021)->isEnabled());
+        const QImage shot = page->grab().toImage();
+        QVERIFY(shot.save(QCoreApplication::applicationDirPath() + "/page-103.png"));
+    }
+
+    void colourFrameOneToOneIsExact() {
+        auto page = MakeColour();
+        const std::vector<uint8_t> frame = {128, 16, 128, 128, 235, 128, 0, 255, 255};
+        Box(*page, 1007)->setText("1");
+        Box(*page, 1008)->setText("3");
+        Button(*page, 1002)->click();
+        QTest::qWait(200);
+        const std::vector<uint8_t> wire = camsim::WireFrame(255, frame);
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
+        QCOMPARE(page->m_wndPicture.PixelAt(0, 0), 0x000000u);
+        QCOMPARE(page->m_wndPicture.PixelAt(1, 0), 0xFEFEFEu);
+        QCOMPARE(page->m_wndPicture.PixelAt(2, 0), 0xFFE013u);
+        QCOMPARE(page->m_wndPicture.PixelAt(3, 0), 0xF0F0F0u);
+    }
+
+private:
+    std::unique_ptr<CBlackPage> MakeBlack() {
+        auto page = std::make_unique<CBlackPage>();
+        page->m_strSettingsPath = settings;
+        page->m_showWarning = [](const QString&) {};
+        if (!page->Create(host.get()))
+            return nullptr;
+        page->show();
+        return page;
+    }
+    std::unique_ptr<CColourPage> MakeColour() {
+        auto page = std::make_unique<CColourPage>();
+        page->m_strSettingsPath = settings;
+        page->m_showWarning = [](const QString&) {};
+        if (!page->Create(host.get()))
+            return nullptr;
+        page->show();
+        return page;
+    }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    QTemporaryDir dir;
+    std::string settings;
+    camsim::PseudoTerminal board;
+    FakePortOwner owner;
+    std::unique_ptr<QWidget> host;
+};
+
+QTEST_MAIN(CapturePageTest)
+#include "CapturePageTest.moc"
