@@ -33,10 +33,12 @@ CBlackPage::CBlackPage()
 }
 
 CBlackPage::~CBlackPage() {
-    if (m_bCreated)
-        SaveSettings();
+    // The engine stops first: the exchange from the controls writes the
+    // parameters that a running worker reads.
     m_invoker.Shutdown();
     ShutdownEngine();
+    if (m_bCreated)
+        SaveSettings();
     if (m_pictureView != nullptr)
         m_pictureView->SetSurface(nullptr);
 }

@@ -22,8 +22,8 @@ class CBlackPage : public QDialog, public CCaptureBase {
 
 public:
     CBlackPage();
-    // Saves section "Black", then stops the engine (its calls return at once
-    // from now on) and waits for its threads.
+    // Stops the engine (its calls return at once from now on) and waits for
+    // its threads, then saves section "Black".
     ~CBlackPage() override;
 
     // Creates the page's window from template 102 as a hidden child of

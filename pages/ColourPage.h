@@ -21,7 +21,7 @@ class CColourPage : public QDialog, public CCaptureBase {
 
 public:
     CColourPage();
-    // Saves section "Colour", then stops the engine and waits for its threads.
+    // Stops the engine and waits for its threads, then saves section "Colour".
     ~CColourPage() override;
 
     // Creates the page's window from template 103 as a hidden child of

@@ -226,10 +226,10 @@ private slots:
         QCOMPARE(page->m_bScaleToArea, 1);
         QCOMPARE(page->m_nFrameSize, 19200u);
         QTRY_VERIFY(!page->Control(1021)->isEnabled());
-        QTRY_COMPARE(page->m_nFrameSize, 57600u);  // the engine's colour frame
-        Button(*page, 1002)->click();              // stop
+        Button(*page, 1002)->click();  // stop
         QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 3000);
         QTRY_VERIFY(page->Control(1021)->isEnabled());
+        QCOMPARE(page->m_nFrameSize, 57600u);  // the engine's colour frame
         const QImage shot = page->grab().toImage();
         QVERIFY(shot.save(QCoreApplication::applicationDirPath() + "/page-103.png"));
     }
