@@ -131,6 +131,35 @@ private slots:
         QTRY_COMPARE(Status(*page), QStringLiteral("Tavix工作室欢迎您使用TavixTool！"));
     }
 
+    void fullListingFollowsTheLastByteQuickly() {
+        auto page = MakeBlack();
+        camsim::FrameSource source(120, 160, false, camsim::Pattern::Gradient);
+        const std::vector<uint8_t> frame = source.Frame(0);
+        Box(*page, 1007)->setText("120");
+        Box(*page, 1008)->setText("160");
+        qobject_cast<QCheckBox*>(page->Control(1010))->click();
+        Box(*page, 1004)->setText("100");
+        Button(*page, 1002)->click();
+        QTest::qWait(200);
+        const std::vector<uint8_t> wire = camsim::WireFrame(255, frame);
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QElapsedTimer timer;
+        timer.start();
+        QTRY_COMPARE_WITH_TIMEOUT(page->m_editValues->Text().size(), size_t{19320}, 5000);
+        const qint64 listed = timer.elapsed();
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
+        qInfo(
+            "120 x 160 frame: listing complete %lld ms after its last byte was written, capture "
+            "ended after %lld ms",
+            static_cast<long long>(listed), static_cast<long long>(timer.elapsed()));
+        // Every listed pixel against the threshold, row by row.
+        const std::string text = page->m_editValues->Text();
+        for (int r = 0; r < 120; ++r)
+            for (int c = 0; c < 160; ++c)
+                QCOMPARE(text[r * 161 + c], frame[r * 160 + c] > 100 ? '1' : '0');
+        QVERIFY(listed < 2000);
+    }
+
     void enlargedGrayFrameIsExact() {
         auto page = MakeBlack();
         camsim::FrameSource source(30, 40, false, camsim::Pattern::Gradient);
