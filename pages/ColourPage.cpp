@@ -15,7 +15,6 @@
 namespace {
 
 const char kWelcome[] = "Tavix工作室欢迎您使用TavixTool！";
-const QString kStop = QStringLiteral("停止采集");
 const QString kCaptureOne = QStringLiteral("采集一幅图");
 const QString kCaptureContinuous = QStringLiteral("连续采集");
 
@@ -68,13 +67,7 @@ void CColourPage::OnInitDialog() {
     DoDataExchange(false);
     for (CHyperLink* link : {m_linkAbout, m_linkProduct1, m_linkProduct2})
         link->Attach();
-    m_fontLabels = page::LabelFont();
-    Control(1016)->setFont(m_fontLabels);
-    for (CHyperLink* link : {m_linkAbout, m_linkProduct1, m_linkProduct2})
-        link->setFont(m_fontLabels);
-    m_linkAbout->SetTarget(page::AboutAddress());
-    m_linkProduct1->SetTarget(page::CameraBoardAddress());
-    m_linkProduct2->SetTarget(page::SimulatorAddress());
+    m_fontLabels = page::SetUpLabels(Control(1016), m_linkAbout, m_linkProduct1, m_linkProduct2);
     LoadSettings();
     ShowStatus(kWelcome);
 }
@@ -149,25 +142,9 @@ void CColourPage::OnCaptureContinuous() {
 }
 
 void CColourPage::OnCapture(int mode, int buttonId, const QString& idleCaption) {
-    m_nMode = mode;
-    QPushButton* button = Button(buttonId);
-    const QString caption = button->text();
-    if (caption == kStop) {
-        StopWorker();
-        return;
-    }
-    if (caption != idleCaption)
-        return;
-    std::string message;
-    if (!ValidateParameters(message)) {
-        ShowStatus(message);
-        return;
-    }
-    button->setText(kStop);
-    if (m_wndPicture.Width() != m_nAreaWidth || m_wndPicture.Height() != m_nAreaHeight)
-        m_wndPicture.Resize(m_nAreaWidth, m_nAreaHeight);
-    if (StartWorker() == 0)
-        ShowStatus("采集未能启动，请稍后再试");
+    page::CaptureClicked(
+        *this, mode, Button(buttonId), idleCaption,
+        [this](std::string& message) { return ValidateParameters(message); }, [] {});
 }
 
 bool CColourPage::ValidateParameters(std::string& message) {
@@ -175,51 +152,8 @@ bool CColourPage::ValidateParameters(std::string& message) {
     m_nAreaHeight = area.height();
     m_nAreaWidth = area.width();
     m_bScaleToArea = m_bScaleRequest != 0 ? 1 : 0;
-    // Each size box: its own checks, then the bound the engine needs.
-    struct SizeBox {
-        int id;
-        uint32_t* member;
-        const char *empty, *notPositive, *tooLarge;
-    };
-    for (const SizeBox& b : {SizeBox{1007, &m_nRows, "请输入图像行数", "整幅图的显示行数必须大于0",
-                                     "图像行数不能大于9999"},
-                             SizeBox{1008, &m_nColumns, "请输入图像列数",
-                                     "整幅图的显示列数必须大于0", "图像列数不能大于9999"}}) {
-        if (page::BoxEmpty(Box(b.id))) {
-            message = b.empty;
-            return false;
-        }
-        const int n = page::BoxNumber(Box(b.id));
-        *b.member = static_cast<uint32_t>(n);
-        if (n <= 0) {
-            message = b.notPositive;
-            return false;
-        }
-        if (n > 9999) {
-            message = b.tooLarge;
-            return false;
-        }
-    }
-    m_nFrameSize = m_nRows * m_nColumns;
-    struct GapBox {
-        int id;
-        uint32_t* member;
-        const char *empty, *outOfRange;
-    };
-    for (const GapBox& b :
-         {GapBox{1013, &m_nColumnGap, "请输入间隔列数", "间隔列数必须在0到1000之间"},
-          GapBox{1009, &m_nRowGap, "请输入间隔行数", "间隔行数必须在0到1000之间"}}) {
-        if (page::BoxEmpty(Box(b.id))) {
-            message = b.empty;
-            return false;
-        }
-        const int n = page::BoxNumber(Box(b.id));
-        *b.member = static_cast<uint32_t>(n);
-        if (n < 0 || n > 1000) {
-            message = b.outOfRange;
-            return false;
-        }
-    }
+    if (!page::ValidateSizeAndGaps(Box(1007), Box(1008), Box(1013), Box(1009), *this, message))
+        return false;
     return true;
 }
 

@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <functional>
 
+#include <string>
+
+class CCaptureBase;
+class CHyperLink;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace page {
@@ -29,6 +34,25 @@ void ShowUnsigned(QLineEdit* box, uint32_t value);
 
 // Bold Arial 12 (Liberation Sans where Arial is missing, the same metrics).
 QFont LabelFont();
+
+// Gives the label font to the status line and the three links and points the
+// links at their pages; returns the font.
+QFont SetUpLabels(QWidget* status, CHyperLink* about, CHyperLink* product1, CHyperLink* product2);
+
+// The size and gap boxes of a page, checked in order: each box's own checks,
+// then the bound the engine needs (rows and columns at most 9999, gaps 0 to
+// 1000). Each number goes to the engine as it is read; the frame size follows
+// the size boxes. False with the first failure's message.
+bool ValidateSizeAndGaps(const QLineEdit* rows, const QLineEdit* columns,
+                         const QLineEdit* columnGap, const QLineEdit* rowGap, CCaptureBase& engine,
+                         std::string& message);
+
+// A capture button's click: with the caption "停止采集" it stops the capture;
+// with its idle caption it validates, then shows "停止采集", prepares and
+// starts the engine; any other caption does nothing.
+void CaptureClicked(CCaptureBase& engine, int mode, QPushButton* button, const QString& idleCaption,
+                    const std::function<bool(std::string&)>& validate,
+                    const std::function<void()>& prepare);
 
 // The link labels' addresses: pages shipped beside the executable.
 QString AboutAddress();
