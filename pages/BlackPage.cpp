@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -26,9 +25,7 @@ CBlackPage::CBlackPage()
     : m_strSettingsPath(SettingsFilePath()), m_invoker([this] { WakeWaiter(); }) {
     m_byFormat = 0;
     m_bShowImage = 1;
-    m_showWarning = [this](const QString& text) {
-        QMessageBox::warning(this, QStringLiteral("TavixTool"), text);
-    };
+    m_showWarning = page::WarningBox(this);
 }
 
 CBlackPage::~CBlackPage() {
@@ -43,20 +40,16 @@ CBlackPage::~CBlackPage() {
 }
 
 bool CBlackPage::Create(QWidget* parent) {
-    if (m_bCreated || !m_template.Load(102))
+    if (m_bCreated)
         return false;
-    setParent(parent);
-    hide();
-    m_template.Build(*this);
+    m_pictureView = page::BuildPage(*this, m_template, 102, parent, m_wndPicture);
+    if (m_pictureView == nullptr)
+        return false;
     m_editValues = new CValueListing;
     m_template.Replace(*this, 1000, m_editValues);
-    m_pictureView = new CPictureView(&m_wndPicture);
-    m_template.Replace(*this, 1001, m_pictureView);
     m_linkAbout = qobject_cast<CHyperLink*>(Control(1029));
     m_linkProduct1 = qobject_cast<CHyperLink*>(Control(1027));
     m_linkProduct2 = qobject_cast<CHyperLink*>(Control(1028));
-    m_wndPicture.Resize(m_pictureView->width(), m_pictureView->height());
-    m_wndPicture.Fill(0xF0F0F0);
 
     connect(Button(1002), &QPushButton::clicked, this, [this] { OnCaptureOne(); });
     connect(Button(1019), &QPushButton::clicked, this, [this] { OnCaptureContinuous(); });

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "pages/PageCommon.h"
@@ -24,9 +23,7 @@ CColourPage::CColourPage()
     : m_strSettingsPath(SettingsFilePath()), m_invoker([this] { WakeWaiter(); }) {
     m_byFormat = 1;
     m_bShowImage = 1;
-    m_showWarning = [this](const QString& text) {
-        QMessageBox::warning(this, QStringLiteral("TavixTool"), text);
-    };
+    m_showWarning = page::WarningBox(this);
 }
 
 CColourPage::~CColourPage() {
@@ -41,18 +38,14 @@ CColourPage::~CColourPage() {
 }
 
 bool CColourPage::Create(QWidget* parent) {
-    if (m_bCreated || !m_template.Load(103))
+    if (m_bCreated)
         return false;
-    setParent(parent);
-    hide();
-    m_template.Build(*this);
-    m_pictureView = new CPictureView(&m_wndPicture);
-    m_template.Replace(*this, 1001, m_pictureView);
+    m_pictureView = page::BuildPage(*this, m_template, 103, parent, m_wndPicture);
+    if (m_pictureView == nullptr)
+        return false;
     m_linkProduct2 = qobject_cast<CHyperLink*>(Control(1024));
     m_linkAbout = qobject_cast<CHyperLink*>(Control(1025));
     m_linkProduct1 = qobject_cast<CHyperLink*>(Control(1023));
-    m_wndPicture.Resize(m_pictureView->width(), m_pictureView->height());
-    m_wndPicture.Fill(0xF0F0F0);
 
     connect(Button(1002), &QPushButton::clicked, this, [this] { OnCaptureOne(); });
     connect(Button(1022), &QPushButton::clicked, this, [this] { OnCaptureContinuous(); });

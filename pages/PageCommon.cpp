@@ -1,11 +1,15 @@
 #include "pages/PageCommon.h"
 
+#include <QDialog>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 
 #include "capture/CaptureBase.h"
+#include "pages/DialogTemplate.h"
+#include "pages/PictureView.h"
 #include "shell/HyperLink.h"
 
 #include "pages/PageSettings.h"
@@ -55,6 +59,26 @@ QFont LabelFont() {
     if (!QFontDatabase::families().contains(QStringLiteral("Arial")))
         font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     return font;
+}
+
+CPictureView* BuildPage(QDialog& dialog, CDialogTemplate& tpl, int number, QWidget* parent,
+                        CPictureSurface& surface) {
+    if (!tpl.Load(number))
+        return nullptr;
+    dialog.setParent(parent);
+    dialog.hide();
+    tpl.Build(dialog);
+    auto* view = new CPictureView(&surface);
+    tpl.Replace(dialog, 1001, view);
+    surface.Resize(view->width(), view->height());
+    surface.Fill(0xF0F0F0);
+    return view;
+}
+
+std::function<void(const QString&)> WarningBox(QWidget* owner) {
+    return [owner](const QString& text) {
+        QMessageBox::warning(owner, QStringLiteral("TavixTool"), text);
+    };
 }
 
 QFont SetUpLabels(QWidget* status, CHyperLink* about, CHyperLink* product1, CHyperLink* product2) {

@@ -10,7 +10,11 @@
 #include <string>
 
 class CCaptureBase;
+class CDialogTemplate;
 class CHyperLink;
+class CPictureSurface;
+class CPictureView;
+class QDialog;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -34,6 +38,15 @@ void ShowUnsigned(QLineEdit* box, uint32_t value);
 
 // Bold Arial 12 (Liberation Sans where Arial is missing, the same metrics).
 QFont LabelFont();
+
+// Builds a page from template `number` as a hidden child of `parent`, with a
+// picture view of `surface` in place of the picture control 1001, and sizes
+// and clears the surface to match. Null when the template cannot be loaded.
+CPictureView* BuildPage(QDialog& dialog, CDialogTemplate& tpl, int number, QWidget* parent,
+                        CPictureSurface& surface);
+
+// The exchange's warnings in a message box owned by `owner`.
+std::function<void(const QString&)> WarningBox(QWidget* owner);
 
 // Gives the label font to the status line and the three links and points the
 // links at their pages; returns the font.
