@@ -1,0 +1,101 @@
+#include "shell/TavixToolView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "pages/BlackPage.h"
+#include "pages/ColourPage.h"
+#include "pages/PageSettings.h"
+
+// The scroll area's content: 2000 x 2000 pixels, the pages' parent. It paints
+// the start picture at its top-left corner until a page has been shown, and
+// nothing else.
+class CTavixToolView::Canvas : public QWidget {
+public:
+    explicit Canvas(CTavixToolView* view) : m_view(view) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (m_view->m_bPageShown || m_view->m_bmpStart.isNull())
+            return;
+        QPainter p(this);
+        p.drawImage(event->rect().topLeft(), m_view->m_bmpStart, event->rect());
+    }
+
+private:
+    CTavixToolView* m_view;
+};
+
+CTavixToolView::CTavixToolView(QWidget* parent)
+    : QScrollArea(parent), m_strSettingsPath(SettingsFilePath()), m_canvas(new Canvas(this)) {
+    setWidget(m_canvas);
+    setWidgetResizable(false);
+}
+
+CTavixToolView::~CTavixToolView() {
+    delete m_pBlackPage;
+    m_pBlackPage = nullptr;
+    delete m_pColourPage;
+    m_pColourPage = nullptr;
+}
+
+void CTavixToolView::OnInitialUpdate() {
+    m_canvas->resize(2000, 2000);
+    ApplySteps();
+    if (m_bmpStart.isNull())
+        m_bmpStart.load(QStringLiteral(":/pictures/start.png"));
+    // Created once: a repeated initial update keeps the pages it has.
+    if (m_pBlackPage == nullptr) {
+        m_pBlackPage = new CBlackPage;
+        m_pBlackPage->m_strSettingsPath = m_strSettingsPath;
+        m_pBlackPage->Create(m_canvas);
+        m_pBlackPage->move(0, 0);
+        m_pBlackPage->hide();
+    }
+    if (m_pColourPage == nullptr) {
+        m_pColourPage = new CColourPage;
+        m_pColourPage->m_strSettingsPath = m_strSettingsPath;
+        m_pColourPage->Create(m_canvas);
+        m_pColourPage->move(0, 0);
+        m_pColourPage->hide();
+    }
+}
+
+void CTavixToolView::ApplySteps() {
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        bar->setSingleStep(20);
+        bar->setPageStep(200);
+    }
+}
+
+// The scroll area sets its page steps to the viewport size; ours stay fixed.
+void CTavixToolView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    ApplySteps();
+}
+
+void CTavixToolView::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    ApplySteps();
+}
+
+int CTavixToolView::ShowPage(int id) {
+    m_bPageShown = true;
+    ShowChild(m_pBlackPage, false);
+    ShowChild(m_pColourPage, false);
+    if (id == kBlackPageId)
+        ShowChild(m_pBlackPage, true);
+    else if (id == kColourPageId)
+        ShowChild(m_pColourPage, true);
+    return 1;
+}
+
+void CTavixToolView::ShowChild(QWidget* page, bool show) {
+    if (page == nullptr)
+        return;
+    page->setEnabled(show);
+    page->setVisible(show);
+    if (show)
+        page->raise();
+}

@@ -1,0 +1,50 @@
+// The right-hand pane: a scroll view over 2000 x 2000 pixels that hosts the two
+// capture pages and shows the start picture until a page is chosen.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QScrollArea>
+#include <string>
+
+class CBlackPage;
+class CColourPage;
+
+class CTavixToolView : public QScrollArea {
+    Q_OBJECT
+
+public:
+    static constexpr int kBlackPageId = 61447;   // "黑白数据"
+    static constexpr int kColourPageId = 61448;  // "彩色数据"
+
+    explicit CTavixToolView(QWidget* parent = nullptr);
+    // Deletes the grayscale page, then the colour page.
+    ~CTavixToolView() override;
+
+    // Sets the scroll sizes, loads the start picture and creates both pages
+    // hidden. A repeated call reuses the pages and the picture it has.
+    void OnInitialUpdate();
+    // Shows the page of a navigation item id and hides the other; 1.
+    int ShowPage(int id);
+    // Enables and shows (raised), or disables and hides, a page window.
+    void ShowChild(QWidget* page, bool show);
+
+    CBlackPage* m_pBlackPage = nullptr;
+    CColourPage* m_pColourPage = nullptr;
+    QImage m_bmpStart;
+    QPoint m_ptOrigin;
+    bool m_bPageShown = false;
+    // The settings file the pages use (DevSet.ini beside the executable).
+    std::string m_strSettingsPath;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Line 20 pixels, page 200 pixels, whatever the window size.
+    void ApplySteps();
+
+    class Canvas;
+    Canvas* m_canvas;
+};
