@@ -27,6 +27,23 @@ private:
     CTavixToolView* m_view;
 };
 
+namespace {
+
+// Creates a page as a hidden child at the top-left corner of `canvas`, unless
+// `page` holds one already.
+template <typename Page>
+void CreatePage(Page*& page, const std::string& settingsPath, QWidget* canvas) {
+    if (page != nullptr)
+        return;
+    page = new Page;
+    page->m_strSettingsPath = settingsPath;
+    page->Create(canvas);
+    page->move(0, 0);
+    page->hide();
+}
+
+}  // namespace
+
 CTavixToolView::CTavixToolView(QWidget* parent)
     : QScrollArea(parent), m_strSettingsPath(SettingsFilePath()), m_canvas(new Canvas(this)) {
     setWidget(m_canvas);
@@ -46,20 +63,8 @@ void CTavixToolView::OnInitialUpdate() {
     if (m_bmpStart.isNull())
         m_bmpStart.load(QStringLiteral(":/pictures/start.png"));
     // Created once: a repeated initial update keeps the pages it has.
-    if (m_pBlackPage == nullptr) {
-        m_pBlackPage = new CBlackPage;
-        m_pBlackPage->m_strSettingsPath = m_strSettingsPath;
-        m_pBlackPage->Create(m_canvas);
-        m_pBlackPage->move(0, 0);
-        m_pBlackPage->hide();
-    }
-    if (m_pColourPage == nullptr) {
-        m_pColourPage = new CColourPage;
-        m_pColourPage->m_strSettingsPath = m_strSettingsPath;
-        m_pColourPage->Create(m_canvas);
-        m_pColourPage->move(0, 0);
-        m_pColourPage->hide();
-    }
+    CreatePage(m_pBlackPage, m_strSettingsPath, m_canvas);
+    CreatePage(m_pColourPage, m_strSettingsPath, m_canvas);
 }
 
 void CTavixToolView::ApplySteps() {
