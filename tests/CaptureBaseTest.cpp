@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "BoardTest.h"
 #include "FakePage.h"
 #include "FakePortOwner.h"
 #include "serial/PortDevices.h"
@@ -28,21 +29,7 @@ protected:
     }
 };
 
-class CaptureBaseTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(board.Open());
-        SetPortDevicePath(9, board.DevicePath());
-        SetPortOwner(&owner);
-    }
-    void TearDown() override {
-        SetPortOwner(nullptr);
-        owner.m_port.Close();
-        SetPortDevicePath(9, "");
-    }
-    camsim::PseudoTerminal board;
-    CountingOwner owner;
-};
+using CaptureBaseTest = BoardTest<CountingOwner>;
 
 size_t IndexOf(const std::vector<std::string>& calls, const std::string& call) {
     return static_cast<size_t>(std::find(calls.begin(), calls.end(), call) - calls.begin());

@@ -280,8 +280,9 @@ private slots:
     }
 
 private:
-    std::unique_ptr<CBlackPage> MakeBlack() {
-        auto page = std::make_unique<CBlackPage>();
+    template <typename Page>
+    std::unique_ptr<Page> Make() {
+        auto page = std::make_unique<Page>();
         page->m_strSettingsPath = settings;
         page->m_showWarning = [](const QString&) {};
         if (!page->Create(host.get()))
@@ -289,15 +290,8 @@ private:
         page->show();
         return page;
     }
-    std::unique_ptr<CColourPage> MakeColour() {
-        auto page = std::make_unique<CColourPage>();
-        page->m_strSettingsPath = settings;
-        page->m_showWarning = [](const QString&) {};
-        if (!page->Create(host.get()))
-            return nullptr;
-        page->show();
-        return page;
-    }
+    std::unique_ptr<CBlackPage> MakeBlack() { return Make<CBlackPage>(); }
+    std::unique_ptr<CColourPage> MakeColour() { return Make<CColourPage>(); }
     static std::string ReadFile(const std::string& path) {
         std::ifstream in(path);
         return std::string(std::istreambuf_iterator<char>(in), {});

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "BoardTest.h"
 #include "FakePage.h"
 #include "FakePortOwner.h"
 #include "serial/PortDevices.h"
@@ -30,18 +31,11 @@ uint32_t Rgb(uint8_t u, uint8_t y, uint8_t v) {
     return (r << 16) | (g << 8) | b;
 }
 
-class EngineEndToEnd : public ::testing::Test {
+class EngineEndToEnd : public BoardTest<> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(board.Open());
-        SetPortDevicePath(9, board.DevicePath());
-        SetPortOwner(&owner);
-    }
     void TearDown() override {
         page.ShutdownEngine();
-        SetPortOwner(nullptr);
-        owner.m_port.Close();
-        SetPortDevicePath(9, "");
+        BoardTest::TearDown();
     }
     // Starts the capture and waits until the worker polls (its start purge done).
     void Start() {
@@ -64,8 +58,6 @@ protected:
                 }
     }
 
-    camsim::PseudoTerminal board;
-    FakePortOwner owner;
     FakePage page;
 };
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "BoardTest.h"
 #include "FakePage.h"
 #include "FakePortOwner.h"
 #include "serial/PortDevices.h"
@@ -15,19 +16,15 @@ const std::string kSearching = "status:正在找数据头，请稍等...";
 const std::string kDrawing = "status:显示整幅图可能需要几十秒哦，请稍等...";
 const std::string kNoData = "status:未接收到串口数据";
 
-class ReceptionTest : public ::testing::Test {
+class ReceptionTest : public BoardTest<> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(board.Open());
-        SetPortDevicePath(9, board.DevicePath());
-        SetPortOwner(&owner);
+        BoardTest::SetUp();
         ASSERT_EQ(owner.OpenPort(), 1);
     }
     void TearDown() override {
         page.ShutdownEngine();
-        SetPortOwner(nullptr);
-        owner.m_port.Close();
-        SetPortDevicePath(9, "");
+        BoardTest::TearDown();
     }
     // Prepares the engine as the worker does before its first poll; no
     // drawing passes unless asked for.
@@ -46,8 +43,6 @@ protected:
     int Continuous() { return page.ReceiveContinuous(Space()); }
     Bytes Frame(size_t n) { return Bytes(page.m_pFrame.get(), page.m_pFrame.get() + n); }
 
-    camsim::PseudoTerminal board;
-    FakePortOwner owner;
     FakePage page;
 };
 
