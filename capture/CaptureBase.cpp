@@ -64,6 +64,10 @@ int Channel(double value) {
     return std::clamp(v, 0, 255);
 }
 
+// Every live engine, so that the port owner can wake a waiting one.
+std::mutex g_enginesLock;
+std::vector<CCaptureBase*> g_engines;
+
 }  // namespace
 
 CCaptureBase::CCaptureBase()
@@ -89,10 +93,21 @@ CCaptureBase::CCaptureBase()
       m_bFrameDone(0),
       m_nNextRow(0),
       m_nNextDisplayRow(0),
-      m_uiThread(std::this_thread::get_id()) {}
+      m_uiThread(std::this_thread::get_id()) {
+    std::lock_guard<std::mutex> lock(g_enginesLock);
+    g_engines.push_back(this);
+}
 
 CCaptureBase::~CCaptureBase() {
     ShutdownEngine();
+    std::lock_guard<std::mutex> lock(g_enginesLock);
+    g_engines.erase(std::find(g_engines.begin(), g_engines.end(), this));
+}
+
+void CCaptureBase::WakeAllWaiters() {
+    std::lock_guard<std::mutex> lock(g_enginesLock);
+    for (CCaptureBase* engine : g_engines)
+        engine->WakeWaiter();
 }
 
 // ---------------------------------------------------------------------------
@@ -183,6 +198,8 @@ void CCaptureBase::Wait(std::unique_lock<std::mutex>& lock, const std::function<
         m_bWakeWaiter = false;
         lock.unlock();
         RunPendingPageCalls();
+        if (CPortOwner* owner = GetPortOwner())
+            owner->RunPendingOwnerCalls();
         lock.lock();
         m_threadCv.wait_until(lock, deadline, [&] { return done() || m_bWakeWaiter; });
     }

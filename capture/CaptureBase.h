@@ -109,6 +109,14 @@ protected:
     // calls it, from any thread, after queuing a call.
     void WakeWaiter();
 
+public:
+    // Wakes the user-interface thread wherever it waits inside an engine, so
+    // that it runs the port owner's pending calls (RunPendingOwnerCalls): a
+    // worker may be blocked in the owner's OpenPort while the user-interface
+    // thread waits for that worker.
+    static void WakeAllWaiters();
+
+protected:
     // Where the frame and receive buffers come from; null when the memory
     // cannot be had (the capture then ends with a status text).
     virtual std::unique_ptr<uint8_t[]> AllocateBuffer(uint32_t size);

@@ -32,6 +32,11 @@ public:
     std::atomic<int> m_bPortOpen;
     SerialPort m_port;
 
+    // Runs the calls that other threads have queued for the owner's
+    // user-interface thread; an engine's user-interface thread calls it while
+    // it waits (see CCaptureBase::WakeAllWaiters). Nothing to do by default.
+    virtual void RunPendingOwnerCalls() {}
+
 protected:
     // The user's current choice, read from the window's two lists. Index 0 is the
     // list's prompt, -1 means no entry is selected (for the baud list: the typed
