@@ -7,8 +7,10 @@ PACKAGES=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev libx11-dev
     fontconfig fonts-wqy-microhei fonts-liberation fonts-wine
+    fp-utils libchm-dev libchm1
+    xvfb xdotool x11-apps xauth
 )
 
 missing=()

@@ -2,6 +2,9 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScrollBar>
 
 #include "pages/BlackPage.h"
@@ -104,3 +107,32 @@ void CTavixToolView::ShowChild(QWidget* page, bool show) {
     if (show)
         page->raise();
 }
+
+void CTavixToolView::OnFilePrint() {
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+        OnPrint(&printer);
+}
+
+void CTavixToolView::OnFilePrintDirect() {
+    QPrinter printer;
+    OnPrint(&printer);
+}
+
+void CTavixToolView::OnFilePrintPreview() {
+    QPrintPreviewDialog preview(this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* printer) { OnPrint(printer); });
+    preview.exec();
+}
+
+bool CTavixToolView::OnPrint(QPrinter* printer) {
+    QPainter painter;
+    if (!painter.begin(printer))
+        return false;
+    OnDraw(&painter);
+    return painter.end();
+}
+
+void CTavixToolView::OnDraw(QPainter*) {}

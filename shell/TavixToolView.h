@@ -9,6 +9,8 @@
 
 class CBlackPage;
 class CColourPage;
+class QPainter;
+class QPrinter;
 
 class CTavixToolView : public QScrollArea {
     Q_OBJECT
@@ -28,6 +30,17 @@ public:
     int ShowPage(int id);
     // Enables and shows (raised), or disables and hides, a page window.
     void ShowChild(QWidget* page, bool show);
+
+    // Printing: the view draws nothing, so printed and previewed pages are
+    // blank. OnFilePrint asks for a printer first; OnFilePrintDirect prints
+    // on the default printer; OnFilePrintPreview shows the preview window.
+    void OnFilePrint();
+    void OnFilePrintDirect();
+    void OnFilePrintPreview();
+    // Prints the document on `printer`: one page, with what OnDraw draws.
+    bool OnPrint(QPrinter* printer);
+    // The view's drawing for printing: nothing.
+    void OnDraw(QPainter* painter);
 
     CBlackPage* m_pBlackPage = nullptr;
     CColourPage* m_pColourPage = nullptr;

@@ -1,0 +1,379 @@
+#include "shell/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "capture/CaptureBase.h"
+#include "pages/PageSettings.h"
+#include "serial/PortSelection.h"
+#include "shell/DeviceWatcher.h"
+#include "shell/HtmlHelp.h"
+#include "shell/LockKeyState.h"
+#include "shell/TaskPanel.h"
+#include "shell/TavixToolDoc.h"
+#include "shell/TavixToolView.h"
+
+namespace {
+
+const char kTitle[] = "TAVIX飞思卡尔专营-摄像头测试工具";
+const char kSerialSettings[] = "串口设置";
+const char kReady[] = "就绪";
+const char* const kIndicatorTexts[3] = {"大写", "数字", "滚动"};
+
+constexpr int kComboWidth = 200;
+// The dropped list of a 100-pixel combo shows about four entries.
+constexpr int kComboVisibleItems = 4;
+
+QStringList ToStringList(const std::vector<std::string>& entries) {
+    QStringList list;
+    for (const std::string& e : entries)
+        list << QString::fromStdString(e);
+    return list;
+}
+
+std::vector<std::string> Entries(const QComboBox* combo) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < combo->count(); ++i)
+        entries.push_back(combo->itemText(i).toStdString());
+    return entries;
+}
+
+// An image of the serial settings bar's strip of five 16-pixel images.
+QIcon StripImage(int index) {
+    const QPixmap strip(QStringLiteral(":/icons/serialbar.png"));
+    return QIcon(strip.copy(index * 16, 0, 16, 16));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CTavixToolDoc* document, const std::string& settingsPath)
+    : m_strSettingsPath(settingsPath.empty() ? SettingsFilePath() : settingsPath),
+      m_pDocument(document),
+      m_invoker([] { CCaptureBase::WakeAllWaiters(); }) {
+    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tavix.png")));
+    // No menu bar: the window is created without one and never gets one.
+    setMenuBar(nullptr);
+    resize(840, 820);
+    SetPortOwner(this);
+}
+
+CMainFrame::~CMainFrame() {
+    // Workers blocked in a call to this window return at once from now on.
+    m_invoker.Shutdown();
+    m_idleTimer.stop();
+    // The view deletes the pages, whose engines stop and join their workers,
+    // while the port they read still exists.
+    delete m_pView;
+    m_pView = nullptr;
+    if (GetPortOwner() == this)
+        SetPortOwner(nullptr);
+}
+
+bool CMainFrame::Create() {
+    if (!OnCreateClient())
+        return false;
+
+    // The main toolbar: the help button.
+    m_wndToolBar = new QToolBar(this);
+    m_wndToolBar->setObjectName(QStringLiteral("0xE800"));
+    m_wndToolBar->setIconSize(QSize(24, 24));
+    m_actShowHelp =
+        m_wndToolBar->addAction(QIcon(QStringLiteral(":/icons/help.png")), QStringLiteral("帮助"));
+    m_actShowHelp->setObjectName(QString::number(kShowHelpId));
+    connect(m_actShowHelp, &QAction::triggered, this, &CMainFrame::OnShowHelp);
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+    // The status bar: the message pane, then the three lock indicators.
+    m_wndStatusBar = new QStatusBar(this);
+    m_wndStatusBar->setObjectName(QStringLiteral("0xE801"));
+    m_wndMessage = new QLabel(QString::fromUtf8(kReady), m_wndStatusBar);
+    m_wndStatusBar->addWidget(m_wndMessage, 1);
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(QString::fromUtf8(kIndicatorTexts[i]), m_wndStatusBar);
+        label->setObjectName(QString::number(0xE701 + i));
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->sizeHint().width() + 8);
+        label->setFrameShape(QFrame::StyledPanel);
+        m_wndIndicators[i] = label;
+        m_wndStatusBar->addPermanentWidget(label);
+    }
+    setStatusBar(m_wndStatusBar);
+
+    // The serial settings bar, on the same row, right of the main toolbar.
+    CreateSerialBar();
+    addToolBar(Qt::TopToolBarArea, m_wndSerialBar);
+
+    LoadPortSettings();
+
+    // The device watcher stands in for the system's device-change message.
+    m_pDeviceWatcher = new CDeviceWatcher(this);
+    connect(m_pDeviceWatcher, &CDeviceWatcher::deviceChanged, this, [this] { OnDeviceChange(); });
+
+    // Command states and lock keys are brought up to date while idle.
+    m_idleTimer.setInterval(100);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        UpdateCommandStates();
+        UpdateLockIndicators();
+    });
+    m_idleTimer.start();
+    CreateAccelerators();
+    UpdateCommandStates();
+    UpdateLockIndicators();
+    return true;
+}
+
+bool CMainFrame::OnCreateClient() {
+    m_wndSplitter = new QSplitter(Qt::Horizontal, this);
+    m_wndSplitter->setObjectName(QStringLiteral("0xE900"));
+    m_wndSplitter->setChildrenCollapsible(true);
+
+    m_wndTaskPanel = new CTaskPanel(m_wndSplitter);
+    m_wndTaskPanel->setMinimumWidth(0);
+    m_wndTaskPanel->AddGroup(kTaskGroupId, QStringLiteral("摄像头工具"));
+    m_wndTaskPanel->AddLinkItem(CTavixToolView::kBlackPageId, QStringLiteral("黑白数据"));
+    m_wndTaskPanel->AddLinkItem(CTavixToolView::kColourPageId, QStringLiteral("彩色数据"));
+    m_wndTaskPanel->SetSpecialGroup(kTaskGroupId);
+    connect(m_wndTaskPanel, &CTaskPanel::notify, this,
+            [this](int code, int id) { OnTaskPanelNotify(code, id); });
+
+    m_pView = new CTavixToolView(m_wndSplitter);
+    m_pView->m_strSettingsPath = m_strSettingsPath;
+    m_pView->setMinimumWidth(0);
+
+    m_wndSplitter->addWidget(m_wndTaskPanel);
+    m_wndSplitter->addWidget(m_pView);
+    m_wndSplitter->setStretchFactor(0, 0);
+    m_wndSplitter->setStretchFactor(1, 1);
+    m_wndSplitter->setSizes({kNavigationWidth, width() - kNavigationWidth});
+    setCentralWidget(m_wndSplitter);
+    return true;
+}
+
+void CMainFrame::CreateSerialBar() {
+    m_wndSerialBar = new QToolBar(QString::fromUtf8(kSerialSettings), this);
+    m_wndSerialBar->setObjectName(QString::number(kSerialBarId));
+    m_wndSerialBar->setIconSize(QSize(16, 16));
+
+    m_wndBaudCombo = new QComboBox(m_wndSerialBar);
+    m_wndBaudCombo->setObjectName(QString::number(kBaudComboId));
+    m_wndBaudCombo->setEditable(true);
+    m_wndBaudCombo->setInsertPolicy(QComboBox::NoInsert);
+    // The field takes what is typed, without completing it from the list.
+    m_wndBaudCombo->setCompleter(nullptr);
+    m_wndBaudCombo->setFixedWidth(kComboWidth);
+    m_wndBaudCombo->setMaxVisibleItems(kComboVisibleItems);
+    connect(m_wndBaudCombo->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { m_bBaudTyped = true; });
+    connect(m_wndBaudCombo, qOverload<int>(&QComboBox::activated), this,
+            [this] { m_bBaudTyped = false; });
+    m_wndSerialBar->addWidget(m_wndBaudCombo)->setObjectName(QString::number(kBaudComboId));
+
+    m_wndPortCombo = new QComboBox(m_wndSerialBar);
+    m_wndPortCombo->setObjectName(QString::number(kPortComboId));
+    m_wndPortCombo->setFixedWidth(kComboWidth);
+    m_wndPortCombo->setMaxVisibleItems(kComboVisibleItems);
+    m_wndSerialBar->addWidget(m_wndPortCombo)->setObjectName(QString::number(kPortComboId));
+
+    m_actPortOpen = m_wndSerialBar->addAction(StripImage(2), QString());
+    m_actPortOpen->setObjectName(QString::number(kPortOpenId));
+    connect(m_actPortOpen, &QAction::triggered, this, [this] {
+        OpenPort();
+        UpdateCommandStates();
+    });
+    m_actPortClose = m_wndSerialBar->addAction(StripImage(3), QString());
+    m_actPortClose->setObjectName(QString::number(kPortCloseId));
+    connect(m_actPortClose, &QAction::triggered, this, [this] {
+        ClosePort();
+        UpdateCommandStates();
+    });
+}
+
+void CMainFrame::CreateAccelerators() {
+    auto add = [this](const QList<QKeySequence>& keys, auto handler) {
+        auto* action = new QAction(this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+        return action;
+    };
+    add({QKeySequence(Qt::CTRL | Qt::Key_N)}, [this] { emit fileNewRequested(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_O)}, [this] { emit fileOpenRequested(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_S)}, [this] { OnFileSave(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_P)}, [this] {
+        if (m_pView != nullptr)
+            m_pView->OnFilePrint();
+    });
+    add({QKeySequence(Qt::Key_F6)}, [this] { OnNextPane(true); });
+    add({QKeySequence(Qt::SHIFT | Qt::Key_F6)}, [this] { OnNextPane(false); });
+}
+
+void CMainFrame::OnFileSave() {
+    if (m_pDocument == nullptr)
+        return;
+    QString path = m_pDocument->GetPathName();
+    if (path.isEmpty()) {
+        path = QFileDialog::getSaveFileName(this, QString(), QStringLiteral("TavixT"));
+        if (path.isEmpty())
+            return;
+    }
+    if (!m_pDocument->OnSaveDocument(path)) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
+                        QStringLiteral("无法保存文件：%1").arg(path), QMessageBox::Ok, this);
+        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        box.exec();
+    }
+}
+
+void CMainFrame::OnNextPane(bool forward) {
+    (void)forward;  // two panes: both directions lead to the other one
+    QWidget* focus = QApplication::focusWidget();
+    const bool inPanel = focus != nullptr && m_wndTaskPanel->isAncestorOf(focus);
+    QWidget* target = inPanel ? static_cast<QWidget*>(m_pView) : m_wndTaskPanel;
+    target->setFocus(Qt::OtherFocusReason);
+    if (QWidget* next = target->nextInFocusChain(); !target->hasFocus() && next != nullptr)
+        next->setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------------------
+// Port and baud lists
+
+int CMainFrame::LoadPortSettings() {
+    const ComSettings saved = LoadComSection(m_strSettingsPath);
+
+    const std::vector<std::string> ports = ProbePortList();
+    m_wndPortCombo->clear();
+    m_wndPortCombo->addItems(ToStringList(ports));
+    m_wndPortCombo->setCurrentIndex(PortSelectionFor(saved.com, ports.size()));
+
+    const std::vector<std::string> bauds = BaudList(saved.baunds);
+    m_wndBaudCombo->clear();
+    m_wndBaudCombo->addItems(ToStringList(bauds));
+    m_wndBaudCombo->setCurrentIndex(PreselectBaud(bauds, saved.baund));
+    m_bBaudTyped = false;
+    return 1;
+}
+
+int CMainFrame::OnDeviceChange() {
+    m_wndPortCombo->clear();
+    m_wndPortCombo->addItems(ToStringList(ProbePortList()));
+    m_wndPortCombo->setCurrentIndex(0);
+    return 1;
+}
+
+void CMainFrame::SavePortSettings() {
+    if (m_wndBaudCombo == nullptr || m_wndPortCombo == nullptr)
+        return;
+    const int baudSelection = m_bBaudTyped ? -1 : m_wndBaudCombo->currentIndex();
+    const ComSection section = BuildComSection(Entries(m_wndBaudCombo), baudSelection,
+                                               m_wndBaudCombo->currentText().toStdString(),
+                                               m_wndPortCombo->currentIndex());
+    SaveComSection(section, m_strSettingsPath);
+}
+
+// The port owner reads the lists on the user-interface thread, also when a
+// capture worker opens the port.
+int CMainFrame::GetBaudSelection() {
+    int selection = -1;
+    m_invoker.Call([&] { selection = m_bBaudTyped ? -1 : m_wndBaudCombo->currentIndex(); });
+    return selection;
+}
+
+std::string CMainFrame::GetBaudText() {
+    std::string text;
+    m_invoker.Call([&] { text = m_wndBaudCombo->currentText().toStdString(); });
+    return text;
+}
+
+int CMainFrame::GetPortSelection() {
+    int selection = -1;
+    m_invoker.Call([&] { selection = m_wndPortCombo->currentIndex(); });
+    return selection;
+}
+
+std::string CMainFrame::GetPortText() {
+    std::string text;
+    m_invoker.Call([&] { text = m_wndPortCombo->currentText().toStdString(); });
+    return text;
+}
+
+void CMainFrame::ShowPortMessage(const std::string& text, const std::string& caption) {
+    m_invoker.Call([&] {
+        const QString t = QString::fromStdString(text);
+        const QString c = QString::fromStdString(caption);
+        if (m_showMessage) {
+            m_showMessage(t, c);
+            return;
+        }
+        QMessageBox box(QMessageBox::NoIcon, c, t, QMessageBox::Ok, this);
+        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        box.exec();
+    });
+}
+
+void CMainFrame::RunPendingOwnerCalls() {
+    m_invoker.RunPending();
+}
+
+void CMainFrame::OnUpdatePortOpen() {
+    if (m_actPortOpen != nullptr)
+        m_actPortOpen->setEnabled(IsPortOpen() == 0);
+}
+
+void CMainFrame::OnUpdatePortClose() {
+    if (m_actPortClose != nullptr)
+        m_actPortClose->setEnabled(IsPortOpen() != 0);
+}
+
+void CMainFrame::UpdateCommandStates() {
+    OnUpdatePortOpen();
+    OnUpdatePortClose();
+}
+
+void CMainFrame::UpdateLockIndicators() {
+    LockKeyState state;
+    const bool known = QueryLockKeyState(state);
+    const bool on[3] = {state.caps, state.num, state.scroll};
+    for (int i = 0; i < 3; ++i) {
+        QLabel* label = m_wndIndicators[i];
+        if (label == nullptr)
+            continue;
+        // Where the lock state is known, a pane shows its text only while its
+        // lock is on; elsewhere it shows the text greyed.
+        label->setText(!known || on[i] ? QString::fromUtf8(kIndicatorTexts[i]) : QString());
+        label->setEnabled(known);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void CMainFrame::OnShowHelp() {
+    const std::string path = GetExeDirectory() + "Help.chm";
+    ResolveHtmlHelp(nullptr, path, 0, 0);
+}
+
+int CMainFrame::OnTaskPanelNotify(int code, int id) {
+    if (code != CTaskPanel::kItemClicked)
+        return 0;
+    if ((id == CTavixToolView::kBlackPageId || id == CTavixToolView::kColourPageId) &&
+        m_pView != nullptr)
+        m_pView->ShowPage(id);
+    return 0;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    SavePortSettings();
+    QMainWindow::closeEvent(event);
+}

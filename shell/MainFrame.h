@@ -1,0 +1,123 @@
+// The main window: the fixed title, the main toolbar with the help button,
+// the serial settings bar (baud and port lists, open and close buttons), the
+// status bar, and a splitter with the navigation panel on the left and the
+// view with the capture pages on the right. It owns the program's one serial
+// port as the port owner the capture engines use.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "pages/UiInvoker.h"
+#include "serial/PortOwner.h"
+
+class CDeviceWatcher;
+class CTaskPanel;
+class CTavixToolDoc;
+class CTavixToolView;
+class QAction;
+class QComboBox;
+class QLabel;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+
+class CMainFrame : public QMainWindow, public CPortOwner {
+    Q_OBJECT
+
+public:
+    static constexpr int kSerialBarId = 101;
+    static constexpr int kBaudComboId = 103;
+    static constexpr int kPortComboId = 104;
+    static constexpr int kPortOpenId = 105;
+    static constexpr int kPortCloseId = 106;
+    static constexpr int kShowHelpId = 32772;
+    static constexpr int kTaskGroupId = 61449;  // "摄像头工具"
+    static constexpr int kNavigationWidth = 210;
+
+    // `settingsPath` is the settings file (DevSet.ini beside the executable).
+    explicit CMainFrame(CTavixToolDoc* document = nullptr,
+                        const std::string& settingsPath = std::string());
+    // Stops the pages' engines before anything they use goes.
+    ~CMainFrame() override;
+
+    // Builds the window's contents: client area, toolbars, status bar, the
+    // serial settings bar's lists. False when the window cannot be made.
+    bool Create();
+
+    // The port and baud lists (section "Com" of the settings file).
+    int LoadPortSettings();
+    int OnDeviceChange();
+    void SavePortSettings();
+    // Enables the open button exactly while the port is closed, the close
+    // button exactly while it is open.
+    void OnUpdatePortOpen();
+    void OnUpdatePortClose();
+    // The help button: Help.chm from the executable's directory.
+    void OnShowHelp();
+    // A notification of the navigation panel; code 1 is a click on an item.
+    int OnTaskPanelNotify(int code, int id);
+
+    // Ctrl+S: writes the (empty) document, asking for a name the first time.
+    void OnFileSave();
+    // F6 and Shift+F6: the keyboard focus goes to the other pane.
+    void OnNextPane(bool forward);
+
+    CTavixToolView* GetActiveView() const { return m_pView; }
+    CTavixToolDoc* GetDocument() const { return m_pDocument; }
+
+    QToolBar* m_wndSerialBar = nullptr;
+    QComboBox* m_wndPortCombo = nullptr;
+    QComboBox* m_wndBaudCombo = nullptr;
+    QStatusBar* m_wndStatusBar = nullptr;
+    QToolBar* m_wndToolBar = nullptr;
+    QSplitter* m_wndSplitter = nullptr;
+    CTaskPanel* m_wndTaskPanel = nullptr;
+
+    QAction* m_actPortOpen = nullptr;
+    QAction* m_actPortClose = nullptr;
+    QAction* m_actShowHelp = nullptr;
+    QLabel* m_wndMessage = nullptr;   // "就绪"
+    QLabel* m_wndIndicators[3] = {};  // "大写", "数字", "滚动"
+    CDeviceWatcher* m_pDeviceWatcher = nullptr;
+
+    std::string m_strSettingsPath;
+    // Shows the port owner's messages; a message box unless replaced (tests).
+    std::function<void(const QString& text, const QString& caption)> m_showMessage;
+
+    // Runs the calls capture workers have queued for this window.
+    void RunPendingOwnerCalls() override;
+
+signals:
+    // Ctrl+N and Ctrl+O: the application's new and open commands.
+    void fileNewRequested();
+    void fileOpenRequested();
+
+protected:
+    // The close request saves section "Com" first.
+    void closeEvent(QCloseEvent* event) override;
+
+    int GetBaudSelection() override;
+    std::string GetBaudText() override;
+    int GetPortSelection() override;
+    std::string GetPortText() override;
+    void ShowPortMessage(const std::string& text, const std::string& caption) override;
+
+private:
+    bool OnCreateClient();
+    void CreateSerialBar();
+    void CreateAccelerators();
+    void UpdateCommandStates();
+    void UpdateLockIndicators();
+
+    CTavixToolDoc* m_pDocument;
+    CTavixToolView* m_pView = nullptr;
+    // Worker threads reach the lists and message boxes through it.
+    CUiInvoker m_invoker;
+    // The user has typed into the baud field since the last choice from the
+    // list: then no entry is selected and the typed text is the choice.
+    bool m_bBaudTyped = false;
+    QTimer m_idleTimer;
+};

@@ -1,0 +1,141 @@
+#include "shell/TavixToolApp.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSettings>
+
+#include "pages/PageSettings.h"
+#include "shell/AboutDialog.h"
+#include "shell/MainFrame.h"
+#include "shell/TavixToolDoc.h"
+#include "shell/TavixToolView.h"
+
+namespace {
+
+const char kRecentGroup[] = "Recent File List";
+
+}  // namespace
+
+CTavixToolApp::CTavixToolApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+CTavixToolApp::~CTavixToolApp() {
+    ExitInstance();
+}
+
+bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
+    // The framework's own settings go to the platform's store for application
+    // settings under these two names.
+    setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    setApplicationName(QStringLiteral("TavixTool"));
+    LoadStdProfileSettings();
+
+    const std::string path = settingsPath.empty() ? SettingsFilePath() : settingsPath;
+    // Which device file each port number means, before the first probe.
+    LoadPortDevices(path);
+
+    m_pDocument = std::make_unique<CTavixToolDoc>();
+    m_pMainFrame = std::make_unique<CMainFrame>(m_pDocument.get(), path);
+    if (!m_pMainFrame->Create()) {
+        m_pMainFrame.reset();
+        return false;
+    }
+    connect(m_pMainFrame.get(), &CMainFrame::fileNewRequested, this, &CTavixToolApp::OnFileNew);
+    connect(m_pMainFrame.get(), &CMainFrame::fileOpenRequested, this, &CTavixToolApp::OnFileOpen);
+
+    // The command line: a file name opens that file, otherwise a new document.
+    const QStringList args = arguments();
+    bool ok = true;
+    if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-')))
+        ok = m_pDocument->OnOpenDocument(args.at(1));
+    else
+        ok = m_pDocument->OnNewDocument();
+    if (!ok) {
+        m_pMainFrame.reset();
+        return false;
+    }
+    m_pMainFrame->GetActiveView()->OnInitialUpdate();
+
+    m_pMainFrame->showMaximized();
+    m_pMainFrame->repaint();
+    return true;
+}
+
+int CTavixToolApp::ExitInstance() {
+    m_pMainFrame.reset();
+    m_pDocument.reset();
+    return 0;
+}
+
+void CTavixToolApp::LoadStdProfileSettings() {
+    QSettings settings;
+    settings.beginGroup(QString::fromLatin1(kRecentGroup));
+    m_recentFiles.clear();
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString file = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!file.isEmpty())
+            m_recentFiles << file;
+    }
+}
+
+void CTavixToolApp::AddToRecentFileList(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    m_recentFiles.removeAll(full);
+    m_recentFiles.prepend(full);
+    while (m_recentFiles.size() > kRecentFileCount)
+        m_recentFiles.removeLast();
+    QSettings settings;
+    settings.beginGroup(QString::fromLatin1(kRecentGroup));
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i);
+        if (i <= m_recentFiles.size())
+            settings.setValue(key, m_recentFiles.at(i - 1));
+        else
+            settings.remove(key);
+    }
+}
+
+void CTavixToolApp::OnAppAbout() {
+    CAboutDialog about(m_pMainFrame.get());
+    about.exec();
+}
+
+void CTavixToolApp::OnFileNew() {
+    // The document is never modified, so nothing asks to save it first.
+    if (m_pDocument == nullptr || !m_pDocument->OnNewDocument())
+        return;
+    if (m_pMainFrame != nullptr)
+        m_pMainFrame->GetActiveView()->OnInitialUpdate();
+}
+
+void CTavixToolApp::OnFileOpen() {
+    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get());
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+bool CTavixToolApp::OpenDocumentFile(const QString& path) {
+    if (m_pDocument == nullptr)
+        return false;
+    if (!m_pDocument->OnOpenDocument(path)) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
+                        QStringLiteral("无法打开文件：%1").arg(path), QMessageBox::Ok,
+                        m_pMainFrame.get());
+        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        box.exec();
+        return false;
+    }
+    AddToRecentFileList(path);
+    if (m_pMainFrame != nullptr)
+        m_pMainFrame->GetActiveView()->OnInitialUpdate();
+    return true;
+}
+
+void CTavixToolApp::OnFilePrintSetup() {
+    QPrinter printer;
+    QPageSetupDialog dialog(&printer, m_pMainFrame.get());
+    dialog.exec();
+}

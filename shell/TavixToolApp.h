@@ -1,0 +1,48 @@
+// The application: starts the program (settings store, port table, document,
+// main window, view) and carries the application-wide commands.
+#pragma once
+
+#include <QApplication>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+class CMainFrame;
+class CTavixToolDoc;
+
+class CTavixToolApp : public QApplication {
+    Q_OBJECT
+
+public:
+    static constexpr int kRecentFileCount = 4;
+
+    CTavixToolApp(int& argc, char** argv);
+    ~CTavixToolApp() override;
+
+    // Start-up; false when the program cannot start. `settingsPath` empty:
+    // DevSet.ini beside the executable.
+    bool InitInstance(const std::string& settingsPath = std::string());
+    // Destroys the main window (the pages save and stop their engines).
+    int ExitInstance();
+
+    // Application commands.
+    void OnAppAbout();
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    // Opens `path` as the (empty) document; false when it cannot be read.
+    bool OpenDocumentFile(const QString& path);
+
+    CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
+    CTavixToolDoc* GetDocument() const { return m_pDocument.get(); }
+    const QStringList& RecentFiles() const { return m_recentFiles; }
+
+private:
+    // The framework's profile settings: the recent-file list.
+    void LoadStdProfileSettings();
+    void AddToRecentFileList(const QString& path);
+
+    std::unique_ptr<CTavixToolDoc> m_pDocument;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+    QStringList m_recentFiles;
+};

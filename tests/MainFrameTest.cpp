@@ -1,0 +1,423 @@
+// The main window offscreen: start-up state, the serial settings bar with
+// real pseudo-terminals mapped to port numbers, device changes, navigation,
+// the close order, a capture that opens the port through the window, and the
+// document and printing commands.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "pages/BlackPage.h"
+#include "pages/ColourPage.h"
+#include "pages/PageSettings.h"
+#include "pages/ProfileFile.h"
+#include "serial/PortDevices.h"
+#include "serial/PortSelection.h"
+#include "shell/DeviceWatcher.h"
+#include "shell/MainFrame.h"
+#include "shell/TaskPanel.h"
+#include "shell/TavixToolDoc.h"
+#include "shell/TavixToolView.h"
+#include "tools/camsim/PseudoTerminal.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+QStringList Items(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(dir.isValid());
+        settings = dir.filePath("DevSet.ini").toStdString();
+        std::remove(settings.c_str());
+        QVERIFY(QDir().mkpath(dir.filePath("ports")));
+        boardA.Close();
+        boardB.Close();
+        QVERIFY(boardA.Open());
+        QVERIFY(boardB.Open());
+        // COM4 and COM12 are the two boards, through links as a user would
+        // set them up; every other port number names a missing device.
+        std::ofstream ini(settings);
+        ini << "[Ports]\n";
+        for (int n = 1; n <= 15; ++n)
+            ini << "com" << n << "=" << Link(n) << "\n";
+        ini.close();
+        QVERIFY(boardA.MakeLink(Link(4)));
+        QVERIFY(boardB.MakeLink(Link(12)));
+        LoadPortDevices(settings);
+        messages.clear();
+    }
+    void cleanup() {
+        frame.reset();
+        for (int n = 1; n <= 15; ++n)
+            SetPortDevicePath(n, "");
+        boardA.Close();
+        boardB.Close();
+    }
+
+    void startUpState() {
+        WriteCom("2", "115", "9600,115200");
+        MakeFrame();
+        QCOMPARE(frame->windowTitle(), QStringLiteral("TAVIX飞思卡尔专营-摄像头测试工具"));
+        QVERIFY(frame->menuWidget() == nullptr);
+        QVERIFY(frame->isMaximized());
+        QCOMPARE(frame->normalGeometry().size(), QSize(840, 820));
+
+        // The main toolbar with the help button, then the serial settings
+        // bar on the same row to its right.
+        QCOMPARE(frame->toolBarArea(frame->m_wndToolBar), Qt::TopToolBarArea);
+        QCOMPARE(frame->toolBarArea(frame->m_wndSerialBar), Qt::TopToolBarArea);
+        QVERIFY(!frame->toolBarBreak(frame->m_wndSerialBar));
+        QCOMPARE(frame->m_wndSerialBar->y(), frame->m_wndToolBar->y());
+        QVERIFY(frame->m_wndSerialBar->x() >= frame->m_wndToolBar->geometry().right());
+        QCOMPARE(frame->m_wndToolBar->actions().size(), 1);
+        QCOMPARE(frame->m_wndSerialBar->windowTitle(), QStringLiteral("串口设置"));
+        QWidget* baud = frame->m_wndBaudCombo;
+        QWidget* port = frame->m_wndPortCombo;
+        QCOMPARE(baud->width(), 200);
+        QCOMPARE(port->width(), 200);
+        QVERIFY(baud->x() < port->x());
+        QWidget* open = frame->m_wndSerialBar->widgetForAction(frame->m_actPortOpen);
+        QWidget* close = frame->m_wndSerialBar->widgetForAction(frame->m_actPortClose);
+        QVERIFY(port->geometry().right() < open->x());
+        QVERIFY(open->x() < close->x());
+        QVERIFY(frame->m_wndBaudCombo->isEditable());
+        QVERIFY(!frame->m_wndPortCombo->isEditable());
+
+        // The lists: probed ports, saved rates, saved choices.
+        QCOMPARE(Items(frame->m_wndPortCombo), QStringList({"请选择串口", "COM4", "COM12"}));
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 2);
+        QCOMPARE(Items(frame->m_wndBaudCombo), QStringList({"请选择波特率", "9600", "115200"}));
+        QCOMPARE(frame->m_wndBaudCombo->currentIndex(), 2);
+
+        // The status bar and the navigation column.
+        QCOMPARE(frame->m_wndMessage->text(), QStringLiteral("就绪"));
+        QCOMPARE(frame->m_wndSplitter->sizes().at(0), 210);
+        QCOMPARE(frame->m_wndTaskPanel->minimumWidth(), 0);
+        QCOMPARE(frame->m_wndTaskPanel->ItemIds(CMainFrame::kTaskGroupId),
+                 std::vector<int>({61447, 61448}));
+
+        // The start picture is shown, the pages exist and are hidden.
+        CTavixToolView* view = frame->GetActiveView();
+        QVERIFY(!view->m_bPageShown);
+        QVERIFY(view->m_pBlackPage != nullptr && !view->m_pBlackPage->isVisible());
+        QVERIFY(view->m_pColourPage != nullptr && !view->m_pColourPage->isVisible());
+        const QImage shot = view->viewport()->grab().toImage();
+        QCOMPARE(shot.pixel(40, 30), view->m_bmpStart.pixel(40, 30));
+
+        // Without an X11 display the lock indicators are shown greyed.
+        for (QLabel* label : frame->m_wndIndicators)
+            QVERIFY(!label->isEnabled());
+        QCOMPARE(frame->m_wndIndicators[0]->text(), QStringLiteral("大写"));
+        QCOMPARE(frame->m_wndIndicators[1]->text(), QStringLiteral("数字"));
+        QCOMPARE(frame->m_wndIndicators[2]->text(), QStringLiteral("滚动"));
+    }
+
+    void savedPortIndexBeyondTheListSelectsNothing() {
+        WriteCom("3", "38400", "");
+        MakeFrame();
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), -1);
+        // The default rates when "baunds" is empty, 38400 preselected.
+        QCOMPARE(frame->m_wndBaudCombo->count(), 1);
+        QCOMPARE(frame->m_wndBaudCombo->currentIndex(), 0);
+    }
+
+    void openAndCloseButtons() {
+        MakeFrame();
+        QVERIFY(frame->m_actPortOpen->isEnabled());
+        QVERIFY(!frame->m_actPortClose->isEnabled());
+
+        // The default list preselects 38400; no port chosen yet.
+        frame->m_wndPortCombo->setCurrentIndex(0);
+        frame->m_actPortOpen->trigger();
+        QCOMPARE(messages, QStringList({"TavixTool|请选择串口号!"}));
+        QVERIFY(frame->m_actPortOpen->isEnabled());
+
+        frame->m_wndBaudCombo->setCurrentIndex(0);
+        frame->m_wndPortCombo->setCurrentIndex(1);
+        frame->m_actPortOpen->trigger();
+        QCOMPARE(messages.last(), QStringLiteral("TavixTool|请选择波特率!"));
+
+        // A rate typed into the field, not in the list, is the choice.
+        TypeBaud("57600");
+        frame->m_actPortOpen->trigger();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(frame->IsPortOpen());
+        QVERIFY(!frame->m_actPortOpen->isEnabled());
+        QVERIFY(frame->m_actPortClose->isEnabled());
+        // The board's port is the open one.
+        QVERIFY(!ProbePort(4));
+
+        frame->m_actPortClose->trigger();
+        QVERIFY(!frame->IsPortOpen());
+        QVERIFY(frame->m_actPortOpen->isEnabled());
+        QVERIFY(!frame->m_actPortClose->isEnabled());
+
+        // A listed port whose device has gone: the open fails with its numbers.
+        frame->m_wndPortCombo->setCurrentIndex(2);
+        std::remove(Link(12).c_str());
+        frame->m_actPortOpen->trigger();
+        QCOMPARE(messages.last(),
+                 QStringLiteral("TavixTool|打开串口失败!串口号 12 ，波特率 57600 "));
+        QVERIFY(!frame->IsPortOpen());
+    }
+
+    void deviceChangeRebuildsTheListWhilePortOpen() {
+        MakeFrame();
+        frame->m_wndPortCombo->setCurrentIndex(1);
+        QCOMPARE(frame->OpenPort(), 1);
+
+        // A third board appears as COM7.
+        camsim::PseudoTerminal boardC;
+        QVERIFY(boardC.Open());
+        QVERIFY(boardC.MakeLink(Link(7)));
+        // The open COM4 cannot be probed, so it leaves the list; the prompt
+        // is selected and the open port stays open.
+        QTRY_COMPARE_WITH_TIMEOUT(Items(frame->m_wndPortCombo),
+                                  QStringList({"请选择串口", "COM7", "COM12"}), 3000);
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
+        QVERIFY(frame->IsPortOpen());
+
+        // It goes again.
+        frame->m_wndPortCombo->setCurrentIndex(2);
+        boardC.Close();
+        QTRY_COMPARE_WITH_TIMEOUT(Items(frame->m_wndPortCombo),
+                                  QStringList({"请选择串口", "COM12"}), 3000);
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
+        QVERIFY(frame->IsPortOpen());
+    }
+
+    void unrelatedFilesAreNoDeviceChange() {
+        MakeFrame();
+        frame->m_wndPortCombo->setCurrentIndex(2);
+        std::ofstream(dir.filePath("notes.txt").toStdString()) << "x";
+        QTest::qWait(CDeviceWatcher::kSettleMs + 300);
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 2);
+        // A direct call is a device change of any kind.
+        QCOMPARE(frame->OnDeviceChange(), 1);
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
+    }
+
+    void navigation() {
+        MakeFrame();
+        CTavixToolView* view = frame->GetActiveView();
+        QWidget* black = view->m_pBlackPage;
+        QWidget* colour = view->m_pColourPage;
+
+        // A click on the group's caption is another notification: no change.
+        QTest::mouseClick(frame->m_wndTaskPanel->Item(CMainFrame::kTaskGroupId), Qt::LeftButton);
+        QVERIFY(!view->m_bPageShown);
+        QCOMPARE(frame->OnTaskPanelNotify(2, 61447), 0);
+        QVERIFY(!view->m_bPageShown);
+        // Only the two page ids switch pages.
+        frame->OnTaskPanelNotify(1, 61449);
+        QVERIFY(!view->m_bPageShown);
+
+        // The group was collapsed by the click above; open it again.
+        QTest::mouseClick(frame->m_wndTaskPanel->Item(CMainFrame::kTaskGroupId), Qt::LeftButton);
+        QTest::mouseClick(frame->m_wndTaskPanel->Item(61447), Qt::LeftButton);
+        QVERIFY(view->m_bPageShown);
+        QVERIFY(black->isVisible() && black->isEnabled());
+        QVERIFY(!colour->isVisible() && !colour->isEnabled());
+
+        QTest::mouseClick(frame->m_wndTaskPanel->Item(61448), Qt::LeftButton);
+        QVERIFY(colour->isVisible() && colour->isEnabled());
+        QVERIFY(!black->isVisible() && !black->isEnabled());
+
+        QTest::mouseClick(frame->m_wndTaskPanel->Item(61448), Qt::LeftButton);
+        QVERIFY(colour->isVisible() && colour->isEnabled());
+        QVERIFY(!black->isVisible());
+    }
+
+    void closeWritesComThenThePagesSections() {
+        MakeFrame();
+        frame->m_wndPortCombo->setCurrentIndex(1);
+        TypeBaud("57600");
+        QCOMPARE(frame->OpenPort(), 1);
+        frame->close();
+        // The close request wrote section "Com" only.
+        std::string text = ReadAll(settings);
+        QVERIFY(text.find("[Com]") != std::string::npos);
+        QVERIFY(text.find("[Black]") == std::string::npos);
+        QCOMPARE(ReadProfileString("Com", "baund", "", settings), std::string("57600"));
+        QCOMPARE(ReadProfileInt("Com", "com", -1, settings), 1);
+        QCOMPARE(ReadProfileString("Com", "baunds", "", settings),
+                 std::string(",2400,4800,9600,14400,19200,38400,57600"));
+        // Destroying the window: the pages write theirs, the port handle is
+        // left to the end of the process, no port setting is written again.
+        frame.reset();
+        text = ReadAll(settings);
+        QVERIFY(text.find("[Black]") != std::string::npos);
+        QVERIFY(text.find("[Colour]") != std::string::npos);
+        QVERIFY(text.find("[Com]") < text.find("[Black]"));
+        QVERIFY(GetPortOwner() == nullptr);
+
+        // The next start offers and preselects the typed rate.
+        MakeFrame();
+        QCOMPARE(frame->m_wndBaudCombo->currentText(), QStringLiteral("57600"));
+        QCOMPARE(frame->m_wndBaudCombo->currentIndex(), frame->m_wndBaudCombo->count() - 1);
+    }
+
+    void captureOpensThePortThroughTheWindow() {
+        MakeFrame();
+        TypeBaud("115200");
+        frame->m_wndPortCombo->setCurrentIndex(2);  // COM12, board B
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61447);
+        CBlackPage* page = view->m_pBlackPage;
+        qobject_cast<QLineEdit*>(page->Control(1007))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(1008))->setText("2");
+        qobject_cast<QPushButton*>(page->Control(1002))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->IsPortOpen(), 3000);
+        QTRY_VERIFY(!frame->m_actPortOpen->isEnabled());
+        QTest::qWait(150);
+        const uint8_t frameBytes[] = {255, 10, 20, 30, 40};
+        QVERIFY(boardB.WriteAll(frameBytes, sizeof frameBytes));
+        QTRY_COMPARE_WITH_TIMEOUT(qobject_cast<QPushButton*>(page->Control(1002))->text(),
+                                  QStringLiteral("采集一幅图"), 5000);
+        QCOMPARE(page->m_wndPicture.PixelAt(1, 1), 0x282828u);
+    }
+
+    void captureWithNoPortChosenShowsTheMessageOnTheUiThread() {
+        MakeFrame();
+        frame->m_wndPortCombo->setCurrentIndex(0);
+        std::thread::id shownOn;
+        frame->m_showMessage = [&](const QString& text, const QString& caption) {
+            shownOn = std::this_thread::get_id();
+            messages << caption + "|" + text;
+        };
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61448);
+        CColourPage* page = view->m_pColourPage;
+        qobject_cast<QLineEdit*>(page->Control(1007))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(1008))->setText("2");
+        auto* button = qobject_cast<QPushButton*>(page->Control(1002));
+        button->click();
+        QTRY_COMPARE_WITH_TIMEOUT(messages, QStringList({"TavixTool|请选择串口号!"}), 3000);
+        QVERIFY(shownOn == std::this_thread::get_id());
+        QTRY_COMPARE(button->text(), QStringLiteral("采集一幅图"));
+        QVERIFY(!frame->IsPortOpen());
+    }
+
+    void closingDuringACaptureStopsIt() {
+        MakeFrame();
+        frame->m_wndPortCombo->setCurrentIndex(1);
+        frame->GetActiveView()->ShowPage(61447);
+        CBlackPage* page = frame->GetActiveView()->m_pBlackPage;
+        qobject_cast<QLineEdit*>(page->Control(1007))->setText("60");
+        qobject_cast<QLineEdit*>(page->Control(1008))->setText("80");
+        qobject_cast<QPushButton*>(page->Control(1019))->click();
+        QTRY_VERIFY(frame->IsPortOpen());
+        frame->close();
+        QElapsedTimer timer;
+        timer.start();
+        frame.reset();
+        QVERIFY(timer.elapsed() < 2000);
+        QCOMPARE(ReadProfileInt("Black", "row", 0, settings), 60);
+    }
+
+    void documentIsAlwaysEmpty() {
+        CTavixToolDoc doc;
+        QVERIFY(doc.OnNewDocument());
+        const QString saved = dir.filePath("saved.tvx");
+        QVERIFY(doc.OnSaveDocument(saved));
+        QCOMPARE(QFileInfo(saved).size(), 0);
+        QCOMPARE(doc.GetPathName(), saved);
+        QVERIFY(!doc.IsModified());
+        // Any readable file opens as an empty document; a missing one does not.
+        QVERIFY(doc.OnOpenDocument(QString::fromStdString(settings)));
+        QVERIFY(!doc.OnOpenDocument(dir.filePath("missing")));
+        QVERIFY(!doc.OnSaveDocument(dir.filePath("no/such/folder/x")));
+    }
+
+    void printingGivesABlankPage() {
+        MakeFrame();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString pdf = dir.filePath("print.pdf");
+        printer.setOutputFileName(pdf);
+        QVERIFY(frame->GetActiveView()->OnPrint(&printer));
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.contains("/Count 1"));
+        // A blank page: not even the start picture is printed.
+        QVERIFY(!bytes.contains("/Subtype /Image"));
+    }
+
+    void repeatedInitialUpdateKeepsThePages() {
+        MakeFrame();
+        CTavixToolView* view = frame->GetActiveView();
+        CBlackPage* black = view->m_pBlackPage;
+        emit frame->fileNewRequested();  // nobody listens here: no change
+        view->OnInitialUpdate();
+        QCOMPARE(view->m_pBlackPage, black);
+    }
+
+private:
+    std::string Link(int n) const {
+        return dir.filePath(QStringLiteral("ports/com%1").arg(n)).toStdString();
+    }
+
+    void WriteCom(const char* com, const char* baund, const char* baunds) {
+        WriteProfileString("Com", "com", com, settings);
+        WriteProfileString("Com", "baund", baund, settings);
+        WriteProfileString("Com", "baunds", baunds, settings);
+    }
+
+    void MakeFrame() {
+        frame = std::make_unique<CMainFrame>(&document, settings);
+        frame->m_showMessage = [this](const QString& text, const QString& caption) {
+            messages << caption + "|" + text;
+        };
+        QVERIFY(frame->Create());
+        frame->GetActiveView()->OnInitialUpdate();
+        frame->GetActiveView()->m_pBlackPage->m_showWarning = [](const QString&) {};
+        frame->GetActiveView()->m_pColourPage->m_showWarning = [](const QString&) {};
+        frame->showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    }
+
+    void TypeBaud(const QString& text) {
+        QLineEdit* edit = frame->m_wndBaudCombo->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+
+    QTemporaryDir dir;
+    std::string settings;
+    camsim::PseudoTerminal boardA;
+    camsim::PseudoTerminal boardB;
+    CTavixToolDoc document;
+    std::unique_ptr<CMainFrame> frame;
+    QStringList messages;
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"
