@@ -325,6 +325,21 @@ private slots:
         QVERIFY(!frame->IsPortOpen());
     }
 
+    void waitingForAWorkerRunsItsCallsToTheWindow() {
+        MakeFrame();
+        frame->m_wndPortCombo->setCurrentIndex(0);
+        CBlackPage* page = frame->GetActiveView()->m_pBlackPage;
+        frame->GetActiveView()->ShowPage(61447);
+        qobject_cast<QLineEdit*>(page->Control(1007))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(1008))->setText("2");
+        qobject_cast<QPushButton*>(page->Control(1002))->click();
+        // The user-interface thread waits for the worker without returning
+        // to the event loop, while the worker needs it to read the lists and
+        // show its message.
+        page->ShutdownEngine();
+        QCOMPARE(messages, QStringList({"TavixTool|请选择串口号!"}));
+    }
+
     void closingDuringACaptureStopsIt() {
         MakeFrame();
         frame->m_wndPortCombo->setCurrentIndex(1);
