@@ -1,0 +1,337 @@
+// The help command: binding chmlib at first use (once, also when it fails),
+// the help window over the Help.chm built beside this test, and the decoding
+// of the CHM's GBK strings and pages.
+#include <QApplication>
+#include <QTextBlock>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "pages/PageSettings.h"
+#include "shell/HelpViewer.h"
+#include "shell/HtmlHelp.h"
+
+namespace {
+
+const char kTitle[] = "TavixTool 摄像头测试工具帮助";  // Title= of Help.hhp
+
+std::string HelpFile() {
+    return GetExeDirectory() + "Help.chm";
+}
+
+CHelpViewer* Show(const std::string& path, const char* topic = nullptr) {
+    return qobject_cast<CHelpViewer*>(
+        ResolveHtmlHelp(nullptr, path, kHelpDisplayTopic, reinterpret_cast<uintptr_t>(topic)));
+}
+
+int HelpWindowCount() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<CHelpViewer*>(w) != nullptr)
+            ++n;
+    return n;
+}
+
+// Clicks the middle of the first link to `href` on the shown page.
+bool ClickLink(QTextBrowser* browser, const QString& href) {
+    QTextDocument* doc = browser->document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (!f.charFormat().isAnchor() || f.charFormat().anchorHref() != href)
+                continue;
+            QTextCursor cursor(doc);
+            cursor.setPosition(f.position() + f.length() / 2);
+            browser->setTextCursor(cursor);
+            browser->ensureCursorVisible();
+            const QPoint at = browser->cursorRect(cursor).center();
+            QTest::mouseClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The name of the first picture on the shown page.
+QString FirstImageName(QTextBrowser* browser) {
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                return it.fragment().charFormat().toImageFormat().name();
+    return QString();
+}
+
+QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& name) {
+    const QList<QTreeWidgetItem*> found =
+        tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+QByteArray Record(uint16_t code, const QByteArray& data) {
+    QByteArray r;
+    r.append(char(code & 0xFF)).append(char(code >> 8));
+    r.append(char(data.size() & 0xFF)).append(char(data.size() >> 8));
+    return r + data;
+}
+
+}  // namespace
+
+class HelpTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ResetHtmlHelpBinding(); }
+    void cleanupTestCase() { ResetHtmlHelpBinding(); }
+
+    // --- Binding ---------------------------------------------------------
+
+    void missingLibraryFailsOnceAndSilently() {
+        SetHelpLibraryName("libtavix-no-such-help.so.1");
+        QVERIFY(ResolveHtmlHelp(nullptr, HelpFile(), kHelpDisplayTopic, 0) == nullptr);
+        QVERIFY(HtmlHelpFailed());
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+        // The failure is remembered: no second load attempt, no window.
+        QVERIFY(ResolveHtmlHelp(nullptr, HelpFile(), kHelpDisplayTopic, 0) == nullptr);
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+        QCOMPARE(HelpWindowCount(), 0);
+    }
+
+    void libraryWithoutTheChmFunctionsFails() {
+        SetHelpLibraryName("libm.so.6");  // loads, but is no chmlib
+        QVERIFY(ResolveHtmlHelp(nullptr, HelpFile(), kHelpDisplayTopic, 0) == nullptr);
+        QVERIFY(HtmlHelpFailed());
+        QVERIFY(ResolveHtmlHelp(nullptr, HelpFile(), kHelpDisplayTopic, 0) == nullptr);
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+        QCOMPARE(HelpWindowCount(), 0);
+    }
+
+    void resetRestoresTheRealLibrary() {
+        SetHelpLibraryName("libtavix-no-such-help.so.1");
+        QVERIFY(Show(HelpFile()) == nullptr);
+        ResetHtmlHelpBinding();
+        QVERIFY(!HtmlHelpFailed());
+        QCOMPARE(HtmlHelpLoadAttempts(), 0);
+        QVERIFY(Show(HelpFile()) != nullptr);
+    }
+
+    void secondCommandReusesTheWindowWithoutLoadingAgain() {
+        CHelpViewer* first = Show(HelpFile());
+        QVERIFY(first != nullptr);
+        first->close();
+        CHelpViewer* second = Show(HelpFile(), "settings.html");
+        QCOMPARE(second, first);
+        QVERIFY(second->isVisible());
+        QCOMPARE(second->m_wndBrowser->source(), QUrl("chm:///settings.html"));
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+        QVERIFY(!HtmlHelpFailed());
+        QCOMPARE(HelpWindowCount(), 1);
+        // An unknown command does nothing, and does not undo the binding.
+        QVERIFY(ResolveHtmlHelp(nullptr, HelpFile(), 7, 0) == nullptr);
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+        QVERIFY(!HtmlHelpFailed());
+    }
+
+    void windowIsOwnedTopLevelAndNotModal() {
+        QWidget owner;
+        CHelpViewer* viewer =
+            qobject_cast<CHelpViewer*>(ResolveHtmlHelp(&owner, HelpFile(), kHelpDisplayTopic, 0));
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->isWindow());
+        QCOMPARE(viewer->parentWidget(), &owner);
+        QVERIFY(!viewer->isModal());
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // --- The help file ---------------------------------------------------
+
+    void showsTheDefaultTopicUnderTheFilesTitle() {
+        CHelpViewer* viewer = Show(HelpFile());
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->isVisible());
+        QCOMPARE(viewer->windowTitle(), QString::fromUtf8(kTitle));
+        QCOMPARE(viewer->m_system.defaultTopic, QStringLiteral("index.html"));
+        QCOMPARE(viewer->m_wndBrowser->source(), QUrl("chm:///index.html"));
+        const QString text = viewer->m_wndBrowser->toPlainText();
+        QVERIFY2(text.contains(QString::fromUtf8("五步采集一幅图像")), qPrintable(text.left(200)));
+        QVERIFY(text.contains(QString::fromUtf8("TavixTool 是一款串口摄像头测试工具")));
+    }
+
+    void followingLinksLoadsTopicsAndTheirPictures() {
+        CHelpViewer* viewer = Show(HelpFile());
+        QVERIFY(viewer != nullptr);
+        viewer->resize(1000, 800);
+        QVERIFY(QTest::qWaitForWindowExposed(viewer));
+        CHelpBrowser* browser = viewer->m_wndBrowser;
+
+        QVERIFY(ClickLink(browser, "frame-format.html"));
+        QTRY_COMPARE(browser->source(), QUrl("chm:///frame-format.html"));
+        QVERIFY(browser->toPlainText().contains(QString::fromUtf8("没有长度、校验和转义")));
+        // The contents follow the page.
+        QVERIFY(viewer->m_wndContents->currentItem() != nullptr);
+        QCOMPARE(viewer->m_wndContents->currentItem()->text(0), QString::fromUtf8("帧格式"));
+
+        // The picture, as the page names it, resolves to the committed PNG.
+        const QString name = FirstImageName(browser);
+        QCOMPARE(name, QStringLiteral("images/frame-format.png"));
+        const QImage fromBrowser =
+            browser->loadResource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+        QVERIFY(!fromBrowser.isNull());
+        QCOMPARE(fromBrowser, QImage(QStringLiteral(TAVIX_FRAME_DIAGRAM)));
+        const QVariant inDocument =
+            browser->document()->resource(QTextDocument::ImageResource, QUrl(name));
+        QVERIFY(!inDocument.value<QImage>().isNull());
+
+        // The style sheet comes from the file too; nothing outside it is read.
+        const QString css =
+            browser->loadResource(QTextDocument::StyleSheetResource, QUrl("help.css")).toString();
+        QVERIFY(css.contains(QLatin1String("body")));
+        QVERIFY(!browser
+                     ->loadResource(QTextDocument::HtmlResource,
+                                    QUrl::fromLocalFile(QString::fromStdString(HelpFile())))
+                     .isValid());
+
+        // A link to a place in another page, then back.
+        QVERIFY(ClickLink(browser, "colour-page.html#yuv"));
+        QTRY_COMPARE(browser->source(), QUrl("chm:///colour-page.html#yuv"));
+        QVERIFY(browser->toPlainText().contains(QString::fromUtf8("U、Y、V 到 RGB 的换算")));
+        browser->backward();
+        QCOMPARE(browser->source(), QUrl("chm:///frame-format.html"));
+    }
+
+    void contentsListTheTopicsInChinese() {
+        CHelpViewer* viewer = Show(HelpFile());
+        QVERIFY(viewer != nullptr);
+        QTreeWidget* tree = viewer->m_wndContents;
+        QCOMPARE(tree->topLevelItemCount(), 7);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QString::fromUtf8("欢迎使用摄像头测试工具"));
+        QTreeWidgetItem* main = FindItem(tree, QString::fromUtf8("主窗口"));
+        QVERIFY(main != nullptr);
+        QCOMPARE(main->childCount(), 3);
+        QCOMPARE(main->child(1)->text(0), QString::fromUtf8("黑白数据"));
+        QCOMPARE(main->child(2)->text(0), QString::fromUtf8("彩色数据"));
+        QVERIFY(FindItem(tree, QString::fromUtf8("常见问题")) != nullptr);
+        // Without a contents file named in #SYSTEM, the listing finds it.
+        const QStringList files = viewer->m_archive.Files();
+        QVERIFY(files.contains(QStringLiteral("/Help.hhc")));
+        QVERIFY(files.contains(QStringLiteral("/images/frame-format.png")));
+        QVERIFY(!files.contains(QStringLiteral("/#SYSTEM")));
+
+        // Choosing an entry shows its topic.
+        viewer->resize(1000, 800);
+        QVERIFY(QTest::qWaitForWindowExposed(viewer));
+        QTreeWidgetItem* black = main->child(1);
+        tree->scrollToItem(black);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          tree->visualItemRect(black).center());
+        QCOMPARE(viewer->m_wndBrowser->source(), QUrl("chm:///black-page.html"));
+        QVERIFY(viewer->m_wndBrowser->toPlainText().contains(QString::fromUtf8("二值化阀值")));
+    }
+
+    void missingTopicIsReportedAndTheDefaultComesBack() {
+        CHelpViewer* viewer = Show(HelpFile());
+        QVERIFY(viewer != nullptr);
+        QVERIFY(Show(HelpFile(), "no-such-topic.html") == viewer);
+        QVERIFY(viewer->m_wndBrowser->toPlainText().contains(QString::fromUtf8("找不到主题")));
+        QVERIFY(Show(HelpFile()) == viewer);
+        QVERIFY(
+            viewer->m_wndBrowser->toPlainText().contains(QString::fromUtf8("五步采集一幅图像")));
+    }
+
+    void missingHelpFileOpensTheWindowWithAMessage() {
+        const std::string missing = GetExeDirectory() + "no-such-dir/Help.chm";
+        CHelpViewer* viewer = Show(missing);
+        QVERIFY(viewer != nullptr);
+        QVERIFY(viewer->isVisible());
+        QVERIFY(!viewer->m_archive.IsOpen());
+        QVERIFY(
+            viewer->m_wndBrowser->toPlainText().contains(QString::fromUtf8("无法打开帮助文件")));
+        QCOMPARE(viewer->m_wndContents->topLevelItemCount(), 0);
+        // Once the file is there, the same window shows it.
+        QVERIFY(Show(HelpFile()) == viewer);
+        QCOMPARE(viewer->windowTitle(), QString::fromUtf8(kTitle));
+        QVERIFY(
+            viewer->m_wndBrowser->toPlainText().contains(QString::fromUtf8("五步采集一幅图像")));
+        // A file that is no CHM is refused the same way.
+        QVERIFY(Show(GetExeDirectory() + "HelpTest") == viewer);
+        QVERIFY(!viewer->m_archive.IsOpen());
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+    }
+
+    // --- Decoding --------------------------------------------------------
+
+    void gbkDecodesWithAndWithoutQt() {
+        const QByteArray gbk("\xC9\xE3\xCF\xF1\xCD\xB7\xB2\xE2\xCA\xD4");
+        const QString expected = QString::fromUtf8("摄像头测试");
+        QCOMPARE(DecodeWithIconv(gbk, "GBK"), expected);
+        QCOMPARE(DecodeCodePage(gbk, "GBK"), expected);
+        // A bad byte costs one replacement character, not the rest of the text;
+        // so does a sequence cut off at the end.
+        QCOMPARE(DecodeWithIconv(QByteArray("\xC9\xE3\xFF\xCF\xF1"), "GBK"),
+                 QString::fromUtf8("摄\xEF\xBF\xBD像"));
+        QCOMPARE(DecodeWithIconv(QByteArray("\xC9\xE3\xCF"), "GBK"),
+                 QString::fromUtf8("摄\xEF\xBF\xBD"));
+        QCOMPARE(DecodeWithIconv("abc", "no-such-code-page"), QStringLiteral("abc"));
+    }
+
+    void pagesDecodeByTheirDeclaredCharset() {
+        const QByteArray body("\xB0\xEF\xD6\xFA");  // "帮助" in GBK
+        const QString help = QString::fromUtf8("帮助");
+        QVERIFY(DecodeHtmlPage("<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                               "charset=gb2312\"><p>" +
+                                   body,
+                               "windows-1252")
+                    .endsWith(help));
+        QVERIFY(DecodeHtmlPage("<META CHARSET='GBK'>" + body, "windows-1252").endsWith(help));
+        QVERIFY(
+            DecodeHtmlPage("<meta charset=\"utf-8\"><p>" + help.toUtf8(), "GBK").endsWith(help));
+        QVERIFY(DecodeHtmlPage("\xEF\xBB\xBF<p>" + help.toUtf8(), "GBK").endsWith(help));
+        QVERIFY(DecodeHtmlPage("<p>" + body, "GBK").endsWith(help));  // undeclared: the file's
+    }
+
+    void systemFileRecords() {
+        QByteArray lcid("\x04\x08\x00\x00", 4);
+        lcid.append(QByteArray(24, '\0'));
+        const QByteArray data = QByteArray("\x03\x00\x00\x00", 4) +
+                                Record(3, QByteArray("\xB0\xEF\xD6\xFA&\xB1\xEA\xCC\xE2") + '\0') +
+                                Record(4, lcid) + Record(2, QByteArray("start.html\0junk", 15)) +
+                                Record(9, QByteArray("ignored")) +
+                                QByteArray("\x00\x00\x40\x00Help.h", 10);  // cut off
+        const CChmSystem s = ParseChmSystem(data);
+        QCOMPARE(s.lcid, 0x804u);
+        QCOMPARE(s.title, QString::fromUtf8("帮助&标题"));
+        QCOMPARE(s.defaultTopic, QStringLiteral("start.html"));
+        QVERIFY(s.contentsFile.isEmpty());
+        QCOMPARE(ParseChmSystem(QByteArray("\x03\x00", 2)).title, QString());
+    }
+
+    void sitemapEntriesWithTheirDepth() {
+        const QString hhc = QString::fromUtf8(
+            "<OBJECT type=\"text/site properties\"><param name=\"ImageType\" value=\"Folder\">"
+            "</OBJECT><UL>"
+            "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"首页\">"
+            "<param name=\"Local\" value=\"index.html\"></OBJECT>"
+            "<LI><object TYPE='text/sitemap'><PARAM NAME=Name VALUE='A &amp; B'>"
+            "<param name=\"Local\" value=\"a.html#x\"></object>"
+            "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"子项\">"
+            "<param name=\"Local\" value=\"b.html\"></OBJECT>"
+            "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"更深\">"
+            "</OBJECT></UL></UL>"
+            "<LI><OBJECT type=\"text/sitemap\"><param name=\"Local\" "
+            "value=\"noname.html\"></OBJECT>"
+            "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"末项\">"
+            "<param name=\"Local\" value=\"c.html\"></OBJECT></UL>");
+        const std::vector<CContentsEntry> e = ParseSitemap(hhc);
+        QCOMPARE(e.size(), size_t(5));
+        QCOMPARE(e[0].name, QString::fromUtf8("首页"));
+        QCOMPARE(e[1].name, QStringLiteral("A & B"));
+        QCOMPARE(e[1].local, QStringLiteral("a.html#x"));
+        QCOMPARE(e[3].name, QString::fromUtf8("更深"));
+        QVERIFY(e[3].local.isEmpty());
+        QCOMPARE(e[4].local, QStringLiteral("c.html"));
+        const int depths[] = {0, 0, 1, 2, 0};
+        for (size_t i = 0; i < e.size(); ++i)
+            QCOMPARE(e[i].depth, depths[i]);
+    }
+};
+
+QTEST_MAIN(HelpTest)
+#include "HelpTest.moc"
