@@ -1,12 +1,20 @@
 #include "shell/TavixToolApp.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSettings>
+#include <QSocketNotifier>
+#include <QTranslator>
 
 #include "pages/PageSettings.h"
 #include "shell/AboutDialog.h"
@@ -18,9 +26,24 @@ namespace {
 
 const char kRecentGroup[] = "Recent File List";
 
+// The signal handler's end of a pipe; the event loop reads the other end.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
 }  // namespace
 
-CTavixToolApp::CTavixToolApp(int& argc, char** argv) : QApplication(argc, argv) {}
+CTavixToolApp::CTavixToolApp(int& argc, char** argv) : QApplication(argc, argv) {
+    // The user interface is Chinese: so are Qt's own buttons and dialogs
+    // ("确定", the file and print dialogs).
+    auto* translator = new QTranslator(this);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(translator);
+}
 
 CTavixToolApp::~CTavixToolApp() {
     ExitInstance();
@@ -59,6 +82,7 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     }
     m_pMainFrame->GetActiveView()->OnInitialUpdate();
 
+    CatchTerminationSignals();
     m_pMainFrame->showMaximized();
     m_pMainFrame->repaint();
     return true;
@@ -68,6 +92,25 @@ int CTavixToolApp::ExitInstance() {
     m_pMainFrame.reset();
     m_pDocument.reset();
     return 0;
+}
+
+void CTavixToolApp::CatchTerminationSignals() {
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    m_pSignalNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_pSignalNotifier, &QSocketNotifier::activated, this, [this] {
+        char buffer[16];
+        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        if (m_pMainFrame != nullptr)
+            m_pMainFrame->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(sig, &action, nullptr);
 }
 
 void CTavixToolApp::LoadStdProfileSettings() {

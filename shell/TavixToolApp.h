@@ -38,6 +38,9 @@ public:
     const QStringList& RecentFiles() const { return m_recentFiles; }
 
 private:
+    // SIGINT, SIGTERM and SIGHUP (Ctrl+C in the terminal, a logout) close the
+    // main window as its close button would, so the settings are saved.
+    void CatchTerminationSignals();
     // The framework's profile settings: the recent-file list.
     void LoadStdProfileSettings();
     void AddToRecentFileList(const QString& path);
@@ -45,4 +48,5 @@ private:
     std::unique_ptr<CTavixToolDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;
     QStringList m_recentFiles;
+    class QSocketNotifier* m_pSignalNotifier = nullptr;
 };
