@@ -91,6 +91,7 @@ bool CMainFrame::Create() {
     m_actShowHelp =
         m_wndToolBar->addAction(QIcon(QStringLiteral(":/icons/help.png")), QStringLiteral("帮助"));
     m_actShowHelp->setObjectName(QString::number(kShowHelpId));
+    m_actShowHelp->setStatusTip(QStringLiteral("打开帮助文件 Help.chm"));
     connect(m_actShowHelp, &QAction::triggered, this, &CMainFrame::OnShowHelp);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
@@ -164,6 +165,8 @@ void CMainFrame::CreateSerialBar() {
     m_wndSerialBar = new QToolBar(QString::fromUtf8(kSerialSettings), this);
     m_wndSerialBar->setObjectName(QString::number(kSerialBarId));
     m_wndSerialBar->setIconSize(QSize(16, 16));
+    // No gripper: the bar stays where it is docked.
+    m_wndSerialBar->setMovable(false);
 
     m_wndBaudCombo = new QComboBox(m_wndSerialBar);
     m_wndBaudCombo->setObjectName(QString::number(kBaudComboId));
