@@ -24,6 +24,7 @@
 #include "serial/PortDevices.h"
 #include "serial/PortSelection.h"
 #include "shell/DeviceWatcher.h"
+#include "shell/HtmlHelp.h"
 #include "shell/MainFrame.h"
 #include "shell/TaskPanel.h"
 #include "shell/TavixToolDoc.h"
@@ -384,6 +385,36 @@ private slots:
         QVERIFY(bytes.contains("/Count 1"));
         // A blank page: not even the start picture is printed.
         QVERIFY(!bytes.contains("/Subtype /Image"));
+    }
+
+    void helpButton() {
+        MakeFrame();
+        auto visibleWindows = [] {
+            QStringList titles;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible())
+                    titles << w->windowTitle();
+            return titles;
+        };
+        const QStringList before = visibleWindows();
+        // Without the help library the button does nothing visible, and a
+        // second press does not try to load it again.
+        ResetHtmlHelpBinding();
+        SetHelpLibraryName("libtavix-no-such-chm.so.1");
+        frame->m_actShowHelp->trigger();
+        frame->m_actShowHelp->trigger();
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+        QVERIFY(HtmlHelpFailed());
+        QCOMPARE(visibleWindows(), before);
+
+        // With it, Help.chm beside the executable opens at its default topic.
+        ResetHtmlHelpBinding();
+        frame->m_actShowHelp->trigger();
+        QVERIFY(!HtmlHelpFailed());
+        QTRY_VERIFY(visibleWindows().contains(QStringLiteral("TavixTool 摄像头测试工具帮助")));
+        frame->m_actShowHelp->trigger();
+        QCOMPARE(HtmlHelpLoadAttempts(), 1);
+        ResetHtmlHelpBinding();
     }
 
     void repeatedInitialUpdateKeepsThePages() {
