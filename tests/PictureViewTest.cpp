@@ -196,8 +196,11 @@ private slots:
         QTRY_COMPARE(Mismatch(OnScreen(view), surface, view), QString());
         qInfo("%d notifications: %d requests, %d paints", kNotifications, view.requests,
               view.paints);
+        // How many notifications share a request depends on how fast the
+        // user-interface thread comes round (measured: 86 to 10000 per request
+        // normally, 2.4 to 4 under ThreadSanitizer); the busy case above shows the
+        // coalescing itself. Here the picture must end up right.
         QVERIFY(view.paints >= 1);
-        QVERIFY(view.requests < kNotifications / 4 && view.paints < kNotifications / 4);
     }
 
     void drawingOutlivesTheView() {
