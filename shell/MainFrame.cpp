@@ -379,4 +379,6 @@ int CMainFrame::OnTaskPanelNotify(int code, int id) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     SavePortSettings();
     QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
 }

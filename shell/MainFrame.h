@@ -94,6 +94,9 @@ signals:
     // Ctrl+N and Ctrl+O: the application's new and open commands.
     void fileNewRequested();
     void fileOpenRequested();
+    // The close request was accepted: the program ends, whatever other
+    // windows (the help window) are still open.
+    void closed();
 
 protected:
     // The close request saves section "Com" first.

@@ -68,6 +68,10 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     }
     connect(m_pMainFrame.get(), &CMainFrame::fileNewRequested, this, &CTavixToolApp::OnFileNew);
     connect(m_pMainFrame.get(), &CMainFrame::fileOpenRequested, this, &CTavixToolApp::OnFileOpen);
+    // The main window's close ends the program, also while the help window is open.
+    setQuitOnLastWindowClosed(false);
+    connect(m_pMainFrame.get(), &CMainFrame::closed, this, &QCoreApplication::quit,
+            Qt::QueuedConnection);
 
     // The command line: a file name opens that file, otherwise a new document.
     const QStringList args = arguments();
