@@ -7,11 +7,12 @@
 
 #include "serial/PortOwner.h"
 
+const char kWelcomeText[] = "Tavix工作室欢迎您使用TavixTool！";
+
 namespace {
 
 using std::chrono::milliseconds;
 
-const char kWelcome[] = "Tavix工作室欢迎您使用TavixTool！";
 const char kOpenFailed[] = "打开串口失败，请检查串口是否无效或者被占用";
 const char kNoMemory[] = "内存不足，无法分配图像缓冲区";
 const char kSearching[] = "正在找数据头，请稍等...";
@@ -303,7 +304,7 @@ void CCaptureBase::EndWorker() {
     // A running pass aborts at its next pixel; it must have ended before the
     // page gets its controls back and may change the parameters it reads.
     JoinDrawingPass();
-    ShowStatus(kWelcome);
+    ShowStatus(kWelcomeText);
     StopWorker();
     OnCaptureEnd();
 }

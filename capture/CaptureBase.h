@@ -17,6 +17,9 @@
 #include "capture/AutoResetEvent.h"
 #include "capture/PictureSurface.h"
 
+// The welcome text a page shows when it opens and after every capture.
+extern const char kWelcomeText[];
+
 class CCaptureBase {
 public:
     CCaptureBase();

@@ -15,7 +15,6 @@
 
 namespace {
 
-const char kWelcome[] = "Tavix工作室欢迎您使用TavixTool！";
 const QString kCaptureOne = QStringLiteral("采集一幅图");
 const QString kCaptureContinuous = QStringLiteral("连续采集");
 
@@ -72,7 +71,7 @@ void CBlackPage::OnInitDialog() {
         link->Attach();
     LoadSettings();
     m_fontLabels = page::SetUpLabels(Control(1016), m_linkAbout, m_linkProduct1, m_linkProduct2);
-    ShowStatus(kWelcome);
+    ShowStatus(kWelcomeText);
 }
 
 QWidget* CBlackPage::Control(int id) const {

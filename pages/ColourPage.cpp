@@ -13,7 +13,6 @@
 
 namespace {
 
-const char kWelcome[] = "Tavix工作室欢迎您使用TavixTool！";
 const QString kCaptureOne = QStringLiteral("采集一幅图");
 const QString kCaptureContinuous = QStringLiteral("连续采集");
 
@@ -62,7 +61,7 @@ void CColourPage::OnInitDialog() {
         link->Attach();
     m_fontLabels = page::SetUpLabels(Control(1016), m_linkAbout, m_linkProduct1, m_linkProduct2);
     LoadSettings();
-    ShowStatus(kWelcome);
+    ShowStatus(kWelcomeText);
 }
 
 QWidget* CColourPage::Control(int id) const {
