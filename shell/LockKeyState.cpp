@@ -9,14 +9,17 @@
 
 namespace {
 
-bool Indicator(Display* display, const char* name) {
+// The indicator's bit in the keyboard's indicator state, or -1.
+int IndicatorIndex(Display* display, const char* name) {
     const Atom atom = XInternAtom(display, name, True);
-    if (atom == 0)
-        return false;
-    int on = 0;
-    if (!XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr))
-        return false;
-    return on != 0;
+    int index = -1;
+    if (atom == 0 || !XkbGetNamedIndicator(display, atom, &index, nullptr, nullptr, nullptr))
+        return -1;
+    return index;
+}
+
+bool IsOn(unsigned state, int index) {
+    return index >= 0 && index < 32 && (state >> index & 1u) != 0;
 }
 
 }  // namespace
@@ -27,9 +30,17 @@ bool QueryLockKeyState(LockKeyState& state) {
     if (x11 == nullptr || x11->display() == nullptr)
         return false;
     Display* display = x11->display();
-    state.caps = Indicator(display, "Caps Lock");
-    state.num = Indicator(display, "Num Lock");
-    state.scroll = Indicator(display, "Scroll Lock");
+    // Polled by the status bar: the indices are looked up once, then each
+    // query is a single request to the server.
+    static const int caps = IndicatorIndex(display, "Caps Lock");
+    static const int num = IndicatorIndex(display, "Num Lock");
+    static const int scroll = IndicatorIndex(display, "Scroll Lock");
+    unsigned bits = 0;
+    if (XkbGetIndicatorState(display, XkbUseCoreKbd, &bits) != Success)
+        return false;
+    state.caps = IsOn(bits, caps);
+    state.num = IsOn(bits, num);
+    state.scroll = IsOn(bits, scroll);
     return true;
 #else
     (void)state;
