@@ -22,18 +22,27 @@ const char kSearchReadFailed[] = "出错啦！读串口数据失败";
 const char kFrameReadFailed[] = "读串口数据失败";
 const char kRollbackReadFailed[] = "读回滚数据失败";
 
+// The longest wait for data; the stop request and a pass's end cut it short.
 const milliseconds kPoll(50);
 const milliseconds kStopWait(500);
+
+// The receive buffer holds two whole frames (so that a newer whole frame can
+// be found behind one) and a read's worth besides. For frames beyond this size
+// it holds one frame and this much more: such a frame takes minutes on a line.
+constexpr uint64_t kLargeFrame = 16u << 20;
+constexpr uint64_t kReadRoom = 64u << 10;
+
+uint32_t RxCapacity(uint32_t frameSize) {
+    const uint64_t whole = uint64_t{frameSize} + 1;
+    const uint64_t capacity = whole + std::min(whole, kLargeFrame) + kReadRoom;
+    return static_cast<uint32_t>(std::min<uint64_t>(capacity, UINT32_MAX));
+}
+
+constexpr uint32_t kNoHeader = 0xFFFFFFFFu;
 
 SerialPort* OwnersPort() {
     CPortOwner* owner = GetPortOwner();
     return owner != nullptr ? &owner->m_port : nullptr;
-}
-
-// A search reads at most half the free space, but never nothing: a one-byte
-// frame would otherwise never find its header.
-uint32_t SearchChunk(uint32_t space) {
-    return space > 1 ? space / 2 : space;
 }
 
 // The terms of the U, Y, V to RGB conversion per byte value, computed as the
@@ -65,10 +74,6 @@ int Channel(double value) {
     return std::clamp(v, 0, 255);
 }
 
-// Every live engine, so that the port owner can wake a waiting one.
-std::mutex g_enginesLock;
-std::vector<CCaptureBase*> g_engines;
-
 }  // namespace
 
 CCaptureBase::CCaptureBase()
@@ -88,27 +93,16 @@ CCaptureBase::CCaptureBase()
       m_nReceived(0),
       m_nDrawn(0),
       m_nRxLength(0),
+      m_nRxCapacity(0),
       m_bHeaderFound(0),
       m_bStopped(0),
       m_bDrawing(0),
       m_bFrameDone(0),
       m_nNextRow(0),
-      m_nNextDisplayRow(0),
-      m_uiThread(std::this_thread::get_id()) {
-    std::lock_guard<std::mutex> lock(g_enginesLock);
-    g_engines.push_back(this);
-}
+      m_nNextDisplayRow(0) {}
 
 CCaptureBase::~CCaptureBase() {
     ShutdownEngine();
-    std::lock_guard<std::mutex> lock(g_enginesLock);
-    g_engines.erase(std::find(g_engines.begin(), g_engines.end(), this));
-}
-
-void CCaptureBase::WakeAllWaiters() {
-    std::lock_guard<std::mutex> lock(g_enginesLock);
-    for (CCaptureBase* engine : g_engines)
-        engine->WakeWaiter();
 }
 
 // ---------------------------------------------------------------------------
@@ -125,6 +119,10 @@ int CCaptureBase::StartWorker() {
     // The previous worker released its handle and is in its last steps: make
     // sure it is gone before the new one resets the state and the buffers.
     JoinEndedWorkers();
+    // The port choice as the lists hold it now, read here on the
+    // user-interface thread: the worker opens a closed port with it.
+    if (CPortOwner* owner = GetPortOwner())
+        m_portChoice = owner->CurrentChoice();
     {
         std::lock_guard<std::mutex> lock(m_threadLock);
         if (m_hThread)
@@ -146,6 +144,7 @@ int CCaptureBase::StartWorker() {
 
 void CCaptureBase::StopWorker() {
     m_hStopEvent.Set();
+    m_wake.Signal();  // a worker waiting for data looks at once
     std::unique_lock<std::mutex> lock(m_threadLock);
     if (!m_hThread)
         return;
@@ -153,9 +152,8 @@ void CCaptureBase::StopWorker() {
     const uint64_t serial = m_nWorkerSerial;
     // Waits for the worker's end. Called by the worker itself, the wait cannot
     // end early and lasts the full time.
-    Wait(
-        lock, [&] { return m_nWorkerEnded >= serial; },
-        std::chrono::steady_clock::now() + kStopWait);
+    m_threadCv.wait_until(lock, std::chrono::steady_clock::now() + kStopWait,
+                          [&] { return m_nWorkerEnded >= serial; });
     // Released once, by whichever caller gets here first; joined later.
     if (m_hThread && m_hThread.get() == held)
         m_released.push_back(std::move(m_hThread));
@@ -174,10 +172,9 @@ void CCaptureBase::JoinEndedWorkers() {
     {
         std::unique_lock<std::mutex> lock(m_threadLock);
         // Every worker started has ended (the newest one included); they
-        // join their drawing passes before they end.
-        Wait(
-            lock, [&] { return m_nWorkerEnded >= m_nWorkerSerial; },
-            std::chrono::steady_clock::time_point::max());
+        // join their drawing passes before they end. A worker never waits for
+        // the user-interface thread, so this wait always ends.
+        m_threadCv.wait(lock, [&] { return m_nWorkerEnded >= m_nWorkerSerial; });
         threads.swap(m_released);
         if (m_hThread)
             threads.push_back(std::move(m_hThread));
@@ -186,35 +183,6 @@ void CCaptureBase::JoinEndedWorkers() {
         if (t->joinable())
             t->join();
 }
-
-void CCaptureBase::Wait(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done,
-                        std::chrono::steady_clock::time_point deadline) {
-    if (std::this_thread::get_id() != m_uiThread) {
-        m_threadCv.wait_until(lock, deadline, done);
-        return;
-    }
-    // The user-interface thread carries out the page calls that the engine's
-    // threads are blocked on while it waits for them.
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        m_bWakeWaiter = false;
-        lock.unlock();
-        RunPendingPageCalls();
-        if (CPortOwner* owner = GetPortOwner())
-            owner->RunPendingOwnerCalls();
-        lock.lock();
-        m_threadCv.wait_until(lock, deadline, [&] { return done() || m_bWakeWaiter; });
-    }
-}
-
-void CCaptureBase::WakeWaiter() {
-    {
-        std::lock_guard<std::mutex> lock(m_threadLock);
-        m_bWakeWaiter = true;
-    }
-    m_threadCv.notify_all();
-}
-
-void CCaptureBase::RunPendingPageCalls() {}
 
 unsigned CCaptureBase::WorkerProc(void* param) {
     auto* engine = static_cast<CCaptureBase*>(param);
@@ -237,6 +205,10 @@ void CCaptureBase::ResetState() {
         m_nNextRow = 0;
         m_nNextDisplayRow = 0;
     }
+    m_bCheckSuccessor = false;
+    m_lastData = Clock::time_point();
+    m_nFrameCompleteNs = 0;
+    m_link.Reset();
     if (m_byFormat == 0)
         m_nFrameSize = m_nColumns * m_nRows;
     else if (m_byFormat == 1)
@@ -252,11 +224,15 @@ std::unique_ptr<uint8_t[]> CCaptureBase::AllocateBuffer(uint32_t size) {
 bool CCaptureBase::AllocateBuffers() {
     m_pFrame.reset();
     m_pRxBuffer.reset();
+    m_nRxCapacity = 0;
+    const uint32_t capacity = RxCapacity(m_nFrameSize);
     m_pFrame = AllocateBuffer(m_nFrameSize);
     if (m_pFrame)
-        m_pRxBuffer = AllocateBuffer(m_nFrameSize);
-    if (m_pFrame && m_pRxBuffer)
+        m_pRxBuffer = AllocateBuffer(capacity);
+    if (m_pFrame && m_pRxBuffer) {
+        m_nRxCapacity = capacity;
         return true;
+    }
     m_pFrame.reset();
     m_pRxBuffer.reset();
     return false;
@@ -274,7 +250,7 @@ void CCaptureBase::Execute_Base() {
 
     CPortOwner* owner = GetPortOwner();
     if (owner != nullptr && owner->IsPortOpen() == 0)
-        owner->OpenPort();
+        owner->OpenPort(m_portChoice);
     if (owner == nullptr || owner->IsPortOpen() == 0) {
         EndEarly(kOpenFailed);
         return;
@@ -286,14 +262,28 @@ void CCaptureBase::Execute_Base() {
         return;
     }
     const uint32_t frameSize = m_nFrameSize;
+    // The page's controls are disabled while the worker runs; the mode it was
+    // started with holds to the end.
+    const int mode = m_nMode;
 
     while (!m_hStopEvent.TryWait()) {
+        // Waits for data, a stop request or the end of a drawing pass, at most
+        // 50 ms. With the receive buffer full, or no mode to receive in, the
+        // port's data would wake it at once without being taken: then only
+        // the wake and the time-out count.
+        const bool takesData = (mode == 0 || mode == 1) && m_nRxLength < m_nRxCapacity;
+        if (SerialPort* port = OwnersPort())
+            port->WaitForData(static_cast<int>(kPoll.count()), &m_wake, takesData);
+        else
+            std::this_thread::sleep_for(kPoll);
+        m_wake.Clear();
+        if (m_hStopEvent.TryWait())
+            break;
         const uint32_t space = frameSize - m_nReceived.load();
-        if (m_nMode == 0)
+        if (mode == 0)
             ReceiveSingle(space);
-        else if (m_nMode == 1)
+        else if (mode == 1)
             ReceiveContinuous(space);
-        std::this_thread::sleep_for(kPoll);
     }
     EndWorker();
 }
@@ -311,158 +301,207 @@ void CCaptureBase::EndWorker() {
 
 // ---------------------------------------------------------------------------
 // Reception
+//
+// Every poll drains the port into the receive buffer, then takes frames out of
+// it: a header starts a frame, the bytes after it fill the frame buffer, and
+// while a full frame waits to be drawn the bytes behind it stay in the receive
+// buffer as the next frames' data. Nothing in step with the frames is dropped,
+// except whole frames passed over for a newer whole frame behind them.
 
 int CCaptureBase::FindHeader(uint32_t& position) {
     ShowStatus(kSearching);
-    position = 0xFFFFFFFFu;
-    if (m_nRxLength == 0)
-        return 0;
-    const uint8_t* begin = m_pRxBuffer.get();
-    const uint8_t* hit = static_cast<const uint8_t*>(std::memchr(begin, m_byHeader, m_nRxLength));
-    if (hit == nullptr)
-        return 0;
-    position = static_cast<uint32_t>(hit - begin);
-    return 1;
+    position = SearchHeader();
+    return position != kNoHeader ? 1 : 0;
+}
+
+uint32_t CCaptureBase::SearchHeader() const {
+    const uint32_t length = m_nRxLength;
+    if (length == 0)
+        return kNoHeader;
+    const uint8_t* rx = m_pRxBuffer.get();
+    const uint8_t* end = rx + length;
+    const uint64_t step = uint64_t{m_nFrameSize} + 1;
+    const void* first = std::memchr(rx, m_byHeader, length);
+    // A header byte whose successor, a frame later, is a header too is a real
+    // frame start; a pixel of the header's value rarely is. Without such
+    // evidence the first header byte is taken.
+    for (const uint8_t* p = static_cast<const uint8_t*>(first); p != nullptr;) {
+        const uint64_t next = static_cast<uint64_t>(p - rx) + step;
+        if (next >= length)
+            break;  // too short to tell, here and further on
+        if (rx[next] == m_byHeader)
+            return static_cast<uint32_t>(p - rx);
+        p = static_cast<const uint8_t*>(std::memchr(p + 1, m_byHeader, end - (p + 1)));
+    }
+    return first != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(first) - rx)
+                            : kNoHeader;
+}
+
+void CCaptureBase::DropRx(uint32_t n) {
+    n = std::min(n, m_nRxLength);
+    if (n < m_nRxLength)
+        std::memmove(m_pRxBuffer.get(), m_pRxBuffer.get() + n, m_nRxLength - n);
+    m_nRxLength -= n;
+}
+
+void CCaptureBase::SkipToNewestFrame() {
+    // Frame k of the buffer starts at k * (frame size + 1). It is passed over
+    // when it starts with a header and frame k + 1, whole, starts with one too.
+    const uint64_t step = uint64_t{m_nFrameSize} + 1;
+    const uint8_t* rx = m_pRxBuffer.get();
+    uint64_t skip = 0;
+    while ((skip + 2) * step <= m_nRxLength && rx[skip * step] == m_byHeader &&
+           rx[(skip + 1) * step] == m_byHeader) {
+        ++skip;
+        m_link.FrameSkipped();
+    }
+    DropRx(static_cast<uint32_t>(skip * step));
 }
 
 void CCaptureBase::TakeFrameStart(uint32_t position) {
-    // At most m_nFrameSize - 1 bytes follow the header, so they always fit.
-    const uint32_t count = m_nRxLength - position - 1;
-    std::memcpy(m_pFrame.get(), m_pRxBuffer.get() + position + 1, count);
-    std::lock_guard<std::mutex> lock(m_stateLock);
-    m_nReceived = count;
-    m_bHeaderFound = 1;
-}
-
-int CCaptureBase::ReceiveSingle(uint32_t space) {
-    if (!m_pFrame || !m_pRxBuffer)
-        return 0;
-    SerialPort* port = OwnersPort();
-    int headerFound;
-    uint32_t received;
+    DropRx(position);  // what came before the header
+    SkipToNewestFrame();
+    DropRx(1);  // the header
+    // The frame begins empty; the filling step moves the bytes behind the
+    // header into it.
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
-        headerFound = m_bHeaderFound;
-        received = m_nReceived;
+        m_nReceived = 0;
+        m_bHeaderFound = 1;
     }
-    if (!headerFound) {
-        std::this_thread::sleep_for(kPoll);
-        uint32_t n = 0;
-        if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get(), SearchChunk(space), n) != 0) {
-            ShowStatus(kSearchReadFailed);
-            StopWorker();
-            return 1;
-        }
-        m_nRxLength = n;
-    } else if (received < m_nFrameSize) {
-        uint32_t n = 0;
-        const uint32_t wanted = std::min(space, m_nFrameSize - received);
-        if (port == nullptr || port->ReadAvailable(m_pFrame.get() + received, wanted, n) != 0) {
-            ShowStatus(kFrameReadFailed);
-            StopWorker();
-            return 1;
-        }
-        m_nReceived = std::min(received + n, m_nFrameSize);
-    } else {
-        // The frame is full and waits to be drawn: what arrives meanwhile goes.
-        if (port != nullptr)
-            port->Purge();
-    }
-
-    if (m_nRxLength > 0) {
-        ShowStatus(kSearching);
-        const uint8_t* begin = m_pRxBuffer.get();
-        const void* hit = std::memchr(begin, m_byHeader, m_nRxLength);
-        if (hit != nullptr) {
-            TakeFrameStart(static_cast<uint32_t>(static_cast<const uint8_t*>(hit) - begin));
-            m_nRxLength = 0;
-        }
-        // Without a header the chunk is overwritten by the next read.
-    }
-    StartDrawingPass();
-    return 0;
+    m_link.FrameStarted();
 }
 
-int CCaptureBase::ReceiveContinuous(uint32_t space) {
-    if (!m_pFrame || !m_pRxBuffer)
-        return 0;
-    SerialPort* port = OwnersPort();
-    int headerFound, frameDone;
-    uint32_t received;
-    {
-        std::lock_guard<std::mutex> lock(m_stateLock);
-        headerFound = m_bHeaderFound;
-        frameDone = m_bFrameDone;
-        received = m_nReceived;
-    }
-
-    if (!headerFound) {
-        if (m_nRxLength == 0) {
-            uint32_t n = 0;
-            if (port == nullptr ||
-                port->ReadAvailable(m_pRxBuffer.get(), SearchChunk(space), n) != 0) {
-                ShowStatus(kSearchReadFailed);
-                StopWorker();
-                return 1;
-            }
-            m_nRxLength = n;
+void CCaptureBase::Consume(bool continuous) {
+    const uint32_t frameSize = m_nFrameSize;
+    for (;;) {
+        int headerFound, frameDone;
+        uint32_t received;
+        {
+            std::lock_guard<std::mutex> lock(m_stateLock);
+            headerFound = m_bHeaderFound;
+            frameDone = m_bFrameDone;
+            received = m_nReceived;
         }
-        if (m_nRxLength > 0) {
-            // Fresh bytes or the rollback data of the previous frame; either is
-            // searched once and then dropped.
-            uint32_t position;
-            if (FindHeader(position)) {
-                TakeFrameStart(position);
-                ClearValueList();
-                ClearPicture();
-            }
+        // A single-frame capture whose frame has been drawn takes nothing more.
+        if (!continuous && frameDone) {
             m_nRxLength = 0;
-        } else {
-            ShowStatus(kNoData);
+            return;
         }
-    } else if (m_nRxLength > 0 && frameDone) {
-        // Rollback data lies behind a frame and no rolling pass has begun since
-        // the previous frame was finished. Data that starts with a header is
-        // the next frame right behind this one: it waits until this frame has
-        // been drawn. Otherwise look for a header in it now.
-        if (m_pRxBuffer[0] != m_byHeader) {
-            uint32_t position;
-            if (FindHeader(position)) {
-                TakeFrameStart(position);
+        // In step, the byte after a frame is the next frame's header. When it
+        // is not, bytes were lost or the settings are wrong: the frame just
+        // received is suspect, and the stream is searched again.
+        if (m_bCheckSuccessor && m_nRxLength > 0) {
+            m_bCheckSuccessor = false;
+            if (m_pRxBuffer[0] != m_byHeader)
+                m_link.Resync();
+        }
+
+        if (headerFound && received >= frameSize) {
+            // Full: the frame waits to be drawn. In a single-frame capture
+            // what follows it goes. In a continuous one it is the next frames'
+            // data, kept from a header on, newest whole frame first.
+            if (!continuous) {
                 m_nRxLength = 0;
+                return;
+            }
+            if (m_nRxLength > 0 && m_pRxBuffer[0] != m_byHeader) {
+                const uint32_t position = SearchHeader();
+                DropRx(position != kNoHeader ? position : m_nRxLength);
+            }
+            SkipToNewestFrame();
+            return;
+        }
+
+        if (!headerFound) {
+            if (m_nRxLength == 0)
+                return;
+            uint32_t position;
+            if (!FindHeader(position)) {
+                m_nRxLength = 0;  // no header in it: nothing to keep
+                return;
+            }
+            TakeFrameStart(position);
+            if (continuous) {
                 ClearValueList();
                 ClearPicture();
-            } else {
-                std::lock_guard<std::mutex> lock(m_stateLock);
-                m_bHeaderFound = 0;
             }
+            continue;
         }
+
+        // Filling.
+        if (m_nRxLength == 0)
+            return;
+        const uint32_t n = std::min(m_nRxLength, frameSize - received);
+        std::memcpy(m_pFrame.get() + received, m_pRxBuffer.get(), n);
+        DropRx(n);
+        if (received + n >= frameSize) {
+            m_nFrameCompleteNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     Clock::now().time_since_epoch())
+                                     .count();
+            m_bCheckSuccessor = continuous;
+        }
+        // Published under the lock: a pass that reads m_nReceived then sees
+        // the bytes below it.
         std::lock_guard<std::mutex> lock(m_stateLock);
-        m_bFrameDone = 0;
-    } else if (received < m_nFrameSize) {
-        uint32_t n = 0;
-        const uint32_t wanted = std::min(space, m_nFrameSize - received);
-        if (port == nullptr || port->ReadAvailable(m_pFrame.get() + received, wanted, n) != 0) {
-            ShowStatus(kFrameReadFailed);
-            StopWorker();
-            return 1;
-        }
-        m_nReceived = std::min(received + n, m_nFrameSize);
-    } else {
-        // The frame is full and waits to be drawn: collect what follows it.
-        if (m_nRxLength >= m_nFrameSize)
-            m_nRxLength = 0;
-        uint32_t n = 0;
-        if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get() + m_nRxLength,
-                                                   m_nFrameSize - m_nRxLength, n) != 0) {
-            ShowStatus(kRollbackReadFailed);
-            StopWorker();
-            return 1;
-        }
-        m_nRxLength += n;
+        m_nReceived = received + n;
     }
+}
+
+const char* CCaptureBase::Drain(bool continuous, bool& got) {
+    got = false;
+    SerialPort* port = OwnersPort();
+    for (;;) {
+        Consume(continuous);
+        const uint32_t room = m_nRxCapacity - m_nRxLength;
+        if (room == 0)
+            return nullptr;  // the rest waits in the port until bytes are taken
+        const char* failure = kFrameReadFailed;
+        {
+            std::lock_guard<std::mutex> lock(m_stateLock);
+            if (!m_bHeaderFound)
+                failure = kSearchReadFailed;
+            else if (continuous && m_nReceived >= m_nFrameSize)
+                failure = kRollbackReadFailed;
+        }
+        uint32_t n = 0;
+        if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get() + m_nRxLength, room, n) != 0)
+            return failure;
+        if (n > 0) {
+            got = true;
+            m_lastData = Clock::now();
+            m_link.AddBytes(n);
+            m_nRxLength += n;
+        }
+        if (n < room) {  // the port is drained
+            Consume(continuous);
+            return nullptr;
+        }
+    }
+}
+
+int CCaptureBase::Receive(bool continuous) {
+    if (!m_pFrame || !m_pRxBuffer)
+        return 0;
+    bool got = false;
+    if (const char* failure = Drain(continuous, got)) {
+        ShowStatus(failure);
+        StopWorker();
+        return 1;
+    }
+    if (continuous && !got && m_nRxLength == 0 && m_bHeaderFound == 0 &&
+        (m_lastData == Clock::time_point() || Clock::now() - m_lastData >= kPoll))
+        ShowStatus(kNoData);  // searching, and the line has been quiet for a poll
     StartDrawingPass();
     return 0;
+}
+
+int CCaptureBase::ReceiveSingle(uint32_t) {
+    return Receive(false);
+}
+
+int CCaptureBase::ReceiveContinuous(uint32_t) {
+    return Receive(true);
 }
 
 void CCaptureBase::StartDrawingPass() {
@@ -472,8 +511,8 @@ void CCaptureBase::StartDrawingPass() {
         if (received == 0 || received <= m_nDrawn || (!m_bShowImage && !m_bShowValues) ||
             m_bDrawing)
             return;
-        // Marked here rather than by the new thread, so that neither the next
-        // poll nor the rollback check can miss a pass that has not run yet.
+        // Marked here rather than by the new thread, so that the next poll
+        // cannot miss a pass that has not run yet.
         m_bDrawing = 1;
         if (m_nMode == 1)
             m_bFrameDone = 0;
@@ -485,9 +524,7 @@ void CCaptureBase::StartDrawingPass() {
             m_nMode == 1 ? &CCaptureBase::DrawContinuousProc : &CCaptureBase::DrawSingleProc, this);
     } catch (const std::exception&) {
         m_bDrawing = 0;
-        return;
     }
-    std::this_thread::sleep_for(kPoll);
 }
 
 void CCaptureBase::JoinDrawingPass() {
@@ -497,6 +534,25 @@ void CCaptureBase::JoinDrawingPass() {
 
 // ---------------------------------------------------------------------------
 // Rendering
+
+void CCaptureBase::EndPass() {
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        m_bDrawing = 0;
+    }
+    // More may have arrived while this pass drew: the worker looks at once
+    // instead of at its next data or time-out.
+    m_wake.Signal();
+}
+
+void CCaptureBase::CountFrameDrawn() {
+    const int64_t complete = m_nFrameCompleteNs.load();
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count();
+    m_link.FrameDrawn(complete > 0 && now > complete ? static_cast<uint64_t>(now - complete) / 1000
+                                                     : 0);
+}
 
 unsigned CCaptureBase::DrawSingleProc(void* param) {
     auto* e = static_cast<CCaptureBase*>(param);
@@ -607,7 +663,7 @@ int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
     const uint32_t received = BeginPass(false);
     // The picture with the listing is for grayscale frames only.
     if ((kind == Pass::GrayWithValues && m_byFormat != 0) || !m_pFrame || received == 0) {
-        m_bDrawing = 0;
+        EndPass();
         return 0;
     }
     const bool image = kind != Pass::Values;
@@ -625,7 +681,7 @@ int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
                 // Aborted: what is drawn stays; neither the frame nor the
                 // capture ends here.
                 dc.Flush();
-                m_bDrawing = 0;
+                EndPass();
                 return 1;
             }
             if (image)
@@ -639,6 +695,7 @@ int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
             AppendValue(0, 1);
     }
     if (g.availableRows >= m_nRows) {
+        CountFrameDrawn();
         if (kind == Pass::Image) {
             OnFrameDone();
             StopWorker();
@@ -647,14 +704,14 @@ int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
             OnFrameDone();
         }
     }
-    m_bDrawing = 0;
+    EndPass();
     return 1;
 }
 
 int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
     const uint32_t received = BeginPass(true);
     if (!m_pFrame || received == 0) {
-        m_bDrawing = 0;
+        EndPass();
         return 0;
     }
     const PassGeometry g = Geometry(received, rowGap, columnGap, false);
@@ -667,9 +724,11 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
             if (m_bStopped) {
                 dc.Flush();
                 StopWorker();
-                std::lock_guard<std::mutex> lock(m_stateLock);
-                m_bDrawing = 0;
-                m_bFrameDone = 1;
+                {
+                    std::lock_guard<std::mutex> lock(m_stateLock);
+                    m_bFrameDone = 1;
+                }
+                EndPass();
                 return 1;
             }
             PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
@@ -685,8 +744,10 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
         m_nNextRow = static_cast<uint32_t>(std::min<uint64_t>(row, UINT32_MAX));
         m_nNextDisplayRow = static_cast<uint32_t>(std::min<uint64_t>(displayRow, UINT32_MAX));
     }
-    if (g.availableRows >= m_nRows)
+    if (g.availableRows >= m_nRows) {
+        CountFrameDrawn();
         OnFrameDone();
-    m_bDrawing = 0;
+    }
+    EndPass();
     return 1;
 }

@@ -1,13 +1,13 @@
 // The acquisition engine each capture page is built on: a worker thread that
-// polls the serial port every 50 ms, frame reception with header search, and
-// drawing passes that paint the frame and feed the page's value listing.
+// waits for the serial port's data (at most 50 ms at a time), frame reception
+// with header search, and drawing passes that paint the frame and feed the
+// page's value listing.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,7 +15,10 @@
 #include <vector>
 
 #include "capture/AutoResetEvent.h"
+#include "capture/LinkStatistics.h"
 #include "capture/PictureSurface.h"
+#include "serial/PortOwner.h"
+#include "serial/WakeEvent.h"
 
 // The welcome text a page shows when it opens and after every capture.
 extern const char kWelcomeText[];
@@ -29,6 +32,9 @@ public:
     virtual ~CCaptureBase();
 
     // --- The page's operations, called on the engine's threads -------------
+    // The engine never waits for the user-interface thread: a page carries
+    // ShowStatus, OnCaptureBegin and OnCaptureEnd over to it without waiting,
+    // in call order. The others must be safe to call from any thread.
     virtual void ShowStatus(std::string text) = 0;  // UTF-8
     virtual void OnCaptureBegin() = 0;
     virtual void OnCaptureEnd() = 0;
@@ -39,6 +45,7 @@ public:
 
     // --- Control, from the user-interface thread ----------------------------
     // 1 when a worker thread was started, 0 otherwise (one already runs).
+    // Takes the port owner's current port choice (m_portChoice) first.
     int StartWorker();
     // Asks the worker to stop and waits for it at most 500 ms.
     void StopWorker();
@@ -55,9 +62,19 @@ public:
     void OnFrameDone();
 
     // --- Reception: one poll each; 1 when a read failed, else 0 -------------
+    // A poll drains what the port has queued into the receive buffer and
+    // takes frames from it. `space`, the frame's free space, is not needed:
+    // no read is bounded by it any more.
     int ReceiveSingle(uint32_t space);
     int ReceiveContinuous(uint32_t space);
+    // Shows the searching text and looks for the header in the receive
+    // buffer: the first header byte that is followed, a frame later, by
+    // another header byte; when the buffer is too short to tell, or no header
+    // is followed by one, the first header byte.
     int FindHeader(uint32_t& position);
+
+    // What reception has seen since the capture started; any thread.
+    CLinkStatistics GetLinkStatistics() const { return m_link.Snapshot(); }
 
     // --- Rendering -----------------------------------------------------------
     static unsigned DrawSingleProc(void* param);
@@ -93,8 +110,12 @@ public:
     std::unique_ptr<uint8_t[]> m_pFrame;
     std::atomic<uint32_t> m_nReceived;
     std::atomic<uint32_t> m_nDrawn;
+    // The receive buffer: bytes read and not yet taken (searched bytes, and
+    // the next frames' bytes while a frame waits to be drawn). Room for two
+    // whole frames and a read, so that the newest whole frame can be found.
     std::unique_ptr<uint8_t[]> m_pRxBuffer;
-    uint32_t m_nRxLength;  // worker only
+    uint32_t m_nRxLength;    // worker only
+    uint32_t m_nRxCapacity;  // set by AllocateBuffers
     std::atomic<int> m_bHeaderFound;
     CAutoResetEvent m_hStopEvent;
     std::atomic<int> m_bStopped;
@@ -103,21 +124,9 @@ public:
     std::atomic<uint32_t> m_nNextRow;
     std::atomic<uint32_t> m_nNextDisplayRow;
 
-protected:
-    // The page's hook for its cross-thread calls: the user-interface thread
-    // (the thread that constructed the engine) runs it while it waits for the
-    // engine's threads, so that a worker blocked in a page call can go on.
-    virtual void RunPendingPageCalls();
-    // Wakes a waiting user-interface thread to run RunPendingPageCalls; a page
-    // calls it, from any thread, after queuing a call.
-    void WakeWaiter();
-
-public:
-    // Wakes the user-interface thread wherever it waits inside an engine, so
-    // that it runs the port owner's pending calls (RunPendingOwnerCalls): a
-    // worker may be blocked in the owner's OpenPort while the user-interface
-    // thread waits for that worker.
-    static void WakeAllWaiters();
+    // The port choice the worker opens a closed port with; taken from the
+    // port owner by StartWorker on the user-interface thread.
+    CPortChoice m_portChoice;
 
 protected:
     // Where the frame and receive buffers come from; null when the memory
@@ -135,19 +144,36 @@ private:
                           bool listingOnly) const;
     // Marks the pass begun and returns the m_nReceived it may read below.
     uint32_t BeginPass(bool rolling);
+    // The end of a pass: m_bDrawing cleared, the worker woken to look again.
+    void EndPass();
+    // A pass has drawn the frame's last row: counted, with its latency.
+    void CountFrameDrawn();
     enum class Pass { Image, GrayWithValues, Values };
     // The single-frame renderers: one pass from row 0 over the complete rows.
     int SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap);
+    // One poll of either mode.
+    int Receive(bool continuous);
+    // Reads what is queued into the receive buffer until the port is drained
+    // or the buffer is full, taking frames out of it in between. The failure
+    // text when a read failed, else null; `got` tells whether any byte came.
+    const char* Drain(bool continuous, bool& got);
+    // Takes what the receive buffer holds: frame starts, frame bytes, checks
+    // and skips. Worker only.
+    void Consume(bool continuous);
+    // Header search over the receive buffer (no status text); 0xFFFFFFFF
+    // when there is none.
+    uint32_t SearchHeader() const;
+    // Skips whole frames at the front of the receive buffer while a newer
+    // whole frame follows at its exact place.
+    void SkipToNewestFrame();
+    // Drops the first n bytes of the receive buffer.
+    void DropRx(uint32_t n);
     void TakeFrameStart(uint32_t position);
     void StartDrawingPass();
     void JoinDrawingPass();
     void EndWorker();
     // Waits until every worker started has ended, then joins them.
     void JoinEndedWorkers();
-    // Waits on m_threadCv (lock held) until done() or the deadline; on the
-    // user-interface thread it runs the page's pending calls meanwhile.
-    void Wait(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done,
-              std::chrono::steady_clock::time_point deadline);
     void EndEarly(const char* text);
 
     // Guards the reception state shared with drawing passes: m_nReceived,
@@ -165,9 +191,20 @@ private:
     std::vector<std::unique_ptr<std::thread>> m_released;
     uint64_t m_nWorkerSerial = 0;  // serial of the newest worker started
     uint64_t m_nWorkerEnded = 0;   // serial of the newest worker that has ended
-    bool m_bWakeWaiter = false;    // a page call is waiting for the UI thread
-    const std::thread::id m_uiThread;
 
     // The running drawing pass, started and joined by the worker only.
     std::thread m_drawThread;
+
+    // Ends the worker's wait for data early: a stop request, or a pass that
+    // has ended (the worker may start the next one at once).
+    CWakeEvent m_wake;
+    CLinkCounters m_link;
+
+    // Worker only.
+    using Clock = std::chrono::steady_clock;
+    bool m_bCheckSuccessor = false;  // the byte after the last full frame is still to check
+    Clock::time_point m_lastData;    // when the last byte arrived
+    // When the current frame's last byte was read (steady clock, ns); read by
+    // the pass that ends the frame.
+    std::atomic<int64_t> m_nFrameCompleteNs{0};
 };

@@ -17,11 +17,12 @@ namespace {
 
 const QString kCaptureOne = QStringLiteral("采集一幅图");
 const QString kCaptureContinuous = QStringLiteral("连续采集");
+// Status calls replace each other while queued.
+constexpr int kStatusCall = 1;
 
 }  // namespace
 
-CBlackPage::CBlackPage()
-    : m_strSettingsPath(SettingsFilePath()), m_invoker([this] { WakeWaiter(); }) {
+CBlackPage::CBlackPage() : m_strSettingsPath(SettingsFilePath()) {
     m_byFormat = 0;
     m_bShowImage = 1;
     m_showWarning = page::WarningBox(this);
@@ -203,25 +204,29 @@ bool CBlackPage::ValidateParameters(std::string& message) {
 }
 
 void CBlackPage::ShowStatus(std::string text) {
-    m_invoker.Call(
-        [&] { qobject_cast<QLabel*>(Control(1016))->setText(QString::fromStdString(text)); });
+    // Posted, never waited for; a newer status replaces one not yet shown.
+    m_invoker.Post([this, t = QString::fromStdString(
+                              text)] { qobject_cast<QLabel*>(Control(1016))->setText(t); },
+                   kStatusCall);
 }
 
 void CBlackPage::OnCaptureBegin() {
-    m_invoker.Call([this] {
+    const int mode = m_nMode;
+    m_invoker.Post([this, mode] {
         Enable({1011, 1017, 1018, 1010, 1004, 1008, 1007, 1013, 1009}, false);
-        if (m_nMode == 0)
+        if (mode == 0)
             Enable({1019}, false);
-        else if (m_nMode == 1)
+        else if (mode == 1)
             Enable({1002}, false);
     });
 }
 
 void CBlackPage::OnCaptureEnd() {
-    m_invoker.Call([this] {
-        if (m_nMode == 0)
+    const int mode = m_nMode;
+    m_invoker.Post([this, mode] {
+        if (mode == 0)
             Button(1002)->setText(kCaptureOne);
-        else if (m_nMode == 1)
+        else if (mode == 1)
             Button(1019)->setText(kCaptureContinuous);
         Enable({1011, 1010, 1019, 1002}, true);
         UpdateControlStates();
@@ -241,8 +246,4 @@ void CBlackPage::AppendValue(uint8_t value, int endOfRow) {
         m_editValues->Append('\n');
     else
         m_editValues->Append(value > m_nThreshold ? '1' : '0');
-}
-
-void CBlackPage::RunPendingPageCalls() {
-    m_invoker.RunPending();
 }

@@ -70,7 +70,6 @@ public:
     QWidget* Control(int id) const;
 
 protected:
-    void RunPendingPageCalls() override;
     // Escape must not hide an embedded page.
     void reject() override {}
 

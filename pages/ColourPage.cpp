@@ -15,11 +15,12 @@ namespace {
 
 const QString kCaptureOne = QStringLiteral("采集一幅图");
 const QString kCaptureContinuous = QStringLiteral("连续采集");
+// Status calls replace each other while queued.
+constexpr int kStatusCall = 1;
 
 }  // namespace
 
-CColourPage::CColourPage()
-    : m_strSettingsPath(SettingsFilePath()), m_invoker([this] { WakeWaiter(); }) {
+CColourPage::CColourPage() : m_strSettingsPath(SettingsFilePath()) {
     m_byFormat = 1;
     m_bShowImage = 1;
     m_showWarning = page::WarningBox(this);
@@ -150,25 +151,29 @@ bool CColourPage::ValidateParameters(std::string& message) {
 }
 
 void CColourPage::ShowStatus(std::string text) {
-    m_invoker.Call(
-        [&] { qobject_cast<QLabel*>(Control(1016))->setText(QString::fromStdString(text)); });
+    // Posted, never waited for; a newer status replaces one not yet shown.
+    m_invoker.Post([this, t = QString::fromStdString(
+                              text)] { qobject_cast<QLabel*>(Control(1016))->setText(t); },
+                   kStatusCall);
 }
 
 void CColourPage::OnCaptureBegin() {
-    m_invoker.Call([this] {
+    const int mode = m_nMode;
+    m_invoker.Post([this, mode] {
         Enable({1021, 1008, 1007, 1013, 1009}, false);
-        if (m_nMode == 0)
+        if (mode == 0)
             Enable({1022}, false);
-        else if (m_nMode == 1)
+        else if (mode == 1)
             Enable({1002}, false);
     });
 }
 
 void CColourPage::OnCaptureEnd() {
-    m_invoker.Call([this] {
-        if (m_nMode == 0)
+    const int mode = m_nMode;
+    m_invoker.Post([this, mode] {
+        if (mode == 0)
             Button(1002)->setText(kCaptureOne);
-        else if (m_nMode == 1)
+        else if (mode == 1)
             Button(1022)->setText(kCaptureContinuous);
         Enable({1021, 1008, 1007, 1013, 1009, 1022, 1002}, true);
     });
@@ -176,8 +181,4 @@ void CColourPage::OnCaptureEnd() {
 
 void CColourPage::ClearPicture() {
     m_wndPicture.Fill(0xF0F0F0);
-}
-
-void CColourPage::RunPendingPageCalls() {
-    m_invoker.RunPending();
 }

@@ -56,7 +56,6 @@ public:
     QWidget* Control(int id) const;
 
 protected:
-    void RunPendingPageCalls() override;
     void reject() override {}
 
 private:

@@ -2,70 +2,64 @@
 
 #include <QMetaObject>
 
-CUiInvoker::CUiInvoker(std::function<void()> wake, QObject* parent)
-    : QObject(parent), m_wake(std::move(wake)), m_uiThread(std::this_thread::get_id()) {}
+CUiInvoker::CUiInvoker(QObject* parent) : QObject(parent), m_uiThread(std::this_thread::get_id()) {}
 
 CUiInvoker::~CUiInvoker() {
     Shutdown();
 }
 
-void CUiInvoker::Call(const std::function<void()>& call) {
+void CUiInvoker::Post(std::function<void()> call, int kind) {
     if (std::this_thread::get_id() == m_uiThread) {
+        // In order with what other threads posted before.
+        RunPending();
         if (!IsShutDown())
             call();
         return;
     }
-    auto item = std::make_shared<Item>();
-    item->call = call;
     bool post = false;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_bShutdown)
             return;
-        m_queue.push_back(item);
+        if (kind != 0 && !m_queue.empty() && m_queue.back().kind == kind)
+            m_queue.back().call = std::move(call);
+        else
+            m_queue.push_back(Item{std::move(call), kind});
         post = !m_bPosted;
         m_bPosted = true;
     }
-    // One posted event drains the whole queue; the waiter hook covers the
-    // time the user-interface thread spends waiting inside the engine.
+    // One posted event drains the whole queue.
     if (post)
         QMetaObject::invokeMethod(this, &CUiInvoker::RunPending, Qt::QueuedConnection);
-    if (m_wake)
-        m_wake();
-    std::unique_lock<std::mutex> lock(m_lock);
-    m_done.wait(lock, [&] { return item->done || m_bShutdown; });
 }
 
 void CUiInvoker::RunPending() {
     for (;;) {
-        std::shared_ptr<Item> item;
+        Item item;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_bPosted = false;
             if (m_bShutdown || m_queue.empty())
                 return;
-            item = m_queue.front();
+            item = std::move(m_queue.front());
             m_queue.pop_front();
         }
-        item->call();
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            item->done = true;
-        }
-        m_done.notify_all();
+        item.call();
     }
 }
 
 void CUiInvoker::Shutdown() {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_bShutdown = true;
-        m_queue.clear();
-    }
-    m_done.notify_all();
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_bShutdown = true;
+    m_queue.clear();
 }
 
 bool CUiInvoker::IsShutDown() {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_bShutdown;
+}
+
+size_t CUiInvoker::Pending() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_queue.size();
 }

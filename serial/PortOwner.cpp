@@ -37,30 +37,42 @@ int CPortOwner::IsPortOpen() const {
 }
 
 int CPortOwner::OpenPort() {
+    return OpenPort(CurrentChoice());
+}
+
+CPortChoice CPortOwner::CurrentChoice() {
+    CPortChoice choice;
+    choice.baudSelection = GetBaudSelection();
+    choice.baudText = GetBaudText();
+    choice.portSelection = GetPortSelection();
+    choice.portText = GetPortText();
+    return choice;
+}
+
+int CPortOwner::OpenPort(const CPortChoice& choice) {
     std::string message;
-    {
-        // The lock covers the choice and the open, never the message box: the
-        // box may need the user-interface thread, which may itself be waiting here.
-        std::lock_guard<std::mutex> lock(m_openLock);
-        if (GetBaudSelection() == 0) {
-            message = "请选择波特率!";
+    if (choice.baudSelection == 0) {
+        message = "请选择波特率!";
+    } else {
+        // No range check: a text without digits gives 0, which the open refuses.
+        const int baud = TextToNumber(choice.baudText);
+        if (choice.portSelection <= 0) {
+            message = "请选择串口号!";
         } else {
-            // No range check: a text without digits gives 0, which the open refuses.
-            const int baud = TextToNumber(GetBaudText());
-            if (GetPortSelection() <= 0) {
-                message = "请选择串口号!";
-            } else {
-                const std::string name = GetPortText();
-                const int port = TextToNumber(name.size() > 3 ? name.substr(3) : std::string());
-                const intptr_t handle = m_port.Open(static_cast<uint32_t>(baud), port);
-                if (handle != 0 && handle != -1) {
+            const std::string& name = choice.portText;
+            const int port = TextToNumber(name.size() > 3 ? name.substr(3) : std::string());
+            intptr_t handle;
+            {
+                std::lock_guard<std::mutex> lock(m_openLock);
+                handle = m_port.Open(static_cast<uint32_t>(baud), port);
+                if (handle != 0 && handle != -1)
                     m_bPortOpen = 1;
-                    return 1;
-                }
-                char text[128];
-                std::snprintf(text, sizeof text, "打开串口失败!串口号 %d ，波特率 %d ", port, baud);
-                message = text;
             }
+            if (handle != 0 && handle != -1)
+                return 1;
+            char text[128];
+            std::snprintf(text, sizeof text, "打开串口失败!串口号 %d ，波特率 %d ", port, baud);
+            message = text;
         }
     }
     ShowPortMessage(message, "TavixTool");

@@ -13,6 +13,16 @@
 // no digit follows. Out-of-range values saturate instead of overflowing.
 int TextToNumber(const std::string& text);
 
+// The user's port and baud choice as the window's two lists hold it. Index 0
+// is a list's prompt, -1 means no entry is selected (for the baud list: the
+// typed text is the choice).
+struct CPortChoice {
+    int baudSelection = 0;
+    std::string baudText;  // the selected entry's text, or the typed text
+    int portSelection = 0;
+    std::string portText;  // such as "COM12"
+};
+
 class CPortOwner {
 public:
     CPortOwner();
@@ -22,8 +32,15 @@ public:
     // Nonzero while the port is open.
     int IsPortOpen() const;
     // Opens the port with the user's current baud and port choice; on failure
-    // shows one message and returns 0. Returns 1 when opened.
+    // shows one message and returns 0. Returns 1 when opened. User-interface
+    // thread (the open button).
     int OpenPort();
+    // The same with a choice taken earlier: a capture worker opens the port
+    // with the choice its page had when the capture was started, so it never
+    // waits for the user-interface thread.
+    int OpenPort(const CPortChoice& choice);
+    // Reads the choice from the window's lists. User-interface thread.
+    CPortChoice CurrentChoice();
     // Closes the port. A running capture is not stopped: its next read fails.
     void ClosePort();
 
@@ -32,15 +49,9 @@ public:
     std::atomic<int> m_bPortOpen;
     SerialPort m_port;
 
-    // Runs the calls that other threads have queued for the owner's
-    // user-interface thread; an engine's user-interface thread calls it while
-    // it waits (see CCaptureBase::WakeAllWaiters). Nothing to do by default.
-    virtual void RunPendingOwnerCalls() {}
-
 protected:
-    // The user's current choice, read from the window's two lists. Index 0 is the
-    // list's prompt, -1 means no entry is selected (for the baud list: the typed
-    // text is the choice). May be called from a capture worker's thread.
+    // The user's current choice, read from the window's two lists (see
+    // CPortChoice). Called on the user-interface thread only.
     virtual int GetBaudSelection() = 0;
     // The selected entry's text, or the typed text when nothing is selected.
     virtual std::string GetBaudText() = 0;
@@ -48,12 +59,15 @@ protected:
     // The selected entry's text, such as "COM12".
     virtual std::string GetPortText() = 0;
     // A message box owned by the window: OK button, no icon, this caption.
-    // Returns when the user has closed it.
+    // On the user-interface thread it returns when the user has closed it; on
+    // any other thread it must not wait for the user-interface thread (the
+    // window shows the box later).
     virtual void ShowPortMessage(const std::string& text, const std::string& caption) = 0;
 
 private:
-    // Keeps the open and close operations of the buttons and of the two pages'
-    // workers from interleaving.
+    // Keeps the port's open and close, by the buttons and by the two pages'
+    // workers, from interleaving. Held around nothing else: never while a
+    // list is read or a message is shown.
     std::mutex m_openLock;
 };
 

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "serial/PortDevices.h"
+#include "serial/WakeEvent.h"
 
 namespace {
 
@@ -194,4 +195,31 @@ void SerialPort::Purge() {
             (void)ioctl(m_fd, TCFLSH, TCIOFLUSH);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+int SerialPort::WaitForData(int timeoutMs, const CWakeEvent* wake, bool watchPort) {
+    int fd = -1;
+    if (watchPort) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_fd < 0)
+            return kDataReady;  // the read tells the caller
+        fd = m_fd;
+    }
+    // The lock is not held while waiting, so a Close on another thread goes
+    // through at once. Polling a number closed meanwhile gives POLLNVAL (the
+    // read then fails), or a number reused meanwhile gives at worst an early
+    // wake-up: either way the next read, under the lock, finds the port closed.
+    pollfd fds[2];
+    nfds_t n = 0;
+    if (fd >= 0)
+        fds[n++] = pollfd{fd, POLLIN, 0};
+    const int wakeFd = wake != nullptr ? wake->Handle() : -1;
+    if (wakeFd >= 0)
+        fds[n++] = pollfd{wakeFd, POLLIN, 0};
+    const int ready = ::poll(fds, n, timeoutMs);
+    if (ready <= 0)
+        return kTimedOut;  // also EINTR: the caller waits again
+    if (wakeFd >= 0 && (fds[n - 1].revents & POLLIN) != 0)
+        return kWoken;
+    return kDataReady;
 }

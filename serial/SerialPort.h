@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
+class CWakeEvent;
+
 class SerialPort {
 public:
     SerialPort();
@@ -23,6 +25,13 @@ public:
     int ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read);
     // Discards everything queued in both directions, then pauses 50 ms.
     void Purge();
+
+    enum WaitResult { kTimedOut = 0, kDataReady = 1, kWoken = 2 };
+    // Waits at most `timeoutMs` until bytes are queued (or the port has
+    // failed or is closed, which the next read reports), or `wake` (may be
+    // null) is signalled. With watchPort false only the wake and the time-out
+    // end the wait. Reads nothing; a signal is left for the caller to clear.
+    int WaitForData(int timeoutMs, const CWakeEvent* wake, bool watchPort = true);
 
     // 0 after construction, -1 after a failed Open, the descriptor after a good one.
     intptr_t m_hComm;

@@ -13,7 +13,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "capture/CaptureBase.h"
 #include "pages/PageSettings.h"
 #include "serial/PortSelection.h"
 #include "shell/DeviceWatcher.h"
@@ -58,8 +57,7 @@ QIcon StripImage(int index) {
 
 CMainFrame::CMainFrame(CTavixToolDoc* document, const std::string& settingsPath)
     : m_strSettingsPath(settingsPath.empty() ? SettingsFilePath() : settingsPath),
-      m_pDocument(document),
-      m_invoker([] { CCaptureBase::WakeAllWaiters(); }) {
+      m_pDocument(document) {
     setWindowTitle(QString::fromUtf8(kTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/tavix.png")));
     // No menu bar: the window is created without one and never gets one.
@@ -69,7 +67,7 @@ CMainFrame::CMainFrame(CTavixToolDoc* document, const std::string& settingsPath)
 }
 
 CMainFrame::~CMainFrame() {
-    // Workers blocked in a call to this window return at once from now on.
+    // Messages that workers posted and that have not been shown go.
     m_invoker.Shutdown();
     m_idleTimer.stop();
     // The view deletes the pages, whose engines stop and join their workers,
@@ -285,36 +283,28 @@ void CMainFrame::SavePortSettings() {
     SaveComSection(section, m_strSettingsPath);
 }
 
-// The port owner reads the lists on the user-interface thread, also when a
-// capture worker opens the port.
+// The port owner reads the lists on the user-interface thread: the open
+// button, and a capture's start, which hands the choice to its worker.
 int CMainFrame::GetBaudSelection() {
-    int selection = -1;
-    m_invoker.Call([&] { selection = m_bBaudTyped ? -1 : m_wndBaudCombo->currentIndex(); });
-    return selection;
+    return m_bBaudTyped ? -1 : m_wndBaudCombo->currentIndex();
 }
 
 std::string CMainFrame::GetBaudText() {
-    std::string text;
-    m_invoker.Call([&] { text = m_wndBaudCombo->currentText().toStdString(); });
-    return text;
+    return m_wndBaudCombo->currentText().toStdString();
 }
 
 int CMainFrame::GetPortSelection() {
-    int selection = -1;
-    m_invoker.Call([&] { selection = m_wndPortCombo->currentIndex(); });
-    return selection;
+    return m_wndPortCombo->currentIndex();
 }
 
 std::string CMainFrame::GetPortText() {
-    std::string text;
-    m_invoker.Call([&] { text = m_wndPortCombo->currentText().toStdString(); });
-    return text;
+    return m_wndPortCombo->currentText().toStdString();
 }
 
 void CMainFrame::ShowPortMessage(const std::string& text, const std::string& caption) {
-    m_invoker.Call([&] {
-        const QString t = QString::fromStdString(text);
-        const QString c = QString::fromStdString(caption);
+    // From a capture worker the box is posted, and the worker goes on: it
+    // never waits for the user-interface thread.
+    m_invoker.Post([this, t = QString::fromStdString(text), c = QString::fromStdString(caption)] {
         if (m_showMessage) {
             m_showMessage(t, c);
             return;
@@ -323,10 +313,6 @@ void CMainFrame::ShowPortMessage(const std::string& text, const std::string& cap
         box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box.exec();
     });
-}
-
-void CMainFrame::RunPendingOwnerCalls() {
-    m_invoker.RunPending();
 }
 
 void CMainFrame::OnUpdatePortOpen() {

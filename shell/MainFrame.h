@@ -87,9 +87,6 @@ public:
     // Shows the port owner's messages; a message box unless replaced (tests).
     std::function<void(const QString& text, const QString& caption)> m_showMessage;
 
-    // Runs the calls capture workers have queued for this window.
-    void RunPendingOwnerCalls() override;
-
 signals:
     // Ctrl+N and Ctrl+O: the application's new and open commands.
     void fileNewRequested();
@@ -117,7 +114,7 @@ private:
 
     CTavixToolDoc* m_pDocument;
     CTavixToolView* m_pView = nullptr;
-    // Worker threads reach the lists and message boxes through it.
+    // Capture workers' message boxes reach the user-interface thread through it.
     CUiInvoker m_invoker;
     // The user has typed into the baud field since the last choice from the
     // list: then no entry is selected and the typed text is the choice.

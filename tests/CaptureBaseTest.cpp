@@ -17,19 +17,7 @@ using namespace std::chrono;
 const std::string kWelcome = "status:Tavix工作室欢迎您使用TavixTool！";
 const std::string kOpenFailed = "status:打开串口失败，请检查串口是否无效或者被占用";
 
-// Counts how often the engine asked the owner to open the port.
-class CountingOwner : public FakePortOwner {
-public:
-    std::atomic<int> opens{0};
-
-protected:
-    int GetBaudSelection() override {
-        ++opens;
-        return FakePortOwner::GetBaudSelection();
-    }
-};
-
-using CaptureBaseTest = BoardTest<CountingOwner>;
+using CaptureBaseTest = BoardTest<>;
 
 size_t IndexOf(const std::vector<std::string>& calls, const std::string& call) {
     return static_cast<size_t>(std::find(calls.begin(), calls.end(), call) - calls.begin());
@@ -78,10 +66,9 @@ TEST_F(CaptureBaseTest, UserStopEndsWithWelcomeAndCaptureEnd) {
     FakePage page;
     page.Configure(60, 80, 1);
     ASSERT_EQ(page.StartWorker(), 1);
-    EXPECT_EQ(owner.opens.load(), 1);  // the closed port was opened for the capture
-    EXPECT_EQ(owner.IsPortOpen(), 1);
     EXPECT_EQ(page.StartWorker(), 0);  // one worker at a time
     ASSERT_TRUE(page.log->WaitFor("status:未接收到串口数据"));
+    EXPECT_EQ(owner.IsPortOpen(), 1);  // the closed port was opened for the capture
     EXPECT_NE(page.m_pFrame, nullptr);
 
     const auto start = steady_clock::now();
@@ -153,8 +140,10 @@ TEST_F(CaptureBaseTest, SecondCaptureStartsCleanOnTheOpenPort) {
     ASSERT_TRUE(page.log->WaitFor("status:未接收到串口数据"));
     page.StopWorker();
     ASSERT_TRUE(page.log->WaitFor("end"));
-    EXPECT_EQ(owner.opens.load(), 1);
 
+    // The port is found open and not opened again: a choice that cannot
+    // open anything does not matter now.
+    owner.portSelection = 0;
     // Leftovers of a capture must not leak into the next one.
     page.m_nReceived = 17;
     page.m_bHeaderFound = 1;
@@ -165,7 +154,7 @@ TEST_F(CaptureBaseTest, SecondCaptureStartsCleanOnTheOpenPort) {
     ASSERT_TRUE(page.log->WaitFor("clearPicture", 2));
     ASSERT_TRUE(page.log->WaitFor("status:未接收到串口数据",
                                   page.log->Count("status:未接收到串口数据") + 1));
-    EXPECT_EQ(owner.opens.load(), 1);  // found open, not opened again
+    EXPECT_TRUE(owner.Messages().empty());
     EXPECT_EQ(page.m_nFrameSize, 2400u);
     EXPECT_EQ(page.m_nReceived.load(), 0u);
     EXPECT_EQ(page.m_bHeaderFound.load(), 0);

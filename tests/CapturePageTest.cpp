@@ -8,14 +8,18 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "FakePortOwner.h"
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
 #include "pages/ValueListing.h"
 #include "serial/PortDevices.h"
+#include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
 
@@ -201,6 +205,41 @@ private slots:
         QVERIFY(page->Control(1007)->isEnabled());
     }
 
+    void captureGoesOnWhileTheUiThreadIsBlocked() {
+        auto page = MakeBlack();
+        Box(*page, 1007)->setText("30");
+        Box(*page, 1008)->setText("40");
+        Button(*page, 1019)->click();
+        QTRY_VERIFY(!page->Control(1002)->isEnabled());
+        QTest::qWait(200);  // the port is opened and purged first
+        camsim::CameraBoard::Options options;
+        options.rows = 30;
+        options.columns = 40;
+        options.baud = 921600;  // about 77 frames a second
+        camsim::CameraBoard camera(board, options);
+        std::atomic<uint64_t> sent{0};
+        camera.SetFrameCallback([&](uint64_t, std::chrono::steady_clock::time_point) { ++sent; });
+        QVERIFY(camera.Start());
+        QTest::qWait(300);
+        const CLinkStatistics before = page->GetLinkStatistics();
+        std::this_thread::sleep_for(std::chrono::seconds(2));  // no events handled
+        const CLinkStatistics during = page->GetLinkStatistics();
+        QTest::qWait(300);
+        const uint64_t sentSoFar = sent.load();
+        const CLinkStatistics after = page->GetLinkStatistics();
+        const camsim::CameraBoard::Statistics line = camera.Stats();
+        QVERIFY2(during.framesDrawn - before.framesDrawn >= 100,
+                 qPrintable(QString::number(during.framesDrawn - before.framesDrawn)));
+        QVERIFY(after.framesDrawn > during.framesDrawn);  // and it goes on
+        QCOMPARE(line.bytesDropped, uint64_t{0});
+        QCOMPARE(after.framesSkipped, uint64_t{0});
+        QCOMPARE(after.resyncs, uint64_t{0});
+        QVERIFY(after.framesStarted + 1 >= sentSoFar);
+        Button(*page, 1019)->click();
+        camera.Stop();
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1019)->text(), QStringLiteral("连续采集"), 3000);
+    }
+
     void enterActsAsCaptureOne() {
         auto page = MakeBlack();
         host->show();
@@ -253,7 +292,6 @@ private slots:
         Box(*page, 1008)->setText("160");
         Button(*page, 1002)->click();
         QCOMPARE(page->m_bScaleToArea, 1);
-        QCOMPARE(page->m_nFrameSize, 19200u);
         QTRY_VERIFY(!page->Control(1021)->isEnabled());
         Button(*page, 1002)->click();  // stop
         QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 3000);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
+#include <atomic>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -326,19 +327,40 @@ private slots:
         QVERIFY(!frame->IsPortOpen());
     }
 
-    void waitingForAWorkerRunsItsCallsToTheWindow() {
+    void theOpenButtonWhileAWorkerOpensThePortDoesNotHang() {
+        // A worker opening the port once held the owner's lock while it waited
+        // for the user-interface thread to read the lists; the open button
+        // then waited for that lock on the user-interface thread, and both hung.
         MakeFrame();
-        frame->m_wndPortCombo->setCurrentIndex(0);
+        TypeBaud("115200");
+        frame->m_wndPortCombo->setCurrentIndex(0);  // the worker's open fails
         CBlackPage* page = frame->GetActiveView()->m_pBlackPage;
         frame->GetActiveView()->ShowPage(61447);
         qobject_cast<QLineEdit*>(page->Control(1007))->setText("2");
         qobject_cast<QLineEdit*>(page->Control(1008))->setText("2");
+        std::atomic<bool> done{false};
+        std::thread watchdog([&] {
+            for (int i = 0; i < 300 && !done; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (!done)
+                qFatal("the user-interface thread hangs");
+        });
         qobject_cast<QPushButton*>(page->Control(1002))->click();
-        // The user-interface thread waits for the worker without returning
-        // to the event loop, while the worker needs it to read the lists and
-        // show its message.
+        // Events are handled until the capture has begun; then this thread is
+        // busy, handling none, while the worker opens the port.
+        while (page->Control(1019)->isEnabled())
+            QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        frame->m_wndPortCombo->setCurrentIndex(1);  // COM4
+        frame->m_actPortOpen->trigger();
+        // Waiting for the worker needs nothing from this thread either.
         page->ShutdownEngine();
-        QCOMPARE(messages, QStringList({"TavixTool|请选择串口号!"}));
+        done = true;
+        watchdog.join();
+        QVERIFY(frame->IsPortOpen());
+        QTRY_COMPARE(messages, QStringList({"TavixTool|请选择串口号!"}));
+        QTRY_COMPARE(qobject_cast<QPushButton*>(page->Control(1002))->text(),
+                     QStringLiteral("采集一幅图"));
     }
 
     void closingDuringACaptureStopsIt() {

@@ -7,6 +7,7 @@
 #include "FakePage.h"
 #include "FakePortOwner.h"
 #include "serial/PortDevices.h"
+#include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
 
 namespace {
@@ -42,6 +43,30 @@ protected:
     int Single() { return page.ReceiveSingle(Space()); }
     int Continuous() { return page.ReceiveContinuous(Space()); }
     Bytes Frame(size_t n) { return Bytes(page.m_pFrame.get(), page.m_pFrame.get() + n); }
+    // Distinct pixels for frame i, never the header 255.
+    static Bytes Pixels(size_t n, int i) {
+        Bytes b(n);
+        for (size_t k = 0; k < n; ++k)
+            b[k] = static_cast<uint8_t>((k * 7 + i * 31) % 250);
+        return b;
+    }
+    // Polls until what is queued has been taken and drawn.
+    void Settle() {
+        for (int i = 0; i < 3; ++i) {
+            Continuous();
+            while (page.m_bDrawing)
+                std::this_thread::yield();
+        }
+    }
+    // The picture (1:1) shows `pixels` as rows x columns.
+    void ExpectPicture(int rows, int columns, const Bytes& pixels) {
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c) {
+                const uint32_t v = pixels[r * columns + c];
+                ASSERT_EQ(page.m_wndPicture.PixelAt(c, r), (v << 16) | (v << 8) | v)
+                    << "row " << r << " column " << c;
+            }
+    }
 
     FakePage page;
 };
@@ -82,21 +107,31 @@ TEST_F(ReceptionTest, FirstHeaderWinsAndHeaderValuedPixelsAreData) {
     EXPECT_EQ(Frame(6), (Bytes{10, 0xFF, 20, 0xFF, 0xFF, 1}));
 }
 
-TEST_F(ReceptionTest, SingleModeSearchReadsHalfTheFreeSpace) {
-    Prepare(60, 80, 0);  // 4800 bytes: searches read at most 2400
+TEST_F(ReceptionTest, OnePollTakesEverythingQueued) {
+    Prepare(60, 80, 0);  // 4800-byte frames
     Bytes data(3000, 0x00);
     data[2500] = 0xFF;
     std::fill(data.begin() + 2501, data.end(), 0x11);
     Feed(data);
     Single();
-    EXPECT_EQ(page.m_bHeaderFound, 0);
-    EXPECT_EQ(page.m_nRxLength, 2400u);
-    Single();  // the remaining 600 bytes, header at index 100
     EXPECT_EQ(page.m_bHeaderFound, 1);
     EXPECT_EQ(page.m_nReceived, 499u);
     EXPECT_EQ(Frame(499), Bytes(499, 0x11));
+    EXPECT_EQ(page.m_nRxLength, 0u);
+    EXPECT_EQ(page.GetLinkStatistics().bytesReceived, 3000u);
 }
 
+TEST_F(ReceptionTest, AHeaderConfirmedAFrameLaterWinsOverAnEarlierOne) {
+    Prepare(2, 2, 1);  // 4-byte frames
+    // The first header byte is refuted (a frame later comes 3, not a header);
+    // the second is confirmed by the header at 2 + 5.
+    Feed({0xFF, 9, 0xFF, 1, 2, 3, 4, 0xFF, 5});
+    Continuous();
+    EXPECT_EQ(page.m_nReceived, 4u);
+    EXPECT_EQ(Frame(4), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(page.m_nRxLength, 2u);  // the next frame's start waits
+    EXPECT_EQ(page.GetLinkStatistics().resyncs, 0u);
+}
 TEST_F(ReceptionTest, ReadsNeverOvershootTheFrame) {
     Prepare(2, 10, 0);  // 20 bytes
     Bytes data(1 + 40);
@@ -149,80 +184,93 @@ TEST_F(ReceptionTest, SingleModePurgesWhatFollowsAFullFrame) {
     EXPECT_EQ(n, 0u);
 }
 
-TEST_F(ReceptionTest, RollbackDataStartsOverWhenAFrameWorthPilesUp) {
-    Prepare(4, 5, 1);  // 20-byte frames, never drawn (no image, no listing)
-    Bytes frame(21, 0x40);
-    frame[0] = 0xFF;
-    Feed(frame);
-    Continuous();  // header + at most 10 bytes
-    Continuous();  // fills to 20
-    ASSERT_EQ(page.m_nReceived, 20u);
-    Bytes first(15);
-    for (size_t i = 0; i < first.size(); ++i)
-        first[i] = static_cast<uint8_t>(100 + i);
-    Feed(first);
+TEST_F(ReceptionTest, TenQueuedFramesDrawOnlyTheNewest) {
+    Prepare(20, 20, 1, 0, /*image=*/1);
+    std::vector<Bytes> frames;
+    Bytes wire;
+    for (int i = 0; i < 10; ++i) {
+        frames.push_back(Pixels(400, i));
+        const Bytes w = camsim::WireFrame(0xFF, frames.back());
+        wire.insert(wire.end(), w.begin(), w.end());
+    }
+    Feed(wire);  // all ten before the first poll
     Continuous();
-    EXPECT_EQ(page.m_nRxLength, 15u);
-    Bytes second(10);
-    for (size_t i = 0; i < second.size(); ++i)
-        second[i] = static_cast<uint8_t>(200 + i);
-    Feed(second);
-    Continuous();  // takes 5 of them: 20 held
-    EXPECT_EQ(page.m_nRxLength, 20u);
-    Continuous();  // a frame's worth: dropped, then the remaining 5 collected
-    EXPECT_EQ(page.m_nRxLength, 5u);
-    EXPECT_EQ(Bytes(page.m_pRxBuffer.get(), page.m_pRxBuffer.get() + 5),
-              Bytes(second.begin() + 5, second.end()));
-    EXPECT_EQ(Frame(20), Bytes(20, 0x40));  // the waiting frame is untouched
+    page.ShutdownEngine();  // the pass has drawn the frame
+    const CLinkStatistics st = page.GetLinkStatistics();
+    EXPECT_EQ(st.framesSkipped, 9u);
+    EXPECT_EQ(st.framesStarted, 1u);
+    EXPECT_EQ(st.framesDrawn, 1u);
+    EXPECT_EQ(st.resyncs, 0u);
+    EXPECT_EQ(page.log->Count("clearPicture"), 2u);  // the capture's and the frame's
+    ExpectPicture(20, 20, frames[9]);
 }
 
+TEST_F(ReceptionTest, ALostByteCostsOneResyncAndTheFollowingFramesAreWhole) {
+    Prepare(20, 20, 1, 0, /*image=*/1);
+    std::vector<Bytes> frames;
+    for (int i = 0; i < 5; ++i)
+        frames.push_back(Pixels(400, i));
+    for (int i = 0; i < 5; ++i) {
+        Bytes w = camsim::WireFrame(0xFF, frames[i]);
+        if (i == 1)
+            w.erase(w.begin() + 200);  // a byte lost in the middle of frame 1
+        Feed(w);
+        Settle();
+        if (i >= 3)
+            ExpectPicture(20, 20, frames[i]);
+    }
+    const CLinkStatistics st = page.GetLinkStatistics();
+    EXPECT_EQ(st.resyncs, 1u);
+    EXPECT_EQ(st.suspectFrames, 1u);  // frame 1, completed with frame 2's header
+    // Frame 2 lost its header to frame 1 and is dropped in the search.
+    EXPECT_EQ(st.framesStarted, 4u);
+    EXPECT_EQ(st.framesDrawn, 4u);
+    EXPECT_EQ(st.framesSkipped, 0u);
+}
 TEST_F(ReceptionTest, NextFrameBehindAnUndrawnFrameWaitsWhateverTheHeader) {
-    Prepare(4, 5, 1);
+    Prepare(4, 5, 1);  // never drawn: no image, no listing
     page.m_byHeader = 0xA5;
-    Bytes frame(21, 0x33);
-    frame[0] = 0xA5;
-    Feed(frame);
+    Bytes wire(21, 0x33);
+    wire[0] = 0xA5;
+    for (uint8_t b : {0xA5, 1, 2, 3, 4, 5})
+        wire.push_back(b);
+    Feed(wire);
     Continuous();
-    Continuous();
-    ASSERT_EQ(page.m_nReceived, 20u);
-    page.m_bFrameDone = 1;  // the previous frame ended; no pass has begun since
-    Feed({0xA5, 1, 2, 3, 4, 5});
-    Continuous();  // collected as rollback data
-    ASSERT_EQ(page.m_nRxLength, 6u);
-    Continuous();  // starts with the header: the full frame is kept for drawing
-    EXPECT_EQ(page.m_bFrameDone, 0);
-    EXPECT_EQ(page.m_bHeaderFound, 1);
     EXPECT_EQ(page.m_nReceived, 20u);
     EXPECT_EQ(Frame(20), Bytes(20, 0x33));
+    EXPECT_EQ(page.m_nRxLength, 6u);  // kept behind the full frame
+    Continuous();                     // nothing changes while it waits
     EXPECT_EQ(page.m_nRxLength, 6u);
+    EXPECT_EQ(Frame(20), Bytes(20, 0x33));
 
-    page.OnFrameDone();  // drawn: the rollback data holds the next frame
+    page.OnFrameDone();  // drawn: the kept bytes hold the next frame
     Continuous();
     EXPECT_EQ(page.m_bHeaderFound, 1);
     EXPECT_EQ(page.m_nReceived, 5u);
     EXPECT_EQ(Frame(5), (Bytes{1, 2, 3, 4, 5}));
     EXPECT_EQ(page.m_nRxLength, 0u);
+    EXPECT_EQ(page.GetLinkStatistics().resyncs, 0u);
 }
-
-TEST_F(ReceptionTest, GarbageLedRollbackIsSearchedAtOnce) {
+TEST_F(ReceptionTest, GarbageBehindAFrameIsAResyncAndIsDropped) {
     Prepare(4, 5, 1);
-    Bytes frame(21, 0x33);
-    frame[0] = 0xFF;
-    Feed(frame);
+    Bytes wire(21, 0x33);
+    wire[0] = 0xFF;
+    for (uint8_t b : {7, 7, 0xFF, 1, 2})
+        wire.push_back(b);
+    Feed(wire);
     Continuous();
-    Continuous();
-    page.m_bFrameDone = 1;
-    Feed({7, 7, 0xFF, 1, 2});
-    Continuous();
+    const CLinkStatistics st = page.GetLinkStatistics();
+    EXPECT_EQ(st.resyncs, 1u);
+    EXPECT_EQ(st.suspectFrames, 1u);
+    EXPECT_EQ(page.m_nRxLength, 3u);  // from the next header on
     const size_t clears = page.log->Count("clearPicture");
+    page.OnFrameDone();
     Continuous();
     EXPECT_EQ(page.m_nReceived, 2u);
     EXPECT_EQ(Frame(2), (Bytes{1, 2}));
     EXPECT_EQ(page.m_nRxLength, 0u);
-    EXPECT_EQ(page.m_bFrameDone, 0);
     EXPECT_EQ(page.log->Count("clearPicture"), clears + 1);  // a new frame clears the area
 }
-
 TEST_F(ReceptionTest, ReadFailuresReportWhereTheyHappened) {
     Prepare(4, 5, 1);
     owner.ClosePort();
@@ -240,8 +288,7 @@ TEST_F(ReceptionTest, ReadFailuresReportWhereTheyHappened) {
     ASSERT_EQ(owner.OpenPort(), 1);
     Prepare(1, 2, 1);
     Feed({0xFF, 1, 2});
-    Continuous();  // the search reads half of 2 bytes: just the header
-    Continuous();
+    Continuous();  // full at once
     ASSERT_EQ(page.m_nReceived, 2u);
     owner.ClosePort();
     EXPECT_EQ(Continuous(), 1);

@@ -12,6 +12,7 @@
 
 #include "serial/PortDevices.h"
 #include "serial/SerialPort.h"
+#include "serial/WakeEvent.h"
 #include "tools/camsim/PseudoTerminal.h"
 
 namespace {
@@ -272,6 +273,41 @@ TEST_F(SerialPortTest, CloseDuringReadsNeverReadsARecycledDescriptor) {
     EXPECT_EQ(got, std::vector<uint8_t>(msg, msg + 4));
     other.Close();
     SetPortDevicePath(kPort + 1, "");
+}
+
+TEST_F(SerialPortTest, WaitEndsOnDataOnAWakeOrAtItsTimeOut) {
+    ASSERT_GT(port.Open(115200, kPort), 2);
+    CWakeEvent wake;
+    // An idle line: the full time-out.
+    auto start = steady_clock::now();
+    EXPECT_EQ(port.WaitForData(30, &wake), SerialPort::kTimedOut);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(25));
+
+    // A wake from another thread ends a long wait at once, with no data.
+    std::thread waker([&] {
+        std::this_thread::sleep_for(milliseconds(20));
+        wake.Signal();
+    });
+    start = steady_clock::now();
+    EXPECT_EQ(port.WaitForData(10000, &wake), SerialPort::kWoken);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(5000));
+    waker.join();
+    wake.Clear();  // taken back: the next wait waits again
+    EXPECT_EQ(port.WaitForData(10, &wake), SerialPort::kTimedOut);
+
+    // Data ends it; unless the port is not watched.
+    const uint8_t byte = 7;
+    ASSERT_TRUE(board.WriteAll(&byte, 1));
+    ASSERT_TRUE(board.WaitQueued(1, 2000));
+    EXPECT_EQ(port.WaitForData(10000, &wake), SerialPort::kDataReady);
+    EXPECT_EQ(port.WaitForData(10, &wake, false), SerialPort::kTimedOut);
+    EXPECT_EQ(ReadFor(port, 1, milliseconds(1000)), std::vector<uint8_t>{7});
+
+    // A closed or vanished port does not keep a waiter: the read tells why.
+    board.Close();
+    EXPECT_EQ(port.WaitForData(10000, &wake), SerialPort::kDataReady);
+    port.Close();
+    EXPECT_EQ(port.WaitForData(10000, &wake), SerialPort::kDataReady);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The page-call channel: engine threads call into the user-interface thread,
-// synchronously and in order, without deadlock while that thread waits for
-// the engine.
+// The page-call channel: engine threads post calls to the user-interface
+// thread in order and never wait for them.
 #include <QElapsedTimer>
 #include <QThread>
 #include <QtTest>
@@ -22,19 +21,19 @@ bool OnUiThread() {
 // An engine whose page operations go through the channel, as the pages' do.
 class QtPage : public CCaptureBase {
 public:
-    QtPage() : invoker([this] { WakeWaiter(); }) {}
+    QtPage() = default;
     ~QtPage() override {
         invoker.Shutdown();
         ShutdownEngine();
     }
     void ShowStatus(std::string text) override {
-        invoker.Call([&] { Record("status:" + QString::fromStdString(text)); });
+        invoker.Post([this, text] { Record("status:" + QString::fromStdString(text)); }, 1);
     }
     void OnCaptureBegin() override {
-        invoker.Call([&] { Record("begin"); });
+        invoker.Post([this] { Record("begin"); });
     }
     void OnCaptureEnd() override {
-        invoker.Call([&] { Record("end"); });
+        invoker.Post([this] { Record("end"); });
     }
     void ClearPicture() override {}
     void ClearValueList() override {}
@@ -49,9 +48,6 @@ public:
     CUiInvoker invoker;
     QStringList calls;  // user-interface thread only
     std::atomic<bool> wrongThread{false};
-
-protected:
-    void RunPendingPageCalls() override { invoker.RunPending(); }
 };
 
 const QString kWelcome = QStringLiteral("status:Tavix工作室欢迎您使用TavixTool！");
@@ -74,55 +70,58 @@ private slots:
         board.Close();
     }
 
-    void callsRunOnTheUiThreadInOrder() {
-        CUiInvoker invoker(nullptr);
+    void postsRunLaterOnTheUiThreadInOrder() {
+        CUiInvoker invoker;
         std::vector<int> seen;  // user-interface thread only
-        std::atomic<int> ranBeforeReturn{0};
+        std::atomic<bool> wrongThread{false};
+        // The user-interface thread handles no events meanwhile: the worker
+        // must not wait for it.
         std::thread worker([&] {
-            for (int i = 0; i < 500; ++i) {
-                invoker.Call([&, i] {
-                    if (OnUiThread())
-                        seen.push_back(i);
+            for (int i = 0; i < 500; ++i)
+                invoker.Post([&, i] {
+                    wrongThread = wrongThread || !OnUiThread();
+                    seen.push_back(i);
                 });
-                // The call has run when Call returns.
-                if (static_cast<int>(seen.size()) == i + 1)
-                    ++ranBeforeReturn;
-            }
         });
-        QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(seen.size()), 500, 10000);
         worker.join();
-        QCOMPARE(ranBeforeReturn.load(), 500);
+        QVERIFY(seen.empty());
+        QCOMPARE(invoker.Pending(), size_t{500});
+        QCoreApplication::processEvents();
+        QCOMPARE(static_cast<int>(seen.size()), 500);
         for (int i = 0; i < 500; ++i)
             QCOMPARE(seen[i], i);
+        QVERIFY(!wrongThread);
     }
 
-    void callOnTheUiThreadRunsAtOnce() {
-        CUiInvoker invoker(nullptr);
-        bool ran = false;
-        invoker.Call([&] { ran = true; });
-        QVERIFY(ran);
-    }
-
-    void shutdownReleasesBlockedCallers() {
-        CUiInvoker invoker(nullptr);
-        std::atomic<bool> returned{false};
-        bool ran = false;
+    void onlyTheNewestOfAQueuedRunOfAKindStays() {
+        CUiInvoker invoker;
+        QStringList seen;
         std::thread worker([&] {
-            invoker.Call([&] { ran = true; });
-            returned = true;
+            for (int i = 0; i < 1000; ++i)
+                invoker.Post([&, i] { seen << QString("status %1").arg(i); }, 1);
+            invoker.Post([&] { seen << "end"; });
+            invoker.Post([&] { seen << "status after"; }, 1);
         });
-        QThread::msleep(50);  // no events handled: the caller stays blocked
-        QVERIFY(!returned);
-        invoker.Shutdown();
         worker.join();
-        QVERIFY(returned);
+        QCOMPARE(invoker.Pending(), size_t{3});
+        // A call on the user-interface thread runs after what was queued.
+        invoker.Post([&] { seen << "here"; });
+        QCOMPARE(seen, QStringList({"status 999", "end", "status after", "here"}));
+    }
+
+    void shutdownDropsQueuedAndLaterCalls() {
+        CUiInvoker invoker;
+        bool ran = false;
+        std::thread worker([&] { invoker.Post([&] { ran = true; }); });
+        worker.join();
+        invoker.Shutdown();
         QCoreApplication::processEvents();
         QVERIFY(!ran);
-        invoker.Call([&] { ran = true; });  // after shutdown nothing runs
+        invoker.Post([&] { ran = true; });
         QVERIFY(!ran);
     }
 
-    void stopWhileTheWorkerWaitsForTheUiThread() {
+    void stopWhileTheUiThreadHandlesNoEvents() {
         QtPage page;
         page.m_nRows = 60;
         page.m_nColumns = 80;
@@ -130,14 +129,16 @@ private slots:
         page.m_byFormat = 0;
         QCOMPARE(page.StartWorker(), 1);
         QTRY_VERIFY(page.calls.contains(QStringLiteral("status:未接收到串口数据")));
-        // The user stops: the worker's last status text needs the user-interface
-        // thread while that thread waits inside StopWorker.
+        // The user stops; the user-interface thread waits inside StopWorker
+        // and handles no events, and the worker ends all the same.
         QElapsedTimer timer;
         timer.start();
         page.StopWorker();
         QVERIFY(timer.elapsed() < 700);
-        QVERIFY(page.calls.contains(kWelcome));
-        QTRY_COMPARE(page.calls.last(), QStringLiteral("end"));
+        page.ShutdownEngine();
+        QVERIFY(timer.elapsed() < 1500);
+        QCoreApplication::processEvents();
+        QCOMPARE(page.calls.mid(page.calls.size() - 2), QStringList({kWelcome, "end"}));
         QVERIFY(!page.wrongThread);
     }
 
@@ -151,7 +152,7 @@ private slots:
         QTRY_VERIFY(page->calls.contains(QStringLiteral("status:未接收到串口数据")));
         QElapsedTimer timer;
         timer.start();
-        page.reset();  // the worker's calls return at once; the engine joins it
+        page.reset();  // the worker's calls are dropped; the engine joins it
         QVERIFY(timer.elapsed() < 2000);
     }
 

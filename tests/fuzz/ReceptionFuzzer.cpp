@@ -21,8 +21,9 @@
 #include "serial/PortOwner.h"
 #include "tools/camsim/PseudoTerminal.h"
 
-// The engine's fixed pauses (20 ms and 50 ms) are skipped so that thousands of
-// streams run per second; every other sleep is real.
+// The engine's fixed pauses (the 20 ms after a start, the 50 ms of a purge)
+// are skipped so that thousands of streams run per second; every other sleep
+// is real.
 extern "C" int nanosleep(const struct timespec* req, struct timespec* rem) {
     if (req != nullptr && req->tv_sec == 0 &&
         (req->tv_nsec == 20000000L || req->tv_nsec == 50000000L))
@@ -128,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         chunks.emplace_back(data + i + 1, data + i + 1 + len);
         i += 1 + len;
     }
-    std::vector<uint8_t> firstFrame;
+    std::vector<std::vector<uint8_t>> cleanFrames;
     size_t frames = 0;
     if (clean) {
         // Re-cut the same bytes into whole frames, each behind its header.
@@ -139,8 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t at = 0; at + frameSize <= pixels.size() && frames < 4; at += frameSize) {
             stream.push_back(page.m_byHeader);
             stream.insert(stream.end(), pixels.begin() + at, pixels.begin() + at + frameSize);
-            if (frames == 0)
-                firstFrame.assign(pixels.begin(), pixels.begin() + frameSize);
+            cleanFrames.emplace_back(pixels.begin() + at, pixels.begin() + at + frameSize);
             ++frames;
         }
         std::vector<std::vector<uint8_t>> recut;
@@ -167,8 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         WaitForPass(page);
         if (page.m_nReceived > frameSize)
             Fail("m_nReceived above the frame size");
-        if (page.m_nRxLength > frameSize)
-            Fail("m_nRxLength above the frame size");
+        if (page.m_nRxLength > page.m_nRxCapacity)
+            Fail("m_nRxLength above the receive buffer's capacity");
         if (page.m_hStopEvent.TryWait())
             stopped = true;
     };
@@ -188,21 +188,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < 2 * static_cast<int>(frames) + 4 && !stopped; ++i)
         poll();
 
+    const CLinkStatistics st = page.GetLinkStatistics();
+    if (st.framesDrawn > st.framesStarted)
+        Fail("more frames drawn than started");
+    if (clean && st.resyncs != 0)
+        Fail("a resync in a clean stream");
     if (clean && frames > 0 && (page.m_bShowImage || page.m_bShowValues)) {
         // The listing takes grayscale frames only: with image and listing a
         // colour frame is never drawn, and a listing-only pass counts a colour
         // frame's rows as if it were grayscale and ends it a third of the way.
         const bool drawn = !(page.m_bShowValues && page.m_byFormat != 0);
         if (page.m_nMode == 0 && drawn) {
-            // A single-frame capture ends by itself on the first frame.
+            // A single-frame capture ends by itself on the first frame taken:
+            // the newest whole frame when the first search saw several.
             if (!stopped)
                 Fail("single frame capture did not end");
-            if (std::memcmp(page.m_pFrame.get(), firstFrame.data(), frameSize) != 0)
+            if (st.framesStarted != 1 || st.framesSkipped >= frames)
+                Fail("single frame capture took other than one frame");
+            if (std::memcmp(page.m_pFrame.get(), cleanFrames[st.framesSkipped].data(), frameSize) !=
+                0)
                 Fail("single frame bytes differ");
         } else if (page.m_nMode == 1) {
-            // Every frame of a clean stream starts (one clear per start).
-            if (page.clears != 1 + static_cast<int>(frames))
+            // Every frame of a clean stream is started or passed over for a
+            // newer whole one, and each start clears the area once.
+            if (st.framesStarted + st.framesSkipped != frames)
                 Fail("continuous frame lost");
+            if (page.clears != 1 + static_cast<int>(st.framesStarted))
+                Fail("clears differ from frame starts");
         }
     }
     return 0;
