@@ -12,6 +12,7 @@ const char kWelcomeText[] = "Tavix工作室欢迎您使用TavixTool！";
 namespace {
 
 using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
 
 const char kOpenFailed[] = "打开串口失败，请检查串口是否无效或者被占用";
 const char kNoMemory[] = "内存不足，无法分配图像缓冲区";

@@ -92,7 +92,9 @@ public:
 
     // --- Parameters, set by the page before StartWorker -------------------
     uint8_t m_byHeader;
-    int m_nMode;  // -1 none, 0 single frame, 1 continuous
+    // -1 none, 0 single frame, 1 continuous. Atomic: a stop click sets it
+    // again (to the same value) while the worker reads it.
+    std::atomic<int> m_nMode;
     CPictureSurface m_wndPicture;
     int m_nAreaHeight;
     int m_nAreaWidth;
@@ -201,9 +203,8 @@ private:
     CLinkCounters m_link;
 
     // Worker only.
-    using Clock = std::chrono::steady_clock;
     bool m_bCheckSuccessor = false;  // the byte after the last full frame is still to check
-    Clock::time_point m_lastData;    // when the last byte arrived
+    std::chrono::steady_clock::time_point m_lastData;  // when the last byte arrived
     // When the current frame's last byte was read (steady clock, ns); read by
     // the pass that ends the frame.
     std::atomic<int64_t> m_nFrameCompleteNs{0};
