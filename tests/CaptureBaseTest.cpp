@@ -85,6 +85,29 @@ TEST_F(CaptureBaseTest, UserStopEndsWithWelcomeAndCaptureEnd) {
     EXPECT_EQ(page.m_bStopped.load(), 1);
 }
 
+TEST_F(CaptureBaseTest, AStopEndsTheWaitForDataAtOnce) {
+    // On a silent line the worker waits for data, at most 50 ms at a time. A
+    // stop request cuts the wait short: over five stops, made at different
+    // points of the wait, the welcome text follows far sooner than the 25 ms
+    // that waiting out a time-out would take on average.
+    FakePage page;
+    page.Configure(10, 10, 1);
+    double totalMs = 0;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(page.StartWorker(), 1);
+        ASSERT_TRUE(page.log->WaitFor("status:未接收到串口数据",
+                                      page.log->Count("status:未接收到串口数据") + 1));
+        std::this_thread::sleep_for(milliseconds(3 + 9 * i));
+        const auto stop = steady_clock::now();
+        std::thread stopper([&] { page.StopWorker(); });
+        ASSERT_TRUE(page.log->WaitFor(kWelcome, i + 1));
+        totalMs += duration<double, std::milli>(steady_clock::now() - stop).count();
+        stopper.join();
+        ASSERT_TRUE(page.log->WaitFor("end", i + 1));
+    }
+    EXPECT_LT(totalMs / 5, 15.0);
+}
+
 TEST_F(CaptureBaseTest, StartWhileRunningOnlyDiscardsAPendingStop) {
     FakePage page;
     page.Configure(60, 80, 1);
