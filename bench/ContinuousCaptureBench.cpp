@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Figures.h"
 #include "capture/CaptureBase.h"
 #include "serial/PortDevices.h"
 #include "serial/PortOwner.h"
@@ -35,6 +36,9 @@
 #include "tools/camsim/PseudoTerminal.h"
 
 namespace {
+
+using bench::Ms;
+using bench::Percentile;
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::duration;
@@ -59,10 +63,6 @@ struct Settings {
     bool trace = false;
 };
 
-double Ms(Clock::duration d) {
-    return duration<double, std::milli>(d).count();
-}
-
 // CPU seconds of the whole process (every thread, ended ones included).
 double ProcessCpu() {
     rusage u{};
@@ -76,14 +76,6 @@ double ThreadCpu() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = static_cast<size_t>(std::max(1.0, p * static_cast<double>(v.size()) + 0.5));
-    return v[std::min(rank, v.size()) - 1];
 }
 
 // The colour the engine draws for a gradient pixel of frame index i (0..255).

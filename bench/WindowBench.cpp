@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Figures.h"
 #include "pages/BlackPage.h"
 #include "pages/PageSettings.h"
 #include "pages/PictureView.h"
@@ -45,6 +46,9 @@
 
 namespace {
 
+using bench::Ms;
+using bench::Percentile;
+
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
@@ -53,18 +57,6 @@ constexpr int kColumns = 80;
 constexpr int kPort = 9;
 constexpr int kWarmUpSeconds = 5;
 constexpr uint32_t kBackground = 0xF0F0F0;  // what the page's ClearPicture fills
-
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t rank = static_cast<size_t>(std::max(1.0, p * static_cast<double>(v.size()) + 0.5));
-    return v[std::min(rank, v.size()) - 1];
-}
 
 double Max(const std::vector<double>& v) {
     return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());

@@ -22,7 +22,7 @@ class CBlackPage : public QDialog, public CCaptureBase {
 
 public:
     CBlackPage();
-    // Stops the engine (its calls return at once from now on) and waits for
+    // Stops the engine (its posted calls are dropped from now on) and waits for
     // its threads, then saves section "Black".
     ~CBlackPage() override;
 
