@@ -1,9 +1,18 @@
 #include "pages/ProfileFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -161,35 +170,11 @@ std::optional<std::string> Lookup(const std::string& section, const std::string&
     return value;
 }
 
-}  // namespace
-
-int ReadProfileInt(const std::string& section, const std::string& key, int def,
-                   const std::string& path) {
-    const std::optional<std::string> value = Lookup(section, key, path);
-    return value ? TextToNumber(*value) : def;
-}
-
-std::string ReadProfileString(const std::string& section, const std::string& key,
-                              const std::string& def, const std::string& path) {
-    std::string value = Lookup(section, key, path).value_or(def);
-    if (value.size() > kTextLimit)
-        value.resize(kTextLimit);
-    return value;
-}
-
-bool WriteProfileString(const std::string& section, const std::string& key,
-                        const std::string& rawValue, const std::string& path) {
-    // A line break inside the value would split the line and garble the file.
-    std::string value = rawValue;
-    for (char& c : value)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    std::string bytes;
-    ReadFile(path, bytes);  // a missing file is created
-    std::vector<Line> lines = SplitLines(bytes);
+// Sets [section] key to value in the lines.
+void Apply(std::vector<Line>& lines, const std::string& section, const std::string& key,
+           const std::string& value) {
     const std::string eol = (!lines.empty() && lines[0].end == "\r\n") ? "\r\n" : "\n";
     const Found f = Find(lines, section, key);
-
     if (f.keyLine) {
         // Keep the key as spelt and the blanks before '='; replace the value.
         Line& line = lines[*f.keyLine];
@@ -215,26 +200,260 @@ bool WriteProfileString(const std::string& section, const std::string& key,
             lines[at - 1].end = eol;
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
     }
+}
 
+struct Change {
+    std::string section, key, value;
+};
+
+// A file made read-only by the user (no write permission bits).
+constexpr int kReadOnlyFile = -1;
+
+// This process's writers one at a time; guards the pending changes and the
+// failure handler.
+std::mutex g_writeLock;
+// Changes whose write failed, by the file they go to, oldest first.
+std::map<std::string, std::vector<Change>> g_pending;
+ProfileWriteFailureHandler g_failureHandler;
+
+// The file a write goes to: a symbolic link's target (links followed up to
+// 16 deep, relative ones from the link's folder), else the path itself.
+std::string WriteTarget(const std::string& path) {
+    std::string p = path;
+    for (int i = 0; i < 16; ++i) {
+        struct stat st {};
+        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
+        std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = readlink(p.c_str(), buf.data(), buf.size());
+        if (n <= 0 || static_cast<size_t>(n) >= buf.size())
+            break;
+        std::string link(buf.data(), static_cast<size_t>(n));
+        const size_t slash = p.rfind('/');
+        if (link[0] != '/' && slash != std::string::npos)
+            link = p.substr(0, slash + 1) + link;
+        p = link;
+    }
+    return p;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The writers' advisory lock on one file, held while it lives: on
+// "<file>.lock" beside it, or on the file itself where no lock file can be
+// had (a read-only folder, where the file is rewritten in place).
+class WriteLock {
+public:
+    explicit WriteLock(const std::string& target) {
+        const std::string name = target + ".lock";
+        m_fd = open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (m_fd < 0)
+            m_fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            m_fd = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd >= 0)
+            while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~WriteLock() {
+        if (m_fd >= 0)
+            close(m_fd);  // also lets the lock go
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    int m_fd;
+};
+
+int WriteAllTo(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// Replaces the file with `bytes` through a new file of a unique name beside
+// it: 0 or the error number. The old file stays until the new one is whole.
+int ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* old) {
+    static std::atomic<unsigned> counter{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = target + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
+    }
+    if (fd < 0)
+        return EEXIST;
+    // The file keeps its mode (a private file stays private).
+    if (old != nullptr)
+        (void)fchmod(fd, old->st_mode & 07777);
+    int error = WriteAllTo(fd, bytes);
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && rename(temp.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        unlink(temp.c_str());
+    return error;
+}
+
+// Rewrites the file where it is, for a folder that cannot be written: the
+// room for the new contents is taken first, so that a full disk leaves the
+// old contents; then they are overwritten and the file cut to length.
+int RewriteInPlace(const std::string& target, const std::string& bytes) {
+    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = bytes.empty() ? 0 : posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    if (error == EOPNOTSUPP || error == EINVAL)
+        error = 0;  // the file system cannot reserve: write and see
+    if (error == 0)
+        error = WriteAllTo(fd, bytes);
+    if (error == 0 && ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+// Writes the changes into the file: 0, kReadOnlyFile or an error number.
+int WriteChanges(const std::string& target, const std::vector<Change>& changes) {
+    struct stat st {};
+    const bool exists = stat(target.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
+        return errno;  // e.g. a file where a folder belongs
+    if (exists && S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!exists) {
+        struct stat folder {};
+        if (stat(FolderOf(target).c_str(), &folder) != 0)
+            return errno;  // no folder: nothing is created
+        if (!S_ISDIR(folder.st_mode))
+            return ENOTDIR;
+    }
+    // A file the user made read-only stays as it is, also for root; one that
+    // belongs to somebody else and may not be written is not replaced either.
+    if (exists && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return kReadOnlyFile;
+    if (exists && access(target.c_str(), W_OK) != 0)
+        return errno;
+
+    WriteLock lock(target);
+    std::string bytes;
+    if (!ReadFile(target, bytes) && access(target.c_str(), F_OK) == 0)
+        return EACCES;  // present but unreadable: writing would lose its keys
+    std::vector<Line> lines = SplitLines(bytes);
+    for (const Change& c : changes)
+        Apply(lines, c.section, c.key, c.value);
     std::string out;
     for (const Line& l : lines)
         out += l.text + l.end;
-    const std::string temp = path + ".tmp";
+    struct stat now {};
+    const bool present = stat(target.c_str(), &now) == 0;
+    int error = ReplaceFile(target, out, present ? &now : nullptr);
+    if (present && (error == EACCES || error == EPERM))
+        error = RewriteInPlace(target, out);  // the folder is not writable
+    return error;
+}
+
+}  // namespace
+
+int ReadProfileInt(const std::string& section, const std::string& key, int def,
+                   const std::string& path) {
+    const std::optional<std::string> value = Lookup(section, key, path);
+    return value ? TextToNumber(*value) : def;
+}
+
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& def, const std::string& path) {
+    std::string value = Lookup(section, key, path).value_or(def);
+    if (value.size() > kTextLimit)
+        value.resize(kTextLimit);
+    return value;
+}
+
+bool WriteProfileString(const std::string& section, const std::string& key,
+                        const std::string& rawValue, const std::string& path) {
+    // A line break inside the value would split the line and garble the file.
+    std::string value = rawValue;
+    for (char& c : value)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    int error;
+    ProfileWriteFailureHandler handler;
     {
-        std::ofstream o(temp, std::ios::binary | std::ios::trunc);
-        if (!o)
-            return false;
-        o << out;
-        o.flush();
-        if (!o) {
-            o.close();
-            std::remove(temp.c_str());
-            return false;
+        std::lock_guard<std::mutex> guard(g_writeLock);
+        const std::string target = WriteTarget(path);
+        // This change goes with every earlier one that could not be written.
+        std::vector<Change>& pending = g_pending[target];
+        pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                     [&](const Change& c) {
+                                         return SameName(c.section, section) &&
+                                                SameName(c.key, key);
+                                     }),
+                      pending.end());
+        pending.push_back({section, key, value});
+        error = WriteChanges(target, pending);
+        if (error == 0) {
+            g_pending.erase(target);
+            return true;
         }
+        handler = g_failureHandler;
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
+    // Told outside the lock: the handler may show a box and run events.
+    if (handler)
+        handler(path, error == kReadOnlyFile ? 0 : error);
+    return false;
+}
+
+std::string ProfileWriteFailureText(const std::string& path, int error) {
+    std::string reason;
+    switch (error) {
+        case 0:
+            reason = "文件是只读的";
+            break;
+        case EACCES:
+        case EPERM:
+            reason = "没有写入权限";
+            break;
+        case ENOSPC:
+        case EDQUOT:
+            reason = "磁盘空间已满";
+            break;
+        case EISDIR:
+            reason = "该位置是一个文件夹";
+            break;
+        case ENOTDIR:
+            reason = "路径中有一项不是文件夹";
+            break;
+        case ENOENT:
+            reason = "文件夹不存在";
+            break;
+        case EROFS:
+            reason = "文件系统是只读的";
+            break;
+        default:
+            reason = std::strerror(error);
     }
-    return true;
+    return "无法保存设置文件 " + path + "：" + reason +
+           "。本次运行中的设置仍然有效，下次保存成功时会一并写入。";
+}
+
+void SetProfileWriteFailureHandler(ProfileWriteFailureHandler handler) {
+    std::lock_guard<std::mutex> guard(g_writeLock);
+    g_failureHandler = std::move(handler);
 }

@@ -16,11 +16,22 @@
 //
 // Writing: creates the file, the section and the key as needed and replaces
 // only that key's value; every other byte of the file stays as it was. New
-// lines take the file's line ends (CRLF if its first line end is CRLF). The
-// file is replaced whole through a temporary file, so a failed write never
-// leaves half a file behind.
+// lines take the file's line ends (CRLF if its first line end is CRLF).
+// - The file is replaced whole through a temporary file of a unique name in
+//   its folder, so a failed write never leaves half a file behind; where the
+//   folder cannot be written, the file is rewritten in place, its room taken
+//   first so that running out of disk leaves the old contents.
+// - Writers serialise their read-modify-write through an advisory lock on
+//   "<file>.lock" beside it (or on the file itself where that cannot be had),
+//   so two programs writing at once never lose each other's keys.
+// - A symbolic link is written through: its target changes, the link stays.
+// - A file without write permission bits (made read-only by the user) is not
+//   written, whoever the program runs as.
+// - A value whose write failed is kept in memory and written with the next
+//   write to the same file that succeeds.
 #pragma once
 
+#include <functional>
 #include <string>
 
 // The integer value of [section] key, or `def` when the key is missing.
@@ -32,6 +43,16 @@ int ReadProfileInt(const std::string& section, const std::string& key, int def,
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& def, const std::string& path);
 
-// Sets [section] key to `value`. False when the file cannot be written.
+// Sets [section] key to `value`. False when the file cannot be written; the
+// failure handler, if set, is told why.
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
+
+// Why writing `path` failed, for the user: "无法保存设置文件 <path>：<reason>".
+// `error` is the system's error number, or 0 for a file made read-only.
+std::string ProfileWriteFailureText(const std::string& path, int error);
+
+// Called on the writing thread after every failed write, with the file and
+// the system's error number (0: the file is read-only). Empty: nobody is told.
+using ProfileWriteFailureHandler = std::function<void(const std::string& path, int error)>;
+void SetProfileWriteFailureHandler(ProfileWriteFailureHandler handler);

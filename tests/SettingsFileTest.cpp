@@ -1,11 +1,19 @@
 // The settings file: key-by-key reads and writes that leave the rest of a
 // hand-edited (even Windows-edited) file alone, and the pages' sections.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "pages/PageSettings.h"
 #include "pages/ProfileFile.h"
@@ -22,9 +30,31 @@ protected:
         path = folder + "/DevSet.ini";
     }
     void TearDown() override {
-        std::remove(path.c_str());
-        std::remove((path + ".tmp").c_str());
-        rmdir(folder.c_str());
+        SetProfileWriteFailureHandler({});
+        chmod(folder.c_str(), 0755);
+        std::filesystem::remove_all(folder);
+    }
+    // The names in the folder, sorted.
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Runs `f` in a child process, as the unprivileged user 65534 when this
+    // one is root (root may write anything); true when it returned true.
+    static bool InChild(bool unprivileged, const std::function<bool()>& f) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (unprivileged && geteuid() == 0 &&
+                (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
+                _exit(2);
+            _exit(f() ? 0 : 1);
+        }
+        int status = 0;
+        return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
     }
     void Write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
     std::string Read() {
@@ -127,6 +157,107 @@ TEST_F(SettingsFileTest, TextsAreCutTo1023Bytes) {
 TEST_F(SettingsFileTest, UnwritablePlaceFailsWithoutDamage) {
     const std::string bad = folder + "/no/such/dir/DevSet.ini";
     EXPECT_FALSE(WriteProfileString("Com", "com", "1", bad));
+}
+
+TEST_F(SettingsFileTest, TwoProgramsWritingAtOnceLoseNoKey) {
+    Write("; kept\n[Com]\ncom=2\n");
+    // Two processes each write 60 keys of their own section, started together.
+    int gate[2];
+    ASSERT_EQ(pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (const char* section : {"A", "B"}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            char go;
+            close(gate[1]);
+            if (read(gate[0], &go, 1) != 0)
+                _exit(3);
+            bool ok = true;
+            for (int k = 0; k < 60; ++k)
+                ok =
+                    WriteProfileString(section, "k" + std::to_string(k), std::to_string(k), path) &&
+                    ok;
+            _exit(ok ? 0 : 1);
+        }
+        ASSERT_GT(pid, 0);
+        children.push_back(pid);
+    }
+    close(gate[0]);
+    close(gate[1]);  // both start
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(Read().rfind("; kept\n[Com]\ncom=2\n", 0), 0u);
+    for (const char* section : {"A", "B"})
+        for (int k = 0; k < 60; ++k)
+            ASSERT_EQ(ReadProfileInt(section, "k" + std::to_string(k), -1, path), k)
+                << section << " k" << k;
+    // Only the file and its lock file are left.
+    EXPECT_EQ(Names(), (std::vector<std::string>{"DevSet.ini", "DevSet.ini.lock"}));
+}
+
+TEST_F(SettingsFileTest, AReadOnlyFileIsLeftAloneAndTheChoiceKeptForLater) {
+    Write("[Com]\ncom=2\n");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    std::vector<int> told;
+    SetProfileWriteFailureHandler([&](const std::string& p, int error) {
+        EXPECT_EQ(p, path);
+        told.push_back(error);
+    });
+    EXPECT_FALSE(WriteProfileString("Com", "com", "5", path));
+    EXPECT_EQ(told, std::vector<int>{0});  // read-only, even for root
+    EXPECT_EQ(Read(), "[Com]\ncom=2\n");
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    const std::string text = ProfileWriteFailureText(path, 0);
+    EXPECT_NE(text.find(path), std::string::npos);
+    EXPECT_NE(text.find("只读"), std::string::npos);
+    // Writable again: the next write saves the kept choice too.
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    EXPECT_TRUE(WriteProfileString("Com", "baund", "9600", path));
+    EXPECT_EQ(Read(), "[Com]\ncom=5\nbaund=9600\n");
+    EXPECT_EQ(told.size(), 1u);
+}
+
+TEST_F(SettingsFileTest, ASymbolicLinkIsWrittenThrough) {
+    ASSERT_EQ(mkdir((folder + "/real").c_str(), 0755), 0);
+    std::ofstream(folder + "/real/settings.ini") << "[Com]\ncom=2\n";
+    ASSERT_EQ(symlink("real/settings.ini", path.c_str()), 0);
+    EXPECT_TRUE(WriteProfileString("Com", "com", "7", path));
+    struct stat st {};
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadProfileInt("Com", "com", 0, folder + "/real/settings.ini"), 7);
+}
+
+TEST_F(SettingsFileTest, AWritableFileInAReadOnlyFolderIsRewrittenInPlace) {
+    Write("; mine\n[Com]\ncom=2\n");
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), geteuid() == 0 ? 0 : -1);
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    // As a user who may write the file but not the folder.
+    EXPECT_TRUE(InChild(true, [&] { return WriteProfileString("Com", "com", "11", path); }));
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, rewritten
+    EXPECT_EQ(Read(), "; mine\n[Com]\ncom=11\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"DevSet.ini"});
+}
+
+TEST_F(SettingsFileTest, NoFolderOrAFolderInTheWayTouchesNothing) {
+    std::vector<int> told;
+    SetProfileWriteFailureHandler([&](const std::string&, int error) { told.push_back(error); });
+    EXPECT_FALSE(WriteProfileString("Com", "com", "1", folder + "/missing/DevSet.ini"));
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);  // DevSet.ini is a folder
+    EXPECT_FALSE(WriteProfileString("Com", "com", "1", path));
+    EXPECT_EQ(told, (std::vector<int>{ENOENT, EISDIR}));
+    EXPECT_EQ(Names(), std::vector<std::string>{"DevSet.ini"});
+    EXPECT_TRUE(std::filesystem::is_empty(path));
+    EXPECT_NE(ProfileWriteFailureText(path, ENOENT).find("文件夹不存在"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, PageSectionsAreIndependentAndWrittenInOrder) {
