@@ -96,6 +96,8 @@ int CTavixToolView::ShowPage(int id) {
         ShowChild(m_pBlackPage, true);
     else if (id == kColourPageId)
         ShowChild(m_pColourPage, true);
+    // The start picture beside the page goes now, not at the next repaint.
+    m_canvas->update();
     return 1;
 }
 

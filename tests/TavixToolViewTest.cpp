@@ -71,6 +71,22 @@ private slots:
         QVERIFY(shot.pixel(300, 200) != view->m_bmpStart.pixel(300, 200));
     }
 
+    void theStartPictureGoesFromTheScreenWhenAPageIsShown() {
+        view->resize(1900, 1500);  // larger than a page: the canvas shows beside it
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTest::qWait(50);
+        const QPoint beside(view->m_pBlackPage->width() + 20, 20);
+        QVERIFY(beside.x() < view->viewport()->width());
+        auto onScreen = [&] {
+            // What the window shows now, not a fresh rendering of it.
+            const QPoint at = view->viewport()->mapTo(view.get(), beside);
+            return view->screen()->grabWindow(view->winId()).toImage().pixel(at);
+        };
+        QCOMPARE(onScreen(), view->m_bmpStart.pixel(beside));
+        view->ShowPage(CTavixToolView::kBlackPageId);
+        QTRY_VERIFY(onScreen() != view->m_bmpStart.pixel(beside));
+    }
+
     void repeatedInitialUpdateReusesThePages() {
         CBlackPage* black = view->m_pBlackPage;
         CColourPage* colour = view->m_pColourPage;
