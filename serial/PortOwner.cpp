@@ -1,8 +1,12 @@
 #include "serial/PortOwner.h"
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+
+#include "serial/DeviceHolders.h"
 
 int TextToNumber(const std::string& text) {
     size_t i = 0;
@@ -26,6 +30,36 @@ int TextToNumber(const std::string& text) {
     if (value < INT_MIN)
         return INT_MIN;
     return static_cast<int>(value);
+}
+
+std::string OpenFailureReason(const std::string& device, int error, int baud) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "没有权限打开 " + device +
+                   "：请把当前用户加入 dialout 组（sudo usermod -aG dialout "
+                   "$USER），然后重新登录。";
+        case EBUSY: {
+            std::string text = device + " 正被另一个程序占用";
+            const std::vector<CDeviceHolder> holders = FindDeviceHolders(device);
+            for (size_t i = 0; i < holders.size(); ++i)
+                text += (i == 0 ? "：" : "、") + holders[i].name + "（进程号 " +
+                        std::to_string(holders[i].pid) + "）";
+            return text + "。";
+        }
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            if (device.empty())
+                return "该串口号没有对应的设备。";
+            return "设备 " + device + " 不存在：摄像头板没有连接，或已被拔出。";
+        case EINVAL:
+            return "波特率 " + std::to_string(baud) + " 无效。";
+        case ENOTTY:
+            return device + " 不是串口设备。";
+        default:
+            return device + "：" + std::strerror(error) + "。";
+    }
 }
 
 CPortOwner::CPortOwner() : m_bPortOpen(0) {}
@@ -62,17 +96,22 @@ int CPortOwner::OpenPort(const CPortChoice& choice) {
             const std::string& name = choice.portText;
             const int port = TextToNumber(name.size() > 3 ? name.substr(3) : std::string());
             intptr_t handle;
+            std::string device;
+            int error;
             {
                 std::lock_guard<std::mutex> lock(m_openLock);
                 handle = m_port.Open(static_cast<uint32_t>(baud), port);
                 if (handle != 0 && handle != -1)
                     m_bPortOpen = 1;
+                device = m_port.m_strDevice;
+                error = m_port.m_nLastError;
             }
             if (handle != 0 && handle != -1)
                 return 1;
             char text[128];
             std::snprintf(text, sizeof text, "打开串口失败!串口号 %d ，波特率 %d ", port, baud);
-            message = text;
+            // The design's text, then a line saying why.
+            message = std::string(text) + "\n" + OpenFailureReason(device, error, baud);
         }
     }
     ShowPortMessage(message, "TavixTool");

@@ -77,30 +77,40 @@ intptr_t SerialPort::Open(uint32_t baud, int port) {
     CloseLocked();
 
     const std::string path = PortDevicePath(port);
+    m_strDevice = path;
     m_hComm = -1;
+    m_nLastError = ENOENT;
     if (path.empty())
         return -1;
 
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        m_nLastError = errno;  // TIOCEXCL held by another program gives EBUSY
         return -1;
+    }
     fd = MoveAboveStdStreams(fd);
-    if (fd < 0)
+    if (fd < 0) {
+        m_nLastError = errno;
         return -1;
+    }
     // Exclusive access: flock stops every other open that asks (root included),
     // TIOCEXCL stops plain opens of the tty by unprivileged programs.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_nLastError = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
         return -1;
     }
     m_fd = fd;
+    errno = 0;
     if (ConfigureLocked(baud) == 0) {
+        m_nLastError = baud == 0 ? EINVAL : (errno != 0 ? errno : EINVAL);
         CloseLocked();
         m_hComm = -1;
         return -1;
     }
     (void)ioctl(fd, TIOCEXCL);
     TouchLogFile();
+    m_nLastError = 0;
     m_hComm = fd;
     return m_hComm;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 class CWakeEvent;
 
@@ -35,6 +36,11 @@ public:
 
     // 0 after construction, -1 after a failed Open, the descriptor after a good one.
     intptr_t m_hComm;
+    // Why the last Open failed: the system's error number (EBUSY when the
+    // device is held by another program, EINVAL for baud 0); 0 after a good one.
+    int m_nLastError = 0;
+    // The device file the last Open tried.
+    std::string m_strDevice;
 
 private:
     int ConfigureLocked(uint32_t baud);

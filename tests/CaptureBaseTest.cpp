@@ -130,7 +130,9 @@ TEST_F(CaptureBaseTest, OpenFailureEndsTheCaptureAndAllowsAnother) {
     ASSERT_EQ(page.StartWorker(), 1);
     ASSERT_TRUE(page.log->WaitFor("end"));
     const auto calls = page.log->Calls();
-    EXPECT_EQ(owner.Messages(), std::vector<std::string>{"打开串口失败!串口号 9 ，波特率 115200 "});
+    EXPECT_EQ(owner.Messages(), std::vector<std::string>{
+                                    "打开串口失败!串口号 9 ，波特率 115200 \n设备 /nonexistent/tty "
+                                    "不存在：摄像头板没有连接，或已被拔出。"});
     ASSERT_LT(IndexOf(calls, kOpenFailed), calls.size());
     EXPECT_LT(IndexOf(calls, "clearPicture"), IndexOf(calls, kOpenFailed));
     EXPECT_EQ(IndexOf(calls, kOpenFailed) + 1, IndexOf(calls, "end"));

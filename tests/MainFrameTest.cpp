@@ -186,7 +186,9 @@ private slots:
         std::remove(Link(12).c_str());
         frame->m_actPortOpen->trigger();
         QCOMPARE(messages.last(),
-                 QStringLiteral("TavixTool|打开串口失败!串口号 12 ，波特率 57600 "));
+                 QStringLiteral("TavixTool|打开串口失败!串口号 12 ，波特率 57600 \n设备 ") +
+                     QString::fromStdString(Link(12)) +
+                     QStringLiteral(" 不存在：摄像头板没有连接，或已被拔出。"));
         QVERIFY(!frame->IsPortOpen());
     }
 

@@ -1,7 +1,12 @@
 // The port owner's choice rules and messages, on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <climits>
+#include <functional>
 
 #include "FakePortOwner.h"
 #include "serial/PortDevices.h"
@@ -81,7 +86,77 @@ TEST_F(PortOwnerTest, FailedOpenNamesPortAndBaud) {
     owner.portText = "COM12";
     EXPECT_EQ(owner.OpenPort(), 0);
     EXPECT_EQ(owner.IsPortOpen(), 0);
-    EXPECT_EQ(owner.Messages(), Messages{"打开串口失败!串口号 12 ，波特率 115200 "});
+    EXPECT_EQ(owner.Messages(),
+              Messages{"打开串口失败!串口号 12 ，波特率 115200 \n设备 /nonexistent/tty "
+                       "不存在：摄像头板没有连接，或已被拔出。"});
+}
+
+// Runs `f` in a child process (as the unprivileged user 65534 when asked and
+// this one is root) and returns what it printed.
+std::string InChild(bool unprivileged, const std::function<std::string()>& f) {
+    int out[2];
+    if (pipe(out) != 0)
+        return "pipe failed";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(out[0]);
+        if (unprivileged && geteuid() == 0 &&
+            (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
+            _exit(2);
+        const std::string text = f();
+        _exit(write(out[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    close(out[1]);
+    std::string text;
+    char buf[512];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<size_t>(n));
+    close(out[0]);
+    waitpid(pid, nullptr, 0);
+    return text;
+}
+
+TEST_F(PortOwnerTest, AFailedOpenSaysWhy) {
+    SetPortDevicePath(12, board.DevicePath());
+    owner.portText = "COM12";
+    const std::string first = "打开串口失败!串口号 12 ，波特率 115200 \n";
+    // Held by another program, which is named.
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        SerialPort port;
+        char c = port.Open(115200, 12) > 2 ? 'y' : 'n';
+        (void)!write(ready[1], &c, 1);
+        (void)!read(done[0], &c, 1);  // holds it until the parent has looked
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    EXPECT_EQ(owner.OpenPort(), 0);
+    (void)!write(done[1], "x", 1);
+    waitpid(holder, nullptr, 0);
+    ASSERT_EQ(owner.Messages().size(), 1u);
+    EXPECT_EQ(owner.Messages()[0], first + board.DevicePath() +
+                                       " 正被另一个程序占用：PortOwnerTest（进程号 " +
+                                       std::to_string(holder) + "）。");
+
+    // No permission: the dialout hint.
+    ASSERT_EQ(chmod(board.DevicePath().c_str(), 0600), 0);
+    ASSERT_EQ(chown(board.DevicePath().c_str(), 0, 0), geteuid() == 0 ? 0 : -1);
+    const std::string denied = InChild(true, [&] {
+        FakePortOwner other;
+        other.portText = "COM12";
+        other.OpenPort();
+        return other.Messages().empty() ? std::string() : other.Messages()[0];
+    });
+    if (geteuid() == 0) {
+        EXPECT_EQ(denied, first + "没有权限打开 " + board.DevicePath() +
+                              "：请把当前用户加入 dialout 组（sudo usermod -aG dialout $USER），"
+                              "然后重新登录。");
+    }
 }
 
 TEST_F(PortOwnerTest, TypedTextWithoutDigitsIsBaudZero) {
@@ -90,7 +165,7 @@ TEST_F(PortOwnerTest, TypedTextWithoutDigitsIsBaudZero) {
     owner.baudSelection = -1;
     owner.baudText = "abc";
     EXPECT_EQ(owner.OpenPort(), 0);
-    EXPECT_EQ(owner.Messages(), Messages{"打开串口失败!串口号 9 ，波特率 0 "});
+    EXPECT_EQ(owner.Messages(), Messages{"打开串口失败!串口号 9 ，波特率 0 \n波特率 0 无效。"});
 }
 
 TEST(PortOwnerRegistry, OneOwnerPerProcess) {
