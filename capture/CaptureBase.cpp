@@ -487,6 +487,9 @@ int CCaptureBase::Receive(bool continuous) {
     bool got = false;
     if (const char* failure = Drain(continuous, got)) {
         ShowStatus(failure);
+        // A device that has gone stays closed, not open on a dead descriptor.
+        if (CPortOwner* owner = GetPortOwner())
+            owner->OnReadFailed();
         StopWorker();
         return 1;
     }

@@ -124,6 +124,12 @@ void CPortOwner::ClosePort() {
     m_bPortOpen = 0;
 }
 
+void CPortOwner::OnReadFailed() {
+    std::lock_guard<std::mutex> lock(m_openLock);
+    if (m_port.CloseIfBroken())
+        m_bPortOpen = 0;
+}
+
 namespace {
 std::atomic<CPortOwner*> g_owner{nullptr};
 }

@@ -47,6 +47,9 @@ public:
     CPortChoice CurrentChoice();
     // Closes the port. A running capture is not stopped: its next read fails.
     void ClosePort();
+    // After a failed read: a port whose device is gone or failing is closed,
+    // so that the next capture opens it afresh (the board may come back).
+    void OnReadFailed();
 
     // 1 after a successful OpenPort, 0 at construction and after ClosePort.
     // Written by whichever thread opens or closes, read by the others.

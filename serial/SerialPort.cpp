@@ -157,7 +157,16 @@ int SerialPort::Close() {
     return 1;
 }
 
+int SerialPort::CloseIfBroken() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_fd < 0 || !m_bBroken)
+        return 0;
+    CloseLocked();
+    return 1;
+}
+
 void SerialPort::CloseLocked() {
+    m_bBroken = false;
     if (m_fd < 0)
         return;
     (void)ioctl(m_fd, TIOCNXCL);
@@ -183,16 +192,20 @@ int SerialPort::ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read) 
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            m_bBroken = true;
             return 1;
+        }
         break;  // nothing more queued
     }
     if (got == 0 && wanted > 0) {
         // A hung-up tty (USB adapter unplugged) reads as empty forever; poll
         // tells it apart from a quiet line.
         pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            m_bBroken = true;
             return 1;
+        }
     }
     read = got;
     return 0;

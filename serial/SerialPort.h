@@ -26,6 +26,10 @@ public:
     int ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read);
     // Discards everything queued in both directions, then pauses 50 ms.
     void Purge();
+    // Closes the port if a read found its device gone or failing (hung up,
+    // unplugged, a read error): 1 when it did. A port closed and opened
+    // again since then is left alone.
+    int CloseIfBroken();
 
     enum WaitResult { kTimedOut = 0, kDataReady = 1, kWoken = 2 };
     // Waits at most `timeoutMs` until bytes are queued (or the port has
@@ -49,5 +53,6 @@ private:
     // Serialises every operation on the descriptor, Close included, so that a
     // Close on one thread never lets a read on another use a recycled number.
     std::mutex m_lock;
-    int m_fd = -1;  // the descriptor while open, -1 otherwise
+    int m_fd = -1;           // the descriptor while open, -1 otherwise
+    bool m_bBroken = false;  // a read on m_fd failed
 };

@@ -179,6 +179,16 @@ TEST_F(EngineEndToEnd, VanishingBoardEndsTheCapture) {
     board.Close();
     ASSERT_TRUE(page.log->WaitFor("end"));
     EXPECT_EQ(page.log->Count("status:读串口数据失败"), 1u);
+    // The dead port was closed: when the board comes back (here a new device
+    // behind the same port number), the next capture opens it afresh.
+    EXPECT_EQ(owner.IsPortOpen(), 0);
+    ASSERT_TRUE(board.Open());
+    SetPortDevicePath(kPort, board.DevicePath());
+    Start();
+    Send(Bytes(30 * 40, 7));
+    ASSERT_TRUE(page.log->WaitFor("end", 2));
+    EXPECT_EQ(page.GetLinkStatistics().framesDrawn, 1u);
+    EXPECT_EQ(page.m_wndPicture.PixelAt(39, 29), Gray(7));
 }
 
 }  // namespace
