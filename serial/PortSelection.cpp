@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "pages/ProfileFile.h"
@@ -23,10 +24,22 @@ bool ProbePort(int number) {
     return free;
 }
 
-std::vector<std::string> ProbePortList() {
+namespace {
+
+// Whether two paths name one character device (links and aliases included).
+bool SameDevice(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return !a.empty() && !b.empty() && stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 &&
+           S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) && sa.st_rdev == sb.st_rdev;
+}
+
+}  // namespace
+
+std::vector<std::string> ProbePortList(const std::string& heldDevice) {
     std::vector<std::string> list{kPortPrompt};
     for (int n = 1; n <= 15; ++n)
-        if (ProbePort(n))
+        if (ProbePort(n) || SameDevice(PortDevicePath(n), heldDevice))
             list.push_back("COM" + std::to_string(n));
     return list;
 }

@@ -13,8 +13,10 @@ extern const char kBaudPrompt[];  // "请选择波特率", entry 0 of the baud l
 // is a terminal, and no one (this program included) holds it.
 bool ProbePort(int number);
 
-// The port list: the prompt, then "COM%d" for each of 1..15 that answers the probe.
-std::vector<std::string> ProbePortList();
+// The port list: the prompt, then "COM%d" for each of 1..15 that answers the
+// probe, or whose device is `heldDevice` (the port this program has open,
+// which the probe cannot lock: it stays on offer).
+std::vector<std::string> ProbePortList(const std::string& heldDevice = std::string());
 
 // The baud list: the prompt, then the items of `baunds`: the whole text
 // trimmed, split at commas, spaces removed inside each item, empty items

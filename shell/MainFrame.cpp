@@ -268,7 +268,10 @@ int CMainFrame::LoadPortSettings() {
 
 int CMainFrame::OnDeviceChange() {
     m_wndPortCombo->clear();
-    m_wndPortCombo->addItems(ToStringList(ProbePortList()));
+    // The port this program has open cannot be locked by the probe; it stays
+    // on offer.
+    m_wndPortCombo->addItems(
+        ToStringList(ProbePortList(IsPortOpen() ? m_port.m_strDevice : std::string())));
     m_wndPortCombo->setCurrentIndex(0);
     return 1;
 }

@@ -201,10 +201,10 @@ private slots:
         camsim::PseudoTerminal boardC;
         QVERIFY(boardC.Open());
         QVERIFY(boardC.MakeLink(Link(7)));
-        // The open COM4 cannot be probed, so it leaves the list; the prompt
-        // is selected and the open port stays open.
+        // The open COM4 cannot be probed, yet it is this program's and stays
+        // in the list; the prompt is selected and the open port stays open.
         QTRY_COMPARE_WITH_TIMEOUT(Items(frame->m_wndPortCombo),
-                                  QStringList({"请选择串口", "COM7", "COM12"}), 3000);
+                                  QStringList({"请选择串口", "COM4", "COM7", "COM12"}), 3000);
         QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
         QVERIFY(frame->IsPortOpen());
 
@@ -212,7 +212,7 @@ private slots:
         frame->m_wndPortCombo->setCurrentIndex(2);
         boardC.Close();
         QTRY_COMPARE_WITH_TIMEOUT(Items(frame->m_wndPortCombo),
-                                  QStringList({"请选择串口", "COM12"}), 3000);
+                                  QStringList({"请选择串口", "COM4", "COM12"}), 3000);
         QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
         QVERIFY(frame->IsPortOpen());
     }

@@ -101,6 +101,8 @@ TEST(PortProbe, ListsFreeTerminalsOnly) {
     SerialPort held;  // a port in use is not offered
     ASSERT_GT(held.Open(115200, 12), 2);
     EXPECT_EQ(ProbePortList(), (List{"请选择串口", "COM4"}));
+    // unless this program is the one that holds it
+    EXPECT_EQ(ProbePortList(held.m_strDevice), (List{"请选择串口", "COM4", "COM12"}));
     held.Close();
     EXPECT_TRUE(ProbePort(12));
     for (int n = 1; n <= 15; ++n)
