@@ -136,7 +136,23 @@ void CBlackPage::LoadSettings() {
 }
 
 void CBlackPage::SaveSettings() {
-    DoDataExchange(true);  // its result does not stop the save
+    // At exit, when no window is left to own a message box: each box is
+    // taken on its own and without a word, and a box that fails its check
+    // leaves its key in the file as it was.
+    std::vector<std::string> skip;
+    auto take = [&](int id, uint32_t& member, uint32_t low, uint32_t high, const char* key) {
+        if (!page::ExchangeUnsigned(Box(id), member, low, high, nullptr))
+            skip.push_back(key);
+    };
+    const uint32_t none = 1, any = 0;  // low > high: no range
+    take(1004, m_nThreshold, none, any, "threshold");
+    take(1008, m_nColumns, 1, 9999, "column");
+    take(1013, m_nColumnGap, 0, 1000, "intercolumn");
+    take(1009, m_nRowGap, 0, 1000, "interrow");
+    take(1007, m_nRows, 1, 9999, "row");
+    m_bShowImage = qobject_cast<QCheckBox*>(Control(1011))->isChecked() ? 1 : 0;
+    m_bShowValues = qobject_cast<QCheckBox*>(Control(1010))->isChecked() ? 1 : 0;
+    m_bScaleToArea = qobject_cast<QRadioButton*>(Control(1018))->isChecked() ? 1 : 0;
     CBlackSettings s;
     s.row = static_cast<int>(m_nRows);
     s.column = static_cast<int>(m_nColumns);
@@ -145,7 +161,7 @@ void CBlackPage::SaveSettings() {
     s.bimage = m_bShowImage;
     s.interrow = static_cast<int>(m_nRowGap);
     s.intercolumn = static_cast<int>(m_nColumnGap);
-    s.Save(m_strSettingsPath);
+    s.Save(m_strSettingsPath, skip);
 }
 
 void CBlackPage::UpdateControlStates() {

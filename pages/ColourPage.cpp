@@ -113,13 +113,25 @@ void CColourPage::LoadSettings() {
 }
 
 void CColourPage::SaveSettings() {
-    DoDataExchange(true);  // its result does not stop the save
+    // At exit, as on the grayscale page: each box on its own, without a
+    // word; a box that fails its check leaves its key in the file as it was.
+    std::vector<std::string> skip;
+    auto take = [&](int id, uint32_t& member, const char* key) {
+        const uint32_t none = 1, any = 0;  // low > high: no range
+        if (!page::ExchangeUnsigned(Box(id), member, none, any, nullptr))
+            skip.push_back(key);
+    };
+    take(1008, m_nColumns, "column");
+    take(1013, m_nColumnGap, "intercolumn");
+    take(1009, m_nRowGap, "interrow");
+    take(1007, m_nRows, "row");
+    m_bScaleRequest = qobject_cast<QCheckBox*>(Control(1021))->isChecked() ? 1 : 0;
     CColourSettings s;
     s.row = static_cast<int>(m_nRows);
     s.column = static_cast<int>(m_nColumns);
     s.interrow = static_cast<int>(m_nRowGap);
     s.intercolumn = static_cast<int>(m_nColumnGap);
-    s.Save(m_strSettingsPath);
+    s.Save(m_strSettingsPath, skip);
 }
 
 // Takes effect at the next start, when the engine field follows.

@@ -1,5 +1,7 @@
 #include "pages/PageSettings.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include <initializer_list>
@@ -56,9 +58,11 @@ S LoadKeys(const char* section, const Keys<S>& keys, const std::string& path) {
 }
 
 template <typename S>
-void SaveKeys(const S& s, const char* section, const Keys<S>& keys, const std::string& path) {
+void SaveKeys(const S& s, const char* section, const Keys<S>& keys, const std::string& path,
+              const std::vector<std::string>& skip) {
     for (const auto& [key, field] : keys)
-        WriteProfileString(section, key, std::to_string(s.*field), path);
+        if (std::find(skip.begin(), skip.end(), key) == skip.end())
+            WriteProfileString(section, key, std::to_string(s.*field), path);
 }
 
 }  // namespace
@@ -67,16 +71,16 @@ CBlackSettings CBlackSettings::Load(const std::string& path) {
     return LoadKeys("Black", kBlackKeys, path);
 }
 
-void CBlackSettings::Save(const std::string& path) const {
-    SaveKeys(*this, "Black", kBlackKeys, path);
+void CBlackSettings::Save(const std::string& path, const std::vector<std::string>& skip) const {
+    SaveKeys(*this, "Black", kBlackKeys, path, skip);
 }
 
 CColourSettings CColourSettings::Load(const std::string& path) {
     return LoadKeys("Colour", kColourKeys, path);
 }
 
-void CColourSettings::Save(const std::string& path) const {
-    SaveKeys(*this, "Colour", kColourKeys, path);
+void CColourSettings::Save(const std::string& path, const std::vector<std::string>& skip) const {
+    SaveKeys(*this, "Colour", kColourKeys, path, skip);
 }
 
 void LoadPortDevices(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The directory of the running executable, with its trailing '/'.
 std::string GetExeDirectory();
@@ -27,8 +28,9 @@ struct CBlackSettings {
     // Reads the keys in the order row, column, bnumbr, threshold, bimage,
     // interrow, intercolumn; missing keys keep the defaults above.
     static CBlackSettings Load(const std::string& path);
-    // Writes them in the same order, each as "%d".
-    void Save(const std::string& path) const;
+    // Writes them in the same order, each as "%d", except the keys in `skip`,
+    // whose values in the file stay as they are.
+    void Save(const std::string& path, const std::vector<std::string>& skip = {}) const;
 };
 
 // Section "Colour": the colour page's parameters.
@@ -39,7 +41,7 @@ struct CColourSettings {
     int intercolumn = 0;
 
     static CColourSettings Load(const std::string& path);
-    void Save(const std::string& path) const;
+    void Save(const std::string& path, const std::vector<std::string>& skip = {}) const;
 };
 
 // Section "Ports": keys "com1" to "com15" name the device file of that port
