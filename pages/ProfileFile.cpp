@@ -330,8 +330,8 @@ int RewriteInPlace(const std::string& target, const std::string& bytes) {
     return error;
 }
 
-// Writes the changes into the file: 0, kReadOnlyFile or an error number.
-int WriteChanges(const std::string& target, const std::vector<Change>& changes) {
+// Whether the file may be written: 0, kReadOnlyFile or an error number.
+int WriteCheck(const std::string& target) {
     struct stat st {};
     const bool exists = stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT)
@@ -344,6 +344,8 @@ int WriteChanges(const std::string& target, const std::vector<Change>& changes) 
             return errno;  // no folder: nothing is created
         if (!S_ISDIR(folder.st_mode))
             return ENOTDIR;
+        if (access(FolderOf(target).c_str(), W_OK | X_OK) != 0)
+            return errno;  // the file cannot be created
     }
     // A file the user made read-only stays as it is, also for root; one that
     // belongs to somebody else and may not be written is not replaced either.
@@ -351,6 +353,13 @@ int WriteChanges(const std::string& target, const std::vector<Change>& changes) 
         return kReadOnlyFile;
     if (exists && access(target.c_str(), W_OK) != 0)
         return errno;
+    return 0;
+}
+
+// Writes the changes into the file: 0, kReadOnlyFile or an error number.
+int WriteChanges(const std::string& target, const std::vector<Change>& changes) {
+    if (const int error = WriteCheck(target))
+        return error;
 
     WriteLock lock(target);
     std::string bytes;
@@ -451,6 +460,12 @@ std::string ProfileWriteFailureText(const std::string& path, int error) {
     }
     return "无法保存设置文件 " + path + "：" + reason +
            "。本次运行中的设置仍然有效，下次保存成功时会一并写入。";
+}
+
+bool CanWriteProfile(const std::string& path, int& error) {
+    const int check = WriteCheck(WriteTarget(path));
+    error = check == kReadOnlyFile ? 0 : check;
+    return check == 0;
 }
 
 void SetProfileWriteFailureHandler(ProfileWriteFailureHandler handler) {

@@ -48,6 +48,10 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
 
+// Whether `path` could be written now (no write is made). When not, `error`
+// says why as for the failure handler (0: the file is read-only).
+bool CanWriteProfile(const std::string& path, int& error);
+
 // Why writing `path` failed, for the user: "无法保存设置文件 <path>：<reason>".
 // `error` is the system's error number, or 0 for a file made read-only.
 std::string ProfileWriteFailureText(const std::string& path, int error);

@@ -12,8 +12,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cstdio>
 
 #include "pages/PageSettings.h"
+#include "pages/ProfileFile.h"
 #include "serial/PortSelection.h"
 #include "shell/DeviceWatcher.h"
 #include "shell/HtmlHelp.h"
@@ -74,6 +76,7 @@ CMainFrame::~CMainFrame() {
     // while the port they read still exists.
     delete m_pView;
     m_pView = nullptr;
+    SetProfileWriteFailureHandler({});
     if (GetPortOwner() == this)
         SetPortOwner(nullptr);
 }
@@ -114,6 +117,14 @@ bool CMainFrame::Create() {
     addToolBar(Qt::TopToolBarArea, m_wndSerialBar);
 
     LoadPortSettings();
+
+    // Settings that cannot be saved are said at once, not at exit.
+    SetProfileWriteFailureHandler(
+        [this](const std::string& path, int error) { TellSettingsFailure(path, error); });
+    int error = 0;
+    if (!CanWriteProfile(m_strSettingsPath, error))
+        QTimer::singleShot(0, this,
+                           [this, error] { TellSettingsFailure(m_strSettingsPath, error); });
 
     // The device watcher stands in for the system's device-change message.
     m_pDeviceWatcher = new CDeviceWatcher(this);
@@ -318,6 +329,26 @@ void CMainFrame::ShowPortMessage(const std::string& text, const std::string& cap
     });
 }
 
+void CMainFrame::TellSettingsFailure(const std::string& path, int error) {
+    if (m_bSettingsFailureTold)
+        return;
+    m_bSettingsFailureTold = true;
+    const std::string text = ProfileWriteFailureText(path, error);
+    // No box once the window is closing or gone (a closing program, a logout).
+    if (!isVisible() || m_bClosing) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return;
+    }
+    if (m_showMessage) {
+        m_showMessage(QString::fromStdString(text), QStringLiteral("TavixTool"));
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"), QString::fromStdString(text),
+                    QMessageBox::Ok, this);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+}
+
 void CMainFrame::OnUpdatePortOpen() {
     if (m_actPortOpen != nullptr)
         m_actPortOpen->setEnabled(IsPortOpen() == 0);
@@ -366,6 +397,7 @@ int CMainFrame::OnTaskPanelNotify(int code, int id) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_bClosing = true;
     SavePortSettings();
     QMainWindow::closeEvent(event);
     if (event->isAccepted())

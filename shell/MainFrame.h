@@ -111,6 +111,9 @@ private:
     void CreateAccelerators();
     void UpdateCommandStates();
     void UpdateLockIndicators();
+    // Tells the user, once per run, that the settings file cannot be saved:
+    // in a box while the window is up, on the standard error at exit.
+    void TellSettingsFailure(const std::string& path, int error);
 
     CTavixToolDoc* m_pDocument;
     CTavixToolView* m_pView = nullptr;
@@ -119,5 +122,7 @@ private:
     // The user has typed into the baud field since the last choice from the
     // list: then no entry is selected and the typed text is the choice.
     bool m_bBaudTyped = false;
+    bool m_bSettingsFailureTold = false;
+    bool m_bClosing = false;  // the close request has come
     QTimer m_idleTimer;
 };

@@ -2,6 +2,8 @@
 // real pseudo-terminals mapped to port numbers, device changes, navigation,
 // the close order, a capture that opens the port through the window, and the
 // document and printing commands.
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -363,6 +365,20 @@ private slots:
         QTRY_COMPARE(messages, QStringList({"TavixTool|请选择串口号!"}));
         QTRY_COMPARE(qobject_cast<QPushButton*>(page->Control(1002))->text(),
                      QStringLiteral("采集一幅图"));
+    }
+
+    void aSettingsFileThatCannotBeSavedIsToldOnceAtTheStart() {
+        const std::string before = ReadAll(settings);
+        QVERIFY(chmod(settings.c_str(), 0444) == 0);
+        MakeFrame();
+        const QString told = "TavixTool|无法保存设置文件 " + QString::fromStdString(settings) +
+                             "：文件是只读的。本次运行中的设置仍然有效，下次保存成功时会一并写入。";
+        QTRY_COMPARE(messages, QStringList({told}));
+        frame->close();  // its saves fail too: nothing more is shown
+        frame.reset();
+        QCOMPARE(messages, QStringList({told}));
+        QCOMPARE(ReadAll(settings), before);
+        QVERIFY(chmod(settings.c_str(), 0644) == 0);
     }
 
     void closingDuringACaptureStopsIt() {
