@@ -12,10 +12,12 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 #include <cstdio>
 
 #include "pages/PageSettings.h"
 #include "pages/ProfileFile.h"
+#include "serial/DeviceHolders.h"
 #include "serial/PortSelection.h"
 #include "shell/DeviceWatcher.h"
 #include "shell/HtmlHelp.h"
@@ -72,6 +74,7 @@ CMainFrame::~CMainFrame() {
     // Messages that workers posted and that have not been shown go.
     m_invoker.Shutdown();
     m_idleTimer.stop();
+    m_shareTimer.stop();
     // The view deletes the pages, whose engines stop and join their workers,
     // while the port they read still exists.
     delete m_pView;
@@ -137,6 +140,9 @@ bool CMainFrame::Create() {
         UpdateLockIndicators();
     });
     m_idleTimer.start();
+    m_shareTimer.setInterval(3000);
+    connect(&m_shareTimer, &QTimer::timeout, this, &CMainFrame::CheckPortSharing);
+    m_shareTimer.start();
     CreateAccelerators();
     UpdateCommandStates();
     UpdateLockIndicators();
@@ -202,6 +208,7 @@ void CMainFrame::CreateSerialBar() {
     connect(m_actPortOpen, &QAction::triggered, this, [this] {
         OpenPort();
         UpdateCommandStates();
+        CheckPortSharing();
     });
     m_actPortClose = m_wndSerialBar->addAction(StripImage(3), QString());
     m_actPortClose->setObjectName(QString::number(kPortCloseId));
@@ -347,6 +354,58 @@ void CMainFrame::TellSettingsFailure(const std::string& path, int error) {
                     QMessageBox::Ok, this);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
+}
+
+void CMainFrame::CheckPortSharing() {
+    std::vector<CDeviceHolder> holders;
+    if (IsPortOpen())
+        holders = FindDeviceHolders(m_port.m_strDevice);
+    else
+        m_sharingPidsTold.clear();
+    // The simulator keeps the board's end of its pseudo-terminal open to keep
+    // the line's settings; it takes no bytes from the program's end.
+    holders.erase(std::remove_if(holders.begin(), holders.end(),
+                                 [](const CDeviceHolder& h) { return h.name == "tavix-camsim"; }),
+                  holders.end());
+    if (holders.empty()) {
+        if (m_bSharingShown && m_wndMessage != nullptr)
+            m_wndMessage->setText(QString::fromUtf8(kReady));
+        m_bSharingShown = false;
+        return;
+    }
+    std::string names;
+    bool modemManager = false, fresh = false;
+    for (const CDeviceHolder& h : holders) {
+        names += (names.empty() ? "" : "、") + h.name + "（进程号 " + std::to_string(h.pid) + "）";
+        modemManager = modemManager || h.name == "ModemManager";
+        if (std::find(m_sharingPidsTold.begin(), m_sharingPidsTold.end(), h.pid) ==
+            m_sharingPidsTold.end()) {
+            m_sharingPidsTold.push_back(h.pid);
+            fresh = true;
+        }
+    }
+    std::string text = "注意：" + m_port.m_strDevice + " 同时被 " + names +
+                       " 打开，它可能取走摄像头板发来的数据。";
+    if (modemManager)
+        text +=
+            "可以让 ModemManager 不碰这个设备：给它加 udev 规则 "
+            "ENV{ID_MM_DEVICE_IGNORE}=\"1\"，或者 sudo systemctl stop ModemManager。";
+    const QString message = QString::fromStdString(text);
+    if (m_wndMessage != nullptr)
+        m_wndMessage->setText(message);
+    m_bSharingShown = true;
+    if (!fresh || m_bClosing)
+        return;
+    if (m_showMessage) {
+        m_showMessage(message, QStringLiteral("TavixTool"));
+        return;
+    }
+    // Not modal: the capture and the window go on while it is shown.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("TavixTool"), message,
+                                QMessageBox::Ok, this);
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void CMainFrame::OnUpdatePortOpen() {

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "pages/UiInvoker.h"
 #include "serial/PortOwner.h"
@@ -55,6 +56,11 @@ public:
     // button exactly while it is open.
     void OnUpdatePortOpen();
     void OnUpdatePortClose();
+    // Looks for other processes that hold the open port (a root program can
+    // open it beside us and take the board's bytes): named in the status bar
+    // while they do, and once each in a message box. Every 3 s while open.
+    void CheckPortSharing();
+
     // The help button: Help.chm from the executable's directory.
     void OnShowHelp();
     // A notification of the navigation panel; code 1 is a click on an item.
@@ -124,5 +130,8 @@ private:
     bool m_bBaudTyped = false;
     bool m_bSettingsFailureTold = false;
     bool m_bClosing = false;  // the close request has come
+    QTimer m_shareTimer;
+    std::vector<int> m_sharingPidsTold;  // process ids already shown in a box
+    bool m_bSharingShown = false;        // the status bar names them now
     QTimer m_idleTimer;
 };

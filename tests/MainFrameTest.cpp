@@ -2,7 +2,10 @@
 // real pseudo-terminals mapped to port numbers, device changes, navigation,
 // the close order, a capture that opens the port through the window, and the
 // document and printing commands.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QLabel>
@@ -379,6 +382,41 @@ private slots:
         QCOMPARE(messages, QStringList({told}));
         QCOMPARE(ReadAll(settings), before);
         QVERIFY(chmod(settings.c_str(), 0644) == 0);
+    }
+
+    void anotherProgramHoldingTheOpenPortIsNamed() {
+        if (geteuid() != 0)
+            QSKIP("only root can open a port the program holds exclusively");
+        MakeFrame();
+        TypeBaud("115200");
+        frame->m_wndPortCombo->setCurrentIndex(1);  // COM4, board A
+        frame->m_actPortOpen->trigger();
+        QVERIFY(frame->IsPortOpen());
+        frame->CheckPortSharing();
+        QVERIFY(messages.isEmpty());
+        // A root program that takes no lock opens the port too.
+        int hold[2];
+        QVERIFY(pipe(hold) == 0);
+        const pid_t other = fork();
+        if (other == 0) {
+            const int fd = ::open(boardA.DevicePath().c_str(), O_RDONLY | O_NOCTTY);
+            char c;
+            (void)!::read(hold[0], &c, 1);  // until the test lets go
+            _exit(fd >= 0 ? 0 : 1);
+        }
+        QVERIFY(other > 0);
+        const QString named = QStringLiteral("MainFrameTest（进程号 %1）").arg(other);
+        QTRY_VERIFY_WITH_TIMEOUT((frame->CheckPortSharing(), messages.size() == 1), 3000);
+        QVERIFY(messages[0].contains(named));
+        QVERIFY(frame->m_wndMessage->text().contains(named));
+        frame->CheckPortSharing();  // told once
+        QCOMPARE(messages.size(), 1);
+        (void)!::write(hold[1], "x", 1);
+        int status = 0;
+        QCOMPARE(waitpid(other, &status, 0), other);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);  // it did open the port
+        frame->CheckPortSharing();
+        QCOMPARE(frame->m_wndMessage->text(), QStringLiteral("就绪"));
     }
 
     void closingDuringACaptureStopsIt() {
