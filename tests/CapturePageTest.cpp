@@ -188,11 +188,7 @@ private slots:
 
     void continuousCaptureStopsOnRequest() {
         auto page = MakeBlack();
-        Box(*page, 1007)->setText("10");
-        Box(*page, 1008)->setText("10");
-        Button(*page, 1019)->click();
-        QTRY_VERIFY(!page->Control(1002)->isEnabled());
-        QTest::qWait(200);  // the port is opened and purged first
+        StartContinuous(*page, "10", "10");
         for (int i = 0; i < 3; ++i) {
             const std::vector<uint8_t> wire =
                 camsim::WireFrame(255, std::vector<uint8_t>(100, 40 * i));
@@ -207,11 +203,7 @@ private slots:
 
     void captureGoesOnWhileTheUiThreadIsBlocked() {
         auto page = MakeBlack();
-        Box(*page, 1007)->setText("30");
-        Box(*page, 1008)->setText("40");
-        Button(*page, 1019)->click();
-        QTRY_VERIFY(!page->Control(1002)->isEnabled());
-        QTest::qWait(200);  // the port is opened and purged first
+        StartContinuous(*page, "30", "40");
         camsim::CameraBoard::Options options;
         options.rows = 30;
         options.columns = 40;
@@ -341,6 +333,15 @@ private:
         return page;
     }
     std::unique_ptr<CBlackPage> MakeBlack() { return Make<CBlackPage>(); }
+    // Starts a continuous capture of rows x columns on a grayscale page and
+    // waits until its port has been opened and purged.
+    static void StartContinuous(CBlackPage& page, const char* rows, const char* columns) {
+        Box(page, 1007)->setText(rows);
+        Box(page, 1008)->setText(columns);
+        Button(page, 1019)->click();
+        QVERIFY(QTest::qWaitFor([&] { return !page.Control(1002)->isEnabled(); }));
+        QTest::qWait(200);
+    }
     std::unique_ptr<CColourPage> MakeColour() { return Make<CColourPage>(); }
     static std::string ReadFile(const std::string& path) {
         std::ifstream in(path);
