@@ -457,17 +457,16 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
         const uint32_t room = m_nRxCapacity - m_nRxLength;
         if (room == 0)
             return nullptr;  // the rest waits in the port until bytes are taken
-        const char* failure = kFrameReadFailed;
-        {
+        uint32_t n = 0;
+        if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get() + m_nRxLength, room, n) != 0) {
+            // The text says where reception was when the read failed.
             std::lock_guard<std::mutex> lock(m_stateLock);
             if (!m_bHeaderFound)
-                failure = kSearchReadFailed;
-            else if (continuous && m_nReceived >= m_nFrameSize)
-                failure = kRollbackReadFailed;
+                return kSearchReadFailed;
+            if (continuous && m_nReceived >= m_nFrameSize)
+                return kRollbackReadFailed;
+            return kFrameReadFailed;
         }
-        uint32_t n = 0;
-        if (port == nullptr || port->ReadAvailable(m_pRxBuffer.get() + m_nRxLength, room, n) != 0)
-            return failure;
         if (n > 0) {
             got = true;
             m_lastData = Clock::now();

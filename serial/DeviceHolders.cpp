@@ -45,3 +45,10 @@ std::vector<CDeviceHolder> FindDeviceHolders(const std::string& device) {
     }
     return holders;
 }
+
+std::string DescribeHolders(const std::vector<CDeviceHolder>& holders) {
+    std::string text;
+    for (const CDeviceHolder& h : holders)
+        text += (text.empty() ? "" : "、") + h.name + "（进程号 " + std::to_string(h.pid) + "）";
+    return text;
+}

@@ -14,3 +14,6 @@ struct CDeviceHolder {
 // device `device` (any path to it: links, /dev/serial/by-id). Empty when
 // there are none, or the device does not exist.
 std::vector<CDeviceHolder> FindDeviceHolders(const std::string& device);
+
+// The holders for the user: "name（进程号 pid）", joined with "、".
+std::string DescribeHolders(const std::vector<CDeviceHolder>& holders);

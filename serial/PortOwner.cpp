@@ -32,6 +32,10 @@ int TextToNumber(const std::string& text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+// Why a port could not be opened, in one line for the user: `error` is the
+// system's error number of the failed open of `device` at `baud`.
 std::string OpenFailureReason(const std::string& device, int error, int baud) {
     switch (error) {
         case EACCES:
@@ -40,12 +44,8 @@ std::string OpenFailureReason(const std::string& device, int error, int baud) {
                    "：请把当前用户加入 dialout 组（sudo usermod -aG dialout "
                    "$USER），然后重新登录。";
         case EBUSY: {
-            std::string text = device + " 正被另一个程序占用";
-            const std::vector<CDeviceHolder> holders = FindDeviceHolders(device);
-            for (size_t i = 0; i < holders.size(); ++i)
-                text += (i == 0 ? "：" : "、") + holders[i].name + "（进程号 " +
-                        std::to_string(holders[i].pid) + "）";
-            return text + "。";
+            const std::string holders = DescribeHolders(FindDeviceHolders(device));
+            return device + " 正被另一个程序占用" + (holders.empty() ? "" : "：" + holders) + "。";
         }
         case ENOENT:
         case ENODEV:
@@ -61,6 +61,8 @@ std::string OpenFailureReason(const std::string& device, int error, int baud) {
             return device + "：" + std::strerror(error) + "。";
     }
 }
+
+}  // namespace
 
 CPortOwner::CPortOwner() : m_bPortOpen(0) {}
 

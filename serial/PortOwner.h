@@ -13,10 +13,6 @@
 // no digit follows. Out-of-range values saturate instead of overflowing.
 int TextToNumber(const std::string& text);
 
-// Why a port could not be opened, in one line for the user: `error` is the
-// system's error number of the failed open of `device` at `baud`.
-std::string OpenFailureReason(const std::string& device, int error, int baud);
-
 // The user's port and baud choice as the window's two lists hold it. Index 0
 // is a list's prompt, -1 means no entry is selected (for the baud list: the
 // typed text is the choice).

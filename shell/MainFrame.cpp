@@ -326,14 +326,25 @@ void CMainFrame::ShowPortMessage(const std::string& text, const std::string& cap
     // From a capture worker the box is posted, and the worker goes on: it
     // never waits for the user-interface thread.
     m_invoker.Post([this, t = QString::fromStdString(text), c = QString::fromStdString(caption)] {
-        if (m_showMessage) {
-            m_showMessage(t, c);
-            return;
-        }
-        QMessageBox box(QMessageBox::NoIcon, c, t, QMessageBox::Ok, this);
-        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-        box.exec();
+        ShowMessage(t, c, QMessageBox::NoIcon, true);
     });
+}
+
+void CMainFrame::ShowMessage(const QString& text, const QString& caption, int icon, bool modal) {
+    if (m_showMessage) {
+        m_showMessage(text, caption);
+        return;
+    }
+    auto* box =
+        new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, this);
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    if (modal) {
+        box->exec();
+        delete box;
+        return;
+    }
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void CMainFrame::TellSettingsFailure(const std::string& path, int error) {
@@ -346,14 +357,8 @@ void CMainFrame::TellSettingsFailure(const std::string& path, int error) {
         std::fprintf(stderr, "%s\n", text.c_str());
         return;
     }
-    if (m_showMessage) {
-        m_showMessage(QString::fromStdString(text), QStringLiteral("TavixTool"));
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"), QString::fromStdString(text),
-                    QMessageBox::Ok, this);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box.exec();
+    ShowMessage(QString::fromStdString(text), QStringLiteral("TavixTool"), QMessageBox::Warning,
+                true);
 }
 
 void CMainFrame::CheckPortSharing() {
@@ -373,10 +378,8 @@ void CMainFrame::CheckPortSharing() {
         m_bSharingShown = false;
         return;
     }
-    std::string names;
     bool modemManager = false, fresh = false;
     for (const CDeviceHolder& h : holders) {
-        names += (names.empty() ? "" : "、") + h.name + "（进程号 " + std::to_string(h.pid) + "）";
         modemManager = modemManager || h.name == "ModemManager";
         if (std::find(m_sharingPidsTold.begin(), m_sharingPidsTold.end(), h.pid) ==
             m_sharingPidsTold.end()) {
@@ -384,7 +387,7 @@ void CMainFrame::CheckPortSharing() {
             fresh = true;
         }
     }
-    std::string text = "注意：" + m_port.m_strDevice + " 同时被 " + names +
+    std::string text = "注意：" + m_port.m_strDevice + " 同时被 " + DescribeHolders(holders) +
                        " 打开，它可能取走摄像头板发来的数据。";
     if (modemManager)
         text +=
@@ -394,18 +397,9 @@ void CMainFrame::CheckPortSharing() {
     if (m_wndMessage != nullptr)
         m_wndMessage->setText(message);
     m_bSharingShown = true;
-    if (!fresh || m_bClosing)
-        return;
-    if (m_showMessage) {
-        m_showMessage(message, QStringLiteral("TavixTool"));
-        return;
-    }
     // Not modal: the capture and the window go on while it is shown.
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("TavixTool"), message,
-                                QMessageBox::Ok, this);
-    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    if (fresh && !m_bClosing)
+        ShowMessage(message, QStringLiteral("TavixTool"), QMessageBox::Warning, false);
 }
 
 void CMainFrame::OnUpdatePortOpen() {

@@ -117,6 +117,10 @@ private:
     void CreateAccelerators();
     void UpdateCommandStates();
     void UpdateLockIndicators();
+    // A box owned by the window with an OK button and this icon (a
+    // QMessageBox::Icon), or the test hook m_showMessage when set. Modal:
+    // returns when it is closed; otherwise shown and left.
+    void ShowMessage(const QString& text, const QString& caption, int icon, bool modal);
     // Tells the user, once per run, that the settings file cannot be saved:
     // in a box while the window is up, on the standard error at exit.
     void TellSettingsFailure(const std::string& path, int error);
