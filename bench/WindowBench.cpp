@@ -35,14 +35,14 @@
 
 #include "bench/Figures.h"
 #include "pages/BlackPage.h"
-#include "pages/PageSettings.h"
-#include "pages/PictureView.h"
 #include "serial/PortDevices.h"
+#include "settings/PortsSection.h"
 #include "shell/MainFrame.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/PseudoTerminal.h"
+#include "ui/PictureView.h"
 
 namespace {
 
@@ -240,7 +240,7 @@ int main(int argc, char** argv) {
     }
     if (!line.MakeLink(dir.filePath("ports/com%1").arg(kPort).toStdString(), &error))
         return Fail(error.c_str());
-    LoadPortDevices(settings);
+    SetPortDevicePaths(ReadPortsSection(settings));
 
     CTavixToolDoc document;
     auto frame = std::make_unique<CMainFrame>(&document, settings);

@@ -1,7 +1,10 @@
 // The acquisition engine each capture page is built on: a worker thread that
 // waits for the serial port's data (at most 50 ms at a time), frame reception
 // with header search, and drawing passes that paint the frame and feed the
-// page's value listing.
+// page's value listing. One class in three files by concern: the worker's
+// life (CaptureBase.cpp), reception (CaptureBaseReception.cpp) and drawing
+// (CaptureBaseRendering.cpp); pixel conversion and geometry are pure
+// functions in PixelFormat.h.
 #pragma once
 
 #include <atomic>
@@ -17,6 +20,7 @@
 #include "capture/AutoResetEvent.h"
 #include "capture/LinkStatistics.h"
 #include "capture/PictureSurface.h"
+#include "capture/PixelFormat.h"
 #include "serial/PortOwner.h"
 #include "serial/WakeEvent.h"
 
@@ -136,11 +140,17 @@ protected:
     virtual std::unique_ptr<uint8_t[]> AllocateBuffer(uint32_t size);
 
 private:
-    struct PassGeometry {
-        uint64_t rowStep, columnStep;
-        uint64_t displayRows, displayColumns;
-        uint8_t block;
-        uint32_t availableRows;
+    // The longest wait for data; the stop request and a pass's end cut it short.
+    static constexpr std::chrono::milliseconds kPoll{50};
+
+    // The port of the process's port owner; null without one.
+    static SerialPort* OwnersPort();
+    // Clears the current frame's reception and drawing progress; the caller
+    // holds m_stateLock.
+    void ClearFrameLocked();
+
+    struct PassGeometry : pixel::Geometry {
+        uint32_t availableRows;  // complete rows the pass may draw
     };
     PassGeometry Geometry(uint32_t received, uint32_t rowGap, uint32_t columnGap,
                           bool listingOnly) const;

@@ -1,72 +1,32 @@
-// The colour capture page: a child dialog built from template 103 and, at the
-// same time, the acquisition engine for U, Y, V colour frames.
+// The colour capture page: template 103, frames of U, Y, V triplets, the
+// picture only.
 #pragma once
 
-#include <QDialog>
-#include <QFont>
-#include <functional>
 #include <string>
 
-#include "capture/CaptureBase.h"
-#include "pages/DialogTemplate.h"
-#include "pages/UiInvoker.h"
+#include "pages/CapturePage.h"
 
-class CHyperLink;
-class CPictureView;
-class QLineEdit;
-class QPushButton;
-
-class CColourPage : public QDialog, public CCaptureBase {
+class CColourPage : public CCapturePage {
     Q_OBJECT
 
 public:
-    CColourPage();
+    explicit CColourPage(std::string settingsPath);
     // Stops the engine and waits for its threads, then saves section "Colour".
     ~CColourPage() override;
 
-    // Creates the page's window from template 103 as a hidden child of
-    // `parent` and initialises it.
-    bool Create(QWidget* parent);
-
-    void ShowStatus(std::string text) override;
-    void OnCaptureBegin() override;
-    void OnCaptureEnd() override;
-    void ClearPicture() override;
+    // This page has no value listing.
     void ClearValueList() override {}
     void AppendValue(uint8_t, int) override {}
 
-    void OnCaptureOne();
-    void OnCaptureContinuous();
     void OnScaleToArea();
 
-    void LoadSettings();
-    void SaveSettings();
-    bool ValidateParameters(std::string& message);
-    bool DoDataExchange(bool saveAndValidate);
+    void LoadSettings() override;
+    void SaveSettings() override;
+    bool ValidateParameters(std::string& message) override;
+    bool DoDataExchange(bool saveAndValidate) override;
 
-    std::string m_strSettingsPath;
-    std::function<void(const QString&)> m_showWarning;
-
-    CHyperLink* m_linkProduct2 = nullptr;  // 1024
-    CHyperLink* m_linkAbout = nullptr;     // 1025
-    CHyperLink* m_linkProduct1 = nullptr;  // 1023
-    int m_bScaleRequest = 0;               // 1021, takes effect at the next start
-    QFont m_fontLabels;
-
-    QWidget* Control(int id) const;
+    int m_bScaleRequest = 0;  // IDC_COLOUR_SCALE_TO_AREA, takes effect at the next start
 
 protected:
-    void reject() override {}
-
-private:
-    void OnInitDialog();
-    void OnCapture(int mode, int buttonId, const QString& idleCaption);
-    QLineEdit* Box(int id) const;
-    QPushButton* Button(int id) const;
-    void Enable(std::initializer_list<int> ids, bool enable);
-
-    CDialogTemplate m_template;
-    CPictureView* m_pictureView = nullptr;
-    CUiInvoker m_invoker;
-    bool m_bCreated = false;
+    void OnCreate() override;
 };

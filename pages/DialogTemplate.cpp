@@ -24,7 +24,7 @@
 #include <QtEndian>
 #include <climits>
 
-#include "shell/HyperLink.h"
+#include "ui/HyperLink.h"
 
 const char* const CDialogTemplate::kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";

@@ -40,3 +40,8 @@ void SetPortDevicePath(int number, const std::string& path) {
     else
         Overrides()[number] = path;
 }
+
+void SetPortDevicePaths(const std::map<int, std::string>& paths) {
+    for (const auto& [number, path] : paths)
+        SetPortDevicePath(number, path);
+}

@@ -1,6 +1,7 @@
 // Maps the serial port numbers the user sees (COM1..COM15) to device files.
 #pragma once
 
+#include <map>
 #include <string>
 
 // The device file behind port number `number`. An override set with
@@ -12,3 +13,6 @@ std::string PortDevicePath(int number);
 // Points port number `number` at `path` for the whole process; an empty path
 // restores the default. Safe to call from any thread.
 void SetPortDevicePath(int number, const std::string& path);
+
+// SetPortDevicePath for each entry (the settings file's "Ports" section).
+void SetPortDevicePaths(const std::map<int, std::string>& paths);

@@ -8,11 +8,6 @@
 
 #include "serial/SerialPort.h"
 
-// The numeric value of a text as the port and baud choices read it: leading
-// white space skipped, an optional sign and the decimal digits after it; 0 when
-// no digit follows. Out-of-range values saturate instead of overflowing.
-int TextToNumber(const std::string& text);
-
 // The user's port and baud choice as the window's two lists hold it. Index 0
 // is a list's prompt, -1 means no entry is selected (for the baud list: the
 // typed text is the choice).

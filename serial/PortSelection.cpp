@@ -5,9 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "pages/ProfileFile.h"
 #include "serial/PortDevices.h"
-#include "serial/PortOwner.h"
+#include "settings/TextToNumber.h"
 
 const char kPortPrompt[] = "请选择串口";
 const char kBaudPrompt[] = "请选择波特率";
@@ -116,19 +115,4 @@ ComSection BuildComSection(const std::vector<std::string>& baudEntries, int baud
     if (rate && s.baunds.find(baud) == std::string::npos)
         s.baunds += "," + baud;
     return s;
-}
-
-ComSettings LoadComSection(const std::string& path) {
-    ComSettings s;
-    s.com = ReadProfileInt("Com", "com", 0, path);
-    s.baunds = ReadProfileString("Com", "baunds", s.baunds, path);
-    s.baund = ReadProfileString("Com", "baund", s.baund, path);
-    return s;
-}
-
-void SaveComSection(const ComSection& section, const std::string& path) {
-    if (section.writeBaund)
-        WriteProfileString("Com", "baund", section.baund, path);
-    WriteProfileString("Com", "com", section.com, path);
-    WriteProfileString("Com", "baunds", section.baunds, path);
 }

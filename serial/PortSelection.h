@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/ComSettings.h"
+
 extern const char kPortPrompt[];  // "请选择串口", entry 0 of the port list
 extern const char kBaudPrompt[];  // "请选择波特率", entry 0 of the baud list
 
@@ -32,25 +34,8 @@ int PreselectBaud(const std::vector<std::string>& entries, const std::string& ba
 // beyond the last entry there is no selection (-1).
 int PortSelectionFor(int com, size_t entryCount);
 
-// What the close of the window writes to section "Com".
-struct ComSection {
-    bool writeBaund = false;  // only when the baud text's value is above 0
-    std::string baund;
-    std::string com;
-    std::string baunds;
-};
-
-// baudEntries: the baud list with its prompt; baudSelection: its selected index
+// What the close of the window writes to section "Com". baudEntries: the baud list with its prompt;
+// baudSelection: its selected index
 // (-1: none, the typed text is the choice); portSelection likewise for the ports.
 ComSection BuildComSection(const std::vector<std::string>& baudEntries, int baudSelection,
                            const std::string& typedBaud, int portSelection);
-
-// Section "Com" of the settings file.
-struct ComSettings {
-    int com = 0;
-    std::string baund = "38400";
-    std::string baunds = "2400,4800,9600,14400,19200,38400";
-};
-ComSettings LoadComSection(const std::string& path);
-// Writes "baund" (when due), then "com", then "baunds".
-void SaveComSection(const ComSection& section, const std::string& path);

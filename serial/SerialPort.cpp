@@ -7,8 +7,6 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,29 +19,6 @@
 #include "serial/WakeEvent.h"
 
 namespace {
-
-// Raises the calling thread's priority once, as far as an unprivileged process
-// may (RLIMIT_NICE); a refusal is ignored. The capture worker thereby runs above
-// normal priority from its first read on.
-void RaiseThreadPriority() {
-    thread_local bool raised = false;
-    if (raised)
-        return;
-    raised = true;
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NICE, &limit) != 0)
-        return;
-    // RLIMIT_NICE n allows nice values down to 20 - n.
-    long floor = 20 - static_cast<long>(limit.rlim_cur == RLIM_INFINITY ? 40 : limit.rlim_cur);
-    if (floor < -20)
-        floor = -20;
-    const pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-    if (errno != 0 || floor >= current)
-        return;
-    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), static_cast<int>(floor));
-}
 
 // The empty log file of the Windows build. Linux has no drive letters, which is
 // the case of a missing drive D: and creates nothing.
@@ -175,7 +150,6 @@ void SerialPort::CloseLocked() {
 }
 
 int SerialPort::ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read) {
-    RaiseThreadPriority();
     read = 0;
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_fd < 0)

@@ -15,16 +15,17 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "pages/PageSettings.h"
-#include "pages/ProfileFile.h"
+#include "help/HtmlHelp.h"
 #include "serial/DeviceHolders.h"
 #include "serial/PortSelection.h"
+#include "settings/ComSettings.h"
+#include "settings/ProfileFile.h"
+#include "settings/SettingsPath.h"
 #include "shell/DeviceWatcher.h"
-#include "shell/HtmlHelp.h"
 #include "shell/LockKeyState.h"
-#include "shell/TaskPanel.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
+#include "ui/TaskPanel.h"
 
 namespace {
 
@@ -59,9 +60,8 @@ QIcon StripImage(int index) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(CTavixToolDoc* document, const std::string& settingsPath)
-    : m_strSettingsPath(settingsPath.empty() ? SettingsFilePath() : settingsPath),
-      m_pDocument(document) {
+CMainFrame::CMainFrame(CTavixToolDoc* document, std::string settingsPath)
+    : m_strSettingsPath(std::move(settingsPath)), m_pDocument(document) {
     setWindowTitle(QString::fromUtf8(kTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/tavix.png")));
     // No menu bar: the window is created without one and never gets one.
@@ -163,8 +163,7 @@ bool CMainFrame::OnCreateClient() {
     connect(m_wndTaskPanel, &CTaskPanel::notify, this,
             [this](int code, int id) { OnTaskPanelNotify(code, id); });
 
-    m_pView = new CTavixToolView(m_wndSplitter);
-    m_pView->m_strSettingsPath = m_strSettingsPath;
+    m_pView = new CTavixToolView(m_strSettingsPath, m_wndSplitter);
     m_pView->setMinimumWidth(0);
 
     m_wndSplitter->addWidget(m_wndTaskPanel);

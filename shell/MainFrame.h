@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "pages/UiInvoker.h"
 #include "serial/PortOwner.h"
+#include "ui/UiInvoker.h"
 
 class CDeviceWatcher;
 class CTaskPanel;
@@ -38,9 +38,8 @@ public:
     static constexpr int kTaskGroupId = 61449;  // "摄像头工具"
     static constexpr int kNavigationWidth = 210;
 
-    // `settingsPath` is the settings file (DevSet.ini beside the executable).
-    explicit CMainFrame(CTavixToolDoc* document = nullptr,
-                        const std::string& settingsPath = std::string());
+    // `settingsPath` is the settings file, worked out once at start-up.
+    CMainFrame(CTavixToolDoc* document, std::string settingsPath);
     // Stops the pages' engines before anything they use goes.
     ~CMainFrame() override;
 

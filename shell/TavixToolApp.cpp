@@ -16,7 +16,8 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 
-#include "pages/PageSettings.h"
+#include "serial/PortDevices.h"
+#include "settings/PortsSection.h"
 #include "shell/AboutDialog.h"
 #include "shell/MainFrame.h"
 #include "shell/TavixToolDoc.h"
@@ -56,9 +57,9 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     setApplicationName(QStringLiteral("TavixTool"));
     LoadStdProfileSettings();
 
-    const std::string path = settingsPath.empty() ? SettingsFilePath() : settingsPath;
+    const std::string& path = settingsPath;
     // Which device file each port number means, before the first probe.
-    LoadPortDevices(path);
+    SetPortDevicePaths(ReadPortsSection(path));
 
     m_pDocument = std::make_unique<CTavixToolDoc>();
     m_pMainFrame = std::make_unique<CMainFrame>(m_pDocument.get(), path);

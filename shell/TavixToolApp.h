@@ -19,9 +19,9 @@ public:
     CTavixToolApp(int& argc, char** argv);
     ~CTavixToolApp() override;
 
-    // Start-up; false when the program cannot start. `settingsPath` empty:
-    // DevSet.ini beside the executable.
-    bool InitInstance(const std::string& settingsPath = std::string());
+    // Start-up with the settings file `settingsPath`; false when the program
+    // cannot start.
+    bool InitInstance(const std::string& settingsPath);
     // Destroys the main window (the pages save and stop their engines).
     int ExitInstance();
 

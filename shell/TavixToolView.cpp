@@ -9,7 +9,6 @@
 
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
-#include "pages/PageSettings.h"
 
 // The scroll area's content: 2000 x 2000 pixels, the pages' parent. It paints
 // the start picture at its top-left corner until a page has been shown, and
@@ -38,8 +37,7 @@ template <typename Page>
 void CreatePage(Page*& page, const std::string& settingsPath, QWidget* canvas) {
     if (page != nullptr)
         return;
-    page = new Page;
-    page->m_strSettingsPath = settingsPath;
+    page = new Page(settingsPath);
     page->Create(canvas);
     page->move(0, 0);
     page->hide();
@@ -47,8 +45,8 @@ void CreatePage(Page*& page, const std::string& settingsPath, QWidget* canvas) {
 
 }  // namespace
 
-CTavixToolView::CTavixToolView(QWidget* parent)
-    : QScrollArea(parent), m_strSettingsPath(SettingsFilePath()), m_canvas(new Canvas(this)) {
+CTavixToolView::CTavixToolView(std::string settingsPath, QWidget* parent)
+    : QScrollArea(parent), m_strSettingsPath(std::move(settingsPath)), m_canvas(new Canvas(this)) {
     setWidget(m_canvas);
     setWidgetResizable(false);
 }

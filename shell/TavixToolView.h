@@ -19,7 +19,8 @@ public:
     static constexpr int kBlackPageId = 61447;   // "黑白数据"
     static constexpr int kColourPageId = 61448;  // "彩色数据"
 
-    explicit CTavixToolView(QWidget* parent = nullptr);
+    // The pages it creates use the settings file `settingsPath`.
+    explicit CTavixToolView(std::string settingsPath, QWidget* parent = nullptr);
     // Deletes the grayscale page, then the colour page.
     ~CTavixToolView() override;
 
@@ -47,8 +48,8 @@ public:
     QImage m_bmpStart;
     QPoint m_ptOrigin;
     bool m_bPageShown = false;
-    // The settings file the pages use (DevSet.ini beside the executable).
-    std::string m_strSettingsPath;
+    // The settings file the pages use.
+    const std::string m_strSettingsPath;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -17,11 +17,11 @@
 #include "FakePortOwner.h"
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
-#include "pages/ValueListing.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
+#include "ui/ValueListing.h"
 
 namespace {
 
@@ -324,8 +324,7 @@ private slots:
 private:
     template <typename Page>
     std::unique_ptr<Page> Make() {
-        auto page = std::make_unique<Page>();
-        page->m_strSettingsPath = settings;
+        auto page = std::make_unique<Page>(settings);
         page->m_showWarning = [](const QString&) {};
         if (!page->Create(host.get()))
             return nullptr;

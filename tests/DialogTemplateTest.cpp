@@ -16,7 +16,7 @@
 #include <QtTest>
 
 #include "pages/DialogTemplate.h"
-#include "shell/HyperLink.h"
+#include "ui/HyperLink.h"
 
 namespace {
 

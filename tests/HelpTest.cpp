@@ -6,9 +6,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "pages/PageSettings.h"
-#include "shell/HelpViewer.h"
-#include "shell/HtmlHelp.h"
+#include "help/HelpViewer.h"
+#include "help/HtmlHelp.h"
+#include "settings/SettingsPath.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "shell/HyperLink.h"
+#include "ui/HyperLink.h"
 
 namespace {
 

@@ -23,19 +23,19 @@
 #include <sstream>
 #include <thread>
 
+#include "help/HtmlHelp.h"
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
-#include "pages/PageSettings.h"
-#include "pages/ProfileFile.h"
 #include "serial/PortDevices.h"
 #include "serial/PortSelection.h"
+#include "settings/PortsSection.h"
+#include "settings/ProfileFile.h"
 #include "shell/DeviceWatcher.h"
-#include "shell/HtmlHelp.h"
 #include "shell/MainFrame.h"
-#include "shell/TaskPanel.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
 #include "tools/camsim/PseudoTerminal.h"
+#include "ui/TaskPanel.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ private slots:
         ini.close();
         QVERIFY(boardA.MakeLink(Link(4)));
         QVERIFY(boardB.MakeLink(Link(12)));
-        LoadPortDevices(settings);
+        SetPortDevicePaths(ReadPortsSection(settings));
         messages.clear();
     }
     void cleanup() {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "capture/PictureSurface.h"
-#include "pages/PictureView.h"
+#include "ui/PictureView.h"
 
 #if defined(__SANITIZE_THREAD__)
 extern "C" void AnnotateIgnoreReadsBegin(const char* file, int line);

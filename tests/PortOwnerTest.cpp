@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <functional>
 
 #include "FakePortOwner.h"
@@ -15,19 +14,6 @@
 namespace {
 
 using Messages = std::vector<std::string>;
-
-TEST(TextToNumber, ReadsLeadingSignedDigitsOnly) {
-    EXPECT_EQ(TextToNumber("9600"), 9600);
-    EXPECT_EQ(TextToNumber("  42abc"), 42);
-    EXPECT_EQ(TextToNumber("\t-3"), -3);
-    EXPECT_EQ(TextToNumber("+7"), 7);
-    EXPECT_EQ(TextToNumber("abc"), 0);
-    EXPECT_EQ(TextToNumber(""), 0);
-    EXPECT_EQ(TextToNumber("- 5"), 0);
-    EXPECT_EQ(TextToNumber("12 34"), 12);
-    EXPECT_EQ(TextToNumber("99999999999999999999"), INT_MAX);
-    EXPECT_EQ(TextToNumber("-99999999999999999999"), INT_MIN);
-}
 
 class PortOwnerTest : public ::testing::Test {
 protected:

@@ -4,10 +4,10 @@
 
 #include <cstdio>
 
-#include "pages/ProfileFile.h"
 #include "serial/PortDevices.h"
 #include "serial/PortSelection.h"
 #include "serial/SerialPort.h"
+#include "settings/ProfileFile.h"
 #include "tools/camsim/PseudoTerminal.h"
 
 namespace {

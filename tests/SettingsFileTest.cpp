@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "pages/PageSettings.h"
-#include "pages/ProfileFile.h"
 #include "serial/PortDevices.h"
+#include "settings/BlackSettings.h"
+#include "settings/ColourSettings.h"
+#include "settings/DataSection.h"
+#include "settings/PortsSection.h"
+#include "settings/ProfileFile.h"
+#include "settings/SettingsPath.h"
+#include "settings/TextToNumber.h"
 
 namespace {
 
@@ -289,12 +295,25 @@ TEST_F(SettingsFileTest, PageSectionsAreIndependentAndWrittenInOrder) {
 
 TEST_F(SettingsFileTest, PortsSectionOverridesTheDeviceTable) {
     Write("[Ports]\ncom3=/dev/serial/by-id/usb-board\nCOM15 = /tmp/cam0\ncom7=\n");
-    LoadPortDevices(path);
+    SetPortDevicePaths(ReadPortsSection(path));
     EXPECT_EQ(PortDevicePath(3), "/dev/serial/by-id/usb-board");
     EXPECT_EQ(PortDevicePath(15), "/tmp/cam0");
     EXPECT_EQ(PortDevicePath(7), "/dev/ttyUSB2");
     SetPortDevicePath(3, "");
     SetPortDevicePath(15, "");
+}
+
+TEST(TextToNumber, ReadsLeadingSignedDigitsOnly) {
+    EXPECT_EQ(TextToNumber("9600"), 9600);
+    EXPECT_EQ(TextToNumber("  42abc"), 42);
+    EXPECT_EQ(TextToNumber("\t-3"), -3);
+    EXPECT_EQ(TextToNumber("+7"), 7);
+    EXPECT_EQ(TextToNumber("abc"), 0);
+    EXPECT_EQ(TextToNumber(""), 0);
+    EXPECT_EQ(TextToNumber("- 5"), 0);
+    EXPECT_EQ(TextToNumber("12 34"), 12);
+    EXPECT_EQ(TextToNumber("99999999999999999999"), INT_MAX);
+    EXPECT_EQ(TextToNumber("-99999999999999999999"), INT_MIN);
 }
 
 TEST(ExeDirectory, IsTheTestBinarysFolder) {

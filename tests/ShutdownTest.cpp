@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "pages/ProfileFile.h"
+#include "settings/ProfileFile.h"
 
 namespace {
 

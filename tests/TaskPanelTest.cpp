@@ -3,7 +3,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "shell/TaskPanel.h"
+#include "ui/TaskPanel.h"
 
 class TaskPanelTest : public QObject {
     Q_OBJECT

@@ -14,8 +14,7 @@ class TavixToolViewTest : public QObject {
 private slots:
     void init() {
         QVERIFY(dir.isValid());
-        view = std::make_unique<CTavixToolView>();
-        view->m_strSettingsPath = dir.filePath("DevSet.ini").toStdString();
+        view = std::make_unique<CTavixToolView>(dir.filePath("DevSet.ini").toStdString());
         view->resize(900, 700);
         view->OnInitialUpdate();
         // The pages warn about their empty size boxes when they are saved.

@@ -8,9 +8,9 @@
 
 #include "FakePortOwner.h"
 #include "capture/CaptureBase.h"
-#include "pages/UiInvoker.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/PseudoTerminal.h"
+#include "ui/UiInvoker.h"
 
 namespace {
 

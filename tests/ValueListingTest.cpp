@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "pages/ValueListing.h"
+#include "ui/ValueListing.h"
 
 namespace {
 

@@ -51,13 +51,14 @@
 
 #include "DeleteWindow.h"
 #include "pages/BlackPage.h"
-#include "pages/PageSettings.h"
-#include "pages/ProfileFile.h"
+#include "serial/PortDevices.h"
+#include "settings/PortsSection.h"
+#include "settings/ProfileFile.h"
 #include "shell/MainFrame.h"
-#include "shell/TaskPanel.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
 #include "tools/camsim/FrameSource.h"
+#include "ui/TaskPanel.h"
 
 namespace {
 
@@ -468,7 +469,7 @@ private:
     // The mirror probes the ports once, now, before the program holds any.
     void BuildMirror() {
         const std::string ini = (m_mirrorDir + "/DevSet.ini").toStdString();
-        LoadPortDevices(ini);
+        SetPortDevicePaths(ReadPortsSection(ini));
         m_document.OnNewDocument();
         m_mirror = std::make_unique<CMainFrame>(&m_document, ini);
         m_mirror->setAttribute(Qt::WA_DontShowOnScreen);

@@ -1,4 +1,4 @@
-#include "pages/PictureView.h"
+#include "ui/PictureView.h"
 
 #include <QImage>
 #include <QPaintEvent>

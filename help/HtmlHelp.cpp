@@ -1,4 +1,4 @@
-#include "shell/HtmlHelp.h"
+#include "help/HtmlHelp.h"
 
 #include <dlfcn.h>
 
@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QThread>
 
-#include "shell/HelpViewer.h"
+#include "help/HelpViewer.h"
 
 namespace {
 

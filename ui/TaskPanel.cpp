@@ -1,4 +1,4 @@
-#include "shell/TaskPanel.h"
+#include "ui/TaskPanel.h"
 
 #include <QLabel>
 #include <QPushButton>

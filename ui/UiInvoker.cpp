@@ -1,4 +1,4 @@
-#include "pages/UiInvoker.h"
+#include "ui/UiInvoker.h"
 
 #include <QMetaObject>
 

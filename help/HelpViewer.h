@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "shell/HtmlHelp.h"
+#include "help/HtmlHelp.h"
 
 class QToolBar;
 class QTreeWidget;

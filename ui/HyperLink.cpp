@@ -1,4 +1,4 @@
-#include "shell/HyperLink.h"
+#include "ui/HyperLink.h"
 
 #include <QApplication>
 #include <QCursor>

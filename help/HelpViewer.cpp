@@ -1,4 +1,4 @@
-#include "shell/HelpViewer.h"
+#include "help/HelpViewer.h"
 
 #include <errno.h>
 #include <iconv.h>

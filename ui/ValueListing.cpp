@@ -1,4 +1,4 @@
-#include "pages/ValueListing.h"
+#include "ui/ValueListing.h"
 
 #include <QClipboard>
 #include <QFontDatabase>

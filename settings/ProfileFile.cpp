@@ -1,4 +1,4 @@
-#include "pages/ProfileFile.h"
+#include "settings/ProfileFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,7 +17,7 @@
 #include <sstream>
 #include <vector>
 
-#include "serial/PortOwner.h"
+#include "settings/TextToNumber.h"
 
 namespace {
 

@@ -1,0 +1,200 @@
+#include "capture/CaptureBase.h"
+
+#include <algorithm>
+
+#include "capture/PixelFormat.h"
+
+// Drawing passes: each runs on a thread of its own, draws the complete rows
+// it was given into the picture surface and feeds the page's value listing.
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+}  // namespace
+
+void CCaptureBase::EndPass() {
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        m_bDrawing = 0;
+    }
+    // More may have arrived while this pass drew: the worker looks at once
+    // instead of at its next data or time-out.
+    m_wake.Signal();
+}
+
+void CCaptureBase::CountFrameDrawn() {
+    const int64_t complete = m_nFrameCompleteNs.load();
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count();
+    m_link.FrameDrawn(complete > 0 && now > complete ? static_cast<uint64_t>(now - complete) / 1000
+                                                     : 0);
+}
+
+unsigned CCaptureBase::DrawSingleProc(void* param) {
+    auto* e = static_cast<CCaptureBase*>(param);
+    if (e->m_bShowImage) {
+        if (e->m_bShowValues)
+            e->DrawGrayWithValues(e->m_nRowGap, e->m_nColumnGap);
+        else
+            e->DrawImage(e->m_nRowGap, e->m_nColumnGap);
+    } else if (e->m_bShowValues) {
+        e->ListValues(e->m_nRowGap, e->m_nColumnGap);
+    }
+    return 0;
+}
+
+unsigned CCaptureBase::DrawContinuousProc(void* param) {
+    auto* e = static_cast<CCaptureBase*>(param);
+    e->DrawRolling(e->m_nRowGap, e->m_nColumnGap);
+    return 0;
+}
+
+void CCaptureBase::OnFrameDone() {
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    ClearFrameLocked();
+    m_bFrameDone = 1;
+}
+
+uint32_t CCaptureBase::BeginPass(bool rolling) {
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    m_bDrawing = 1;
+    if (rolling)
+        m_bFrameDone = 0;
+    const uint32_t received = m_nReceived;
+    m_nDrawn = received;
+    return received;
+}
+
+CCaptureBase::PassGeometry CCaptureBase::Geometry(uint32_t received, uint32_t rowGap,
+                                                  uint32_t columnGap, bool listingOnly) const {
+    PassGeometry g{};
+    static_cast<pixel::Geometry&>(g) = pixel::PassGeometry(
+        m_nRows, m_nColumns, rowGap, columnGap, m_bScaleToArea != 0, m_nAreaWidth, m_nAreaHeight);
+    g.availableRows = pixel::CompleteRows(received, m_nRows, m_nColumns, m_byFormat, listingOnly);
+    return g;
+}
+
+int CCaptureBase::PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64_t displayRow,
+                            uint64_t displayColumn, CPictureSurface::DC& dc) {
+    const uint64_t index = uint64_t{row} * m_nColumns + column;
+    uint32_t rgb;
+    if (m_byFormat == pixel::kGray) {
+        rgb = pixel::GrayToRgb(m_pFrame[index]);
+    } else if (m_byFormat == pixel::kUyv) {
+        const uint8_t* p = m_pFrame.get() + index * 3;
+        rgb = pixel::UyvToRgb(p[0], p[1], p[2]);
+    } else {
+        return 1;
+    }
+    const int64_t x = static_cast<int64_t>(std::min<uint64_t>(displayColumn * block, INT64_MAX));
+    const int64_t y = static_cast<int64_t>(std::min<uint64_t>(displayRow * block, INT64_MAX));
+    dc.FillBlock(x, y, block, rgb);
+    return 1;
+}
+
+int CCaptureBase::DrawImage(uint32_t rowGap, uint32_t columnGap) {
+    return SinglePass(Pass::Image, rowGap, columnGap);
+}
+
+int CCaptureBase::DrawGrayWithValues(uint32_t rowGap, uint32_t columnGap) {
+    return SinglePass(Pass::GrayWithValues, rowGap, columnGap);
+}
+
+int CCaptureBase::ListValues(uint32_t rowGap, uint32_t columnGap) {
+    return SinglePass(Pass::Values, rowGap, columnGap);
+}
+
+int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
+    const uint32_t received = BeginPass(false);
+    // The picture with the listing is for grayscale frames only.
+    if ((kind == Pass::GrayWithValues && m_byFormat != 0) || !m_pFrame || received == 0) {
+        EndPass();
+        return 0;
+    }
+    const bool image = kind != Pass::Values;
+    const bool values = kind != Pass::Image;
+    if (values)
+        ClearValueList();
+    const PassGeometry g = Geometry(received, rowGap, columnGap, kind == Pass::Values);
+    CPictureSurface::DC dc(m_wndPicture);
+    // Every pass starts at row 0 and draws the complete rows it was given.
+    uint64_t displayRow = 0;
+    for (uint64_t row = 0; row < g.availableRows; row += g.rowStep, ++displayRow) {
+        uint64_t displayColumn = 0;
+        for (uint64_t column = 0; column < m_nColumns; column += g.columnStep, ++displayColumn) {
+            if (m_bStopped) {
+                // Aborted: what is drawn stays; neither the frame nor the
+                // capture ends here.
+                dc.Flush();
+                EndPass();
+                return 1;
+            }
+            if (image)
+                PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
+                          displayRow, displayColumn, dc);
+            if (values)
+                AppendValue(m_pFrame[row * m_nColumns + column], 0);
+        }
+        dc.Flush();
+        if (values)
+            AppendValue(0, 1);
+    }
+    if (g.availableRows >= m_nRows) {
+        CountFrameDrawn();
+        if (kind == Pass::Image) {
+            OnFrameDone();
+            StopWorker();
+        } else {
+            StopWorker();
+            OnFrameDone();
+        }
+    }
+    EndPass();
+    return 1;
+}
+
+int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
+    const uint32_t received = BeginPass(true);
+    if (!m_pFrame || received == 0) {
+        EndPass();
+        return 0;
+    }
+    const PassGeometry g = Geometry(received, rowGap, columnGap, false);
+    CPictureSurface::DC dc(m_wndPicture);
+    uint64_t row = m_nNextRow;
+    uint64_t displayRow = m_nNextDisplayRow;
+    while (row < g.availableRows) {
+        uint64_t displayColumn = 0;
+        for (uint64_t column = 0; column < m_nColumns; column += g.columnStep, ++displayColumn) {
+            if (m_bStopped) {
+                dc.Flush();
+                StopWorker();
+                {
+                    std::lock_guard<std::mutex> lock(m_stateLock);
+                    m_bFrameDone = 1;
+                }
+                EndPass();
+                return 1;
+            }
+            PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
+                      displayRow, displayColumn, dc);
+            if (m_bShowValues)
+                AppendValue(m_pFrame[row * m_nColumns + column], 0);
+        }
+        dc.Flush();
+        if (m_bShowValues)
+            AppendValue(0, 1);
+        row += g.rowStep;
+        ++displayRow;
+        m_nNextRow = static_cast<uint32_t>(std::min<uint64_t>(row, UINT32_MAX));
+        m_nNextDisplayRow = static_cast<uint32_t>(std::min<uint64_t>(displayRow, UINT32_MAX));
+    }
+    if (g.availableRows >= m_nRows) {
+        CountFrameDrawn();
+        OnFrameDone();
+    }
+    EndPass();
+    return 1;
+}

@@ -1,0 +1,142 @@
+// What both capture pages are: a child dialog built from a template and, at
+// the same time, an acquisition engine. This class holds all they share: the
+// template and picture view, the channel to the user-interface thread, the
+// link labels, the settings file, the status and picture operations, the
+// capture buttons and the shutdown sequence. A page adds its template's
+// layout, its data exchange, its settings section and its checks.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QString>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureBase.h"
+#include "pages/DialogTemplate.h"
+#include "ui/UiInvoker.h"
+
+class CHyperLink;
+class CPictureView;
+class QLineEdit;
+class QPushButton;
+
+class CCapturePage : public QDialog, public CCaptureBase {
+    Q_OBJECT
+
+public:
+    // A page's destructor calls Shutdown() first: the engine's threads call
+    // the page's operations, and the settings are saved through its own
+    // exchange.
+    ~CCapturePage() override;
+
+    // Creates the page's window from its template as a hidden child of
+    // `parent` and initialises it (settings, font, links, welcome text).
+    bool Create(QWidget* parent);
+
+    // The engine's operations carried to the user-interface thread; any thread.
+    void ShowStatus(std::string text) override;
+    void OnCaptureBegin() override;
+    void OnCaptureEnd() override;
+    void ClearPicture() override;
+
+    // The capture buttons' handlers.
+    void OnCaptureOne();
+    void OnCaptureContinuous();
+
+    virtual void LoadSettings() = 0;
+    virtual void SaveSettings() = 0;
+    virtual bool ValidateParameters(std::string& message) = 0;
+    // Towards the controls (false) or from them (true); from the controls it
+    // stops at the first box that fails and returns false.
+    virtual bool DoDataExchange(bool saveAndValidate) = 0;
+
+    // The control with this id (after Create).
+    QWidget* Control(int id) const;
+
+    // The settings file, handed down by whoever creates the page.
+    std::string m_strSettingsPath;
+    // Shows the exchange's warnings: a message box unless replaced (tests).
+    std::function<void(const QString&)> m_showWarning;
+
+    CHyperLink* m_linkAbout = nullptr;
+    CHyperLink* m_linkProduct1 = nullptr;
+    CHyperLink* m_linkProduct2 = nullptr;
+    QFont m_fontLabels;
+
+protected:
+    // Where a page's template puts what the shared code works with.
+    struct Layout {
+        int templateId;
+        int continuousButton;
+        int about, product1, product2;
+        // Disabled while a capture runs (the other capture button too).
+        std::vector<int> parameters;
+        // Enabled, in this order, when a capture ends.
+        std::vector<int> enabledAtEnd;
+        // The grayscale page loads its settings before the links get their
+        // font and targets, the colour page after.
+        bool loadSettingsFirst;
+    };
+    CCapturePage(std::string settingsPath, uint8_t format, Layout layout);
+
+    // Stops the engine (its posted calls are dropped from now on) and waits
+    // for its threads, then saves the settings. Idempotent.
+    void Shutdown();
+
+    // Page-specific steps: its controls' signals once built, what a capture
+    // start needs beyond the shared steps, and what follows the shared
+    // controls' release at a capture's end.
+    virtual void OnCreate() {}
+    virtual void PrepareCapture() {}
+    virtual void OnCaptureEnded() {}
+
+    QLineEdit* Box(int id) const;
+    QPushButton* Button(int id) const;
+    void Enable(std::initializer_list<int> ids, bool enable);
+    void Enable(const std::vector<int>& ids, bool enable);
+    // Measures the picture area into m_nAreaWidth and m_nAreaHeight.
+    void MeasureArea();
+    // The size and gap boxes, checked in order: each box's own checks, then
+    // the bound the engine needs (rows and columns at most 9999, gaps 0 to
+    // 1000). Each number goes to the engine as it is read; the frame size
+    // follows the size boxes. False with the first failure's message.
+    bool ValidateSizeAndGaps(std::string& message);
+
+    // The exchange from a box into an unsigned member: the text must be an
+    // unsigned decimal number (blanks around it allowed); otherwise the
+    // member keeps its value, `warn` is told and false is returned. A number
+    // outside [low, high] (when high >= low) is stored all the same, then
+    // warned about.
+    static bool ExchangeUnsigned(const QLineEdit* box, uint32_t& member, uint32_t low,
+                                 uint32_t high, const std::function<void(const QString&)>& warn);
+    static void ShowUnsigned(QLineEdit* box, uint32_t value);
+    // The number at the start of a box's text: leading blanks, an optional
+    // sign, digits up to the first other character; 0 without leading digits.
+    static int BoxNumber(const QLineEdit* box);
+    // A box is empty only when its text is the empty string.
+    static bool BoxEmpty(const QLineEdit* box);
+
+    // Escape must not hide an embedded page.
+    void reject() override {}
+
+    CDialogTemplate m_template;
+    CPictureView* m_pictureView = nullptr;
+    bool m_bCreated = false;
+
+private:
+    void OnInitDialog();
+    void SetUpLabels();
+    void OnCapture(int mode, int buttonId, const QString& idleCaption);
+
+    const Layout m_layout;
+    CUiInvoker m_invoker;
+    bool m_bShutDown = false;
+};
+
+// The link labels' addresses: pages shipped beside the executable.
+QString AboutAddress();
+QString CameraBoardAddress();
+QString SimulatorAddress();
