@@ -35,6 +35,7 @@
 
 #include "bench/Figures.h"
 #include "pages/BlackPage.h"
+#include "pages/ControlIds.h"
 #include "serial/PortDevices.h"
 #include "settings/PortsSection.h"
 #include "shell/MainFrame.h"
@@ -272,12 +273,12 @@ int main(int argc, char** argv) {
 
     view->ShowPage(CTavixToolView::kBlackPageId);
     auto* picture = page->findChild<CPictureView*>();
-    auto* button = qobject_cast<QPushButton*>(page->Control(1019));
+    auto* button = qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS));
     if (picture == nullptr || button == nullptr)
         return Fail("the page's picture or capture button is missing");
-    qobject_cast<QLineEdit*>(page->Control(1007))->setText(QString::number(kRows));
-    qobject_cast<QLineEdit*>(page->Control(1008))->setText(QString::number(kColumns));
-    qobject_cast<QRadioButton*>(page->Control(1018))->click();
+    qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText(QString::number(kRows));
+    qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText(QString::number(kColumns));
+    qobject_cast<QRadioButton*>(page->Control(IDC_SCALE_TO_AREA))->click();
     const QSize area = picture->size();
     const int block = std::min({area.width() / kColumns, area.height() / kRows, 255});
     PaintCounter counter(page->m_wndPicture, block);

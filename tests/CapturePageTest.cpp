@@ -17,6 +17,7 @@
 #include "FakePortOwner.h"
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
+#include "pages/ControlIds.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
@@ -31,7 +32,7 @@ uint32_t Gray(uint8_t v) {
 
 template <typename Page>
 QString Status(Page& page) {
-    return qobject_cast<QLabel*>(page.Control(1016))->text();
+    return qobject_cast<QLabel*>(page.Control(IDC_STATUS))->text();
 }
 template <typename Page>
 QLineEdit* Box(Page& page, int id) {
@@ -68,67 +69,68 @@ private slots:
 
     void freshPageShowsDefaults() {
         auto page = MakeBlack();
-        QCOMPARE(Box(*page, 1007)->text(), QStringLiteral("0"));
-        QCOMPARE(Box(*page, 1004)->text(), QStringLiteral("0"));
-        QVERIFY(qobject_cast<QCheckBox*>(page->Control(1011))->isChecked());
-        QVERIFY(!qobject_cast<QCheckBox*>(page->Control(1010))->isChecked());
-        QVERIFY(qobject_cast<QRadioButton*>(page->Control(1017))->isChecked());
-        QVERIFY(!page->Control(1004)->isEnabled());
+        QCOMPARE(Box(*page, IDC_ROWS)->text(), QStringLiteral("0"));
+        QCOMPARE(Box(*page, IDC_THRESHOLD)->text(), QStringLiteral("0"));
+        QVERIFY(qobject_cast<QCheckBox*>(page->Control(IDC_SHOW_IMAGE))->isChecked());
+        QVERIFY(!qobject_cast<QCheckBox*>(page->Control(IDC_SHOW_BINARY))->isChecked());
+        QVERIFY(qobject_cast<QRadioButton*>(page->Control(IDC_ONE_TO_ONE))->isChecked());
+        QVERIFY(!page->Control(IDC_THRESHOLD)->isEnabled());
         QCOMPARE(int(page->m_byHeader), 255);
         QCOMPARE(Status(*page), QStringLiteral("Tavix工作室欢迎您使用TavixTool！"));
-        Button(*page, 1002)->click();
+        Button(*page, IDC_CAPTURE_ONE)->click();
         QCOMPARE(Status(*page), QStringLiteral("整幅图的显示行数必须大于0"));
-        QCOMPARE(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"));
+        QCOMPARE(Button(*page, IDC_CAPTURE_ONE)->text(), QStringLiteral("采集一幅图"));
     }
 
     void validationMessagesInOrder() {
         auto page = MakeBlack();
         auto click = [&] {
-            Button(*page, 1002)->click();
+            Button(*page, IDC_CAPTURE_ONE)->click();
             return Status(*page);
         };
-        Box(*page, 1007)->setText("abc");
+        Box(*page, IDC_ROWS)->setText("abc");
         QCOMPARE(click(), QStringLiteral("整幅图的显示行数必须大于0"));
-        Box(*page, 1007)->setText("-3");
+        Box(*page, IDC_ROWS)->setText("-3");
         QCOMPARE(click(), QStringLiteral("整幅图的显示行数必须大于0"));
-        Box(*page, 1007)->setText("12abc");
-        Box(*page, 1008)->setText("");
+        Box(*page, IDC_ROWS)->setText("12abc");
+        Box(*page, IDC_COLUMNS)->setText("");
         QCOMPARE(click(), QStringLiteral("请输入图像列数"));
         QCOMPARE(page->m_nRows, 12u);
-        Box(*page, 1008)->setText("10000");
+        Box(*page, IDC_COLUMNS)->setText("10000");
         QCOMPARE(click(), QStringLiteral("图像列数不能大于9999"));
-        Box(*page, 1008)->setText("16");
-        Box(*page, 1013)->setText("-1");
+        Box(*page, IDC_COLUMNS)->setText("16");
+        Box(*page, IDC_COLUMN_GAP)->setText("-1");
         QCOMPARE(click(), QStringLiteral("间隔列数必须在0到1000之间"));
-        Box(*page, 1013)->setText("0");
-        Box(*page, 1009)->setText("1001");
+        Box(*page, IDC_COLUMN_GAP)->setText("0");
+        Box(*page, IDC_ROW_GAP)->setText("1001");
         QCOMPARE(click(), QStringLiteral("间隔行数必须在0到1000之间"));
-        Box(*page, 1009)->setText("0");
-        Box(*page, 1004)->setText("");  // disabled, and still checked
+        Box(*page, IDC_ROW_GAP)->setText("0");
+        Box(*page, IDC_THRESHOLD)->setText("");  // disabled, and still checked
         QCOMPARE(click(), QStringLiteral("请输入二值化阀值"));
         // Both display options off: that message first, whatever the boxes hold.
-        qobject_cast<QCheckBox*>(page->Control(1011))->click();
-        QVERIFY(!page->Control(1007)->isEnabled());
+        qobject_cast<QCheckBox*>(page->Control(IDC_SHOW_IMAGE))->click();
+        QVERIFY(!page->Control(IDC_ROWS)->isEnabled());
         QCOMPARE(click(), QStringLiteral("请至少选择一项显示方式：“串口图像”或“二值化图像”"));
-        QCOMPARE(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"));
+        QCOMPARE(Button(*page, IDC_CAPTURE_ONE)->text(), QStringLiteral("采集一幅图"));
     }
 
     void singleFrameCaptureDrawsAndLists() {
         auto page = MakeBlack();
-        Box(*page, 1007)->setText("2");
-        Box(*page, 1008)->setText("3");
-        qobject_cast<QCheckBox*>(page->Control(1010))->click();
-        Box(*page, 1004)->setText("100");
-        Button(*page, 1002)->click();
-        QCOMPARE(Button(*page, 1002)->text(), QStringLiteral("停止采集"));
-        QTRY_VERIFY(!page->Control(1019)->isEnabled());
-        QVERIFY(!page->Control(1007)->isEnabled());
-        QVERIFY(Button(*page, 1002)->isEnabled());
+        Box(*page, IDC_ROWS)->setText("2");
+        Box(*page, IDC_COLUMNS)->setText("3");
+        qobject_cast<QCheckBox*>(page->Control(IDC_SHOW_BINARY))->click();
+        Box(*page, IDC_THRESHOLD)->setText("100");
+        Button(*page, IDC_CAPTURE_ONE)->click();
+        QCOMPARE(Button(*page, IDC_CAPTURE_ONE)->text(), QStringLiteral("停止采集"));
+        QTRY_VERIFY(!page->Control(IDC_CAPTURE_CONTINUOUS)->isEnabled());
+        QVERIFY(!page->Control(IDC_ROWS)->isEnabled());
+        QVERIFY(Button(*page, IDC_CAPTURE_ONE)->isEnabled());
         QTest::qWait(200);
         const std::vector<uint8_t> wire = {255, 50, 150, 200, 100, 101, 0};
         QVERIFY(board.WriteAll(wire.data(), wire.size()));
-        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
-        QTRY_VERIFY(page->Control(1019)->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, IDC_CAPTURE_ONE)->text(),
+                                  QStringLiteral("采集一幅图"), 5000);
+        QTRY_VERIFY(page->Control(IDC_CAPTURE_CONTINUOUS)->isEnabled());
         QCOMPARE(page->m_editValues->Text(), std::string("011\n010\n"));
         QCOMPARE(page->m_wndPicture.PixelAt(1, 0), Gray(150));
         QCOMPARE(page->m_wndPicture.PixelAt(2, 1), Gray(0));
@@ -139,11 +141,11 @@ private slots:
         auto page = MakeBlack();
         camsim::FrameSource source(120, 160, false, camsim::Pattern::Gradient);
         const std::vector<uint8_t> frame = source.Frame(0);
-        Box(*page, 1007)->setText("120");
-        Box(*page, 1008)->setText("160");
-        qobject_cast<QCheckBox*>(page->Control(1010))->click();
-        Box(*page, 1004)->setText("100");
-        Button(*page, 1002)->click();
+        Box(*page, IDC_ROWS)->setText("120");
+        Box(*page, IDC_COLUMNS)->setText("160");
+        qobject_cast<QCheckBox*>(page->Control(IDC_SHOW_BINARY))->click();
+        Box(*page, IDC_THRESHOLD)->setText("100");
+        Button(*page, IDC_CAPTURE_ONE)->click();
         QTest::qWait(200);
         const std::vector<uint8_t> wire = camsim::WireFrame(255, frame);
         QVERIFY(board.WriteAll(wire.data(), wire.size()));
@@ -151,7 +153,8 @@ private slots:
         timer.start();
         QTRY_COMPARE_WITH_TIMEOUT(page->m_editValues->Text().size(), size_t{19320}, 5000);
         const qint64 listed = timer.elapsed();
-        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, IDC_CAPTURE_ONE)->text(),
+                                  QStringLiteral("采集一幅图"), 5000);
         qInfo(
             "120 x 160 frame: listing complete %lld ms after its last byte was written, capture "
             "ended after %lld ms",
@@ -168,14 +171,15 @@ private slots:
         auto page = MakeBlack();
         camsim::FrameSource source(30, 40, false, camsim::Pattern::Gradient);
         const std::vector<uint8_t> frame = source.Frame(5);
-        Box(*page, 1007)->setText("30");
-        Box(*page, 1008)->setText("40");
-        qobject_cast<QRadioButton*>(page->Control(1018))->click();
-        Button(*page, 1002)->click();
+        Box(*page, IDC_ROWS)->setText("30");
+        Box(*page, IDC_COLUMNS)->setText("40");
+        qobject_cast<QRadioButton*>(page->Control(IDC_SCALE_TO_AREA))->click();
+        Button(*page, IDC_CAPTURE_ONE)->click();
         QTest::qWait(200);
         const std::vector<uint8_t> wire = camsim::WireFrame(255, frame);
         QVERIFY(board.WriteAll(wire.data(), wire.size()));
-        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, IDC_CAPTURE_ONE)->text(),
+                                  QStringLiteral("采集一幅图"), 5000);
         const int block = std::min(page->m_nAreaWidth / 40, page->m_nAreaHeight / 30);
         QVERIFY(block >= 2);
         for (int r = 0; r < 30; ++r)
@@ -195,10 +199,11 @@ private slots:
             QVERIFY(board.WriteAll(wire.data(), wire.size()));
         }
         QTRY_COMPARE_WITH_TIMEOUT(page->m_wndPicture.PixelAt(9, 9), Gray(80), 5000);
-        Button(*page, 1019)->click();  // "停止采集"
-        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1019)->text(), QStringLiteral("连续采集"), 3000);
-        QVERIFY(page->Control(1002)->isEnabled());
-        QVERIFY(page->Control(1007)->isEnabled());
+        Button(*page, IDC_CAPTURE_CONTINUOUS)->click();  // "停止采集"
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, IDC_CAPTURE_CONTINUOUS)->text(),
+                                  QStringLiteral("连续采集"), 3000);
+        QVERIFY(page->Control(IDC_CAPTURE_ONE)->isEnabled());
+        QVERIFY(page->Control(IDC_ROWS)->isEnabled());
     }
 
     void captureGoesOnWhileTheUiThreadIsBlocked() {
@@ -230,17 +235,18 @@ private slots:
         QCOMPARE(line.bytesDropped, uint64_t{0});
         QCOMPARE(after.resyncs, uint64_t{0});
         QVERIFY(after.framesStarted + after.framesSkipped + 1 >= sentSoFar);
-        Button(*page, 1019)->click();
+        Button(*page, IDC_CAPTURE_CONTINUOUS)->click();
         camera.Stop();
-        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1019)->text(), QStringLiteral("连续采集"), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, IDC_CAPTURE_CONTINUOUS)->text(),
+                                  QStringLiteral("连续采集"), 3000);
     }
 
     void enterActsAsCaptureOne() {
         auto page = MakeBlack();
         host->show();
         QVERIFY(QTest::qWaitForWindowActive(host.get()));
-        Box(*page, 1007)->setFocus();
-        QTest::keyClick(Box(*page, 1007), Qt::Key_Return);
+        Box(*page, IDC_ROWS)->setFocus();
+        QTest::keyClick(Box(*page, IDC_ROWS), Qt::Key_Return);
         QCOMPARE(Status(*page), QStringLiteral("整幅图的显示行数必须大于0"));
     }
 
@@ -255,12 +261,12 @@ private slots:
             auto colour = MakeColour();
             for (auto* warn : {&black->m_showWarning, &colour->m_showWarning})
                 *warn = [&](const QString& text) { warnings << text; };
-            Box(*black, 1007)->setText("60");
-            Box(*black, 1004)->setText("128");
-            Box(*black, 1008)->setText("10000");  // out of range: not saved
-            Box(*black, 1013)->setText("abc");    // no number: not saved
-            Box(*colour, 1007)->setText("");      // empty: not saved
-            Box(*colour, 1008)->setText("40");
+            Box(*black, IDC_ROWS)->setText("60");
+            Box(*black, IDC_THRESHOLD)->setText("128");
+            Box(*black, IDC_COLUMNS)->setText("10000");   // out of range: not saved
+            Box(*black, IDC_COLUMN_GAP)->setText("abc");  // no number: not saved
+            Box(*colour, IDC_ROWS)->setText("");          // empty: not saved
+            Box(*colour, IDC_COLUMNS)->setText("40");
         }
         // Nothing is said at exit (no window is left to own a box); every box
         // that passes its check is saved, each failing one keeps the file's value.
@@ -273,10 +279,10 @@ private slots:
 
     void destroyedWhileCapturing() {
         auto page = MakeBlack();
-        Box(*page, 1007)->setText("60");
-        Box(*page, 1008)->setText("80");
-        Button(*page, 1019)->click();
-        QTRY_VERIFY(!page->Control(1002)->isEnabled());
+        Box(*page, IDC_ROWS)->setText("60");
+        Box(*page, IDC_COLUMNS)->setText("80");
+        Button(*page, IDC_CAPTURE_CONTINUOUS)->click();
+        QTRY_VERIFY(!page->Control(IDC_CAPTURE_ONE)->isEnabled());
         const std::vector<uint8_t> wire = camsim::WireFrame(255, std::vector<uint8_t>(4800, 9));
         QVERIFY(board.WriteAll(wire.data(), wire.size()));
         QElapsedTimer timer;
@@ -287,19 +293,20 @@ private slots:
 
     void colourPageScaleTakesEffectAtTheNextStart() {
         auto page = MakeColour();
-        QCOMPARE(Box(*page, 1007)->text(), QStringLiteral("0"));
-        QVERIFY(!qobject_cast<QCheckBox*>(page->Control(1021))->isChecked());
-        qobject_cast<QCheckBox*>(page->Control(1021))->click();
+        QCOMPARE(Box(*page, IDC_ROWS)->text(), QStringLiteral("0"));
+        QVERIFY(!qobject_cast<QCheckBox*>(page->Control(IDC_COLOUR_SCALE_TO_AREA))->isChecked());
+        qobject_cast<QCheckBox*>(page->Control(IDC_COLOUR_SCALE_TO_AREA))->click();
         QCOMPARE(page->m_bScaleRequest, 1);
         QCOMPARE(page->m_bScaleToArea, 0);  // not yet
-        Box(*page, 1007)->setText("120");
-        Box(*page, 1008)->setText("160");
-        Button(*page, 1002)->click();
+        Box(*page, IDC_ROWS)->setText("120");
+        Box(*page, IDC_COLUMNS)->setText("160");
+        Button(*page, IDC_CAPTURE_ONE)->click();
         QCOMPARE(page->m_bScaleToArea, 1);
-        QTRY_VERIFY(!page->Control(1021)->isEnabled());
-        Button(*page, 1002)->click();  // stop
-        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 3000);
-        QTRY_VERIFY(page->Control(1021)->isEnabled());
+        QTRY_VERIFY(!page->Control(IDC_COLOUR_SCALE_TO_AREA)->isEnabled());
+        Button(*page, IDC_CAPTURE_ONE)->click();  // stop
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, IDC_CAPTURE_ONE)->text(),
+                                  QStringLiteral("采集一幅图"), 3000);
+        QTRY_VERIFY(page->Control(IDC_COLOUR_SCALE_TO_AREA)->isEnabled());
         QCOMPARE(page->m_nFrameSize, 57600u);  // the engine's colour frame
         const QImage shot = page->grab().toImage();
         QVERIFY(shot.save(QCoreApplication::applicationDirPath() + "/page-103.png"));
@@ -308,13 +315,14 @@ private slots:
     void colourFrameOneToOneIsExact() {
         auto page = MakeColour();
         const std::vector<uint8_t> frame = {128, 16, 128, 128, 235, 128, 0, 255, 255};
-        Box(*page, 1007)->setText("1");
-        Box(*page, 1008)->setText("3");
-        Button(*page, 1002)->click();
+        Box(*page, IDC_ROWS)->setText("1");
+        Box(*page, IDC_COLUMNS)->setText("3");
+        Button(*page, IDC_CAPTURE_ONE)->click();
         QTest::qWait(200);
         const std::vector<uint8_t> wire = camsim::WireFrame(255, frame);
         QVERIFY(board.WriteAll(wire.data(), wire.size()));
-        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, 1002)->text(), QStringLiteral("采集一幅图"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(Button(*page, IDC_CAPTURE_ONE)->text(),
+                                  QStringLiteral("采集一幅图"), 5000);
         QCOMPARE(page->m_wndPicture.PixelAt(0, 0), 0x000000u);
         QCOMPARE(page->m_wndPicture.PixelAt(1, 0), 0xFEFEFEu);
         QCOMPARE(page->m_wndPicture.PixelAt(2, 0), 0xFFE013u);
@@ -335,10 +343,10 @@ private:
     // Starts a continuous capture of rows x columns on a grayscale page and
     // waits until its port has been opened and purged.
     static void StartContinuous(CBlackPage& page, const char* rows, const char* columns) {
-        Box(page, 1007)->setText(rows);
-        Box(page, 1008)->setText(columns);
-        Button(page, 1019)->click();
-        QVERIFY(QTest::qWaitFor([&] { return !page.Control(1002)->isEnabled(); }));
+        Box(page, IDC_ROWS)->setText(rows);
+        Box(page, IDC_COLUMNS)->setText(columns);
+        Button(page, IDC_CAPTURE_CONTINUOUS)->click();
+        QVERIFY(QTest::qWaitFor([&] { return !page.Control(IDC_CAPTURE_ONE)->isEnabled(); }));
         QTest::qWait(200);
     }
     std::unique_ptr<CColourPage> MakeColour() { return Make<CColourPage>(); }

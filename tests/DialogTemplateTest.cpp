@@ -10,11 +10,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRawFont>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTextLayout>
 #include <QtTest>
 
+#include "pages/ControlIds.h"
 #include "pages/DialogTemplate.h"
 #include "ui/HyperLink.h"
 
@@ -96,8 +98,8 @@ QSize Needed(const QWidget* w, QStringList& families, bool& missing) {
 
 void TemplateRows() {
     QTest::addColumn<int>("number");
-    QTest::newRow("102") << 102;
-    QTest::newRow("103") << 103;
+    QTest::newRow("102") << IDD_BLACK_PAGE;
+    QTest::newRow("103") << IDD_COLOUR_PAGE;
 }
 
 }  // namespace
@@ -106,6 +108,39 @@ class DialogTemplateTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // --- Control names ------------------------------------------------------
+    // Every named control stands in its template file with the named kind and
+    // caption, and every numbered control of the file has a name.
+    void controlNamesMatchTheTemplateFiles_data() { TemplateRows(); }
+    void controlNamesMatchTheTemplateFiles() {
+        QFETCH(int, number);
+        QFile file(QStringLiteral(":/templates/%1.dlg").arg(number));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QRegularExpression control(
+            QStringLiteral("^control\\s+(-?\\d+)\\s+(\\w+)\\s.*\"([^\"]*)\"$"));
+        QHash<int, QPair<QString, QString>> inFile;  // id -> kind, caption
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch m = control.match(line.trimmed());
+            if (m.hasMatch() && m.captured(1) != QLatin1String("-1"))
+                inFile.insert(m.captured(1).toInt(), {m.captured(2), m.captured(3)});
+        }
+        QVERIFY(inFile.size() >= 12);
+        const std::vector<ControlName> names =
+            number == IDD_BLACK_PAGE ? std::vector<ControlName>(std::begin(kBlackPageControls),
+                                                                std::end(kBlackPageControls))
+                                     : std::vector<ControlName>(std::begin(kColourPageControls),
+                                                                std::end(kColourPageControls));
+        QSet<int> named;
+        for (const ControlName& c : names) {
+            QVERIFY2(inFile.contains(c.id), c.name);
+            QVERIFY2(inFile[c.id].first == QLatin1String(c.kind), c.name);
+            QVERIFY2(inFile[c.id].second == QString::fromUtf8(c.caption), c.name);
+            named.insert(c.id);
+        }
+        for (auto it = inFile.cbegin(); it != inFile.cend(); ++it)
+            QVERIFY2(named.contains(it.key()), qPrintable(QString::number(it.key())));
+    }
+
     // --- Dialog units --------------------------------------------------------
     void mulDivRoundsToNearest() {
         QCOMPARE(CDialogTemplate::MulDiv(1, 6, 4), 2);    // 1.5
@@ -138,7 +173,7 @@ private slots:
     }
 
     void pageFontMeasuresAsWindows() {
-        const CDialogTemplate t = Loaded(102);
+        const CDialogTemplate t = Loaded(IDD_BLACK_PAGE);
         const QFont font = t.PageFont();
         QCOMPARE(font.pixelSize(), 13);  // 10 pt at 96 dpi, as a Windows dialog font
         const DialogBaseUnits base = CDialogTemplate::BaseUnitsOf(font);
@@ -218,16 +253,59 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<QList<int>>("kindCounts");  // in ControlKind order
-        QTest::newRow("102") << 102 << QSize(658, 621)
-                             << QList<int>{1002, 1019, 1011, 1017, 1018, 1010, 1004,
-                                           1008, 1007, 1013, 1009, 1001, 1000, 1029,
-                                           1027, 1028, -1,   -1,   -1,   -1,   -1,
-                                           -1,   -1,   -1,   -1,   1016, -1,   -1}
+        QTest::newRow("102") << IDD_BLACK_PAGE << QSize(658, 621)
+                             << QList<int>{IDC_CAPTURE_ONE,
+                                           IDC_CAPTURE_CONTINUOUS,
+                                           IDC_SHOW_IMAGE,
+                                           IDC_ONE_TO_ONE,
+                                           IDC_SCALE_TO_AREA,
+                                           IDC_SHOW_BINARY,
+                                           IDC_THRESHOLD,
+                                           IDC_COLUMNS,
+                                           IDC_ROWS,
+                                           IDC_COLUMN_GAP,
+                                           IDC_ROW_GAP,
+                                           IDC_PICTURE,
+                                           IDC_VALUES,
+                                           IDC_ABOUT,
+                                           IDC_PRODUCT1,
+                                           IDC_PRODUCT2,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           IDC_STATUS,
+                                           -1,
+                                           -1}
                              << QList<int>{1, 1, 2, 2, 6, 10, 1, 3, 2};
-        QTest::newRow("103") << 103 << QSize(637, 337)
-                             << QList<int>{1002, 1022, 1021, 1008, 1007, 1013, 1009, -1,
-                                           1001, -1,   -1,   -1,   -1,   -1,   -1,   1016,
-                                           -1,   -1,   1023, 1024, 1025, -1}
+        QTest::newRow("103") << IDD_COLOUR_PAGE << QSize(637, 337)
+                             << QList<int>{IDC_CAPTURE_ONE,
+                                           IDC_COLOUR_CAPTURE_CONTINUOUS,
+                                           IDC_COLOUR_SCALE_TO_AREA,
+                                           IDC_COLUMNS,
+                                           IDC_ROWS,
+                                           IDC_COLUMN_GAP,
+                                           IDC_ROW_GAP,
+                                           -1,
+                                           IDC_PICTURE,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           IDC_STATUS,
+                                           -1,
+                                           -1,
+                                           IDC_COLOUR_PRODUCT1,
+                                           IDC_COLOUR_PRODUCT2,
+                                           IDC_COLOUR_ABOUT,
+                                           -1}
                              << QList<int>{1, 1, 1, 0, 4, 8, 1, 3, 3};
     }
     void templatesHoldTheDesignedControls() {
@@ -255,27 +333,27 @@ private slots:
                                  c.kind == ControlKind::CheckBox || c.kind == ControlKind::Edit;
             QCOMPARE(c.Has(kTabStop), tabStop);
         }
-        QCOMPARE(t.Find(1016)->flags, unsigned(kCenter | kVCenter));
-        QCOMPARE(t.Find(1002)->kind, ControlKind::DefPushButton);
-        QCOMPARE(t.Find(1002)->caption, QString("采集一幅图"));
+        QCOMPARE(t.Find(IDC_STATUS)->flags, unsigned(kCenter | kVCenter));
+        QCOMPARE(t.Find(IDC_CAPTURE_ONE)->kind, ControlKind::DefPushButton);
+        QCOMPARE(t.Find(IDC_CAPTURE_ONE)->caption, QString("采集一幅图"));
 
-        if (number == 102) {
-            QCOMPARE(t.Find(1018)->rect, QRect(443, 35, 102, 10));
-            QCOMPARE(t.Find(1017)->flags, unsigned(kGroup));
-            QCOMPARE(t.Find(1010)->flags, unsigned(kTabStop | kGroup));
-            QCOMPARE(t.Find(1000)->flags,
+        if (number == IDD_BLACK_PAGE) {
+            QCOMPARE(t.Find(IDC_SCALE_TO_AREA)->rect, QRect(443, 35, 102, 10));
+            QCOMPARE(t.Find(IDC_ONE_TO_ONE)->flags, unsigned(kGroup));
+            QCOMPARE(t.Find(IDC_SHOW_BINARY)->flags, unsigned(kTabStop | kGroup));
+            QCOMPARE(t.Find(IDC_VALUES)->flags,
                      unsigned(kTabStop | kMultiLine | kReadOnly | kHScroll | kVScroll | kBorder));
-            QCOMPARE(t.Find(1000)->rect, QRect(4, 240, 579, 369));
+            QCOMPARE(t.Find(IDC_VALUES)->rect, QRect(4, 240, 579, 369));
             QCOMPARE(t.Controls()[19].caption, QString("行  *"));
             QCOMPARE(t.Controls()[19].rect, QRect(559, 93, 14, 8));
             QCOMPARE(t.Controls()[21].caption, QString("行显示（0为整行显示）"));
             QCOMPARE(t.Controls()[21].rect, QRect(503, 126, 92, 8));
             QCOMPARE(t.Controls()[27].rect, QRect(427, 81, 170, 65));
         } else {
-            QCOMPARE(t.Find(1022)->caption, QString("连续采集"));
-            QCOMPARE(t.Find(1021)->rect, QRect(431, 16, 155, 10));
-            QCOMPARE(t.Find(1001)->rect, QRect(4, 3, 414, 320));
-            QCOMPARE(t.Find(1025)->rect, QRect(431, 219, 151, 12));
+            QCOMPARE(t.Find(IDC_COLOUR_CAPTURE_CONTINUOUS)->caption, QString("连续采集"));
+            QCOMPARE(t.Find(IDC_COLOUR_SCALE_TO_AREA)->rect, QRect(431, 16, 155, 10));
+            QCOMPARE(t.Find(IDC_PICTURE)->rect, QRect(4, 3, 414, 320));
+            QCOMPARE(t.Find(IDC_COLOUR_ABOUT)->rect, QRect(431, 219, 151, 12));
             QCOMPARE(t.Controls()[17].caption, QString("显示模式"));
             QCOMPARE(t.Controls()[17].rect, QRect(423, 63, 163, 56));
             QCOMPARE(t.Controls()[21].caption, QString("新品先体验"));
@@ -320,9 +398,12 @@ private slots:
                 QCOMPARE(CDialogTemplate::Control(dialog, c.id), w);
             }
         }
-        QCOMPARE(qobject_cast<QLabel*>(built[1016])->alignment(), Qt::AlignCenter);
-        QVERIFY(qobject_cast<QPushButton*>(built[1002])->isDefault());
-        QVERIFY(!qobject_cast<QPushButton*>(built.value(number == 102 ? 1019 : 1022))->isDefault());
+        QCOMPARE(qobject_cast<QLabel*>(built[IDC_STATUS])->alignment(), Qt::AlignCenter);
+        QVERIFY(qobject_cast<QPushButton*>(built[IDC_CAPTURE_ONE])->isDefault());
+        QVERIFY(!qobject_cast<QPushButton*>(built.value(number == IDD_BLACK_PAGE
+                                                            ? IDC_CAPTURE_CONTINUOUS
+                                                            : IDC_COLOUR_CAPTURE_CONTINUOUS))
+                     ->isDefault());
     }
 
     // Labels and group boxes cover other controls; clicks must reach those.
@@ -350,31 +431,33 @@ private slots:
         QWidget host;
         auto* dialog = new QDialog(embedded ? &host : nullptr);
         std::unique_ptr<QDialog> owned(embedded ? nullptr : dialog);
-        const QHash<int, QWidget*> built = Loaded(102).Build(*dialog);
+        const QHash<int, QWidget*> built = Loaded(IDD_BLACK_PAGE).Build(*dialog);
         QCOMPARE(dialog->isWindow(), !embedded);
         QWidget* window = embedded ? &host : dialog;
         window->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        auto* check = static_cast<QCheckBox*>(built[1011]);
-        QSignalSpy one(static_cast<QPushButton*>(built[1002]), &QPushButton::clicked);
-        QSignalSpy continuous(static_cast<QPushButton*>(built[1019]), &QPushButton::clicked);
+        auto* check = static_cast<QCheckBox*>(built[IDC_SHOW_IMAGE]);
+        QSignalSpy one(static_cast<QPushButton*>(built[IDC_CAPTURE_ONE]), &QPushButton::clicked);
+        QSignalSpy continuous(static_cast<QPushButton*>(built[IDC_CAPTURE_CONTINUOUS]),
+                              &QPushButton::clicked);
         const auto enterIn = [&](int id) {
             built[id]->setFocus();
             QCOMPARE(QApplication::focusWidget(), built[id]);
             QTest::keyClick(built[id], Qt::Key_Return);
         };
-        built[1002]->setFocus();  // leaving it must not cost 1002 its default state
-        enterIn(1004);
-        enterIn(1007);
-        enterIn(1011);
+        built[IDC_CAPTURE_ONE]
+            ->setFocus();  // leaving it must not cost IDC_CAPTURE_ONE its default state
+        enterIn(IDC_THRESHOLD);
+        enterIn(IDC_ROWS);
+        enterIn(IDC_SHOW_IMAGE);
         QCOMPARE(one.count(), 3);
         QVERIFY(!check->isChecked());
-        enterIn(1019);  // a focused push button takes Enter itself
+        enterIn(IDC_CAPTURE_CONTINUOUS);  // a focused push button takes Enter itself
         QCOMPARE(continuous.count(), 1);
         QCOMPARE(one.count(), 3);
-        built[1002]->setEnabled(false);
-        enterIn(1008);
+        built[IDC_CAPTURE_ONE]->setEnabled(false);
+        enterIn(IDC_COLUMNS);
         QCOMPARE(one.count(), 3);
         QCOMPARE(continuous.count(), 1);
         QVERIFY(dialog->isVisible());
@@ -382,9 +465,9 @@ private slots:
 
     void radioButtonsFormOneExclusiveGroup() {
         QDialog dialog;
-        const QHash<int, QWidget*> built = Loaded(102).Build(dialog);
-        auto* oneToOne = qobject_cast<QRadioButton*>(built[1017]);
-        auto* scale = qobject_cast<QRadioButton*>(built[1018]);
+        const QHash<int, QWidget*> built = Loaded(IDD_BLACK_PAGE).Build(dialog);
+        auto* oneToOne = qobject_cast<QRadioButton*>(built[IDC_ONE_TO_ONE]);
+        auto* scale = qobject_cast<QRadioButton*>(built[IDC_SCALE_TO_AREA]);
         QButtonGroup* group = oneToOne->group();
         QVERIFY(group != nullptr);
         QCOMPARE(scale->group(), group);
@@ -393,21 +476,30 @@ private slots:
         oneToOne->click();
         scale->click();
         QVERIFY(!oneToOne->isChecked());
-        QCOMPARE(group->checkedId(), 1018);
+        QCOMPARE(group->checkedId(), IDC_SCALE_TO_AREA);
         oneToOne->click();
-        QCOMPARE(group->checkedId(), 1017);
-        QVERIFY(!qobject_cast<QCheckBox*>(built[1011])->isChecked());  // not in the group
+        QCOMPARE(group->checkedId(), IDC_ONE_TO_ONE);
+        QVERIFY(!qobject_cast<QCheckBox*>(built[IDC_SHOW_IMAGE])->isChecked());  // not in the group
     }
 
     void tabFollowsTemplateOrder_data() {
         QTest::addColumn<int>("number");
         QTest::addColumn<bool>("replaceRows");
         QTest::addColumn<QList<int>>("order");
-        const QList<int> order102{1002, 1019, 1011, 1010, 1004, 1008, 1007, 1013, 1009, 1000};
-        QTest::newRow("102") << 102 << false << order102;
-        QTest::newRow("102, rows box replaced") << 102 << true << order102;
-        QTest::newRow("103") << 103 << false
-                             << QList<int>{1002, 1022, 1021, 1008, 1007, 1013, 1009};
+        const QList<int> order102{IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_SHOW_IMAGE,
+                                  IDC_SHOW_BINARY, IDC_THRESHOLD,          IDC_COLUMNS,
+                                  IDC_ROWS,        IDC_COLUMN_GAP,         IDC_ROW_GAP,
+                                  IDC_VALUES};
+        QTest::newRow("102") << IDD_BLACK_PAGE << false << order102;
+        QTest::newRow("102, rows box replaced") << IDD_BLACK_PAGE << true << order102;
+        QTest::newRow("103") << IDD_COLOUR_PAGE << false
+                             << QList<int>{IDC_CAPTURE_ONE,
+                                           IDC_COLOUR_CAPTURE_CONTINUOUS,
+                                           IDC_COLOUR_SCALE_TO_AREA,
+                                           IDC_COLUMNS,
+                                           IDC_ROWS,
+                                           IDC_COLUMN_GAP,
+                                           IDC_ROW_GAP};
     }
     void tabFollowsTemplateOrder() {
         QFETCH(int, number);
@@ -419,17 +511,17 @@ private slots:
         QHash<int, QWidget*> widgets = built;
         if (replaceRows) {
             // A new widget would otherwise join the end of the focus chain.
-            const QRect place = built[1007]->geometry();
-            QPointer<QWidget> old = built[1007];
+            const QRect place = built[IDC_ROWS]->geometry();
+            QPointer<QWidget> old = built[IDC_ROWS];
             auto* rows = new QPlainTextEdit;
-            QCOMPARE(t.Replace(dialog, 1007, rows), rows);
+            QCOMPARE(t.Replace(dialog, IDC_ROWS, rows), rows);
             QVERIFY(old.isNull());
-            QCOMPARE(CDialogTemplate::Control(dialog, 1007), rows);
+            QCOMPARE(CDialogTemplate::Control(dialog, IDC_ROWS), rows);
             QCOMPARE(rows->parentWidget(), &dialog);
             QCOMPARE(rows->geometry(), place);
             QCOMPARE(rows->objectName(), QString("1007"));
             rows->setTabChangesFocus(true);
-            widgets[1007] = rows;
+            widgets[IDC_ROWS] = rows;
             QWidget spare;
             QVERIFY(t.Replace(dialog, 4711, &spare) == nullptr);
         }
@@ -495,9 +587,9 @@ private slots:
         QFETCH(int, number);
         QDialog dialog;
         const QHash<int, QWidget*> built = Loaded(number).Build(dialog);
-        static_cast<QLabel*>(built[1016])->setText("Tavix工作室欢迎您使用TavixTool！");
-        static_cast<QLineEdit*>(built[1007])->setText("120");
-        static_cast<QLineEdit*>(built[1008])->setText("160");
+        static_cast<QLabel*>(built[IDC_STATUS])->setText("Tavix工作室欢迎您使用TavixTool！");
+        static_cast<QLineEdit*>(built[IDC_ROWS])->setText("120");
+        static_cast<QLineEdit*>(built[IDC_COLUMNS])->setText("160");
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QString path =

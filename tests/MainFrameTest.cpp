@@ -26,6 +26,7 @@
 #include "help/HtmlHelp.h"
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
+#include "pages/ControlIds.h"
 #include "serial/PortDevices.h"
 #include "serial/PortSelection.h"
 #include "settings/PortsSection.h"
@@ -300,16 +301,17 @@ private slots:
         CTavixToolView* view = frame->GetActiveView();
         view->ShowPage(61447);
         CBlackPage* page = view->m_pBlackPage;
-        qobject_cast<QLineEdit*>(page->Control(1007))->setText("2");
-        qobject_cast<QLineEdit*>(page->Control(1008))->setText("2");
-        qobject_cast<QPushButton*>(page->Control(1002))->click();
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("2");
+        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE))->click();
         QTRY_VERIFY_WITH_TIMEOUT(frame->IsPortOpen(), 3000);
         QTRY_VERIFY(!frame->m_actPortOpen->isEnabled());
         QTest::qWait(150);
         const uint8_t frameBytes[] = {255, 10, 20, 30, 40};
         QVERIFY(boardB.WriteAll(frameBytes, sizeof frameBytes));
-        QTRY_COMPARE_WITH_TIMEOUT(qobject_cast<QPushButton*>(page->Control(1002))->text(),
-                                  QStringLiteral("采集一幅图"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE))->text(),
+            QStringLiteral("采集一幅图"), 5000);
         QCOMPARE(page->m_wndPicture.PixelAt(1, 1), 0x282828u);
     }
 
@@ -324,9 +326,9 @@ private slots:
         CTavixToolView* view = frame->GetActiveView();
         view->ShowPage(61448);
         CColourPage* page = view->m_pColourPage;
-        qobject_cast<QLineEdit*>(page->Control(1007))->setText("2");
-        qobject_cast<QLineEdit*>(page->Control(1008))->setText("2");
-        auto* button = qobject_cast<QPushButton*>(page->Control(1002));
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("2");
+        auto* button = qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE));
         button->click();
         QTRY_COMPARE_WITH_TIMEOUT(messages, QStringList({"TavixTool|请选择串口号!"}), 3000);
         QVERIFY(shownOn == std::this_thread::get_id());
@@ -343,8 +345,8 @@ private slots:
         frame->m_wndPortCombo->setCurrentIndex(0);  // the worker's open fails
         CBlackPage* page = frame->GetActiveView()->m_pBlackPage;
         frame->GetActiveView()->ShowPage(61447);
-        qobject_cast<QLineEdit*>(page->Control(1007))->setText("2");
-        qobject_cast<QLineEdit*>(page->Control(1008))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("2");
         std::atomic<bool> done{false};
         std::thread watchdog([&] {
             for (int i = 0; i < 300 && !done; ++i)
@@ -352,10 +354,10 @@ private slots:
             if (!done)
                 qFatal("the user-interface thread hangs");
         });
-        qobject_cast<QPushButton*>(page->Control(1002))->click();
+        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE))->click();
         // Events are handled until the capture has begun; then this thread is
         // busy, handling none, while the worker opens the port.
-        while (page->Control(1019)->isEnabled())
+        while (page->Control(IDC_CAPTURE_CONTINUOUS)->isEnabled())
             QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         frame->m_wndPortCombo->setCurrentIndex(1);  // COM4
@@ -366,7 +368,7 @@ private slots:
         watchdog.join();
         QVERIFY(frame->IsPortOpen());
         QTRY_COMPARE(messages, QStringList({"TavixTool|请选择串口号!"}));
-        QTRY_COMPARE(qobject_cast<QPushButton*>(page->Control(1002))->text(),
+        QTRY_COMPARE(qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE))->text(),
                      QStringLiteral("采集一幅图"));
     }
 
@@ -424,9 +426,9 @@ private slots:
         frame->m_wndPortCombo->setCurrentIndex(1);
         frame->GetActiveView()->ShowPage(61447);
         CBlackPage* page = frame->GetActiveView()->m_pBlackPage;
-        qobject_cast<QLineEdit*>(page->Control(1007))->setText("60");
-        qobject_cast<QLineEdit*>(page->Control(1008))->setText("80");
-        qobject_cast<QPushButton*>(page->Control(1019))->click();
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("60");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("80");
+        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->click();
         QTRY_VERIFY(frame->IsPortOpen());
         frame->close();
         QElapsedTimer timer;

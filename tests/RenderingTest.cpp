@@ -1,9 +1,11 @@
 // Drawing passes on prepared frames: geometry, colours, listing, rolling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "FakePage.h"
+#include "capture/PixelFormat.h"
 
 namespace {
 
@@ -221,3 +223,22 @@ TEST_F(RenderingTest, HugeGapsAndSizesStayInsideTheBuffers) {
 }
 
 }  // namespace
+
+// The screen's colours for every U, Y, V triplet, against the formula
+// evaluated directly: what saves or inspects a pixel relies on this.
+TEST(PixelFormat, EveryTripletConvertsAsTheFormulaSays) {
+    auto channel = [](double v) { return static_cast<uint32_t>(std::clamp(int(v), 0, 255)); };
+    uint64_t mismatches = 0;
+    for (int u = 0; u < 256; ++u)
+        for (int y = 0; y < 256; ++y)
+            for (int v = 0; v < 256; ++v) {
+                const double yc = (y - 16) * 1.164;
+                const uint32_t want = channel(yc + (v - 128) * 1.596) << 16 |
+                                      channel(yc - (v - 128) * 0.813 - (u - 128) * 0.391) << 8 |
+                                      channel(yc + (u - 128) * 2.018);
+                mismatches += pixel::UyvToRgb(uint8_t(u), uint8_t(y), uint8_t(v)) != want;
+            }
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(pixel::UyvToRgb(0, 255, 255), 0xFFE013u);
+    EXPECT_EQ(pixel::GrayToRgb(0x7F), 0x7F7F7Fu);
+}

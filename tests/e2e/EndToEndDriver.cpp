@@ -51,6 +51,7 @@
 
 #include "DeleteWindow.h"
 #include "pages/BlackPage.h"
+#include "pages/ControlIds.h"
 #include "serial/PortDevices.h"
 #include "settings/PortsSection.h"
 #include "settings/ProfileFile.h"
@@ -72,12 +73,6 @@ constexpr int kScreenWidth = 1600;
 constexpr int kScreenHeight = 1200;
 // The picture area's colour where no frame has been drawn.
 constexpr QRgb kPictureBackground = 0xF0F0F0;
-// The grayscale page's controls.
-constexpr int kPictureId = 1001;
-constexpr int kCaptureOneId = 1002;
-constexpr int kRowsId = 1007;
-constexpr int kColumnsId = 1008;
-constexpr int kStatusId = 1016;
 
 class Failure : public std::runtime_error {
 public:
@@ -601,10 +596,10 @@ private:
         MovePointerAway();
         // The page's state label and its size boxes (still empty) are where
         // the mirror has them.
-        ExpectSame({{"the grayscale page's state line", ControlRect(kStatusId)},
-                    {"the rows box", ControlRect(kRowsId)},
-                    {"the columns box", ControlRect(kColumnsId)},
-                    {"the capture button", ControlRect(kCaptureOneId)}},
+        ExpectSame({{"the grayscale page's state line", ControlRect(IDC_STATUS)},
+                    {"the rows box", ControlRect(IDC_ROWS)},
+                    {"the columns box", ControlRect(IDC_COLUMNS)},
+                    {"the capture button", ControlRect(IDC_CAPTURE_ONE)}},
                    5000, QString());
     }
 
@@ -627,21 +622,21 @@ private:
         m_mirror->m_wndPortCombo->setCurrentIndex(m_portIndex);
 
         // The image size.
-        TypeInto(kRowsId, "the rows box", QString::number(kRows));
-        TypeInto(kColumnsId, "the columns box", QString::number(kColumns));
+        TypeInto(IDC_ROWS, "the rows box", QString::number(kRows));
+        TypeInto(IDC_COLUMNS, "the columns box", QString::number(kColumns));
 
         // What was typed and chosen shows where the mirror has it; the
         // columns box still has the focus and its text cursor.
         MovePointerAway();
         ExpectSame({{"the baud rate list", RectOf(m_mirror->m_wndBaudCombo)},
                     {"the port list", RectOf(m_mirror->m_wndPortCombo)},
-                    {"the rows box", ControlRect(kRowsId)}},
+                    {"the rows box", ControlRect(IDC_ROWS)}},
                    5000, QString());
     }
 
     void Capture() {
         CBlackPage* page = Page();
-        QWidget* picture = page->Control(kPictureId);
+        QWidget* picture = page->Control(IDC_PICTURE);
         if (picture == nullptr)
             Fail(QStringLiteral("the mirror's page has no picture control"));
         const QPoint origin = picture->mapTo(m_mirror.get(), QPoint(0, 0));
@@ -658,16 +653,16 @@ private:
                 .arg(visible.width())
                 .arg(visible.height()));
 
-        Click(page->Control(kCaptureOneId), "the button 采集一幅图");
+        Click(page->Control(IDC_CAPTURE_ONE), "the button 采集一幅图");
         MovePointerAway();
 
         // The capture has ended when the boxes are enabled again, the button
         // shows its idle caption and the state line its welcome text, as in the
         // mirror (which does not capture).
-        const std::vector<Region> idle = {{"the rows box", ControlRect(kRowsId)},
-                                          {"the columns box", ControlRect(kColumnsId)},
-                                          {"the state line", ControlRect(kStatusId)},
-                                          {"the capture button", ControlRect(kCaptureOneId)}};
+        const std::vector<Region> idle = {{"the rows box", ControlRect(IDC_ROWS)},
+                                          {"the columns box", ControlRect(IDC_COLUMNS)},
+                                          {"the state line", ControlRect(IDC_STATUS)},
+                                          {"the capture button", ControlRect(IDC_CAPTURE_ONE)}};
         const QImage mirror = MirrorImage();
         QImage shot;
         Difference pictureDiff;
