@@ -253,59 +253,21 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QList<int>>("ids");
         QTest::addColumn<QList<int>>("kindCounts");  // in ControlKind order
-        QTest::newRow("102") << IDD_BLACK_PAGE << QSize(658, 621)
-                             << QList<int>{IDC_CAPTURE_ONE,
-                                           IDC_CAPTURE_CONTINUOUS,
-                                           IDC_SHOW_IMAGE,
-                                           IDC_ONE_TO_ONE,
-                                           IDC_SCALE_TO_AREA,
-                                           IDC_SHOW_BINARY,
-                                           IDC_THRESHOLD,
-                                           IDC_COLUMNS,
-                                           IDC_ROWS,
-                                           IDC_COLUMN_GAP,
-                                           IDC_ROW_GAP,
-                                           IDC_PICTURE,
-                                           IDC_VALUES,
-                                           IDC_ABOUT,
-                                           IDC_PRODUCT1,
-                                           IDC_PRODUCT2,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           IDC_STATUS,
-                                           -1,
-                                           -1}
+        // Template order; -1 for the controls without an id.
+        // clang-format off
+        const QList<int> ids102{
+            IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_SHOW_IMAGE, IDC_ONE_TO_ONE,
+            IDC_SCALE_TO_AREA, IDC_SHOW_BINARY, IDC_THRESHOLD, IDC_COLUMNS, IDC_ROWS,
+            IDC_COLUMN_GAP, IDC_ROW_GAP, IDC_PICTURE, IDC_VALUES, IDC_ABOUT, IDC_PRODUCT1,
+            IDC_PRODUCT2, -1, -1, -1, -1, -1, -1, -1, -1, -1, IDC_STATUS, -1, -1};
+        const QList<int> ids103{
+            IDC_CAPTURE_ONE, IDC_COLOUR_CAPTURE_CONTINUOUS, IDC_COLOUR_SCALE_TO_AREA, IDC_COLUMNS,
+            IDC_ROWS, IDC_COLUMN_GAP, IDC_ROW_GAP, -1, IDC_PICTURE, -1, -1, -1, -1, -1, -1,
+            IDC_STATUS, -1, -1, IDC_COLOUR_PRODUCT1, IDC_COLOUR_PRODUCT2, IDC_COLOUR_ABOUT, -1};
+        // clang-format on
+        QTest::newRow("102") << IDD_BLACK_PAGE << QSize(658, 621) << ids102
                              << QList<int>{1, 1, 2, 2, 6, 10, 1, 3, 2};
-        QTest::newRow("103") << IDD_COLOUR_PAGE << QSize(637, 337)
-                             << QList<int>{IDC_CAPTURE_ONE,
-                                           IDC_COLOUR_CAPTURE_CONTINUOUS,
-                                           IDC_COLOUR_SCALE_TO_AREA,
-                                           IDC_COLUMNS,
-                                           IDC_ROWS,
-                                           IDC_COLUMN_GAP,
-                                           IDC_ROW_GAP,
-                                           -1,
-                                           IDC_PICTURE,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           IDC_STATUS,
-                                           -1,
-                                           -1,
-                                           IDC_COLOUR_PRODUCT1,
-                                           IDC_COLOUR_PRODUCT2,
-                                           IDC_COLOUR_ABOUT,
-                                           -1}
+        QTest::newRow("103") << IDD_COLOUR_PAGE << QSize(637, 337) << ids103
                              << QList<int>{1, 1, 1, 0, 4, 8, 1, 3, 3};
     }
     void templatesHoldTheDesignedControls() {
