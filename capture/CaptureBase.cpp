@@ -1,5 +1,6 @@
 #include "capture/CaptureBase.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "capture/PixelFormat.h"
@@ -153,12 +154,41 @@ void CCaptureBase::ResetState() {
     m_lastData = Clock::time_point();
     m_nFrameCompleteNs = 0;
     m_link.Reset();
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        m_nFramesDrawn = 0;
+    }
     if (m_byFormat == pixel::kGray)
         m_nFrameSize = m_nColumns * m_nRows;
     else if (m_byFormat == pixel::kUyv)
         m_nFrameSize = m_nColumns * m_nRows * 3;
     ClearPicture();
     ClearValueList();
+}
+
+bool CCaptureBase::ShowStillFrame(const CFrameCopy& frame) {
+    {
+        std::lock_guard<std::mutex> lock(m_threadLock);
+        if (m_hThread)
+            return false;
+    }
+    JoinEndedWorkers();
+    JoinDrawingPass();
+    m_nRows = frame.rows;
+    m_nColumns = frame.columns;
+    m_nMode = 0;
+    ResetState();
+    if (frame.bytes.size() != m_nFrameSize || m_nFrameSize == 0 || !AllocateBuffers())
+        return false;
+    std::copy(frame.bytes.begin(), frame.bytes.end(), m_pFrame.get());
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        m_nReceived = m_nFrameSize;
+        m_bHeaderFound = 1;
+    }
+    // One single-frame pass, here: it draws every row and ends the frame.
+    DrawSingleProc(this);
+    return true;
 }
 
 void CCaptureBase::EndEarly(const char* text) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "capture/AutoResetEvent.h"
+#include "capture/FrameCopy.h"
 #include "capture/LinkStatistics.h"
 #include "capture/PictureSurface.h"
 #include "capture/PixelFormat.h"
@@ -79,6 +81,18 @@ public:
 
     // What reception has seen since the capture started; any thread.
     CLinkStatistics GetLinkStatistics() const { return m_link.Snapshot(); }
+
+    // --- What a capture leaves; any thread ---------------------------------
+    // The last frame drawn whole, exactly as received; false before the first.
+    bool LastFrame(CFrameCopy& frame) const;
+    // Called on the drawing thread with every frame drawn whole, once
+    // LastFrame has it. Set only while no capture runs.
+    std::function<void(const CFrameCopy&)> m_onFrameDrawn;
+    // Shows `frame` as if it had been received whole (its rows, columns and
+    // bytes; the page's format, gaps, scaling and area): one drawing pass on
+    // the calling thread. False while a capture runs or when the buffers
+    // cannot be had. User-interface thread.
+    bool ShowStillFrame(const CFrameCopy& frame);
 
     // --- Rendering -----------------------------------------------------------
     static unsigned DrawSingleProc(void* param);
@@ -215,6 +229,11 @@ private:
     // Worker only.
     bool m_bCheckSuccessor = false;  // the byte after the last full frame is still to check
     std::chrono::steady_clock::time_point m_lastData;  // when the last byte arrived
+    // The last frame drawn whole, and the frames drawn whole so far.
+    mutable std::mutex m_frameLock;
+    CFrameCopy m_lastFrame;
+    uint64_t m_nFramesDrawn = 0;  // drawing passes only, one at a time
+
     // When the current frame's last byte was read (steady clock, ns); read by
     // the pass that ends the frame.
     std::atomic<int64_t> m_nFrameCompleteNs{0};

@@ -30,6 +30,29 @@ void CCaptureBase::CountFrameDrawn() {
             .count();
     m_link.FrameDrawn(complete > 0 && now > complete ? static_cast<uint64_t>(now - complete) / 1000
                                                      : 0);
+    // The frame drawn is kept as it came; reception does not touch m_pFrame
+    // until this pass has ended the frame.
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        m_lastFrame.rows = m_nRows;
+        m_lastFrame.columns = m_nColumns;
+        m_lastFrame.format = m_byFormat;
+        m_lastFrame.rowGap = m_nRowGap;
+        m_lastFrame.columnGap = m_nColumnGap;
+        m_lastFrame.number = ++m_nFramesDrawn;
+        m_lastFrame.bytes.assign(m_pFrame.get(), m_pFrame.get() + m_nFrameSize);
+    }
+    // Only drawing passes change it, one at a time: read here without the lock.
+    if (m_onFrameDrawn)
+        m_onFrameDrawn(m_lastFrame);
+}
+
+bool CCaptureBase::LastFrame(CFrameCopy& frame) const {
+    std::lock_guard<std::mutex> lock(m_frameLock);
+    if (m_lastFrame.Empty())
+        return false;
+    frame = m_lastFrame;
+    return true;
 }
 
 unsigned CCaptureBase::DrawSingleProc(void* param) {

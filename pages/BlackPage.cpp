@@ -141,6 +141,15 @@ void CBlackPage::PrepareCapture() {
     m_editValues->SetCapacity(static_cast<size_t>(m_nRows) + m_nFrameSize);
 }
 
+bool CBlackPage::ScaleChoice() const {
+    return qobject_cast<QRadioButton*>(Control(IDC_SCALE_TO_AREA))->isChecked();
+}
+
+void CBlackPage::PrepareStill() {
+    m_nThreshold = static_cast<uint32_t>(BoxNumber(Box(IDC_THRESHOLD)));
+    PrepareCapture();
+}
+
 void CBlackPage::OnCaptureEnded() {
     UpdateControlStates();
 }

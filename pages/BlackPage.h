@@ -37,5 +37,7 @@ public:
 protected:
     void OnCreate() override;
     void PrepareCapture() override;
+    void PrepareStill() override;
     void OnCaptureEnded() override;
+    bool ScaleChoice() const override;
 };

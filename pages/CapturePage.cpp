@@ -1,13 +1,24 @@
 #include "pages/CapturePage.h"
 
+#include <QAction>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QUrl>
+#include <algorithm>
 
 #include "pages/ControlIds.h"
+#include "pages/FrameImage.h"
 #include "settings/SettingsPath.h"
 #include "settings/TextToNumber.h"
 #include "ui/HyperLink.h"
@@ -59,6 +70,19 @@ CCapturePage::CCapturePage(std::string settingsPath, uint8_t format, Layout layo
     m_showWarning = [this](const QString& text) {
         QMessageBox::warning(this, QStringLiteral("TavixTool"), text);
     };
+    m_chooseSaveFile = [this](const QString& title, const QString& proposed,
+                              const QString& filter) {
+        return QFileDialog::getSaveFileName(this, title, proposed, filter);
+    };
+    m_chooseOpenFile = [this](const QString& title, const QString& folder, const QString& filter) {
+        return QFileDialog::getOpenFileName(this, title, folder, filter);
+    };
+    m_chooseFolder = [this](const QString& title, const QString& folder) {
+        return QFileDialog::getExistingDirectory(this, title, folder);
+    };
+    // Every frame drawn whole goes to the saver, which keeps it only while
+    // saving is on.
+    m_onFrameDrawn = [this](const CFrameCopy& frame) { m_frameSaver.Push(frame); };
 }
 
 CCapturePage::~CCapturePage() {
@@ -76,6 +100,8 @@ void CCapturePage::Shutdown() {
     // parameters that a running worker reads.
     m_invoker.Shutdown();
     ShutdownEngine();
+    m_infoTimer.stop();
+    m_frameSaver.Stop();
     if (m_bCreated)
         SaveSettings();
     if (m_pictureView != nullptr)
@@ -102,6 +128,7 @@ bool CCapturePage::Create(QWidget* parent) {
     connect(Button(m_layout.continuousButton), &QPushButton::clicked, this,
             [this] { OnCaptureContinuous(); });
     OnCreate();
+    CreatePictureMenu();
     m_bCreated = true;
     OnInitDialog();
     return true;
@@ -312,4 +339,234 @@ void CCapturePage::OnCaptureEnd() {
 
 void CCapturePage::ClearPicture() {
     m_wndPicture.Fill(kBackground);
+}
+
+// ---------------------------------------------------------------------------
+// Keeping what the camera sent
+
+void CCapturePage::CreatePictureMenu() {
+    m_pictureMenu = new QMenu(this);
+    auto add = [this](const QString& text, const QKeySequence& keys, auto handler) {
+        QAction* action = m_pictureMenu->addAction(text);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);  // the shortcut works anywhere on the page
+        return action;
+    };
+    add(QStringLiteral("保存图片…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+        [this] { OnSavePicture(); });
+    add(QStringLiteral("保存原始帧…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+        [this] { OnSaveFrame(); });
+    add(QStringLiteral("复制图片"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+        [this] { OnCopyPicture(); });
+    m_pictureMenu->addSeparator();
+    add(QStringLiteral("打开图片…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+        [this] { OnOpenPicture(); });
+    m_pictureMenu->addSeparator();
+    m_actSaveEvery = m_pictureMenu->addAction(QStringLiteral("保存每一帧…"));
+    m_actSaveEvery->setCheckable(true);
+    connect(m_actSaveEvery, &QAction::toggled, this, [this](bool on) { OnSaveEveryFrame(on); });
+
+    m_pictureView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pictureView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_pictureMenu->popup(m_pictureView->mapToGlobal(at)); });
+
+    // What is being kept is said over the picture's lower left corner.
+    m_captureInfo = new QLabel(m_pictureView);
+    m_captureInfo->setStyleSheet(QStringLiteral(
+        "QLabel { background: rgba(0, 0, 0, 160); color: white; padding: 2px 6px; }"));
+    m_captureInfo->hide();
+    m_infoTimer.setInterval(250);
+    connect(&m_infoTimer, &QTimer::timeout, this, [this] { UpdateCaptureInfo(); });
+}
+
+QString CCapturePage::LastFolder() const {
+    const QString folder = QSettings().value(QStringLiteral("Capture/LastFolder")).toString();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+void CCapturePage::RememberFolder(const QString& path) {
+    const QFileInfo info(path);
+    QSettings().setValue(QStringLiteral("Capture/LastFolder"),
+                         info.isDir() ? info.absoluteFilePath() : info.absolutePath());
+}
+
+QImage CCapturePage::DrawnPicture() const {
+    QImage image;
+    m_wndPicture.Read([&](const uint32_t* pixels, int width, int height) {
+        image = QImage(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
+                       QImage::Format_RGB32)
+                    .copy();
+    });
+    CFrameCopy frame;
+    if (!LastFrame(frame))
+        return image;
+    const pixel::Geometry g =
+        pixel::PassGeometry(frame.rows, frame.columns, frame.rowGap, frame.columnGap,
+                            m_bScaleToArea != 0, m_nAreaWidth, m_nAreaHeight);
+    const QRect drawn(0, 0,
+                      static_cast<int>(std::min<uint64_t>(g.displayColumns * g.block, 1 << 20)),
+                      static_cast<int>(std::min<uint64_t>(g.displayRows * g.block, 1 << 20)));
+    return drawn.isEmpty() ? image : image.copy(drawn.intersected(image.rect()));
+}
+
+void CCapturePage::OnSavePicture() {
+    const QImage picture = DrawnPicture();
+    CFrameCopy frame;
+    const bool have = LastFrame(frame);
+    const QString proposed =
+        QDir(LastFolder())
+            .filePath(frameimage::ProposedName(QStringLiteral("picture"),
+                                               QDateTime::currentDateTime(), have ? frame.rows : 0,
+                                               have ? frame.columns : 0, QStringLiteral("png")));
+    const QString path =
+        m_chooseSaveFile(QStringLiteral("保存图片"), proposed, QStringLiteral("PNG 图片 (*.png)"));
+    if (path.isEmpty())
+        return;
+    RememberFolder(path);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QString error;
+    if (!picture.save(&buffer, "PNG") || !frameimage::WriteWhole(path, png, error)) {
+        m_showWarning(error.isEmpty() ? QStringLiteral("无法保存文件 %1").arg(path) : error);
+        return;
+    }
+    ShowStatus(QStringLiteral("图片已保存到 %1").arg(path).toStdString());
+}
+
+void CCapturePage::OnSaveFrame() {
+    CFrameCopy frame;
+    if (!LastFrame(frame)) {
+        m_showWarning(QStringLiteral("还没有完整的一帧可以保存：请先采集。"));
+        return;
+    }
+    const bool gray = frame.format == pixel::kGray;
+    const QString suffix = gray ? QStringLiteral("pgm") : QStringLiteral("ppm");
+    const QString proposed = QDir(LastFolder())
+                                 .filePath(frameimage::ProposedName(
+                                     QStringLiteral("frame"), QDateTime::currentDateTime(),
+                                     frame.rows, frame.columns, suffix));
+    const QString path =
+        m_chooseSaveFile(QStringLiteral("保存原始帧"), proposed,
+                         gray ? QStringLiteral("PGM 图像 (*.pgm)")
+                              : QStringLiteral("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）"));
+    if (path.isEmpty())
+        return;
+    RememberFolder(path);
+    QString error;
+    if (!frameimage::Save(path, frame, error)) {
+        m_showWarning(error);
+        return;
+    }
+    if (gray) {
+        ShowStatus(QStringLiteral("原始帧已保存到 %1").arg(path).toStdString());
+        return;
+    }
+    // Colour: the bytes as received beside the converted picture.
+    const QFileInfo info(path);
+    const QString raw = info.dir().filePath(info.completeBaseName() + QStringLiteral(".uyv"));
+    if (!frameimage::Save(raw, frame, error)) {
+        m_showWarning(error);
+        return;
+    }
+    ShowStatus(QStringLiteral("原始帧已保存到 %1 和 %2").arg(path, raw).toStdString());
+}
+
+void CCapturePage::OnCopyPicture() {
+    QGuiApplication::clipboard()->setImage(DrawnPicture());
+    ShowStatus("图片已复制到剪贴板");
+}
+
+uint32_t CCapturePage::GapBox(int id) const {
+    uint32_t value = 0;
+    return ExchangeUnsigned(Box(id), value, 0, 1000, nullptr) ? value : 0;
+}
+
+void CCapturePage::OnOpenPicture() {
+    const QString path = m_chooseOpenFile(QStringLiteral("打开图片"), LastFolder(),
+                                          QStringLiteral("图片 (*.pgm *.ppm *.png)"));
+    if (path.isEmpty())
+        return;
+    RememberFolder(path);
+    CFrameCopy frame;
+    QString error;
+    if (!frameimage::Load(path, m_byFormat, frame, error)) {
+        m_showWarning(error);
+        return;
+    }
+    // Drawn as the next capture would draw a received frame of its size.
+    MeasureArea();
+    m_bScaleToArea = ScaleChoice() ? 1 : 0;
+    m_nRowGap = GapBox(IDC_ROW_GAP);
+    m_nColumnGap = GapBox(IDC_COLUMN_GAP);
+    m_nRows = frame.rows;
+    m_nColumns = frame.columns;
+    m_nFrameSize = static_cast<uint32_t>(frame.bytes.size());
+    PrepareStill();
+    if (m_wndPicture.Width() != m_nAreaWidth || m_wndPicture.Height() != m_nAreaHeight)
+        m_wndPicture.Resize(m_nAreaWidth, m_nAreaHeight);
+    if (!ShowStillFrame(frame)) {
+        m_showWarning(QStringLiteral("采集进行中，或内存不足：无法显示图片 %1").arg(path));
+        return;
+    }
+    ShowStatus(QStringLiteral("已显示图片 %1（%2 行 × %3 列）")
+                   .arg(QFileInfo(path).fileName())
+                   .arg(frame.rows)
+                   .arg(frame.columns)
+                   .toStdString());
+}
+
+void CCapturePage::OnSaveEveryFrame(bool on) {
+    if (!on) {
+        m_frameSaver.Stop();
+        UpdateCaptureInfo();
+        return;
+    }
+    const QString folder = m_chooseFolder(QStringLiteral("保存每一帧到文件夹"), LastFolder());
+    QString error;
+    if (folder.isEmpty() || !m_frameSaver.Start(folder, error)) {
+        if (!error.isEmpty())
+            m_showWarning(error);
+        const QSignalBlocker block(m_actSaveEvery);
+        m_actSaveEvery->setChecked(false);
+        return;
+    }
+    RememberFolder(folder);
+    m_shownSaveError.clear();
+    m_infoTimer.start();
+    UpdateCaptureInfo();
+}
+
+QString CCapturePage::CaptureInfoText() const {
+    const CFrameSaver::Status s = m_frameSaver.GetStatus();
+    if (!s.active)
+        return QString();
+    QString text = QStringLiteral("保存每一帧：已保存 %1 帧").arg(s.saved);
+    if (s.dropped > 0)
+        text += QStringLiteral("，来不及保存 %1 帧").arg(s.dropped);
+    return text;
+}
+
+void CCapturePage::UpdateCaptureInfo() {
+    const CFrameSaver::Status s = m_frameSaver.GetStatus();
+    if (!s.error.isEmpty() && s.error != m_shownSaveError) {
+        // Saving stopped on a failure; the capture goes on.
+        m_shownSaveError = s.error;
+        const QSignalBlocker block(m_actSaveEvery);
+        m_actSaveEvery->setChecked(false);
+        m_showWarning(
+            QStringLiteral("保存每一帧已停止（已保存 %1 帧）：%2").arg(s.saved).arg(s.error));
+    }
+    const QString text = CaptureInfoText();
+    m_captureInfo->setVisible(!text.isEmpty());
+    if (text.isEmpty()) {
+        if (!m_actSaveEvery->isChecked())
+            m_infoTimer.stop();
+        return;
+    }
+    m_captureInfo->setText(text);
+    m_captureInfo->adjustSize();
+    m_captureInfo->move(4, m_pictureView->height() - m_captureInfo->height() - 4);
 }

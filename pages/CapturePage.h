@@ -8,7 +8,9 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QImage>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -16,11 +18,15 @@
 
 #include "capture/CaptureBase.h"
 #include "pages/DialogTemplate.h"
+#include "pages/FrameSaver.h"
 #include "ui/UiInvoker.h"
 
 class CHyperLink;
 class CPictureView;
+class QAction;
+class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 class CCapturePage : public QDialog, public CCaptureBase {
@@ -66,6 +72,29 @@ public:
     CHyperLink* m_linkProduct2 = nullptr;
     QFont m_fontLabels;
 
+    // --- Keeping what the camera sent ---------------------------------------
+    // The picture area's context menu: save the picture, save the last
+    // frame, copy the picture, open a picture file, save every frame.
+    QMenu* PictureMenu() const { return m_pictureMenu; }
+    // The picture as drawn: the part of the picture area the last frame
+    // covers (the whole area before the first frame).
+    QImage DrawnPicture() const;
+    void OnSavePicture();
+    void OnSaveFrame();
+    void OnCopyPicture();
+    void OnOpenPicture();
+    // On: asks for a folder and saves every frame drawn whole into it.
+    void OnSaveEveryFrame(bool on);
+    // The text over the picture's corner while frames are being saved.
+    QString CaptureInfoText() const;
+
+    // Where file names come from: dialogs unless replaced (tests). A save
+    // chooser gets a title, a proposed path and a filter; empty: cancelled.
+    std::function<QString(const QString&, const QString&, const QString&)> m_chooseSaveFile;
+    std::function<QString(const QString&, const QString&, const QString&)> m_chooseOpenFile;
+    std::function<QString(const QString&, const QString&)> m_chooseFolder;
+    CFrameSaver m_frameSaver;
+
 protected:
     // Where a page's template puts what the shared code works with.
     struct Layout {
@@ -90,7 +119,13 @@ protected:
     // start needs beyond the shared steps, and what follows the shared
     // controls' release at a capture's end.
     virtual void OnCreate() {}
+    // Whether a picture is drawn enlarged to the area, as the next capture
+    // would draw it.
+    virtual bool ScaleChoice() const = 0;
     virtual void PrepareCapture() {}
+    // Before a picture file is shown as a frame (sizes set): what a capture
+    // start would read from the page besides the shared boxes.
+    virtual void PrepareStill() {}
     virtual void OnCaptureEnded() {}
 
     QLineEdit* Box(int id) const;
@@ -130,6 +165,19 @@ private:
     void OnInitDialog();
     void SetUpLabels();
     void OnCapture(int mode, int buttonId, const QString& idleCaption);
+    void CreatePictureMenu();
+    void UpdateCaptureInfo();
+    // The folder file dialogs start in, remembered between runs.
+    QString LastFolder() const;
+    void RememberFolder(const QString& path);
+    // A box's number when it holds one in [0, 1000], else 0.
+    uint32_t GapBox(int id) const;
+
+    QMenu* m_pictureMenu = nullptr;
+    QAction* m_actSaveEvery = nullptr;
+    QLabel* m_captureInfo = nullptr;
+    QTimer m_infoTimer;
+    QString m_shownSaveError;
 
     const Layout m_layout;
     CUiInvoker m_invoker;

@@ -29,4 +29,5 @@ public:
 
 protected:
     void OnCreate() override;
+    bool ScaleChoice() const override { return m_bScaleRequest != 0; }
 };

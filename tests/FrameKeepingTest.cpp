@@ -1,0 +1,308 @@
+// Keeping what the camera sent: the picture area's menu saves the last frame
+// exactly as received, the picture as drawn, copies it, opens picture files
+// as frames and saves every frame of a continuous capture, on real pages fed
+// through a pseudo-terminal.
+#include <sys/resource.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <fstream>
+#include <memory>
+
+#include "FakePortOwner.h"
+#include "capture/PixelFormat.h"
+#include "pages/BlackPage.h"
+#include "pages/ColourPage.h"
+#include "pages/ControlIds.h"
+#include "serial/PortDevices.h"
+#include "tools/camsim/FrameSource.h"
+#include "tools/camsim/PseudoTerminal.h"
+#include "ui/ValueListing.h"
+
+namespace {
+
+// A binary PGM (P5) or PPM (P6) file read without Qt: width, height and the
+// pixel bytes after the header, or an empty result.
+struct Netpbm {
+    std::string magic;
+    int width = 0, height = 0, maxval = 0;
+    std::vector<uint8_t> pixels;
+};
+Netpbm ReadNetpbm(const QString& path) {
+    Netpbm p;
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    in >> p.magic >> p.width >> p.height >> p.maxval;
+    in.get();  // the one blank after maxval
+    p.pixels.assign(std::istreambuf_iterator<char>(in), {});
+    return p;
+}
+
+std::vector<uint8_t> ReadBytes(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+class FrameKeepingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // The remembered folder goes to a settings store of the test's own.
+        QCoreApplication::setOrganizationName(QStringLiteral("TavixToolTests"));
+        QCoreApplication::setApplicationName(QStringLiteral("FrameKeepingTest"));
+    }
+    void init() {
+        QVERIFY(dir.isValid());
+        settings = dir.filePath("DevSet.ini").toStdString();
+        QVERIFY(board.Open());
+        SetPortDevicePath(9, board.DevicePath());
+        SetPortOwner(&owner);
+        host = std::make_unique<QWidget>();
+        host->resize(1300, 1300);
+    }
+    void cleanup() {
+        host.reset();
+        SetPortOwner(nullptr);
+        owner.ClosePort();
+        SetPortDevicePath(9, "");
+        board.Close();
+    }
+
+    void pictureMenuOffersItsActionsWithShortcuts() {
+        auto page = Make<CBlackPage>();
+        QStringList texts;
+        for (QAction* a : page->PictureMenu()->actions())
+            if (!a->isSeparator())
+                texts << a->text() + QLatin1Char('|') + a->shortcut().toString();
+        QCOMPARE(texts,
+                 QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
+                              "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O", "保存每一帧…|"}));
+        // Saving a frame before there is one says so and writes nothing.
+        QString warned;
+        page->m_showWarning = [&](const QString& t) { warned = t; };
+        page->m_chooseSaveFile = [](const QString&, const QString&, const QString&) {
+            return QString("/nonexistent/never.pgm");
+        };
+        page->OnSaveFrame();
+        QVERIFY(warned.contains("还没有完整的一帧"));
+    }
+
+    // The grayscale frame saved from the page, read back by the simulator's
+    // own PGM reader, is the board's frame; the PNG and the clipboard hold
+    // the picture as drawn.
+    void grayFrameSavedEqualsTheBoardsBytes() {
+        auto page = Make<CBlackPage>();
+        const camsim::FrameSource source(6, 8, false, camsim::Pattern::Bars);
+        const std::vector<uint8_t> pixels = source.Frame(3);
+        CaptureOne(*page, "6", "8", pixels);
+
+        const QString pgm = dir.filePath("out.pgm");
+        QString proposed;
+        page->m_chooseSaveFile = [&](const QString&, const QString& p, const QString&) {
+            proposed = p;
+            return pgm;
+        };
+        page->OnSaveFrame();
+        QVERIFY2(QRegularExpression("frame-\\d{8}-\\d{6}-6x8\\.pgm$").match(proposed).hasMatch(),
+                 qPrintable(proposed));
+        std::string error;
+        const auto back = camsim::FrameSource::FromFile(pgm.toStdString(), 6, 8, false, &error);
+        QVERIFY2(back.has_value(), error.c_str());
+        QCOMPARE(back->Frame(0), pixels);
+        const Netpbm p = ReadNetpbm(pgm);
+        QCOMPARE(p.magic, std::string("P5"));
+        QCOMPARE(p.maxval, 255);
+        QCOMPARE(p.pixels, pixels);
+
+        const QString png = dir.filePath("out.png");
+        page->m_chooseSaveFile = [&](const QString&, const QString&, const QString&) {
+            return png;
+        };
+        page->OnSavePicture();
+        const QImage saved(png);
+        QCOMPARE(saved.size(), QSize(8, 6));  // 1:1: one screen pixel each
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 8; ++x)
+                QCOMPARE(saved.pixel(x, y) & 0xFFFFFF, pixel::GrayToRgb(pixels[y * 8 + x]));
+        page->OnCopyPicture();
+        QCOMPARE(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+                 saved.convertToFormat(QImage::Format_RGB32));
+    }
+
+    // Colour: the raw U, Y, V bytes exactly, and a PPM whose pixels are the
+    // screen's own colours.
+    void colourFrameSavedAsRawBytesAndAsTheScreensColours() {
+        auto page = Make<CColourPage>();
+        const camsim::FrameSource source(4, 5, true, camsim::Pattern::Bars);
+        const std::vector<uint8_t> pixels = source.Frame(0);
+        CaptureOne(*page, "4", "5", pixels);
+        const QString ppm = dir.filePath("colour.ppm");
+        page->m_chooseSaveFile = [&](const QString&, const QString&, const QString&) {
+            return ppm;
+        };
+        page->OnSaveFrame();
+        QCOMPARE(ReadBytes(dir.filePath("colour.uyv")), pixels);
+        const Netpbm p = ReadNetpbm(ppm);
+        QCOMPARE(p.magic, std::string("P6"));
+        QCOMPARE(p.pixels.size(), size_t{4 * 5 * 3});
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 5; ++x) {
+                const uint8_t* rgb = &p.pixels[(y * 5 + x) * 3];
+                QCOMPARE(uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2],
+                         page->m_wndPicture.PixelAt(x, y));
+            }
+    }
+
+    // A picture file shown as if received: drawn, listed, and kept as the
+    // last frame; a file that is no picture gets a message.
+    void openedPictureIsDrawnAndListedAsAFrame() {
+        auto page = Make<CBlackPage>();
+        qobject_cast<QAbstractButton*>(page->Control(IDC_SHOW_BINARY))->click();
+        Box(*page, IDC_THRESHOLD)->setText("100");
+        const QString pgm = dir.filePath("in.pgm");
+        {
+            std::ofstream out(pgm.toStdString(), std::ios::binary);
+            out << "P5\n3 2\n255\n";
+            out.write("\x10\x80\xF0\x65\x64\x00", 6);
+        }
+        page->m_chooseOpenFile = [&](const QString&, const QString&, const QString&) {
+            return pgm;
+        };
+        page->OnOpenPicture();
+        QCOMPARE(page->m_wndPicture.PixelAt(1, 0), pixel::GrayToRgb(0x80));
+        QCOMPARE(page->m_wndPicture.PixelAt(2, 1), pixel::GrayToRgb(0x00));
+        QCOMPARE(page->m_editValues->Text(), std::string("011\n100\n"));
+        CFrameCopy last;
+        QVERIFY(page->LastFrame(last));
+        QCOMPARE(last.bytes, std::vector<uint8_t>({0x10, 0x80, 0xF0, 0x65, 0x64, 0x00}));
+
+        QString warned;
+        page->m_showWarning = [&](const QString& t) { warned = t; };
+        std::ofstream(dir.filePath("bad.pgm").toStdString()) << "not a picture";
+        page->m_chooseOpenFile = [&](const QString&, const QString&, const QString&) {
+            return dir.filePath("bad.pgm");
+        };
+        page->OnOpenPicture();
+        QVERIFY2(warned.contains("无法读取图片"), qPrintable(warned));
+    }
+
+    // Every frame drawn whole lands in the folder as a numbered file equal to
+    // a frame the board sent; the count is shown while it runs.
+    void everyFrameIsSavedWhileCapturing() {
+        auto page = Make<CBlackPage>();
+        QTemporaryDir folder;
+        page->m_chooseFolder = [&](const QString&, const QString&) { return folder.path(); };
+        page->PictureMenu()->actions().last()->trigger();  // "保存每一帧…"
+        QVERIFY(page->m_frameSaver.GetStatus().active);
+        StartContinuous(*page, "10", "12");
+        std::vector<std::vector<uint8_t>> sent;
+        for (int i = 0; i < 5; ++i) {
+            sent.push_back(std::vector<uint8_t>(120, static_cast<uint8_t>(20 * i + 1)));
+            const std::vector<uint8_t> wire = camsim::WireFrame(255, sent.back());
+            QVERIFY(board.WriteAll(wire.data(), wire.size()));
+            QTest::qWait(60);  // one frame at a time: each is drawn, none skipped
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(page->m_frameSaver.GetStatus().saved, uint64_t{5}, 5000);
+        QTRY_VERIFY(page->CaptureInfoText().contains("已保存 5 帧"));
+        Button(*page, IDC_CAPTURE_CONTINUOUS)->click();
+        page->PictureMenu()->actions().last()->trigger();  // off
+        const QStringList files =
+            QDir(folder.path()).entryList({"frame-*.pgm"}, QDir::Files, QDir::Name);
+        QCOMPARE(files.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(files[i].endsWith(QStringLiteral("-%1.pgm").arg(i + 1, 6, 10, QChar('0'))));
+            QCOMPARE(ReadNetpbm(folder.filePath(files[i])).pixels, sent[i]);
+        }
+    }
+
+    // A disk that takes no more (here: a file size limit): saving stops
+    // with a message, the capture goes on, and no file is left half written
+    // under a final name.
+    void aFullDiskStopsSavingButNotTheCapture() {
+        auto page = Make<CBlackPage>();
+        QTemporaryDir folder;
+        QString warned;
+        page->m_showWarning = [&](const QString& t) { warned = t; };
+        page->m_chooseFolder = [&](const QString&, const QString&) { return folder.path(); };
+        page->PictureMenu()->actions().last()->trigger();
+        StartContinuous(*page, "100", "100");  // 10 kB frames, over the limit below
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        for (int i = 0; i < 3; ++i) {
+            const std::vector<uint8_t> wire =
+                camsim::WireFrame(255, std::vector<uint8_t>(10000, static_cast<uint8_t>(i)));
+            QVERIFY(board.WriteAll(wire.data(), wire.size()));
+            QTest::qWait(80);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!warned.isEmpty(), 5000);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY2(warned.contains("保存每一帧已停止"), qPrintable(warned));
+        QVERIFY(!page->m_frameSaver.GetStatus().active);
+        // The capture goes on: the next frame is drawn.
+        const std::vector<uint8_t> wire = camsim::WireFrame(255, std::vector<uint8_t>(10000, 77));
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(page->m_wndPicture.PixelAt(99, 99), pixel::GrayToRgb(77), 5000);
+        QCOMPARE(Button(*page, IDC_CAPTURE_CONTINUOUS)->text(), QStringLiteral("停止采集"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    }
+
+private:
+    template <typename Page>
+    std::unique_ptr<Page> Make() {
+        auto page = std::make_unique<Page>(settings);
+        page->m_showWarning = [](const QString&) {};
+        if (!page->Create(host.get()))
+            return nullptr;
+        page->show();
+        return page;
+    }
+    static QLineEdit* Box(CCapturePage& page, int id) {
+        return qobject_cast<QLineEdit*>(page.Control(id));
+    }
+    static QPushButton* Button(CCapturePage& page, int id) {
+        return qobject_cast<QPushButton*>(page.Control(id));
+    }
+    // One frame of rows x columns captured with "采集一幅图".
+    void CaptureOne(CCapturePage& page, const char* rows, const char* columns,
+                    const std::vector<uint8_t>& pixels) {
+        Box(page, IDC_ROWS)->setText(rows);
+        Box(page, IDC_COLUMNS)->setText(columns);
+        Button(page, IDC_CAPTURE_ONE)->click();
+        QTRY_VERIFY(!Box(page, IDC_ROWS)->isEnabled());
+        QTest::qWait(200);  // the port is open and purged
+        const std::vector<uint8_t> wire = camsim::WireFrame(255, pixels);
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(Button(page, IDC_CAPTURE_ONE)->text(),
+                                  QStringLiteral("采集一幅图"), 5000);
+    }
+    void StartContinuous(CBlackPage& page, const char* rows, const char* columns) {
+        Box(page, IDC_ROWS)->setText(rows);
+        Box(page, IDC_COLUMNS)->setText(columns);
+        Button(page, IDC_CAPTURE_CONTINUOUS)->click();
+        QVERIFY(QTest::qWaitFor([&] { return !page.Control(IDC_CAPTURE_ONE)->isEnabled(); }));
+        QTest::qWait(200);
+    }
+
+    QTemporaryDir dir;
+    std::string settings;
+    camsim::PseudoTerminal board;
+    FakePortOwner owner;
+    std::unique_ptr<QWidget> host;
+};
+
+QTEST_MAIN(FrameKeepingTest)
+#include "FrameKeepingTest.moc"
