@@ -51,8 +51,21 @@ int CPortOwner::OpenPort() {
     return OpenPort(CurrentChoice());
 }
 
+void CPortOwner::SetReplayDevice(const std::string& path, int baud) {
+    m_strReplayDevice = path;
+    m_nReplayBaud = baud;
+}
+
 CPortChoice CPortOwner::CurrentChoice() {
     CPortChoice choice;
+    if (!m_strReplayDevice.empty()) {
+        choice.baudSelection = 1;
+        choice.baudText = std::to_string(m_nReplayBaud);
+        choice.portSelection = 1;
+        choice.portText = m_strReplayDevice;
+        choice.device = m_strReplayDevice;
+        return choice;
+    }
     choice.baudSelection = GetBaudSelection();
     choice.baudText = GetBaudText();
     choice.portSelection = GetPortSelection();
@@ -71,13 +84,17 @@ int CPortOwner::OpenPort(const CPortChoice& choice) {
             message = "请选择串口号!";
         } else {
             const std::string& name = choice.portText;
-            const int port = TextToNumber(name.size() > 3 ? name.substr(3) : std::string());
+            const int port = choice.device.empty()
+                                 ? TextToNumber(name.size() > 3 ? name.substr(3) : std::string())
+                                 : 0;
             intptr_t handle;
             std::string device;
             int error;
             {
                 std::lock_guard<std::mutex> lock(m_openLock);
-                handle = m_port.Open(static_cast<uint32_t>(baud), port);
+                handle = choice.device.empty()
+                             ? m_port.Open(static_cast<uint32_t>(baud), port)
+                             : m_port.OpenDevice(static_cast<uint32_t>(baud), choice.device);
                 if (handle != 0 && handle != -1)
                     m_bPortOpen = 1;
                 device = m_port.m_strDevice;

@@ -16,6 +16,8 @@ struct CPortChoice {
     std::string baudText;  // the selected entry's text, or the typed text
     int portSelection = 0;
     std::string portText;  // such as "COM12"
+    // A device file opened instead of the port number's (a replay).
+    std::string device;
 };
 
 class CPortOwner {
@@ -36,6 +38,11 @@ public:
     int OpenPort(const CPortChoice& choice);
     // Reads the choice from the window's lists. User-interface thread.
     CPortChoice CurrentChoice();
+    // While a recording is replayed, every open goes to its pseudo-terminal
+    // at the recording's baud rate instead of the lists' choice; an empty
+    // path ends that. User-interface thread.
+    void SetReplayDevice(const std::string& path, int baud);
+    const std::string& ReplayDevice() const { return m_strReplayDevice; }
     // Closes the port. A running capture is not stopped: its next read fails.
     void ClosePort();
     // After a failed read: a port whose device is gone or failing is closed,
@@ -63,6 +70,9 @@ protected:
     virtual void ShowPortMessage(const std::string& text, const std::string& caption) = 0;
 
 private:
+    std::string m_strReplayDevice;
+    int m_nReplayBaud = 0;
+
     // Keeps the port's open and close, by the buttons and by the two pages'
     // workers, from interleaving. Held around nothing else: never while a
     // list is read or a message is shown.

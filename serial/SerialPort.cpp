@@ -46,12 +46,15 @@ SerialPort::SerialPort() : m_hComm(0) {}
 SerialPort::~SerialPort() = default;
 
 intptr_t SerialPort::Open(uint32_t baud, int port) {
+    return OpenDevice(baud, PortDevicePath(port));
+}
+
+intptr_t SerialPort::OpenDevice(uint32_t baud, const std::string& path) {
     std::lock_guard<std::mutex> lock(m_lock);
     // A second Open on this wrapper replaces the first descriptor instead of
     // leaking it (and keeping its device locked) for the rest of the run.
     CloseLocked();
 
-    const std::string path = PortDevicePath(port);
     m_strDevice = path;
     m_hComm = -1;
     m_nLastError = ENOENT;

@@ -17,6 +17,8 @@ public:
     // Opens port `port` (COM<port>, see PortDevicePath) at `baud` bits per second,
     // 8N1, raw, exclusively. Returns the handle (a file descriptor here) or -1.
     intptr_t Open(uint32_t baud, int port);
+    // The same for a device file named directly (a replay's pseudo-terminal).
+    intptr_t OpenDevice(uint32_t baud, const std::string& path);
     // Applies the line settings to the open device: 1 on success, 0 on failure.
     int Configure(uint32_t baud);
     // Closes the device: nonzero when it was closed. m_hComm keeps its value.

@@ -1,4 +1,4 @@
-#include "tools/camsim/PseudoTerminal.h"
+#include "serial/PseudoTerminal.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,8 +14,6 @@
 #include <cstring>
 #include <thread>
 #include <vector>
-
-namespace camsim {
 
 namespace {
 
@@ -55,11 +53,11 @@ int MillisecondsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-PseudoTerminal::~PseudoTerminal() {
+CPseudoTerminal::~CPseudoTerminal() {
     Close();
 }
 
-bool PseudoTerminal::Open(std::string* error) {
+bool CPseudoTerminal::Open(std::string* error) {
     if (IsOpen()) {
         SetError(error, "pseudo-terminal already open");
         return false;
@@ -96,7 +94,7 @@ bool PseudoTerminal::Open(std::string* error) {
     return true;
 }
 
-void PseudoTerminal::Close() {
+void CPseudoTerminal::Close() {
     RemoveLink();
     if (master_ >= 0) {
         ::close(master_);
@@ -109,7 +107,7 @@ void PseudoTerminal::Close() {
     path_.clear();
 }
 
-bool PseudoTerminal::WriteAll(const void* data, size_t n, int timeoutMs) {
+bool CPseudoTerminal::WriteAll(const void* data, size_t n, int timeoutMs) {
     if (!IsOpen()) {
         return false;
     }
@@ -142,7 +140,7 @@ bool PseudoTerminal::WriteAll(const void* data, size_t n, int timeoutMs) {
     return true;
 }
 
-size_t PseudoTerminal::WriteSome(const void* data, size_t n) {
+size_t CPseudoTerminal::WriteSome(const void* data, size_t n) {
     if (!IsOpen()) {
         return 0;
     }
@@ -159,7 +157,7 @@ size_t PseudoTerminal::WriteSome(const void* data, size_t n) {
     return done;
 }
 
-size_t PseudoTerminal::QueuedForHost() const {
+size_t CPseudoTerminal::QueuedForHost() const {
     int queued = 0;
     if (slave_ < 0 || ::ioctl(slave_, FIONREAD, &queued) != 0 || queued < 0) {
         return 0;
@@ -167,7 +165,7 @@ size_t PseudoTerminal::QueuedForHost() const {
     return static_cast<size_t>(queued);
 }
 
-bool PseudoTerminal::WaitQueued(size_t n, int timeoutMs) {
+bool CPseudoTerminal::WaitQueued(size_t n, int timeoutMs) {
     const size_t want = std::min(n, kMaxReportedQueue);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     // Data written to the master reaches the host's buffer through a kernel
@@ -181,7 +179,7 @@ bool PseudoTerminal::WaitQueued(size_t n, int timeoutMs) {
     return true;
 }
 
-size_t PseudoTerminal::ReadFromHost(void* buf, size_t n, int timeoutMs) {
+size_t CPseudoTerminal::ReadFromHost(void* buf, size_t n, int timeoutMs) {
     if (!IsOpen() || n == 0) {
         return 0;
     }
@@ -205,7 +203,7 @@ size_t PseudoTerminal::ReadFromHost(void* buf, size_t n, int timeoutMs) {
     }
 }
 
-bool PseudoTerminal::MakeLink(const std::string& path, std::string* error) {
+bool CPseudoTerminal::MakeLink(const std::string& path, std::string* error) {
     if (!IsOpen()) {
         SetError(error, "pseudo-terminal not open");
         return false;
@@ -240,7 +238,7 @@ bool PseudoTerminal::MakeLink(const std::string& path, std::string* error) {
     return true;
 }
 
-void PseudoTerminal::RemoveLink() {
+void CPseudoTerminal::RemoveLink() {
     if (link_.empty()) {
         return;
     }
@@ -252,5 +250,3 @@ void PseudoTerminal::RemoveLink() {
     }
     link_.clear();
 }
-
-}  // namespace camsim
