@@ -1,12 +1,18 @@
+#include <QClipboard>
 #include <QImage>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "capture/CArrayText.h"
 #include "ui/ValueListing.h"
 
 namespace {
@@ -77,6 +83,85 @@ int RightmostDark(const QImage& image, const QRect& view, int top, int bottom) {
             if (Dark(image.pixel(x, y)))
                 right = std::max(right, x - view.left());
     return right;
+}
+
+constexpr int kMargin = 2;  // the listing's, between its frame and its text
+
+// Left edge of a character in the viewport: line counted from the top line
+// in view, column from the first. Hitting it a third of a character to the
+// right still picks the edge before the character.
+QPointF CharEdge(const CValueListing& w, int line, int column) {
+    const qreal charWidth = QFontMetricsF(w.font()).horizontalAdvance(QLatin1Char('0'));
+    const int lineHeight = w.fontMetrics().lineSpacing();
+    return QPointF(kMargin + column * charWidth - w.horizontalScrollBar()->value(),
+                   kMargin + line * lineHeight);
+}
+QPoint CharPoint(const CValueListing& w, int line, int column) {
+    const qreal charWidth = QFontMetricsF(w.font()).horizontalAdvance(QLatin1Char('0'));
+    return (CharEdge(w, line, column) + QPointF(charWidth / 3, w.fontMetrics().height() / 2))
+        .toPoint();
+}
+
+void Drag(CValueListing& w, QPoint from, QPoint to) {
+    QTest::mousePress(w.viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(w.viewport(), (from + to) / 2);
+    QTest::mouseMove(w.viewport(), to);
+    QTest::mouseRelease(w.viewport(), Qt::LeftButton, {}, to);
+}
+
+// Leftmost and rightmost x of the highlight colour in the line's band of
+// the viewport; (-1, -1) when there is none.
+std::pair<int, int> Highlighted(CValueListing& w, int line) {
+    const QImage image = w.viewport()->grab().toImage();
+    const QColor highlight = w.palette().color(QPalette::Highlight);
+    const int top = static_cast<int>(CharEdge(w, line, 0).y());
+    std::pair<int, int> span(-1, -1);
+    for (int y = top + 1; y < top + w.fontMetrics().lineSpacing() - 1; ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == highlight) {
+                span.first = span.first < 0 ? x : std::min(span.first, x);
+                span.second = std::max(span.second, x);
+            }
+    return span;
+}
+
+QString Clipboard(QClipboard::Mode mode = QClipboard::Clipboard) {
+    return QGuiApplication::clipboard()->text(mode);
+}
+
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A menu's actions without separators.
+QList<QAction*> Actions(const QMenu* menu) {
+    QList<QAction*> actions;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            actions.push_back(action);
+    return actions;
+}
+
+QAction* ActionNamed(const QMenu* menu, const QString& text) {
+    for (QAction* action : Actions(menu)) {
+        if (action->text() == text)
+            return action;
+        if (action->menu())
+            if (QAction* inner = ActionNamed(action->menu(), text))
+                return inner;
+    }
+    return nullptr;
+}
+
+// A shown listing with the highlight in a colour no text pixel has.
+void ShowWithText(TestListing& w, const std::string& text) {
+    QPalette palette = w.palette();
+    palette.setColor(QPalette::Highlight, QColor(255, 0, 0));
+    palette.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
+    w.setPalette(palette);
+    Show(w, 320, 200);
+    AppendOnThread(*w.SharedContent(), text);
+    QTRY_VERIFY(ShowsEnd(w, text));
 }
 
 }  // namespace
@@ -202,6 +287,212 @@ private slots:
         AppendOnThread(*content, "1\n");
         QCoreApplication::processEvents();
         QCOMPARE(content->Text(), std::string("0101\n1\n"));
+    }
+
+    // --- Selection ----------------------------------------------------------
+    void dragAndKeysSelectAndCopy() {
+        TestListing w;
+        const std::string text = FrameText(4, 12);  // lines of 13 characters
+        ShowWithText(w, text);
+        QCOMPARE(w.verticalScrollBar()->value(), 0);  // all of it in view
+
+        // Line 0 column 3 to line 1 column 7, across the line break.
+        Drag(w, CharPoint(w, 0, 3), CharPoint(w, 1, 7));
+        std::string selected = text.substr(3, 13 + 7 - 3);
+        QCOMPARE(w.SelectedText(), selected);
+        QTRY_VERIFY(w.paints > 0 && Highlighted(w, 2).first < 0);
+        const auto first = Highlighted(w, 0), second = Highlighted(w, 1);
+        QVERIFY(std::abs(first.first - CharEdge(w, 0, 3).x()) <= 1);
+        QVERIFY(first.second >= CharEdge(w, 0, 12).x());  // and the line break
+        QVERIFY(std::abs(second.first - CharEdge(w, 1, 0).x()) <= 1);
+        QVERIFY(std::abs(second.second + 1 - CharEdge(w, 1, 7).x()) <= 1);
+
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        const bool primary = clipboard->supportsSelection();
+        if (primary)
+            QCOMPARE(Clipboard(QClipboard::Selection), Latin1(selected));
+        else
+            qInfo("No primary selection on this platform: not checked");
+        clipboard->clear();
+        QTest::keyClick(&w, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(Clipboard(), Latin1(selected));
+
+        // Shift and the arrows move the caret from the drag's end.
+        QTest::keyClick(&w, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(&w, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(&w, Qt::Key_Down, Qt::ShiftModifier);
+        selected = text.substr(3, 2 * 13 + 9 - 3);
+        QCOMPARE(w.SelectedText(), selected);
+        QTest::keyClick(&w, Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(w.SelectedText(), text.substr(3, 2 * 13 + 12 - 3));
+        if (primary)
+            QCOMPARE(Clipboard(QClipboard::Selection), Latin1(w.SelectedText()));
+        QTest::keyClick(&w, Qt::Key_Insert, Qt::ControlModifier);
+        QCOMPARE(Clipboard(), Latin1(w.SelectedText()));
+
+        QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&w, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(Clipboard(), Latin1(text));
+        QVERIFY(Highlighted(w, 3).first >= 0);
+
+        QTest::mouseDClick(w.viewport(), Qt::LeftButton, {}, CharPoint(w, 1, 4));
+        QCOMPARE(w.SelectedText(), text.substr(13, 12));  // the line, without its break
+
+        // A click is an empty selection; Ctrl+C then copies the whole listing.
+        QTest::mouseClick(w.viewport(), Qt::LeftButton, {}, CharPoint(w, 2, 2));
+        QVERIFY(!w.HasSelection());
+        clipboard->clear();
+        QTest::keyClick(&w, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(Clipboard(), Latin1(text));
+    }
+
+    void dragPastTheEdgeScrolls() {
+        TestListing w;
+        const std::string text = FrameText(100, 8);
+        ShowWithText(w, text);
+        QTest::keyClick(&w, Qt::Key_Home, Qt::ControlModifier);
+        QTRY_COMPARE(w.value, 0);
+        QTest::mousePress(w.viewport(), Qt::LeftButton, {}, CharPoint(w, 0, 0));
+        QTest::mouseMove(w.viewport(), QPoint(20, w.viewport()->height() + 20));
+        QTRY_VERIFY(w.verticalScrollBar()->value() > 10);
+        QTest::mouseRelease(w.viewport(), Qt::LeftButton, {},
+                            QPoint(20, w.viewport()->height() + 20));
+        // Below the last line in view, the selection reaches it.
+        const size_t lines =
+            static_cast<size_t>(std::count(w.SelectedText().begin(), w.SelectedText().end(), '\n'));
+        QVERIFY(lines >= static_cast<size_t>(w.verticalScrollBar()->value()));
+    }
+
+    void selectionKeptByAppendsDroppedByClear() {
+        TestListing w;
+        const std::string text = FrameText(3, 10);
+        ShowWithText(w, text);
+        Drag(w, CharPoint(w, 1, 2), CharPoint(w, 2, 4));
+        const std::string selected = text.substr(11 + 2, 11 + 4 - 2);
+        QCOMPARE(w.SelectedText(), selected);
+
+        AppendOnThread(*w.SharedContent(), FrameText(2, 10));
+        QTRY_VERIFY(ShowsEnd(w, text + FrameText(2, 10)));
+        QCOMPARE(w.SelectedText(), selected);
+        QVERIFY(Highlighted(w, 1).first >= 0);
+
+        // A new frame: the old offsets must not select in the new text.
+        std::thread([&] { w.Clear(); }).join();
+        QVERIFY(!w.HasSelection());
+        AppendOnThread(*w.SharedContent(), text);
+        QTRY_VERIFY(ShowsEnd(w, text));
+        QVERIFY(!w.HasSelection());
+        QCOMPARE(w.SelectedText(), std::string());
+        for (int line = 0; line < 3; ++line)
+            QCOMPARE(Highlighted(w, line).first, -1);
+    }
+
+    // --- Context menu -------------------------------------------------------
+    void contextMenuActions() {
+        CValueListing w;
+        const QStringList order = {QStringLiteral("复制"), QStringLiteral("全部复制"),
+                                   QStringLiteral("保存为文本…"), QStringLiteral("复制为 C 数组")};
+        const QStringList arrays = {QStringLiteral("二值化值"), QStringLiteral("原始像素值")};
+        const auto check = [&](const QMenu* menu, const QList<bool>& enabled) {
+            QList<QAction*> actions = Actions(menu);
+            QVERIFY(actions.size() == order.size() && actions.back()->menu());
+            actions += Actions(actions.back()->menu());
+            actions.removeAt(order.size() - 1);  // the submenu's own action
+            QCOMPARE(actions.size(), enabled.size());
+            for (qsizetype i = 0; i < actions.size(); ++i) {
+                const QString text = (order.mid(0, 3) + arrays)[i];
+                QCOMPARE(actions[i]->text(), text);
+                QVERIFY2(actions[i]->isEnabled() == enabled[i], qPrintable(text));
+            }
+        };
+        std::unique_ptr<QMenu> empty(w.CreateContextMenu(nullptr));
+        check(empty.get(), {false, false, false, false, false});
+
+        // Two whole lines, a third of another length, a fourth arriving.
+        AppendOnThread(*w.SharedContent(), "011\n101\n10\n1");
+        const std::vector<uint8_t> raw = {0, 255, 17, 3, 40, 5};
+        w.m_rawValues = [&](uint32_t& rows, uint32_t& columns, std::vector<uint8_t>& values) {
+            rows = 2, columns = 3, values = raw;
+            return true;
+        };
+        std::unique_ptr<QMenu> full(w.CreateContextMenu(nullptr));
+        check(full.get(), {false, true, true, true, true});
+        ActionNamed(full.get(), arrays[0])->trigger();
+        QCOMPARE(Clipboard(), QStringLiteral("const unsigned char tavix_frame[2][3] = {\n"
+                                             "    {0, 1, 1},\n"
+                                             "    {1, 0, 1}\n"
+                                             "};\n"));
+        ActionNamed(full.get(), arrays[1])->trigger();
+        QCOMPARE(Clipboard(), QStringLiteral("const unsigned char tavix_frame[2][3] = {\n"
+                                             "    {  0, 255,  17},\n"
+                                             "    {  3,  40,   5}\n"
+                                             "};\n"));
+        ActionNamed(full.get(), order[1])->trigger();
+        QCOMPARE(Clipboard(), QStringLiteral("011\n101\n10\n1"));
+
+        w.SelectAll();
+        w.m_rawValues = [](uint32_t&, uint32_t&, std::vector<uint8_t>&) { return false; };
+        std::unique_ptr<QMenu> selected(w.CreateContextMenu(nullptr));
+        check(selected.get(), {true, true, true, true, false});
+
+        // A right-click opens the same menu.
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                w.viewport()->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(w.viewport(), &click);
+        auto* popup = w.findChild<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(popup && popup->isVisible());
+        check(popup, {true, true, true, true, false});
+        popup->close();
+    }
+
+    void savesTheText() {
+        CValueListing w;
+        const std::string text = FrameText(5, 7);
+        AppendOnThread(*w.SharedContent(), text);
+        QTemporaryDir dir;
+        QString proposed, path = dir.filePath(QStringLiteral("frame.txt")), warning;
+        w.m_chooseSaveFile = [&](const QString& name) {
+            proposed = name;
+            return path;
+        };
+        w.m_showWarning = [&](const QString& text) { warning = text; };
+        const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+        std::unique_ptr<QMenu> menu(w.CreateContextMenu(nullptr));
+        ActionNamed(menu.get(), QStringLiteral("保存为文本…"))->trigger();
+        QVERIFY2(QRegularExpression(QStringLiteral("^listing-\\d{8}-\\d{6}\\.txt$"))
+                     .match(QFileInfo(proposed).fileName())
+                     .hasMatch(),
+                 qPrintable(proposed));
+        QVERIFY(QFileInfo(proposed).fileName().mid(8, 8) >= today);
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray::fromStdString(text));
+        QVERIFY(warning.isEmpty());
+
+        path = dir.filePath(QStringLiteral("missing/frame.txt"));
+        ActionNamed(menu.get(), QStringLiteral("保存为文本…"))->trigger();
+        QVERIFY2(warning.contains(QDir::toNativeSeparators(path)) &&
+                     warning.contains(QStringLiteral("文件夹不存在")),
+                 qPrintable(warning));
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    void cArrayText() {
+        // 18 columns wrap after 16; values align to the widest, 255.
+        std::vector<uint8_t> values(2 * 18);
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = static_cast<uint8_t>(i * 15 % 256);
+        QCOMPARE(CArrayText("frame", 2, 18, values.data()),
+                 std::string("const unsigned char frame[2][18] = {\n"
+                             "    {  0,  15,  30,  45,  60,  75,  90, 105, 120, 135, 150, 165, "
+                             "180, 195, 210, 225,\n"
+                             "     240, 255},\n"
+                             "    { 14,  29,  44,  59,  74,  89, 104, 119, 134, 149, 164, 179, "
+                             "194, 209, 224, 239,\n"
+                             "     254,  13}\n"
+                             "};\n"));
+        QCOMPARE(CArrayText("frame", 0, 18, values.data()), std::string());
+        QCOMPARE(CArrayText("frame", 2, 0, values.data()), std::string());
     }
 
     // 19,320 appends, one 120 x 160 frame, from a non-UI thread while the
