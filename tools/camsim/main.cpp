@@ -1,5 +1,5 @@
 // tavix-camsim: a simulated camera board on a pseudo-terminal, so TavixTool can
-// be tried and tested without hardware.
+// be tried and tested without hardware; it also plays recordings back.
 
 #include <signal.h>
 
@@ -9,12 +9,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <thread>
 
+#include "capture/RecordingReader.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
+#include "tools/camsim/ReplaySource.h"
 
 namespace {
 
@@ -22,6 +25,7 @@ constexpr const char* kName = "tavix-camsim";
 
 const char kHelp[] =
     "Usage: tavix-camsim [options]\n"
+    "       tavix-camsim --replay FILE [--fast] [--link PATH]\n"
     "Simulates a camera board streaming raw frames over a serial line. Opens a\n"
     "pseudo-terminal, prints its device path and streams frames to it. Each frame\n"
     "is one header byte, then rows x columns pixels row by row: one byte per pixel\n"
@@ -45,14 +49,22 @@ const char kHelp[] =
     "  --garbage N         N random bytes, never the header value, between frames\n"
     "  --truncate-every K  cut frames K, 2K, ... to half their pixel bytes\n"
     "  --header-pixels     set every 16th pixel byte to the header value\n"
+    "Replay:\n"
+    "  --replay FILE       play a TavixTool recording (.tavixrec) instead: exactly\n"
+    "                      the bytes the port delivered, each chunk at its recorded\n"
+    "                      time from the start of the replay. Every byte is sent;\n"
+    "                      a host that does not read holds the replay up. Only\n"
+    "                      --fast and --link go with it\n"
+    "  --fast              send the chunks back to back, as fast as the host reads\n"
     "Other:\n"
     "  --link PATH         symlink PATH to the device (replaces a symlink, never a\n"
     "                      file; removed on exit)\n"
     "  --help              show this text\n"
     "\n"
     "Ctrl+C (or SIGTERM) stops and prints frames sent, bytes sent and bytes\n"
-    "dropped. After the last of --count frames it waits up to 2 s for the host to\n"
-    "read what is still queued.\n"
+    "dropped (a replay: chunks and bytes sent). After the last of --count frames,\n"
+    "or the end of a recording, it waits up to 2 s for the host to read what is\n"
+    "still queued. A recording that cannot be read ends it with exit code 2.\n"
     "\n"
     "Example:\n"
     "  tavix-camsim --rows 120 --columns 160 --colour --pattern bars --link /tmp/cam\n"
@@ -88,6 +100,8 @@ uint64_t ParseUnsigned(const std::string& option, const std::string& text, uint6
 struct CommandLine {
     camsim::CameraBoard::Options board;
     std::string link;
+    std::string replay;  // The recording to play instead of frames.
+    bool fast = false;
     bool help = false;
 };
 
@@ -96,6 +110,7 @@ CommandLine Parse(int argc, char** argv) {
     camsim::CameraBoard::Options& o = cl.board;
     bool baudGiven = false;
     bool patternGiven = false;
+    std::string boardOption;  // The last option that shapes generated frames.
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -173,9 +188,28 @@ CommandLine Parse(int argc, char** argv) {
             if (cl.link.empty()) {
                 throw BadOption{"--link needs a path"};
             }
+        } else if (arg == "--replay") {
+            cl.replay = next();
+            if (cl.replay.empty()) {
+                throw BadOption{"--replay needs a path"};
+            }
+        } else if (arg == "--fast") {
+            flag();
+            cl.fast = true;
         } else {
             throw BadOption{"unknown option '" + arg + "'"};
         }
+        if (arg != "--help" && arg != "-h" && arg != "--link" && arg != "--replay" &&
+            arg != "--fast") {
+            boardOption = arg;
+        }
+    }
+    if (!cl.replay.empty() && !boardOption.empty()) {
+        throw BadOption{"--replay plays the recording as it was recorded; " + boardOption +
+                        " does not go with it"};
+    }
+    if (cl.fast && cl.replay.empty()) {
+        throw BadOption{"--fast goes only with --replay"};
     }
     if (baudGiven && o.fps > 0) {
         throw BadOption{"use either --baud or --fps, not both"};
@@ -197,6 +231,86 @@ void LetHostDrain(const camsim::PseudoTerminal& line) {
     }
 }
 
+void InstallSignalHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+// Makes the link to the open line, if asked for, and says where both are;
+// false after printing why not.
+bool LinkAndAnnounce(camsim::PseudoTerminal& line, const std::string& link) {
+    std::string error;
+    if (!link.empty() && !line.MakeLink(link, &error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return false;
+    }
+    std::printf("%s: device %s\n", kName, line.DevicePath().c_str());
+    if (!link.empty()) {
+        std::printf("%s: link %s -> %s\n", kName, link.c_str(), line.DevicePath().c_str());
+    }
+    return true;
+}
+
+// The recording's tool text with control characters shown as '?'.
+std::string Printable(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
+int Replay(const CommandLine& cl) {
+    CRecordingReader recording;
+    std::string error;
+    if (!recording.Open(cl.replay, error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return 2;
+    }
+    camsim::PseudoTerminal line;
+    if (!line.Open(&error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return 1;
+    }
+    if (!LinkAndAnnounce(line, cl.link)) {
+        return 1;
+    }
+    InstallSignalHandlers();
+
+    const RecordingHeader& h = recording.Header();
+    const time_t started = static_cast<time_t>(h.startMicroseconds / 1000000);
+    tm local{};
+    char when[32] = "?";
+    if (localtime_r(&started, &local) != nullptr) {
+        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+    }
+    std::printf(
+        "%s: replaying %s (%s, recorded %s): %u baud, header %d, %ux%u %s, %.3f s%s\n", kName,
+        cl.replay.c_str(), Printable(h.tool).c_str(), when, h.baud, h.headerByte, h.rows, h.columns,
+        h.format == recording::PixelFormat::Colour ? "colour" : "grayscale",
+        static_cast<double>(recording.DurationMicroseconds()) / 1e6, cl.fast ? ", fast" : "");
+    std::fflush(stdout);
+
+    camsim::ReplaySource source(line, recording, cl.fast);
+    if (source.Run(g_stop)) {
+        LetHostDrain(line);
+    }
+    if (recording.WasCut()) {
+        std::printf("%s: %s\n", kName, recording.CutText().c_str());
+    }
+    const auto stats = source.Stats();
+    std::printf("%s: chunks sent %llu, bytes sent %llu\n", kName,
+                static_cast<unsigned long long>(stats.chunksSent),
+                static_cast<unsigned long long>(stats.bytesSent));
+    std::fflush(stdout);
+    line.Close();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,6 +325,9 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return 0;
     }
+    if (!cl.replay.empty()) {
+        return Replay(cl);
+    }
 
     camsim::PseudoTerminal line;
     std::string error;
@@ -223,22 +340,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
         return 2;
     }
-    if (!cl.link.empty() && !line.MakeLink(cl.link, &error)) {
-        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+    if (!LinkAndAnnounce(line, cl.link)) {
         return 1;
     }
-
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    InstallSignalHandlers();
 
     const camsim::CameraBoard::Options& o = cl.board;
-    std::printf("%s: device %s\n", kName, line.DevicePath().c_str());
-    if (!cl.link.empty()) {
-        std::printf("%s: link %s -> %s\n", kName, cl.link.c_str(), line.DevicePath().c_str());
-    }
     char pace[64];
     if (o.fps > 0) {
         std::snprintf(pace, sizeof pace, "%g frames/s", o.fps);

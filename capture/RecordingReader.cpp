@@ -1,0 +1,209 @@
+#include "capture/RecordingReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+using namespace recording;
+
+CRecordingReader::~CRecordingReader() {
+    Close();
+}
+
+bool CRecordingReader::Open(const std::string& path, std::string& error) {
+    Close();
+    m_strPath = path;
+    m_header = RecordingHeader();
+    m_nReadError = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = text::CannotRead(path, errno);
+        return false;
+    }
+    m_fd = fd;
+    auto fail = [&](std::string why) {
+        error = std::move(why);
+        Close();
+        return false;
+    };
+
+    uint8_t h[kHeaderSize] = {};
+    const size_t got = ReadAt(0, h, sizeof h);
+    if (m_nReadError != 0) {
+        return fail(text::CannotRead(path, m_nReadError));
+    }
+    if (got == 0) {
+        return fail(text::Empty(path));
+    }
+    if (std::memcmp(h, kMagic, std::min(got, sizeof kMagic)) != 0) {
+        return fail(text::NotARecording(path));
+    }
+    if (got < 12) {
+        return fail(text::TruncatedHeader(path, got, kHeaderSize));
+    }
+    const uint16_t version = GetU16(h + 8);
+    const uint16_t length = GetU16(h + 10);
+    if (version > kFormatVersion) {
+        return fail(text::NewerVersion(path, version));
+    }
+    if (version == 0) {
+        return fail(text::BadValue(path, "格式版本", version, std::to_string(kFormatVersion)));
+    }
+    if (length < kHeaderSize) {
+        return fail(text::BadValue(path, "文件头长度", length,
+                                   "至少 " + std::to_string(kHeaderSize) + " 字节"));
+    }
+    // The header's last byte, the one before the first chunk, must be there.
+    uint8_t last = 0;
+    if (got < kHeaderSize || ReadAt(length - 1u, &last, 1) != 1) {
+        if (m_nReadError != 0) {
+            return fail(text::CannotRead(path, m_nReadError));
+        }
+        struct stat st {};
+        const uint64_t have = ::fstat(m_fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : got;
+        return fail(text::TruncatedHeader(path, have, length));
+    }
+
+    RecordingHeader& r = m_header;
+    r.version = version;
+    r.headerLength = length;
+    const char* tool = reinterpret_cast<const char*>(h + 12);
+    r.tool.assign(tool, strnlen(tool, kToolFieldSize));
+    r.baud = GetU32(h + 28);
+    r.headerByte = h[32];
+    r.format = static_cast<PixelFormat>(h[33]);
+    r.rows = GetU32(h + 34);
+    r.columns = GetU32(h + 38);
+    r.startMicroseconds = GetU64(h + 42);
+    const std::string range = "1–" + std::to_string(kMaxRowsOrColumns);
+    if (r.rows < 1 || r.rows > kMaxRowsOrColumns) {
+        return fail(text::BadValue(path, "行数", r.rows, range));
+    }
+    if (r.columns < 1 || r.columns > kMaxRowsOrColumns) {
+        return fail(text::BadValue(path, "列数", r.columns, range));
+    }
+    if (h[33] > static_cast<uint8_t>(PixelFormat::Colour)) {
+        return fail(text::BadValue(path, "像素格式", h[33], "0（灰度）或 1（U,Y,V 彩色）"));
+    }
+    m_bDurationKnown = false;
+    Rewind();
+    return true;
+}
+
+void CRecordingReader::Close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_bEnded = true;
+    m_bCut = false;
+    m_nCutOffset = 0;
+}
+
+bool CRecordingReader::Next(Chunk& chunk) {
+    if (m_fd < 0 || m_bEnded) {
+        return false;
+    }
+    uint64_t end = 0;
+    switch (ReadChunk(m_nOffset, chunk, end)) {
+        case ChunkResult::Whole:
+            m_nOffset = end;
+            return true;
+        case ChunkResult::Bad:
+            m_bCut = true;
+            m_nCutOffset = m_nOffset;
+            break;
+        case ChunkResult::End:
+            break;
+    }
+    m_bEnded = true;
+    chunk.bytes.clear();
+    return false;
+}
+
+std::string CRecordingReader::CutText() const {
+    if (!m_bCut) {
+        return {};
+    }
+    std::string cut = text::Cut(m_strPath, m_nCutOffset);
+    if (m_nReadError != 0) {
+        cut += "（读取出错：" + text::ReasonText(m_nReadError) + "）";
+    }
+    return cut;
+}
+
+void CRecordingReader::Rewind() {
+    m_nOffset = m_header.headerLength;
+    m_bEnded = m_fd < 0;
+    m_bCut = false;
+    m_nCutOffset = 0;
+    m_nReadError = 0;
+}
+
+uint64_t CRecordingReader::DurationMicroseconds() {
+    if (m_fd < 0 || m_bDurationKnown) {
+        return m_nDuration;
+    }
+    const int readError = m_nReadError;
+    Chunk chunk;
+    uint64_t offset = m_header.headerLength;
+    uint64_t end = 0;
+    m_nDuration = 0;
+    while (ReadChunk(offset, chunk, end) == ChunkResult::Whole) {
+        m_nDuration = chunk.timeMicroseconds;
+        offset = end;
+    }
+    m_nReadError = readError;
+    m_bDurationKnown = true;
+    return m_nDuration;
+}
+
+CRecordingReader::ChunkResult CRecordingReader::ReadChunk(uint64_t offset, Chunk& chunk,
+                                                          uint64_t& end) {
+    uint8_t head[kChunkHeadSize];
+    const size_t got = ReadAt(offset, head, sizeof head);
+    if (got == 0 && m_nReadError == 0) {
+        return ChunkResult::End;
+    }
+    if (got < sizeof head) {
+        return ChunkResult::Bad;
+    }
+    const uint32_t length = GetU32(head + 8);
+    if (length < 1 || length > kMaxChunkBytes) {
+        return ChunkResult::Bad;
+    }
+    chunk.bytes.resize(length);
+    uint8_t tail[kChunkTailSize];
+    if (ReadAt(offset + sizeof head, chunk.bytes.data(), length) != length ||
+        ReadAt(offset + sizeof head + length, tail, sizeof tail) != sizeof tail) {
+        return ChunkResult::Bad;
+    }
+    const uint32_t crc = Crc32(chunk.bytes.data(), length, Crc32(head, sizeof head));
+    if (crc != GetU32(tail)) {
+        return ChunkResult::Bad;
+    }
+    chunk.timeMicroseconds = GetU64(head);
+    end = offset + sizeof head + length + sizeof tail;
+    return ChunkResult::Whole;
+}
+
+size_t CRecordingReader::ReadAt(uint64_t offset, void* buf, size_t n) {
+    auto* p = static_cast<uint8_t*>(buf);
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(m_fd, p + done, n - done, static_cast<off_t>(offset + done));
+        if (r > 0) {
+            done += static_cast<size_t>(r);
+        } else if (r == 0) {
+            break;
+        } else if (errno != EINTR) {
+            m_nReadError = errno;
+            break;
+        }
+    }
+    return done;
+}
