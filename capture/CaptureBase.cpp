@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "capture/PixelFormat.h"
+#include "capture/RecordingWriter.h"
 #include "capture/ThreadPriority.h"
 #include "serial/PortOwner.h"
 
@@ -52,6 +53,7 @@ CCaptureBase::CCaptureBase()
 
 CCaptureBase::~CCaptureBase() {
     ShutdownEngine();
+    StopRecording();
 }
 
 int CCaptureBase::StartWorker() {

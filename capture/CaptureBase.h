@@ -26,6 +26,17 @@
 #include "serial/PortOwner.h"
 #include "serial/WakeEvent.h"
 
+class CRecordingWriter;
+
+// A recording's state as the page shows it.
+struct CRecordingState {
+    bool active = false;  // bytes read go into the recording
+    bool failed = false;  // a write failed: the recording ended there
+    uint64_t bytes = 0;   // line bytes recorded
+    std::string path;
+    std::string error;  // why it failed, for the user
+};
+
 // The welcome text a page shows when it opens and after every capture.
 extern const char kWelcomeText[];
 
@@ -93,6 +104,15 @@ public:
     // the calling thread. False while a capture runs or when the buffers
     // cannot be had. User-interface thread.
     bool ShowStillFrame(const CFrameCopy& frame);
+
+    // --- Recording: every byte the port delivers, as it comes --------------
+    // Writes every chunk read from now on into `writer` (open), with its time
+    // since this call; a recording already running is closed first. A write
+    // that fails ends the recording; the capture goes on. Any thread.
+    void StartRecording(std::unique_ptr<CRecordingWriter> writer);
+    // Closes the recording; its state as it ended.
+    CRecordingState StopRecording();
+    CRecordingState GetRecordingState() const;
 
     // --- Rendering -----------------------------------------------------------
     static unsigned DrawSingleProc(void* param);
@@ -229,6 +249,12 @@ private:
     // Worker only.
     bool m_bCheckSuccessor = false;  // the byte after the last full frame is still to check
     std::chrono::steady_clock::time_point m_lastData;  // when the last byte arrived
+    // Passes a chunk just read to the recording, if one runs. Worker only.
+    void Record(const uint8_t* data, uint32_t n);
+    mutable std::mutex m_recordLock;
+    std::unique_ptr<CRecordingWriter> m_pRecorder;
+    std::chrono::steady_clock::time_point m_recordStart;
+
     // The last frame drawn whole, and the frames drawn whole so far.
     mutable std::mutex m_frameLock;
     CFrameCopy m_lastFrame;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "capture/RecordingWriter.h"
 #include "serial/PortOwner.h"
 
 // Reception. Every poll drains the port into the receive buffer, then takes
@@ -225,6 +226,7 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
             return kFrameReadFailed;
         }
         if (n > 0) {
+            Record(m_pRxBuffer.get() + m_nRxLength, n);
             got = true;
             m_lastData = Clock::now();
             m_link.AddBytes(n);
@@ -290,4 +292,54 @@ void CCaptureBase::StartDrawingPass() {
 void CCaptureBase::JoinDrawingPass() {
     if (m_drawThread.joinable())
         m_drawThread.join();
+}
+
+// ---------------------------------------------------------------------------
+// Recording
+
+namespace {
+
+CRecordingState StateOf(const CRecordingWriter* writer) {
+    CRecordingState state;
+    if (writer == nullptr)
+        return state;
+    state.active = writer->IsOpen() && !writer->Failed();
+    state.failed = writer->Failed();
+    state.bytes = writer->BytesRecorded();
+    state.path = writer->Path();
+    state.error = writer->ErrorText();
+    return state;
+}
+
+}  // namespace
+
+void CCaptureBase::StartRecording(std::unique_ptr<CRecordingWriter> writer) {
+    StopRecording();
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    m_pRecorder = std::move(writer);
+    m_recordStart = Clock::now();
+}
+
+CRecordingState CCaptureBase::StopRecording() {
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    if (m_pRecorder)
+        m_pRecorder->Close();
+    CRecordingState state = StateOf(m_pRecorder.get());
+    state.active = false;
+    m_pRecorder.reset();
+    return state;
+}
+
+CRecordingState CCaptureBase::GetRecordingState() const {
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    return StateOf(m_pRecorder.get());
+}
+
+void CCaptureBase::Record(const uint8_t* data, uint32_t n) {
+    std::lock_guard<std::mutex> lock(m_recordLock);
+    if (!m_pRecorder || m_pRecorder->Failed())
+        return;
+    const auto since =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_recordStart);
+    m_pRecorder->Write(static_cast<uint64_t>(since.count()), data, n);
 }

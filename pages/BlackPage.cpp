@@ -29,6 +29,15 @@ CBlackPage::~CBlackPage() {
 void CBlackPage::OnCreate() {
     m_editValues = new CValueListing;
     m_template.Replace(*this, IDC_VALUES, m_editValues);
+    // "复制为 C 数组 › 原始像素值": the last frame's shown pixels, as listed.
+    m_editValues->m_rawValues = [this](uint32_t& rows, uint32_t& columns,
+                                       std::vector<uint8_t>& values) {
+        CFrameCopy frame;
+        if (!LastFrame(frame))
+            return false;
+        values = frame.ShownValues(rows, columns);
+        return !values.empty();
+    };
     connect(qobject_cast<QCheckBox*>(Control(IDC_SHOW_IMAGE)), &QCheckBox::clicked, this,
             [this] { OnShowImage(); });
     connect(qobject_cast<QCheckBox*>(Control(IDC_SHOW_BINARY)), &QCheckBox::clicked, this,

@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "capture/RecordingWriter.h"
 #include "pages/ControlIds.h"
 #include "pages/FrameImage.h"
 #include "settings/SettingsPath.h"
@@ -334,6 +335,9 @@ void CCapturePage::OnCaptureEnd() {
             Button(m_layout.continuousButton)->setText(kCaptureContinuous);
         Enable(m_layout.enabledAtEnd, true);
         OnCaptureEnded();
+        // A recording covers one capture.
+        if (m_actRecord->isChecked())
+            FinishRecording();
     });
 }
 
@@ -367,6 +371,10 @@ void CCapturePage::CreatePictureMenu() {
     m_actSaveEvery = m_pictureMenu->addAction(QStringLiteral("保存每一帧…"));
     m_actSaveEvery->setCheckable(true);
     connect(m_actSaveEvery, &QAction::toggled, this, [this](bool on) { OnSaveEveryFrame(on); });
+    m_actRecord = m_pictureMenu->addAction(QStringLiteral("录制…"));
+    m_actRecord->setCheckable(true);
+    m_actRecord->setToolTip(QStringLiteral("把串口收到的原始数据连同时间记录到文件，以后可以回放"));
+    connect(m_actRecord, &QAction::toggled, this, [this](bool on) { OnRecord(on); });
 
     m_pictureView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pictureView, &QWidget::customContextMenuRequested, this,
@@ -539,14 +547,90 @@ void CCapturePage::OnSaveEveryFrame(bool on) {
     UpdateCaptureInfo();
 }
 
+bool CCapturePage::CaptureRunning() const {
+    for (int id : {IDC_CAPTURE_ONE, m_layout.continuousButton})
+        if (Button(id)->text() == kStop)
+            return true;
+    return false;
+}
+
+void CCapturePage::OnRecord(bool on) {
+    if (!on) {
+        FinishRecording();
+        return;
+    }
+    auto refuse = [this](const QString& text) {
+        if (!text.isEmpty())
+            m_showWarning(text);
+        const QSignalBlocker block(m_actRecord);
+        m_actRecord->setChecked(false);
+    };
+    if (!CaptureRunning()) {
+        refuse(QStringLiteral("请先开始采集，再录制。"));
+        return;
+    }
+    const QString proposed = QDir(LastFolder())
+                                 .filePath(frameimage::ProposedName(
+                                     QStringLiteral("recording"), QDateTime::currentDateTime(),
+                                     m_nRows, m_nColumns, QStringLiteral("tavixrec")));
+    const QString path = m_chooseSaveFile(QStringLiteral("录制"), proposed,
+                                          QStringLiteral("TavixTool 录制文件 (*.tavixrec)"));
+    if (path.isEmpty()) {
+        refuse(QString());
+        return;
+    }
+    RememberFolder(path);
+    RecordingHeader header;
+    header.baud = static_cast<uint32_t>(std::max(0, TextToNumber(m_portChoice.baudText)));
+    header.headerByte = m_byHeader;
+    header.format = m_byFormat == pixel::kUyv ? recording::PixelFormat::Colour
+                                              : recording::PixelFormat::Grayscale;
+    header.rows = m_nRows;
+    header.columns = m_nColumns;
+    auto writer = std::make_unique<CRecordingWriter>();
+    std::string error;
+    if (!writer->Open(path.toStdString(), header, error)) {
+        refuse(QString::fromStdString(error));
+        return;
+    }
+    StartRecording(std::move(writer));
+    m_infoTimer.start();
+    UpdateCaptureInfo();
+}
+
+void CCapturePage::FinishRecording() {
+    const CRecordingState s = StopRecording();
+    {
+        const QSignalBlocker block(m_actRecord);
+        m_actRecord->setChecked(false);
+    }
+    UpdateCaptureInfo();
+    if (s.path.empty())
+        return;
+    const QString path = QString::fromStdString(s.path);
+    if (s.failed) {
+        m_showWarning(QStringLiteral("录制已停止：%1\n文件 %2 保留了到最后一个完整数据块为止的 %3 "
+                                     "字节，可以回放。")
+                          .arg(QString::fromStdString(s.error), path)
+                          .arg(s.bytes));
+        return;
+    }
+    ShowStatus(QStringLiteral("录制已保存到 %1（%2 字节）").arg(path).arg(s.bytes).toStdString());
+}
+
 QString CCapturePage::CaptureInfoText() const {
+    QStringList parts;
+    const CRecordingState r = GetRecordingState();
+    if (r.active)
+        parts << QStringLiteral("录制中：%1 KB").arg(r.bytes / 1024.0, 0, 'f', 1);
     const CFrameSaver::Status s = m_frameSaver.GetStatus();
-    if (!s.active)
-        return QString();
-    QString text = QStringLiteral("保存每一帧：已保存 %1 帧").arg(s.saved);
-    if (s.dropped > 0)
-        text += QStringLiteral("，来不及保存 %1 帧").arg(s.dropped);
-    return text;
+    if (s.active) {
+        QString text = QStringLiteral("保存每一帧：已保存 %1 帧").arg(s.saved);
+        if (s.dropped > 0)
+            text += QStringLiteral("，来不及保存 %1 帧").arg(s.dropped);
+        parts << text;
+    }
+    return parts.join(QStringLiteral("  ·  "));
 }
 
 void CCapturePage::UpdateCaptureInfo() {
@@ -559,10 +643,15 @@ void CCapturePage::UpdateCaptureInfo() {
         m_showWarning(
             QStringLiteral("保存每一帧已停止（已保存 %1 帧）：%2").arg(s.saved).arg(s.error));
     }
+    // A recording whose write failed ends here; the capture goes on.
+    if (m_actRecord->isChecked() && GetRecordingState().failed) {
+        FinishRecording();
+        return;
+    }
     const QString text = CaptureInfoText();
     m_captureInfo->setVisible(!text.isEmpty());
     if (text.isEmpty()) {
-        if (!m_actSaveEvery->isChecked())
+        if (!m_actSaveEvery->isChecked() && !m_actRecord->isChecked())
             m_infoTimer.stop();
         return;
     }

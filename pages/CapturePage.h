@@ -85,6 +85,9 @@ public:
     void OnOpenPicture();
     // On: asks for a folder and saves every frame drawn whole into it.
     void OnSaveEveryFrame(bool on);
+    // On, while a capture runs: asks for a file and records every byte the
+    // port delivers into it until it is turned off or the capture ends.
+    void OnRecord(bool on);
     // The text over the picture's corner while frames are being saved.
     QString CaptureInfoText() const;
 
@@ -167,6 +170,9 @@ private:
     void OnCapture(int mode, int buttonId, const QString& idleCaption);
     void CreatePictureMenu();
     void UpdateCaptureInfo();
+    // Closes the recording and says where it went (or why it stopped).
+    void FinishRecording();
+    bool CaptureRunning() const;
     // The folder file dialogs start in, remembered between runs.
     QString LastFolder() const;
     void RememberFolder(const QString& path);
@@ -175,6 +181,7 @@ private:
 
     QMenu* m_pictureMenu = nullptr;
     QAction* m_actSaveEvery = nullptr;
+    QAction* m_actRecord = nullptr;
     QLabel* m_captureInfo = nullptr;
     QTimer m_infoTimer;
     QString m_shownSaveError;

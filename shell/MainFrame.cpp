@@ -23,6 +23,7 @@
 #include "settings/SettingsPath.h"
 #include "shell/DeviceWatcher.h"
 #include "shell/LockKeyState.h"
+#include "shell/ReplayBar.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
 #include "ui/TaskPanel.h"
@@ -75,8 +76,11 @@ CMainFrame::~CMainFrame() {
     m_invoker.Shutdown();
     m_idleTimer.stop();
     m_shareTimer.stop();
-    // The view deletes the pages, whose engines stop and join their workers,
-    // while the port they read still exists.
+    // A replay ends while its page and line exist. The view deletes the
+    // pages, whose engines stop and join their workers, while the port they
+    // read still exists.
+    if (m_pReplayBar != nullptr)
+        m_pReplayBar->End();
     delete m_pView;
     m_pView = nullptr;
     SetProfileWriteFailureHandler({});
@@ -120,6 +124,12 @@ bool CMainFrame::Create() {
     addToolBar(Qt::TopToolBarArea, m_wndSerialBar);
 
     LoadPortSettings();
+
+    // A replay's bar, on a row of its own below the others while it is shown.
+    m_pReplayBar = new CReplayBar(*this, *m_pView, this);
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, m_pReplayBar);
+    m_pReplayBar->hide();
 
     // Settings that cannot be saved are said at once, not at exit.
     SetProfileWriteFailureHandler(
@@ -454,4 +464,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
     if (event->isAccepted())
         emit closed();
+}
+
+bool CMainFrame::StartReplay(const QString& path, QString& error) {
+    return m_pReplayBar != nullptr && m_pReplayBar->Start(path, error);
 }

@@ -15,6 +15,7 @@
 #include "ui/UiInvoker.h"
 
 class CDeviceWatcher;
+class CReplayBar;
 class CTaskPanel;
 class CTavixToolDoc;
 class CTavixToolView;
@@ -69,6 +70,11 @@ public:
     void OnFileSave();
     // F6 and Shift+F6: the keyboard focus goes to the other pane.
     void OnNextPane(bool forward);
+
+    // Replays a recording through the page of its format, as from a live
+    // board (see CReplayBar). False with the reason.
+    bool StartReplay(const QString& path, QString& error);
+    CReplayBar* GetReplayBar() const { return m_pReplayBar; }
 
     CTavixToolView* GetActiveView() const { return m_pView; }
     CTavixToolDoc* GetDocument() const { return m_pDocument; }
@@ -126,6 +132,7 @@ private:
 
     CTavixToolDoc* m_pDocument;
     CTavixToolView* m_pView = nullptr;
+    CReplayBar* m_pReplayBar = nullptr;
     // Capture workers' message boxes reach the user-interface thread through it.
     CUiInvoker m_invoker;
     // The user has typed into the baud field since the last choice from the

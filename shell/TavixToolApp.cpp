@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -14,8 +15,10 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QTranslator>
 
+#include "capture/RecordingFormat.h"
 #include "serial/PortDevices.h"
 #include "settings/PortsSection.h"
 #include "shell/AboutDialog.h"
@@ -75,12 +78,20 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
             Qt::QueuedConnection);
 
     // The command line: a file name opens that file, otherwise a new document.
+    // A recording is replayed once the window is up.
     const QStringList args = arguments();
     bool ok = true;
-    if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-')))
-        ok = m_pDocument->OnOpenDocument(args.at(1));
-    else
+    QString replay;
+    if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-'))) {
+        if (IsRecording(args.at(1))) {
+            replay = args.at(1);
+            ok = m_pDocument->OnNewDocument();
+        } else {
+            ok = m_pDocument->OnOpenDocument(args.at(1));
+        }
+    } else {
         ok = m_pDocument->OnNewDocument();
+    }
     if (!ok) {
         m_pMainFrame.reset();
         return false;
@@ -90,6 +101,8 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     CatchTerminationSignals();
     m_pMainFrame->showMaximized();
     m_pMainFrame->repaint();
+    if (!replay.isEmpty())
+        QTimer::singleShot(0, this, [this, replay] { OpenDocumentFile(replay); });
     return true;
 }
 
@@ -160,14 +173,36 @@ void CTavixToolApp::OnFileNew() {
 }
 
 void CTavixToolApp::OnFileOpen() {
-    const QString path = QFileDialog::getOpenFileName(m_pMainFrame.get());
+    const QString path = QFileDialog::getOpenFileName(
+        m_pMainFrame.get(), QString(), QString(),
+        QStringLiteral("所有文件 (*);;TavixTool 录制文件 (*.tavixrec)"));
     if (!path.isEmpty())
         OpenDocumentFile(path);
+}
+
+bool CTavixToolApp::IsRecording(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) &&
+           file.read(sizeof recording::kMagic) ==
+               QByteArray(recording::kMagic, sizeof recording::kMagic);
 }
 
 bool CTavixToolApp::OpenDocumentFile(const QString& path) {
     if (m_pDocument == nullptr)
         return false;
+    if (IsRecording(path)) {
+        QString error;
+        if (m_pMainFrame == nullptr || !m_pMainFrame->StartReplay(path, error)) {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
+                            QStringLiteral("无法回放 %1：\n%2").arg(path, error), QMessageBox::Ok,
+                            m_pMainFrame.get());
+            box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+            box.exec();
+            return false;
+        }
+        AddToRecentFileList(path);
+        return true;
+    }
     if (!m_pDocument->OnOpenDocument(path)) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
                         QStringLiteral("无法打开文件：%1").arg(path), QMessageBox::Ok,

@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 
 #include "FakePortOwner.h"
 #include "capture/PixelFormat.h"
+#include "capture/RecordingReader.h"
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
 #include "pages/ControlIds.h"
@@ -84,9 +86,9 @@ private slots:
         for (QAction* a : page->PictureMenu()->actions())
             if (!a->isSeparator())
                 texts << a->text() + QLatin1Char('|') + a->shortcut().toString();
-        QCOMPARE(texts,
-                 QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
-                              "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O", "保存每一帧…|"}));
+        QCOMPARE(texts, QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
+                                     "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O",
+                                     "保存每一帧…|", "录制…|"}));
         // Saving a frame before there is one says so and writes nothing.
         QString warned;
         page->m_showWarning = [&](const QString& t) { warned = t; };
@@ -202,7 +204,7 @@ private slots:
         auto page = Make<CBlackPage>();
         QTemporaryDir folder;
         page->m_chooseFolder = [&](const QString&, const QString&) { return folder.path(); };
-        page->PictureMenu()->actions().last()->trigger();  // "保存每一帧…"
+        Action(*page, "保存每一帧…")->trigger();
         QVERIFY(page->m_frameSaver.GetStatus().active);
         StartContinuous(*page, "10", "12");
         std::vector<std::vector<uint8_t>> sent;
@@ -215,7 +217,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(page->m_frameSaver.GetStatus().saved, uint64_t{5}, 5000);
         QTRY_VERIFY(page->CaptureInfoText().contains("已保存 5 帧"));
         Button(*page, IDC_CAPTURE_CONTINUOUS)->click();
-        page->PictureMenu()->actions().last()->trigger();  // off
+        Action(*page, "保存每一帧…")->trigger();  // off
         const QStringList files =
             QDir(folder.path()).entryList({"frame-*.pgm"}, QDir::Files, QDir::Name);
         QCOMPARE(files.size(), 5);
@@ -234,7 +236,7 @@ private slots:
         QString warned;
         page->m_showWarning = [&](const QString& t) { warned = t; };
         page->m_chooseFolder = [&](const QString&, const QString&) { return folder.path(); };
-        page->PictureMenu()->actions().last()->trigger();
+        Action(*page, "保存每一帧…")->trigger();
         StartContinuous(*page, "100", "100");  // 10 kB frames, over the limit below
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
@@ -260,7 +262,103 @@ private slots:
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 
+    // Every byte of a capture goes into the recording, which ends with the
+    // capture; recording without a capture is refused.
+    void aCaptureIsRecordedByteForByte() {
+        auto page = Make<CBlackPage>();
+        QString warned;
+        page->m_showWarning = [&](const QString& t) { warned = t; };
+        Action(*page, "录制…")->trigger();
+        QVERIFY(warned.contains("请先开始采集"));
+        QVERIFY(!Action(*page, "录制…")->isChecked());
+
+        const QString path = dir.filePath("run.tavixrec");
+        page->m_chooseSaveFile = [&](const QString&, const QString&, const QString&) {
+            return path;
+        };
+        StartContinuous(*page, "4", "5");
+        Action(*page, "录制…")->trigger();
+        QVERIFY(page->GetRecordingState().active);
+        std::vector<uint8_t> wire;
+        for (int i = 0; i < 3; ++i) {
+            const std::vector<uint8_t> frame =
+                camsim::WireFrame(255, std::vector<uint8_t>(20, static_cast<uint8_t>(i + 1)));
+            wire.insert(wire.end(), frame.begin(), frame.end());
+            QVERIFY(board.WriteAll(frame.data(), frame.size()));
+            QTest::qWait(50);
+        }
+        QTRY_VERIFY(page->CaptureInfoText().contains("录制中"));
+        Button(*page, IDC_CAPTURE_CONTINUOUS)->click();  // the capture ends, so does the recording
+        QTRY_VERIFY(!Action(*page, "录制…")->isChecked());
+        QTRY_VERIFY(Status(*page).contains("录制已保存到"));
+
+        CRecordingReader reader;
+        std::string error;
+        QVERIFY2(reader.Open(path.toStdString(), error), error.c_str());
+        QCOMPARE(reader.Header().rows, 4u);
+        QCOMPARE(reader.Header().columns, 5u);
+        QCOMPARE(reader.Header().headerByte, uint8_t{255});
+        QCOMPARE(reader.Header().baud, 115200u);
+        std::vector<uint8_t> recorded;
+        CRecordingReader::Chunk chunk;
+        while (reader.Next(chunk))
+            recorded.insert(recorded.end(), chunk.bytes.begin(), chunk.bytes.end());
+        QVERIFY(!reader.WasCut());
+        QCOMPARE(recorded, wire);
+    }
+
+    // A disk that takes no more ends the recording with a message; the
+    // capture goes on and the file replays up to its last whole chunk.
+    void aFullDiskEndsTheRecordingNotTheCapture() {
+        auto page = Make<CBlackPage>();
+        QString warned;
+        page->m_showWarning = [&](const QString& t) { warned = t; };
+        const QString path = dir.filePath("full.tavixrec");
+        page->m_chooseSaveFile = [&](const QString&, const QString&, const QString&) {
+            return path;
+        };
+        StartContinuous(*page, "100", "100");
+        Action(*page, "录制…")->trigger();
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 100000;  // room for part of the frames below
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+        for (int i = 0; i < 20; ++i) {
+            const std::vector<uint8_t> wire =
+                camsim::WireFrame(255, std::vector<uint8_t>(10000, static_cast<uint8_t>(i)));
+            QVERIFY(board.WriteAll(wire.data(), wire.size()));
+            QTest::qWait(20);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!warned.isEmpty(), 5000);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY2(warned.contains("录制已停止"), qPrintable(warned));
+        QVERIFY(!Action(*page, "录制…")->isChecked());
+        const std::vector<uint8_t> wire = camsim::WireFrame(255, std::vector<uint8_t>(10000, 77));
+        QVERIFY(board.WriteAll(wire.data(), wire.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(page->m_wndPicture.PixelAt(99, 99), pixel::GrayToRgb(77), 5000);
+        CRecordingReader reader;
+        std::string error;
+        QVERIFY2(reader.Open(path.toStdString(), error), error.c_str());
+        uint64_t bytes = 0;
+        CRecordingReader::Chunk chunk;
+        while (reader.Next(chunk))
+            bytes += chunk.bytes.size();
+        QVERIFY(!reader.WasCut());
+        QVERIFY(bytes > 0 && bytes < 100000);
+    }
+
 private:
+    static QAction* Action(CCapturePage& page, const char* text) {
+        for (QAction* a : page.PictureMenu()->actions())
+            if (a->text() == QString::fromUtf8(text))
+                return a;
+        return nullptr;
+    }
+    static QString Status(CCapturePage& page) {
+        return qobject_cast<QLabel*>(page.Control(IDC_STATUS))->text();
+    }
     template <typename Page>
     std::unique_ptr<Page> Make() {
         auto page = std::make_unique<Page>(settings);

@@ -23,6 +23,7 @@
 #include <sstream>
 #include <thread>
 
+#include "capture/RecordingWriter.h"
 #include "help/HtmlHelp.h"
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
@@ -33,6 +34,7 @@
 #include "settings/ProfileFile.h"
 #include "shell/DeviceWatcher.h"
 #include "shell/MainFrame.h"
+#include "shell/ReplayBar.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
 #include "tools/camsim/PseudoTerminal.h"
@@ -313,6 +315,51 @@ private slots:
             qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE))->text(),
             QStringLiteral("采集一幅图"), 5000);
         QCOMPARE(page->m_wndPicture.PixelAt(1, 1), 0x282828u);
+    }
+
+    // A recording replays through the page of its format with its sizes and
+    // header byte; the end gives the boxes and the port back. A file that is
+    // no recording is refused with the reader's message.
+    void aRecordingReplaysThroughItsPage() {
+        MakeFrame();
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61448);  // the colour page is up; the recording is grayscale
+        CBlackPage* page = view->m_pBlackPage;
+        auto* rows = qobject_cast<QLineEdit*>(page->Control(IDC_ROWS));
+        rows->setText("7");
+        const std::string path = dir.filePath("run.tavixrec").toStdString();
+        {
+            RecordingHeader header;
+            header.rows = 2;
+            header.columns = 3;
+            header.headerByte = 170;
+            CRecordingWriter writer;
+            std::string error;
+            QVERIFY2(writer.Open(path, header, error), error.c_str());
+            const uint8_t bytes[] = {9, 170, 1, 2, 3, 4, 5, 6, 170, 60, 61, 62, 63, 64, 65};
+            QVERIFY(writer.Write(0, bytes, 8));
+            QVERIFY(writer.Write(100000, bytes + 8, 7));
+            QVERIFY(writer.Close());
+        }
+        QString error;
+        QVERIFY2(frame->StartReplay(QString::fromStdString(path), error), qPrintable(error));
+        QVERIFY(page->isVisible());
+        QCOMPARE(rows->text(), QStringLiteral("2"));
+        QCOMPARE(page->m_byHeader, uint8_t{170});
+        QTRY_COMPARE_WITH_TIMEOUT(page->m_wndPicture.PixelAt(2, 1), 0x414141u, 3000);  // 65
+        QTRY_VERIFY(frame->GetReplayBar()->ProgressText().contains("已放完"));
+        QCOMPARE(page->GetLinkStatistics().framesDrawn, 2u);
+        frame->GetReplayBar()->End();
+        QTRY_COMPARE(qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->text(),
+                     QStringLiteral("连续采集"));
+        QCOMPARE(rows->text(), QStringLiteral("7"));
+        QCOMPARE(page->m_byHeader, uint8_t{255});
+        QVERIFY(frame->ReplayDevice().empty());
+        QVERIFY(!frame->IsPortOpen());
+
+        std::ofstream(dir.filePath("not.tavixrec").toStdString()) << "hello";
+        QVERIFY(!frame->StartReplay(dir.filePath("not.tavixrec"), error));
+        QVERIFY2(error.contains("不是"), qPrintable(error));
     }
 
     void captureWithNoPortChosenShowsTheMessageOnTheUiThread() {

@@ -1,0 +1,154 @@
+#include "shell/ReplayBar.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "pages/BlackPage.h"
+#include "pages/ColourPage.h"
+#include "pages/ControlIds.h"
+#include "serial/PortOwner.h"
+#include "shell/TavixToolView.h"
+
+namespace {
+
+const QString kStop = QStringLiteral("停止采集");
+
+// Stops a page's capture as its running button would.
+void StopCapture(CCapturePage* page) {
+    for (int id : {IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_COLOUR_CAPTURE_CONTINUOUS})
+        if (auto* button = qobject_cast<QPushButton*>(page->Control(id)))
+            if (button->text() == kStop)
+                button->click();
+}
+
+}  // namespace
+
+CReplayBar::CReplayBar(CPortOwner& owner, CTavixToolView& view, QWidget* parent)
+    : QToolBar(QStringLiteral("回放"), parent), m_owner(owner), m_view(view) {
+    setObjectName(QStringLiteral("ReplayBar"));
+    m_actPause = addAction(QStringLiteral("暂停"));
+    m_actPause->setCheckable(true);
+    connect(m_actPause, &QAction::toggled, this, [this](bool on) {
+        m_player.SetPaused(on);
+        m_actStep->setEnabled(on);
+    });
+    m_actStep = addAction(QStringLiteral("单步"));
+    m_actStep->setToolTip(QStringLiteral("暂停时再放一帧的数据"));
+    m_actStep->setEnabled(false);
+    connect(m_actStep, &QAction::triggered, this, [this] { m_player.Step(); });
+    m_actRestart = addAction(QStringLiteral("重新开始"));
+    connect(m_actRestart, &QAction::triggered, this, [this] { m_player.Restart(); });
+    m_actFast = addAction(QStringLiteral("最快"));
+    m_actFast->setCheckable(true);
+    m_actFast->setToolTip(QStringLiteral("不按录制时的节奏，页面能收多快就放多快"));
+    connect(m_actFast, &QAction::toggled, this, [this](bool on) { m_player.SetFast(on); });
+    m_actEnd = addAction(QStringLiteral("结束回放"));
+    connect(m_actEnd, &QAction::triggered, this, [this] { End(); });
+    addSeparator();
+    m_progress = new QLabel(this);
+    addWidget(m_progress);
+    m_timer.setInterval(250);
+    connect(&m_timer, &QTimer::timeout, this, [this] { UpdateProgress(); });
+    hide();
+}
+
+CReplayBar::~CReplayBar() {
+    End();
+}
+
+bool CReplayBar::Start(const QString& path, QString& error) {
+    End();
+    std::string why;
+    if (!m_player.Open(path.toStdString(), why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    const RecordingHeader& h = m_player.Header();
+    const bool colour = h.format == recording::PixelFormat::Colour;
+    CCapturePage* page = colour ? static_cast<CCapturePage*>(m_view.m_pColourPage)
+                                : static_cast<CCapturePage*>(m_view.m_pBlackPage);
+    if (page == nullptr) {
+        error = QStringLiteral("页面尚未创建，无法回放");
+        return false;
+    }
+    // Both pages stop: the port is about to become the replay's line.
+    for (CCapturePage* p : {static_cast<CCapturePage*>(m_view.m_pBlackPage),
+                            static_cast<CCapturePage*>(m_view.m_pColourPage)})
+        if (p != nullptr)
+            StopCapture(p);
+    m_owner.ClosePort();
+    m_owner.SetReplayDevice(m_player.DevicePath(), static_cast<int>(h.baud));
+    m_view.ShowPage(colour ? CTavixToolView::kColourPageId : CTavixToolView::kBlackPageId);
+    auto* rows = qobject_cast<QLineEdit*>(page->Control(IDC_ROWS));
+    auto* columns = qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS));
+    m_savedRows = rows->text();
+    m_savedColumns = columns->text();
+    rows->setText(QString::number(h.rows));
+    columns->setText(QString::number(h.columns));
+    m_savedHeader = page->m_byHeader;
+    page->m_byHeader = h.headerByte;
+    m_page = page;
+    page->OnCaptureContinuous();
+    auto* button = qobject_cast<QPushButton*>(
+        page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
+    if (button->text() != kStop) {
+        // The page refused to start (its status line says why).
+        error = QStringLiteral("页面无法开始采集：%1")
+                    .arg(qobject_cast<QLabel*>(page->Control(IDC_STATUS))->text());
+        End();
+        return false;
+    }
+    m_player.SetProgressProbe([page] {
+        const CLinkStatistics st = page->GetLinkStatistics();
+        return st.framesDrawn + st.framesSkipped;
+    });
+    {
+        const QSignalBlocker a(m_actPause), b(m_actFast);
+        m_actPause->setChecked(false);
+        m_actFast->setChecked(false);
+    }
+    m_actStep->setEnabled(false);
+    m_strName = QFileInfo(path).fileName();
+    m_player.Start(false);
+    m_timer.start();
+    UpdateProgress();
+    show();
+    return true;
+}
+
+void CReplayBar::End() {
+    if (m_page == nullptr)
+        return;
+    StopCapture(m_page);
+    m_player.Stop();
+    m_owner.ClosePort();
+    m_owner.SetReplayDevice(std::string(), 0);
+    m_page->m_byHeader = m_savedHeader;
+    qobject_cast<QLineEdit*>(m_page->Control(IDC_ROWS))->setText(m_savedRows);
+    qobject_cast<QLineEdit*>(m_page->Control(IDC_COLUMNS))->setText(m_savedColumns);
+    m_page = nullptr;
+    m_timer.stop();
+    hide();
+}
+
+QString CReplayBar::ProgressText() const {
+    const CReplayPlayer::Progress p = m_player.GetProgress();
+    QString text = QStringLiteral("回放 %1：%2 / %3 秒")
+                       .arg(m_strName)
+                       .arg(p.playedMicroseconds / 1e6, 0, 'f', 1)
+                       .arg(p.totalMicroseconds / 1e6, 0, 'f', 1);
+    if (p.finished)
+        text += QStringLiteral("（已放完）");
+    else if (p.paused)
+        text += QStringLiteral("（暂停）");
+    if (!p.cutText.empty())
+        text += QStringLiteral("  ") + QString::fromStdString(p.cutText);
+    return text;
+}
+
+void CReplayBar::UpdateProgress() {
+    m_progress->setText(ProgressText());
+}
