@@ -50,12 +50,14 @@
 #include <vector>
 
 #include "DeleteWindow.h"
+#include "capture/RecordingWriter.h"
 #include "pages/BlackPage.h"
 #include "pages/ControlIds.h"
 #include "serial/PortDevices.h"
 #include "settings/PortsSection.h"
 #include "settings/ProfileFile.h"
 #include "shell/MainFrame.h"
+#include "shell/ReplayBar.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
 #include "tools/camsim/FrameSource.h"
@@ -407,7 +409,9 @@ public:
         ShowGrayscalePage();
         EnterSettings();
         Capture();
+        SaveFrame();
         CloseProgram();
+        Replay();
     }
 
 private:
@@ -494,8 +498,8 @@ private:
         Log(QStringLiteral("ports: %1").arg(ports.join(", ")));
     }
 
-    void StartProgram() {
-        m_app.Start(m_appCopy, {}, m_dir + "/tavixtool.log", m_appDir);
+    void StartProgram(const QStringList& args = {}, const QString& log = "/tavixtool.log") {
+        m_app.Start(m_appCopy, args, m_dir + log, m_appDir);
         // Its main window: the visible window of its process with the title.
         QStringList seen;
         const bool found = WaitFor(
@@ -717,6 +721,93 @@ private:
                                          {"the port list", RectOf(m_mirror->m_wndPortCombo)}});
         if (!bar.isEmpty())
             Fail(bar);
+    }
+
+    // The picture area's menu, opened with the right button: "保存原始帧…",
+    // a file name typed into the file dialog; the file holds the frame the
+    // simulator sent, byte for byte.
+    void SaveFrame() {
+        QWidget* picture = Page()->Control(IDC_PICTURE);
+        const QPoint at = m_windowRect.topLeft() + RectOf(picture).topLeft() + QPoint(20, 20);
+        Xdo({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "3"});
+        if (!WaitFor([&] { return VisibleWindows() >= 2; }, 5000))
+            Fail(QStringLiteral("the picture's menu did not open"));
+        Pump(300);
+        Save(Shot(), m_options.out + "/e2e-picture-menu.png");
+        Key("Down");
+        Key("Down");  // "保存原始帧…"
+        Key("Return");
+        if (!WaitFor([&] { return VisibleWindows() >= 2; }, 5000))
+            Fail(QStringLiteral("no file dialog after 保存原始帧…"));
+        Pump(500);
+        const QString path = m_dir + "/saved-frame.pgm";
+        Key("ctrl+a");
+        Type(path);
+        Key("Return");
+        if (!WaitFor([&] { return QFileInfo(path).size() > 0; }, 5000))
+            Fail(QStringLiteral("the frame was not saved to %1").arg(path));
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            Fail(QStringLiteral("cannot read %1").arg(path));
+        const QByteArray bytes = file.readAll();
+        const QByteArray head =
+            QStringLiteral("P5\n%1 %2\n255\n").arg(kColumns).arg(kRows).toLatin1();
+        if (!bytes.startsWith(head) ||
+            bytes.mid(head.size()) != QByteArray(reinterpret_cast<const char*>(m_frame.data()),
+                                                 static_cast<int>(m_frame.size())))
+            Fail(QStringLiteral("%1 does not hold the simulator's frame").arg(path));
+        Log(QStringLiteral("the saved frame %1 equals the simulator's frame").arg(path));
+        MovePointerAway();
+    }
+
+    // The program started with a recording on its command line replays it
+    // on the grayscale page: the recorded frame appears in the picture.
+    void Replay() {
+        const QString path = m_dir + "/run.tavixrec";
+        RecordingHeader header;
+        header.baud = kBaud;
+        header.rows = kRows;
+        header.columns = kColumns;
+        CRecordingWriter writer;
+        std::string error;
+        std::vector<uint8_t> wire = camsim::WireFrame(255, m_frame);
+        if (!writer.Open(path.toStdString(), header, error) ||
+            !writer.Write(0, wire.data(), wire.size()) ||
+            !writer.Write(200000, wire.data(), wire.size()) || !writer.Close())
+            Fail(QStringLiteral("cannot write the recording: %1")
+                     .arg(QString::fromStdString(error)));
+        StartProgram({path}, "/tavixtool-replay.log");
+        Xdo({"windowsize", "--sync", QString::number(m_window), QString::number(kScreenWidth),
+             QString::number(kScreenHeight)});
+        // The mirror shows the grayscale page and the replay's bar, as the
+        // program does.
+        m_mirror->GetReplayBar()->show();
+        m_mirror->GetActiveView()->ShowPage(CTavixToolView::kBlackPageId);
+        ReadGeometry();
+        MovePointerAway();
+        const QPoint origin = Page()->Control(IDC_PICTURE)->mapTo(m_mirror.get(), QPoint(0, 0));
+        QImage shot;
+        Difference diff;
+        const bool shown = WaitFor(
+            [&] {
+                shot = Shot();
+                diff = ComparePicture(shot, origin, m_frame);
+                return diff.count == 0;
+            },
+            15000, 200);
+        Save(shot, m_options.out + "/e2e-replay.png");
+        if (!shown)
+            Fail(QStringLiteral("the replayed frame did not appear: %1 of %2 pixels differ; first: "
+                                "%3\n%4")
+                     .arg(diff.count)
+                     .arg(kRows * kColumns)
+                     .arg(diff.first)
+                     .arg(m_app.Output()));
+        Log(QStringLiteral("the replayed frame is on the screen"));
+        if (!SendDeleteWindow(m_display.toStdString(), m_window) || !m_app.WaitForExit(10000) ||
+            m_app.Crashed() || m_app.ExitCode() != 0)
+            Fail(QStringLiteral("TavixTool did not end cleanly after the replay; its output:\n%1")
+                     .arg(m_app.Output()));
     }
 
     // Closes the window as a window manager would; the program saves its
