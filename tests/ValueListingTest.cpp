@@ -358,8 +358,9 @@ private slots:
         QTest::mouseRelease(w.viewport(), Qt::LeftButton, {},
                             QPoint(20, w.viewport()->height() + 20));
         // Below the last line in view, the selection reaches it.
+        const std::string selected = w.SelectedText();
         const size_t lines =
-            static_cast<size_t>(std::count(w.SelectedText().begin(), w.SelectedText().end(), '\n'));
+            static_cast<size_t>(std::count(selected.begin(), selected.end(), '\n'));
         QVERIFY(lines >= static_cast<size_t>(w.verticalScrollBar()->value()));
     }
 
