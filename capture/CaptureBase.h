@@ -134,6 +134,12 @@ public:
     // again (to the same value) while the worker reads it.
     std::atomic<int> m_nMode;
     CPictureSurface m_wndPicture;
+    // How pixels are shown, changeable at any time (read per pixel):
+    // grayscale pixels above m_nPreviewThreshold white and the rest black
+    // (-1: as received); colour pixels as their U (0), Y (1) or V (2) byte
+    // alone in gray (-1: in colour).
+    std::atomic<int> m_nPreviewThreshold{-1};
+    std::atomic<int> m_nChannel{-1};
     int m_nAreaHeight;
     int m_nAreaWidth;
     int m_bScaleToArea;

@@ -104,10 +104,16 @@ int CCaptureBase::PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64
     const uint64_t index = uint64_t{row} * m_nColumns + column;
     uint32_t rgb;
     if (m_byFormat == pixel::kGray) {
-        rgb = pixel::GrayToRgb(m_pFrame[index]);
+        uint8_t v = m_pFrame[index];
+        const int threshold = m_nPreviewThreshold.load(std::memory_order_relaxed);
+        if (threshold >= 0)
+            v = v > threshold ? 255 : 0;
+        rgb = pixel::GrayToRgb(v);
     } else if (m_byFormat == pixel::kUyv) {
         const uint8_t* p = m_pFrame.get() + index * 3;
-        rgb = pixel::UyvToRgb(p[0], p[1], p[2]);
+        const int channel = m_nChannel.load(std::memory_order_relaxed);
+        rgb = channel >= 0 && channel <= 2 ? pixel::GrayToRgb(p[channel])
+                                           : pixel::UyvToRgb(p[0], p[1], p[2]);
     } else {
         return 1;
     }

@@ -1,8 +1,12 @@
 #include "pages/BlackPage.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
+#include <QSlider>
+#include <algorithm>
 
 #include "pages/ControlIds.h"
 #include "settings/BlackSettings.h"
@@ -38,6 +42,24 @@ void CBlackPage::OnCreate() {
         values = frame.ShownValues(rows, columns);
         return !values.empty();
     };
+    // The threshold slider fills the group box's room right of the box.
+    QLineEdit* threshold = Box(IDC_THRESHOLD);
+    m_sliderThreshold = new QSlider(Qt::Horizontal, this);
+    m_sliderThreshold->setObjectName(QStringLiteral("ThresholdSlider"));
+    m_sliderThreshold->setRange(0, 255);
+    m_sliderThreshold->setToolTip(QStringLiteral("拖动改变二值化阀值，最后一帧立刻按新阀值显示"));
+    m_sliderThreshold->setGeometry(threshold->geometry().right() + 6, threshold->y(),
+                                   threshold->width() * 55 / 36, threshold->height());
+    connect(m_sliderThreshold, &QSlider::valueChanged, this,
+            [this](int value) { OnThresholdSlider(value); });
+    connect(threshold, &QLineEdit::textEdited, this, [this](const QString& text) {
+        bool ok = false;
+        const int value = text.trimmed().toInt(&ok);
+        if (ok && value >= 0 && value <= 255) {
+            const QSignalBlocker block(m_sliderThreshold);
+            m_sliderThreshold->setValue(value);
+        }
+    });
     connect(qobject_cast<QCheckBox*>(Control(IDC_SHOW_IMAGE)), &QCheckBox::clicked, this,
             [this] { OnShowImage(); });
     connect(qobject_cast<QCheckBox*>(Control(IDC_SHOW_BINARY)), &QCheckBox::clicked, this,
@@ -91,6 +113,10 @@ void CBlackPage::LoadSettings() {
     m_nColumnGap = static_cast<uint32_t>(s.intercolumn);
     DoDataExchange(false);
     UpdateControlStates();
+    if (m_sliderThreshold != nullptr) {
+        const QSignalBlocker block(m_sliderThreshold);
+        m_sliderThreshold->setValue(static_cast<int>(std::min<uint32_t>(m_nThreshold, 255)));
+    }
 }
 
 void CBlackPage::SaveSettings() {
@@ -125,6 +151,8 @@ void CBlackPage::SaveSettings() {
 void CBlackPage::UpdateControlStates() {
     Enable({IDC_ONE_TO_ONE, IDC_SCALE_TO_AREA}, m_bShowImage != 0);
     Enable({IDC_THRESHOLD}, m_bShowValues != 0);
+    if (m_sliderThreshold != nullptr)
+        m_sliderThreshold->setEnabled(Control(IDC_THRESHOLD)->isEnabled());
     Enable({IDC_ROWS, IDC_COLUMNS, IDC_ROW_GAP, IDC_COLUMN_GAP},
            m_bShowImage != 0 || m_bShowValues != 0);
 }
@@ -150,6 +178,26 @@ void CBlackPage::PrepareCapture() {
     m_editValues->SetCapacity(static_cast<size_t>(m_nRows) + m_nFrameSize);
 }
 
+void CBlackPage::AddDisplayActions(QMenu* menu) {
+    menu->addSeparator();
+    m_actBinarized = menu->addAction(QStringLiteral("按阈值显示二值化图像"));
+    m_actBinarized->setCheckable(true);
+    connect(m_actBinarized, &QAction::toggled, this, [this](bool on) {
+        m_nPreviewThreshold = on ? static_cast<int>(std::min<uint32_t>(
+                                       static_cast<uint32_t>(BoxNumber(Box(IDC_THRESHOLD))), 255))
+                                 : -1;
+        RedrawLastFrame();
+    });
+}
+
+void CBlackPage::OnThresholdSlider(int value) {
+    Box(IDC_THRESHOLD)->setText(QString::number(value));
+    m_nThreshold = static_cast<uint32_t>(value);
+    if (m_actBinarized->isChecked())
+        m_nPreviewThreshold = value;
+    RedrawLastFrame();
+}
+
 bool CBlackPage::ScaleChoice() const {
     return qobject_cast<QRadioButton*>(Control(IDC_SCALE_TO_AREA))->isChecked();
 }
@@ -157,6 +205,10 @@ bool CBlackPage::ScaleChoice() const {
 void CBlackPage::PrepareStill() {
     m_nThreshold = static_cast<uint32_t>(BoxNumber(Box(IDC_THRESHOLD)));
     PrepareCapture();
+}
+
+void CBlackPage::OnCaptureBegun() {
+    m_sliderThreshold->setEnabled(false);
 }
 
 void CBlackPage::OnCaptureEnded() {

@@ -7,6 +7,7 @@
 #include "pages/CapturePage.h"
 
 class CValueListing;
+class QSlider;
 
 class CBlackPage : public CCapturePage {
     Q_OBJECT
@@ -32,12 +33,19 @@ public:
     bool DoDataExchange(bool saveAndValidate) override;
 
     CValueListing* m_editValues = nullptr;  // IDC_VALUES
-    uint32_t m_nThreshold = 0;              // IDC_THRESHOLD
+    // Beside the threshold box: changes the threshold live; the listing and,
+    // with m_actBinarized on, the picture follow on the last frame.
+    QSlider* m_sliderThreshold = nullptr;
+    QAction* m_actBinarized = nullptr;  // "按阈值显示二值化图像"
+    void OnThresholdSlider(int value);
+    uint32_t m_nThreshold = 0;  // IDC_THRESHOLD
 
 protected:
     void OnCreate() override;
     void PrepareCapture() override;
     void PrepareStill() override;
     void OnCaptureEnded() override;
+    void OnCaptureBegun() override;
     bool ScaleChoice() const override;
+    void AddDisplayActions(QMenu* menu) override;
 };

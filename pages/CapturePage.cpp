@@ -319,6 +319,7 @@ void CCapturePage::OnCaptureBegin() {
     const int mode = m_nMode;
     m_invoker.Post([this, mode] {
         Enable(m_layout.parameters, false);
+        OnCaptureBegun();
         if (mode == 0)
             Enable({m_layout.continuousButton}, false);
         else if (mode == 1)
@@ -375,6 +376,8 @@ void CCapturePage::CreatePictureMenu() {
     m_actRecord->setCheckable(true);
     m_actRecord->setToolTip(QStringLiteral("把串口收到的原始数据连同时间记录到文件，以后可以回放"));
     connect(m_actRecord, &QAction::toggled, this, [this](bool on) { OnRecord(on); });
+
+    AddDisplayActions(m_pictureMenu);
 
     m_pictureView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pictureView, &QWidget::customContextMenuRequested, this,
@@ -545,6 +548,20 @@ void CCapturePage::OnSaveEveryFrame(bool on) {
     m_shownSaveError.clear();
     m_infoTimer.start();
     UpdateCaptureInfo();
+}
+
+void CCapturePage::RedrawLastFrame() {
+    CFrameCopy frame;
+    if (CaptureRunning() || !LastFrame(frame))
+        return;
+    // As the frame was drawn: its gaps, the area and scaling of the page.
+    m_nRowGap = frame.rowGap;
+    m_nColumnGap = frame.columnGap;
+    m_nRows = frame.rows;
+    m_nColumns = frame.columns;
+    m_nFrameSize = static_cast<uint32_t>(frame.bytes.size());
+    PrepareStill();
+    ShowStillFrame(frame);
 }
 
 bool CCapturePage::CaptureRunning() const {

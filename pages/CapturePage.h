@@ -90,6 +90,9 @@ public:
     void OnRecord(bool on);
     // The text over the picture's corner while frames are being saved.
     QString CaptureInfoText() const;
+    // Draws the last frame again with the page's display choices, while no
+    // capture runs (a capture draws its next frame with them anyway).
+    void RedrawLastFrame();
 
     // Where file names come from: dialogs unless replaced (tests). A save
     // chooser gets a title, a proposed path and a filter; empty: cancelled.
@@ -129,7 +132,10 @@ protected:
     // Before a picture file is shown as a frame (sizes set): what a capture
     // start would read from the page besides the shared boxes.
     virtual void PrepareStill() {}
+    // The page's own entries at the end of the picture's menu.
+    virtual void AddDisplayActions(QMenu*) {}
     virtual void OnCaptureEnded() {}
+    virtual void OnCaptureBegun() {}
 
     QLineEdit* Box(int id) const;
     QPushButton* Button(int id) const;

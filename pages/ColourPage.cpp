@@ -1,7 +1,9 @@
 #include "pages/ColourPage.h"
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 
 #include "pages/ControlIds.h"
 #include "settings/ColourSettings.h"
@@ -82,6 +84,25 @@ void CColourPage::SaveSettings() {
     s.interrow = static_cast<int>(m_nRowGap);
     s.intercolumn = static_cast<int>(m_nColumnGap);
     s.Save(m_strSettingsPath, skip);
+}
+
+void CColourPage::AddDisplayActions(QMenu* menu) {
+    QMenu* channels = menu->addMenu(QStringLiteral("显示通道"));
+    auto* group = new QActionGroup(channels);
+    const struct {
+        const char* text;
+        int channel;
+    } choices[] = {{"彩色", -1}, {"只显示 Y", 1}, {"只显示 U", 0}, {"只显示 V", 2}};
+    for (const auto& c : choices) {
+        QAction* action = channels->addAction(QString::fromUtf8(c.text));
+        action->setCheckable(true);
+        action->setChecked(c.channel == -1);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, channel = c.channel] {
+            m_nChannel = channel;
+            RedrawLastFrame();
+        });
+    }
 }
 
 // Takes effect at the next start, when the engine field follows.

@@ -30,4 +30,6 @@ public:
 protected:
     void OnCreate() override;
     bool ScaleChoice() const override { return m_bScaleRequest != 0; }
+    // "显示通道": the picture in colour, or its Y, U or V alone in gray.
+    void AddDisplayActions(QMenu* menu) override;
 };

@@ -15,12 +15,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "capture/LinkHealth.h"
 #include "help/HtmlHelp.h"
+#include "pages/BlackPage.h"
+#include "pages/ColourPage.h"
 #include "serial/DeviceHolders.h"
 #include "serial/PortSelection.h"
 #include "settings/ComSettings.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPath.h"
+#include "settings/TextToNumber.h"
 #include "shell/DeviceWatcher.h"
 #include "shell/LockKeyState.h"
 #include "shell/ReplayBar.h"
@@ -75,6 +79,7 @@ CMainFrame::~CMainFrame() {
     // Messages that workers posted and that have not been shown go.
     m_invoker.Shutdown();
     m_idleTimer.stop();
+    m_healthTimer.stop();
     m_shareTimer.stop();
     // A replay ends while its page and line exist. The view deletes the
     // pages, whose engines stop and join their workers, while the port they
@@ -117,6 +122,12 @@ bool CMainFrame::Create() {
         m_wndIndicators[i] = label;
         m_wndStatusBar->addPermanentWidget(label);
     }
+    m_wndLinkHealth = new QLabel(m_wndStatusBar);
+    m_wndLinkHealth->setObjectName(QStringLiteral("LinkHealth"));
+    m_wndLinkHealth->setFrameShape(QFrame::StyledPanel);
+    m_wndLinkHealth->setToolTip(QString::fromStdString(CLinkHealth::Explanation()));
+    m_wndLinkHealth->hide();
+    m_wndStatusBar->insertPermanentWidget(0, m_wndLinkHealth);
     setStatusBar(m_wndStatusBar);
 
     // The serial settings bar, on the same row, right of the main toolbar.
@@ -150,6 +161,9 @@ bool CMainFrame::Create() {
         UpdateLockIndicators();
     });
     m_idleTimer.start();
+    m_healthTimer.setInterval(250);
+    connect(&m_healthTimer, &QTimer::timeout, this, &CMainFrame::UpdateLinkHealth);
+    m_healthTimer.start();
     m_shareTimer.setInterval(3000);
     connect(&m_shareTimer, &QTimer::timeout, this, &CMainFrame::CheckPortSharing);
     m_shareTimer.start();
@@ -468,4 +482,34 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::StartReplay(const QString& path, QString& error) {
     return m_pReplayBar != nullptr && m_pReplayBar->Start(path, error);
+}
+
+void CMainFrame::UpdateLinkHealth() {
+    // The page on screen; before any is shown, nothing.
+    CCapturePage* page = nullptr;
+    if (m_pView != nullptr) {
+        if (m_pView->m_pBlackPage != nullptr && m_pView->m_pBlackPage->isVisible())
+            page = m_pView->m_pBlackPage;
+        else if (m_pView->m_pColourPage != nullptr && m_pView->m_pColourPage->isVisible())
+            page = m_pView->m_pColourPage;
+    }
+    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+    const CLinkStatistics now = page != nullptr ? page->GetLinkStatistics() : CLinkStatistics();
+    const CLinkStatistics before = page == m_pHealthPage ? m_lastLink : now;
+    const double seconds = page == m_pHealthPage ? (nowMs - m_nLastLinkMs) / 1000.0 : 0.0;
+    m_pHealthPage = page;
+    m_lastLink = now;
+    m_nLastLinkMs = nowMs;
+    const CLinkHealth health =
+        CLinkHealth::From(before, now, seconds, TextToNumber(CurrentChoice().baudText));
+    if (page == nullptr || health.level == CLinkHealth::Level::Idle) {
+        m_wndLinkHealth->hide();
+        return;
+    }
+    static const char* const kColours[] = {"", "#c8f0c8", "#fff0a0", "#ffc0c0"};
+    m_wndLinkHealth->setStyleSheet(
+        QStringLiteral("QLabel { background: %1; padding: 0 4px; }")
+            .arg(QLatin1String(kColours[static_cast<int>(health.level)])));
+    m_wndLinkHealth->setText(QString::fromStdString(health.Text()));
+    m_wndLinkHealth->show();
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/LinkStatistics.h"
 #include "serial/PortOwner.h"
 #include "ui/UiInvoker.h"
 
@@ -92,6 +93,9 @@ public:
     QAction* m_actShowHelp = nullptr;
     QLabel* m_wndMessage = nullptr;   // "就绪"
     QLabel* m_wndIndicators[3] = {};  // "大写", "数字", "滚动"
+    // The link's health while the shown page captures: rates, counts and a
+    // colour, four times a second.
+    QLabel* m_wndLinkHealth = nullptr;
     CDeviceWatcher* m_pDeviceWatcher = nullptr;
 
     std::string m_strSettingsPath;
@@ -122,6 +126,7 @@ private:
     void CreateAccelerators();
     void UpdateCommandStates();
     void UpdateLockIndicators();
+    void UpdateLinkHealth();
     // A box owned by the window with an OK button and this icon (a
     // QMessageBox::Icon), or the test hook m_showMessage when set. Modal:
     // returns when it is closed; otherwise shown and left.
@@ -144,4 +149,9 @@ private:
     std::vector<int> m_sharingPidsTold;  // process ids already shown in a box
     bool m_bSharingShown = false;        // the status bar names them now
     QTimer m_idleTimer;
+    QTimer m_healthTimer;
+    // The previous snapshot the rates are worked out from, and of which page.
+    const void* m_pHealthPage = nullptr;
+    CLinkStatistics m_lastLink;
+    qint64 m_nLastLinkMs = 0;
 };

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -88,7 +89,7 @@ private slots:
                 texts << a->text() + QLatin1Char('|') + a->shortcut().toString();
         QCOMPARE(texts, QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
                                      "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O",
-                                     "保存每一帧…|", "录制…|"}));
+                                     "保存每一帧…|", "录制…|", "按阈值显示二值化图像|"}));
         // Saving a frame before there is one says so and writes nothing.
         QString warned;
         page->m_showWarning = [&](const QString& t) { warned = t; };
@@ -169,7 +170,7 @@ private slots:
     // last frame; a file that is no picture gets a message.
     void openedPictureIsDrawnAndListedAsAFrame() {
         auto page = Make<CBlackPage>();
-        qobject_cast<QAbstractButton*>(page->Control(IDC_SHOW_BINARY))->click();
+        ShowListing(*page);
         Box(*page, IDC_THRESHOLD)->setText("100");
         const QString pgm = dir.filePath("in.pgm");
         {
@@ -349,7 +350,80 @@ private slots:
         QVERIFY(bytes > 0 && bytes < 100000);
     }
 
+    // The threshold slider changes the threshold on the last frame at once:
+    // the listing follows, and so does the picture when shown binarized.
+    void thresholdSliderRedrawsTheLastFrame() {
+        auto page = Make<CBlackPage>();
+        ShowListing(*page);
+        auto* slider = page->findChild<QSlider*>(QStringLiteral("ThresholdSlider"));
+        QVERIFY(slider != nullptr && slider->isEnabled());
+        slider->setValue(0);
+        Box(*page, IDC_THRESHOLD)->setText("0");
+        OpenPgm(*page, "\x10\x80\xF0\x65\x64\x00");
+        QCOMPARE(page->m_editValues->Text(), std::string("111\n110\n"));  // threshold 0
+        slider->setValue(100);
+        QCOMPARE(Box(*page, IDC_THRESHOLD)->text(), QStringLiteral("100"));
+        QCOMPARE(page->m_editValues->Text(), std::string("011\n100\n"));
+        QCOMPARE(page->m_wndPicture.PixelAt(3 - 1, 0), pixel::GrayToRgb(0xF0));  // as received
+        Action(*page, "按阈值显示二值化图像")->trigger();
+        QCOMPARE(page->m_wndPicture.PixelAt(0, 0), 0x000000u);  // 0x10 <= 100
+        QCOMPARE(page->m_wndPicture.PixelAt(0, 1), 0xFFFFFFu);  // 0x65 > 100
+        slider->setValue(0x65);
+        QCOMPARE(page->m_wndPicture.PixelAt(0, 1), 0x000000u);
+        QCOMPARE(page->m_editValues->Text(), std::string("011\n000\n"));
+        // The raw C array of the listing's menu comes from the same frame.
+        uint32_t rows = 0, columns = 0;
+        std::vector<uint8_t> values;
+        QVERIFY(page->m_editValues->m_rawValues(rows, columns, values));
+        QCOMPARE(values, std::vector<uint8_t>({0x10, 0x80, 0xF0, 0x65, 0x64, 0x00}));
+    }
+
+    // The colour page shows one channel alone in gray on request.
+    void colourChannelShownAlone() {
+        auto page = Make<CColourPage>();
+        const camsim::FrameSource source(4, 5, true, camsim::Pattern::Bars);
+        CaptureOne(*page, "4", "5", source.Frame(0));
+        CFrameCopy frame;
+        QVERIFY(page->LastFrame(frame));
+        QMenu* channels = nullptr;
+        for (QAction* a : page->PictureMenu()->actions())
+            if (a->menu() != nullptr && a->text() == QStringLiteral("显示通道"))
+                channels = a->menu();
+        QVERIFY(channels != nullptr);
+        for (int channel : {1, 0, 2}) {
+            const QString text = QStringLiteral("只显示 ") + "UYV"[channel];
+            for (QAction* a : channels->actions())
+                if (a->text() == text)
+                    a->trigger();
+            for (int x = 0; x < 5; ++x)
+                QCOMPARE(page->m_wndPicture.PixelAt(x, 2),
+                         pixel::GrayToRgb(frame.bytes[(2 * 5 + x) * 3 + channel]));
+        }
+        channels->actions().first()->trigger();  // "彩色"
+        const uint8_t* p = &frame.bytes[(2 * 5 + 4) * 3];
+        QCOMPARE(page->m_wndPicture.PixelAt(4, 2), pixel::UyvToRgb(p[0], p[1], p[2]));
+    }
+
 private:
+    // The binarized listing on (a click, as the user does it).
+    static void ShowListing(CBlackPage& page) {
+        auto* box = qobject_cast<QAbstractButton*>(page.Control(IDC_SHOW_BINARY));
+        if (!box->isChecked())
+            box->click();
+    }
+    // A 2 x 3 PGM of these six bytes opened on the page.
+    void OpenPgm(CCapturePage& page, const char* six) {
+        const QString pgm = dir.filePath("six.pgm");
+        {
+            std::ofstream out(pgm.toStdString(), std::ios::binary);
+            out << "P5\n3 2\n255\n";
+            out.write(six, 6);
+        }
+        page.m_chooseOpenFile = [pgm](const QString&, const QString&, const QString&) {
+            return pgm;
+        };
+        page.OnOpenPicture();
+    }
     static QAction* Action(CCapturePage& page, const char* text) {
         for (QAction* a : page.PictureMenu()->actions())
             if (a->text() == QString::fromUtf8(text))

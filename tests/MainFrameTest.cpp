@@ -37,6 +37,7 @@
 #include "shell/ReplayBar.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
+#include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/PseudoTerminal.h"
 #include "ui/TaskPanel.h"
 
@@ -360,6 +361,40 @@ private slots:
         std::ofstream(dir.filePath("not.tavixrec").toStdString()) << "hello";
         QVERIFY(!frame->StartReplay(dir.filePath("not.tavixrec"), error));
         QVERIFY2(error.contains("不是"), qPrintable(error));
+    }
+
+    // The health pane counts what the simulator sent, frames and bytes, and
+    // shows green while every frame is whole.
+    void linkHealthAgreesWithTheSimulator() {
+        MakeFrame();
+        TypeBaud("921600");
+        frame->m_wndPortCombo->setCurrentIndex(2);  // COM12, board B
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61447);
+        CBlackPage* page = view->m_pBlackPage;
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("30");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("40");
+        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->IsPortOpen(), 3000);
+        QTest::qWait(250);  // opened and purged
+        camsim::CameraBoard::Options options;
+        options.rows = 30;
+        options.columns = 40;
+        options.baud = 921600;
+        options.count = 40;
+        camsim::CameraBoard camera(boardB, options);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        QTRY_COMPARE_WITH_TIMEOUT(camera.Stats().framesSent, uint64_t{40}, 10000);
+        const QString totals = QStringLiteral("共 %1 字节 %2 帧")
+                                   .arg(camera.Stats().bytesSent)
+                                   .arg(camera.Stats().framesSent);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->m_wndLinkHealth->text().contains(totals), 2000);
+        QVERIFY(frame->m_wndLinkHealth->isVisible());
+        QVERIFY(frame->m_wndLinkHealth->styleSheet().contains("#c8f0c8"));  // green
+        QVERIFY(frame->m_wndLinkHealth->toolTip().contains("重同步"));
+        camera.Stop();
+        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->click();
     }
 
     void captureWithNoPortChosenShowsTheMessageOnTheUiThread() {

@@ -6,6 +6,7 @@
 #include "BoardTest.h"
 #include "FakePage.h"
 #include "FakePortOwner.h"
+#include "capture/LinkHealth.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
@@ -312,3 +313,37 @@ TEST_F(ReceptionTest, NoPassWithoutImageOrListing) {
 }
 
 }  // namespace
+
+// The health pane's figures: rates over the interval, totals since the
+// start, the colour from what was lost or passed over, and a capture that
+// restarted between two snapshots counted from zero.
+TEST(LinkHealth, RatesTotalsLevelsAndARestart) {
+    CLinkStatistics a, b;
+    a.bytesReceived = 1000;
+    a.framesStarted = 2;
+    a.framesDrawn = 2;
+    b.bytesReceived = 47080;
+    b.framesStarted = 10;
+    b.framesDrawn = 9;
+    b.framesSkipped = 2;
+    b.lastLatencyMicroseconds = 300;
+    CLinkHealth h = CLinkHealth::From(a, b, 0.5, 921600);
+    EXPECT_DOUBLE_EQ(h.bytesPerSecond, 92160);
+    EXPECT_DOUBLE_EQ(h.lineShare, 1.0);
+    EXPECT_DOUBLE_EQ(h.framesPerSecond, 20);  // started and passed over
+    EXPECT_DOUBLE_EQ(h.drawnPerSecond, 14);
+    EXPECT_EQ(h.level, CLinkHealth::Level::Yellow);
+    EXPECT_NE(h.Text().find("共 47080 字节 9 帧"), std::string::npos) << h.Text();
+    EXPECT_NE(h.Text().find("线路的 100%"), std::string::npos) << h.Text();
+
+    b.resyncs = 1;
+    EXPECT_EQ(CLinkHealth::From(a, b, 0.5, 0).level, CLinkHealth::Level::Red);
+    b = CLinkStatistics();
+    EXPECT_EQ(CLinkHealth::From(a, b, 0.5, 0).level, CLinkHealth::Level::Idle);
+    b.bytesReceived = 500;  // a new capture: fewer bytes than before
+    b.framesDrawn = 1;
+    h = CLinkHealth::From(a, b, 0.25, 0);
+    EXPECT_DOUBLE_EQ(h.bytesPerSecond, 2000);
+    EXPECT_EQ(h.level, CLinkHealth::Level::Green);
+    EXPECT_DOUBLE_EQ(h.lineShare, 0);  // baud unknown
+}

@@ -1,0 +1,63 @@
+#include "capture/LinkHealth.h"
+
+#include <cstdio>
+
+CLinkHealth CLinkHealth::From(const CLinkStatistics& before, const CLinkStatistics& now,
+                              double seconds, int baud) {
+    CLinkHealth h;
+    h.totals = now;
+    const bool restarted = now.bytesReceived < before.bytesReceived ||
+                           now.framesDrawn < before.framesDrawn;
+    const CLinkStatistics base = restarted ? CLinkStatistics() : before;
+    if (seconds > 0) {
+        const auto rate = [seconds](uint64_t a, uint64_t b) {
+            return b >= a ? static_cast<double>(b - a) / seconds : 0.0;
+        };
+        h.framesPerSecond = rate(base.framesStarted + base.framesSkipped,
+                                 now.framesStarted + now.framesSkipped);
+        h.drawnPerSecond = rate(base.framesDrawn, now.framesDrawn);
+        h.bytesPerSecond = rate(base.bytesReceived, now.bytesReceived);
+    }
+    if (baud > 0)
+        h.lineShare = h.bytesPerSecond / (baud / 10.0);
+    if (now.bytesReceived == 0)
+        h.level = Level::Idle;
+    else if (now.resyncs > 0 || now.suspectFrames > 0)
+        h.level = Level::Red;
+    else if (now.framesSkipped > 0)
+        h.level = Level::Yellow;
+    else
+        h.level = Level::Green;
+    return h;
+}
+
+std::string CLinkHealth::Text() const {
+    char line[320];
+    char share[32] = "";
+    if (lineShare > 0)
+        std::snprintf(share, sizeof share, "（线路的 %.0f%%）", lineShare * 100);
+    std::snprintf(line, sizeof line,
+                  "链路：%.1f 帧/秒，显示 %.1f 帧/秒 · %.1f KB/秒%s · 共 %llu 字节 %llu 帧 · "
+                  "跳过 %llu · 重同步 %llu · 可疑 %llu · 延迟 %.1f ms",
+                  framesPerSecond, drawnPerSecond, bytesPerSecond / 1024, share,
+                  static_cast<unsigned long long>(totals.bytesReceived),
+                  static_cast<unsigned long long>(totals.framesDrawn),
+                  static_cast<unsigned long long>(totals.framesSkipped),
+                  static_cast<unsigned long long>(totals.resyncs),
+                  static_cast<unsigned long long>(totals.suspectFrames),
+                  totals.lastLatencyMicroseconds / 1000.0);
+    return line;
+}
+
+std::string CLinkHealth::Explanation() {
+    return "帧/秒：每秒收到的帧数（找到帧头的帧，以及为显示最新一帧而整帧跳过的帧）。\n"
+           "显示帧/秒：每秒完整画到屏幕上的帧数。\n"
+           "KB/秒：每秒从串口读到的数据量；括号里是占线路最大能力（波特率 / 10 字节每秒）的比例。\n"
+           "共…字节…帧：本次采集开始以来收到的字节数和完整显示的帧数。\n"
+           "跳过：屏幕跟不上时为显示最新一帧而整帧跳过的帧，数据本身完好。\n"
+           "重同步：一帧之后的字节不是帧头的次数：丢了字节，或行数、列数、帧头设置不对。\n"
+           "可疑：因此可能已损坏的帧数。\n"
+           "延迟：最后一帧从收到最后一个字节到画完最后一行所用的时间。\n"
+           "颜色：绿色 = 每帧完整；黄色 = 有帧被跳过（屏幕跟不上，但数据完好）；"
+           "红色 = 有重同步或可疑帧（数据丢失或设置不对）。";
+}
