@@ -210,6 +210,13 @@ void CCaptureBase::ClearFrameLocked() {
 void CCaptureBase::Execute_Base() {
     OnCaptureBegin();
     ResetState();
+    // What the line carried is kept per capture (a picture shown in between
+    // leaves it).
+    {
+        std::lock_guard<std::mutex> lock(m_recentLock);
+        m_recent.clear();
+        m_nRecentBytes = 0;
+    }
 
     CPortOwner* owner = GetPortOwner();
     if (owner != nullptr && owner->IsPortOpen() == 0)

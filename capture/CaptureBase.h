@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -113,6 +114,13 @@ public:
     // Closes the recording; its state as it ended.
     CRecordingState StopRecording();
     CRecordingState GetRecordingState() const;
+
+    // The last bytes the port delivered in this or the last capture (at most
+    // kRecentBytes), for a look at what the line carries; `seconds` is the
+    // time from the first of them to the last. False when there are none.
+    // Any thread.
+    bool RecentBytes(std::vector<uint8_t>& bytes, double& seconds) const;
+    static constexpr size_t kRecentBytes = 1u << 20;
 
     // --- Rendering -----------------------------------------------------------
     static unsigned DrawSingleProc(void* param);
@@ -257,6 +265,9 @@ private:
     std::chrono::steady_clock::time_point m_lastData;  // when the last byte arrived
     // Passes a chunk just read to the recording, if one runs. Worker only.
     void Record(const uint8_t* data, uint32_t n);
+    mutable std::mutex m_recentLock;
+    std::deque<std::pair<std::chrono::steady_clock::time_point, std::vector<uint8_t>>> m_recent;
+    size_t m_nRecentBytes = 0;
     mutable std::mutex m_recordLock;
     std::unique_ptr<CRecordingWriter> m_pRecorder;
     std::chrono::steady_clock::time_point m_recordStart;

@@ -335,7 +335,31 @@ CRecordingState CCaptureBase::GetRecordingState() const {
     return StateOf(m_pRecorder.get());
 }
 
+bool CCaptureBase::RecentBytes(std::vector<uint8_t>& bytes, double& seconds) const {
+    std::lock_guard<std::mutex> lock(m_recentLock);
+    bytes.clear();
+    seconds = 0;
+    if (m_recent.empty())
+        return false;
+    bytes.reserve(m_nRecentBytes);
+    for (const auto& chunk : m_recent)
+        bytes.insert(bytes.end(), chunk.second.begin(), chunk.second.end());
+    seconds = std::chrono::duration<double>(m_recent.back().first - m_recent.front().first).count();
+    return true;
+}
+
 void CCaptureBase::Record(const uint8_t* data, uint32_t n) {
+    {
+        // The newest bytes are kept for a look at the line; the oldest go.
+        std::lock_guard<std::mutex> lock(m_recentLock);
+        m_recent.emplace_back(Clock::now(), std::vector<uint8_t>(data, data + n));
+        m_nRecentBytes += n;
+        while (m_recent.size() > 1 &&
+               m_nRecentBytes - m_recent.front().second.size() >= kRecentBytes) {
+            m_nRecentBytes -= m_recent.front().second.size();
+            m_recent.pop_front();
+        }
+    }
     std::lock_guard<std::mutex> lock(m_recordLock);
     if (!m_pRecorder || m_pRecorder->Failed())
         return;
