@@ -11,6 +11,7 @@
 #include "pages/ControlIds.h"
 #include "settings/BlackSettings.h"
 #include "settings/DataSection.h"
+#include "ui/HistogramView.h"
 #include "ui/ValueListing.h"
 
 CBlackPage::CBlackPage(std::string settingsPath)
@@ -116,6 +117,7 @@ void CBlackPage::LoadSettings() {
     if (m_sliderThreshold != nullptr) {
         const QSignalBlocker block(m_sliderThreshold);
         m_sliderThreshold->setValue(static_cast<int>(std::min<uint32_t>(m_nThreshold, 255)));
+        m_histogram->SetThreshold(m_sliderThreshold->value());
     }
 }
 
@@ -175,6 +177,7 @@ void CBlackPage::OnScaleToArea() {
 }
 
 void CBlackPage::PrepareCapture() {
+    m_histogram->SetThreshold(static_cast<int>(std::min<uint32_t>(m_nThreshold, 255)));
     m_editValues->SetCapacity(static_cast<size_t>(m_nRows) + m_nFrameSize);
 }
 
@@ -193,6 +196,7 @@ void CBlackPage::AddDisplayActions(QMenu* menu) {
 void CBlackPage::OnThresholdSlider(int value) {
     Box(IDC_THRESHOLD)->setText(QString::number(value));
     m_nThreshold = static_cast<uint32_t>(value);
+    m_histogram->SetThreshold(value);
     if (m_actBinarized->isChecked())
         m_nPreviewThreshold = value;
     RedrawLastFrame();

@@ -22,6 +22,7 @@
 #include "pages/FrameImage.h"
 #include "settings/SettingsPath.h"
 #include "settings/TextToNumber.h"
+#include "ui/HistogramView.h"
 #include "ui/HyperLink.h"
 #include "ui/PictureView.h"
 
@@ -82,8 +83,12 @@ CCapturePage::CCapturePage(std::string settingsPath, uint8_t format, Layout layo
         return QFileDialog::getExistingDirectory(this, title, folder);
     };
     // Every frame drawn whole goes to the saver, which keeps it only while
-    // saving is on.
-    m_onFrameDrawn = [this](const CFrameCopy& frame) { m_frameSaver.Push(frame); };
+    // saving is on, and to the histogram.
+    m_onFrameDrawn = [this](const CFrameCopy& frame) {
+        m_frameSaver.Push(frame);
+        if (m_histogram != nullptr)
+            m_histogram->SetFrame(frame);
+    };
 }
 
 CCapturePage::~CCapturePage() {
@@ -121,6 +126,19 @@ bool CCapturePage::Create(QWidget* parent) {
     m_template.Replace(*this, IDC_PICTURE, m_pictureView);
     m_wndPicture.Resize(m_pictureView->width(), m_pictureView->height());
     m_wndPicture.Fill(kBackground);
+    // The inspector reads the last frame and the geometry it was drawn with.
+    m_pictureView->m_frameSource = [this](CFrameCopy& frame, pixel::Geometry& geometry) {
+        if (!LastFrame(frame))
+            return false;
+        geometry = pixel::PassGeometry(frame.rows, frame.columns, frame.rowGap, frame.columnGap,
+                                       m_bScaleToArea != 0, m_nAreaWidth, m_nAreaHeight);
+        return true;
+    };
+    m_histogram = new CHistogramView(m_pictureView);
+    m_histogram->setObjectName(QStringLiteral("Histogram"));
+    m_histogram->resize(m_histogram->sizeHint());
+    m_histogram->move(m_pictureView->width() - m_histogram->width() - 4, 4);
+    m_histogram->hide();
 
     m_linkAbout = qobject_cast<CHyperLink*>(Control(m_layout.about));
     m_linkProduct1 = qobject_cast<CHyperLink*>(Control(m_layout.product1));
@@ -372,6 +390,9 @@ void CCapturePage::CreatePictureMenu() {
     m_actSaveEvery = m_pictureMenu->addAction(QStringLiteral("保存每一帧…"));
     m_actSaveEvery->setCheckable(true);
     connect(m_actSaveEvery, &QAction::toggled, this, [this](bool on) { OnSaveEveryFrame(on); });
+    m_actHistogram = m_pictureMenu->addAction(QStringLiteral("显示直方图"));
+    m_actHistogram->setCheckable(true);
+    connect(m_actHistogram, &QAction::toggled, m_histogram, &QWidget::setVisible);
     m_actRecord = m_pictureMenu->addAction(QStringLiteral("录制…"));
     m_actRecord->setCheckable(true);
     m_actRecord->setToolTip(QStringLiteral("把串口收到的原始数据连同时间记录到文件，以后可以回放"));

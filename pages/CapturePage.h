@@ -21,6 +21,7 @@
 #include "pages/FrameSaver.h"
 #include "ui/UiInvoker.h"
 
+class CHistogramView;
 class CHyperLink;
 class CPictureView;
 class QAction;
@@ -100,6 +101,10 @@ public:
     std::function<QString(const QString&, const QString&, const QString&)> m_chooseOpenFile;
     std::function<QString(const QString&, const QString&)> m_chooseFolder;
     CFrameSaver m_frameSaver;
+    // The last frame's values, over the picture's upper right corner while
+    // "显示直方图" is on.
+    CHistogramView* m_histogram = nullptr;
+    QAction* m_actHistogram = nullptr;
 
 protected:
     // Where a page's template puts what the shared code works with.

@@ -28,6 +28,8 @@
 #include "serial/PortDevices.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
+#include "ui/HistogramView.h"
+#include "ui/PictureView.h"
 #include "ui/ValueListing.h"
 
 namespace {
@@ -87,9 +89,10 @@ private slots:
         for (QAction* a : page->PictureMenu()->actions())
             if (!a->isSeparator())
                 texts << a->text() + QLatin1Char('|') + a->shortcut().toString();
-        QCOMPARE(texts, QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
-                                     "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O",
-                                     "保存每一帧…|", "录制…|", "按阈值显示二值化图像|"}));
+        QCOMPARE(texts,
+                 QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
+                              "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O", "保存每一帧…|",
+                              "显示直方图|", "录制…|", "按阈值显示二值化图像|"}));
         // Saving a frame before there is one says so and writes nothing.
         QString warned;
         page->m_showWarning = [&](const QString& t) { warned = t; };
@@ -363,6 +366,18 @@ private slots:
         QCOMPARE(page->m_editValues->Text(), std::string("111\n110\n"));  // threshold 0
         slider->setValue(100);
         QCOMPARE(Box(*page, IDC_THRESHOLD)->text(), QStringLiteral("100"));
+        // The histogram marks the threshold and counts the frame's values;
+        // the inspector reads the pixel under the mouse.
+        Action(*page, "显示直方图")->trigger();
+        auto* histogram = page->findChild<CHistogramView*>(QStringLiteral("Histogram"));
+        QVERIFY(histogram != nullptr && !histogram->isHidden());
+        QCOMPARE(histogram->Threshold(), 100);
+        QTRY_COMPARE(histogram->Counts()[0x80], 1u);
+        auto* view = page->findChild<CPictureView*>();
+        host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(host.get()));
+        QTest::mouseMove(view, QPoint(1, 1));
+        QTRY_COMPARE(view->ProbeText(), QStringLiteral("行 1  列 1  值 100"));
         QCOMPARE(page->m_editValues->Text(), std::string("011\n100\n"));
         QCOMPARE(page->m_wndPicture.PixelAt(3 - 1, 0), pixel::GrayToRgb(0xF0));  // as received
         Action(*page, "按阈值显示二值化图像")->trigger();
