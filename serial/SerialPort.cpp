@@ -4,6 +4,7 @@
 // with <termios.h>; this file therefore talks to the tty through ioctl only.
 #include <asm/termbits.h>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -222,4 +223,17 @@ int SerialPort::WaitForData(int timeoutMs, const CWakeEvent* wake, bool watchPor
     if (wakeFd >= 0 && (fds[n - 1].revents & POLLIN) != 0)
         return kWoken;
     return kDataReady;
+}
+
+bool SerialPort::LineErrorCounters(uint64_t& frame, uint64_t& parity, uint64_t& overrun,
+                                   uint64_t& brk) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    serial_icounter_struct counts{};
+    if (m_fd < 0 || ioctl(m_fd, TIOCGICOUNT, &counts) != 0)
+        return false;
+    frame = static_cast<uint64_t>(counts.frame);
+    parity = static_cast<uint64_t>(counts.parity);
+    overrun = static_cast<uint64_t>(counts.overrun);
+    brk = static_cast<uint64_t>(counts.brk);
+    return true;
 }

@@ -26,6 +26,10 @@ public:
     // Reads what is queued, at most `wanted` bytes, without waiting for the line.
     // 0 on success (also when nothing was queued), 1 on a read failure (read = 0).
     int ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read);
+    // The UART's error counters since the driver started counting (framing,
+    // parity, overrun, break), as TIOCGICOUNT gives them. False where the
+    // driver keeps none (pseudo-terminals, many USB adapters) or when closed.
+    bool LineErrorCounters(uint64_t& frame, uint64_t& parity, uint64_t& overrun, uint64_t& brk);
     // Discards everything queued in both directions, then pauses 50 ms.
     void Purge();
     // Closes the port if a read found its device gone or failing (hung up,

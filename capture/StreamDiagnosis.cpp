@@ -1,0 +1,1235 @@
+#include "capture/StreamDiagnosis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+constexpr size_t kMaxBytes = size_t{4} << 20;
+constexpr uint32_t kMaxSide = 9999;
+
+// A period counts as dominant when the header recurs in this share of periods.
+constexpr double kDominant = 0.8;
+// A value recurs at exactly a distance when a byte nearer or further it
+// recurs at most this much less often (a byte lost now and then moves a
+// header's recurrence one byte nearer).
+constexpr double kLinkSpecific = 0.6;
+// Candidate periods: modes of the distances to the 1st..kNextMax-th next
+// occurrence, over at most kGapPoints occurrences.
+constexpr int kNextMax = 6;
+constexpr size_t kGapPoints = 8192;
+// Positions sampled for a stream's similarity to itself at a distance.
+constexpr size_t kSimilaritySamples = 65536;
+// Picture bytes (Y for colour) used to score a column count, and the frame
+// bytes kept for it (a colour frame holds a third of its bytes as Y).
+constexpr size_t kPlaneBytes = 256 * 1024;
+constexpr size_t kFrameBytes = 6 * kPlaneBytes;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(n > 0 ? size_t(n) : 0, '\0');
+    if (n > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+// --- Where each byte value occurs ------------------------------------------
+
+class Occurrences {
+public:
+    Occurrences(const uint8_t* b, size_t n) : m_start(257, 0), m_pos(n) {
+        for (size_t i = 0; i < n; ++i)
+            ++m_start[b[i] + 1];
+        for (int v = 0; v < 256; ++v)
+            m_start[v + 1] += m_start[v];
+        std::vector<uint32_t> fill(m_start.begin(), m_start.end() - 1);
+        for (size_t i = 0; i < n; ++i)
+            m_pos[fill[b[i]]++] = static_cast<uint32_t>(i);
+    }
+    const uint32_t* Begin(int v) const { return m_pos.data() + m_start[v]; }
+    size_t Count(int v) const { return m_start[v + 1] - m_start[v]; }
+
+private:
+    std::vector<uint32_t> m_start;
+    std::vector<uint32_t> m_pos;
+};
+
+// --- The stream compared with itself a distance later -----------------------
+
+struct Similarity {
+    double mad = 255;  // mean absolute difference
+    double equal = 0;  // share of equal bytes
+};
+
+class SelfSimilarity {
+public:
+    SelfSimilarity(const uint8_t* b, size_t n) : m_b(b), m_n(n) {}
+    Similarity At(uint32_t d) {
+        if (d == 0)
+            return Similarity{0, 1};
+        if (d >= m_n)
+            return Similarity{};
+        auto it = m_cache.find(d);
+        if (it != m_cache.end())
+            return it->second;
+        const size_t span = m_n - d;
+        const size_t samples = std::min(span, kSimilaritySamples);
+        uint64_t sum = 0;
+        size_t equal = 0;
+        for (size_t k = 0; k < samples; ++k) {
+            const size_t i = span == samples ? k : k * span / samples;
+            const int diff = std::abs(int(m_b[i]) - int(m_b[i + d]));
+            sum += static_cast<uint64_t>(diff);
+            equal += diff == 0;
+        }
+        const Similarity s{double(sum) / double(samples), double(equal) / double(samples)};
+        m_cache.emplace(d, s);
+        return s;
+    }
+
+private:
+    const uint8_t* m_b;
+    size_t m_n;
+    std::map<uint32_t, Similarity> m_cache;
+};
+
+// --- Candidate periods of one value ------------------------------------------
+
+// The most frequent values of `gaps` (at most `top`), each seen at least
+// `minCount` times.
+void AddModes(std::vector<uint32_t>& gaps, size_t top, size_t minCount,
+              std::vector<uint32_t>& out) {
+    std::sort(gaps.begin(), gaps.end());
+    std::vector<std::pair<size_t, uint32_t>> runs;  // (count, gap)
+    for (size_t i = 0; i < gaps.size();) {
+        size_t j = i;
+        while (j < gaps.size() && gaps[j] == gaps[i])
+            ++j;
+        runs.emplace_back(j - i, gaps[i]);
+        i = j;
+    }
+    std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    for (size_t k = 0; k < runs.size() && k < top; ++k)
+        if (runs[k].first >= minCount)
+            out.push_back(runs[k].second);
+}
+
+// Distances at which value's occurrences may recur: the commonest distances
+// to the 1st..6th next occurrence; then the same over the occurrences that
+// break the commonest spacing, and over those that break theirs. The breaks
+// find a header among header-valued pixels laid out at a fixed spacing, and
+// a frame whose rows repeat: in both the spacing slips once per frame.
+std::vector<uint32_t> DistanceCandidates(const uint32_t* pos, size_t count, size_t n) {
+    std::vector<uint32_t> out;
+    std::vector<uint32_t> points(pos, pos + count);
+    std::vector<uint32_t> gaps;
+    for (int level = 0; level < 3 && points.size() >= 2; ++level) {
+        const size_t m = std::min(points.size(), kGapPoints);
+        const size_t minCount = m <= 8 ? 1 : 2;
+        uint32_t spacing = 0;
+        size_t spacingCount = 0;
+        for (int k = 1; k <= kNextMax && size_t(k) < m; ++k) {
+            gaps.clear();
+            for (size_t i = 0; i + k < m; ++i)
+                gaps.push_back(points[i + k] - points[i]);
+            std::vector<uint32_t> modes;
+            AddModes(gaps, 2, minCount, modes);
+            if (k == 1 && !modes.empty()) {
+                spacing = modes[0];
+                spacingCount = size_t(std::upper_bound(gaps.begin(), gaps.end(), spacing) -
+                                      std::lower_bound(gaps.begin(), gaps.end(), spacing));
+            }
+            for (uint32_t d : modes)
+                if (d >= 2 && d <= n / 2)
+                    out.push_back(d);
+        }
+        if (spacing == 0 || spacingCount * 10 < (m - 1) * 3)
+            break;  // no commonest spacing to break
+        std::vector<uint32_t> breaks;
+        for (size_t i = 1; i < points.size(); ++i)
+            if (points[i] - points[i - 1] != spacing)
+                breaks.push_back(points[i]);
+        if (breaks.size() < 2 || breaks.size() * 10 > points.size() * 7)
+            break;
+        points.swap(breaks);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+// Distances at which the stream is most like itself, from a coarse look at
+// every distance up to a third of it: consecutive frames of a camera are
+// alike, so the frame period is among them even when the header's value is
+// common in the picture.
+std::vector<uint32_t> LikenessCandidates(const uint8_t* b, size_t n, double& typicalMad) {
+    std::vector<uint32_t> out;
+    typicalMad = 0;
+    const size_t dMax = n / 3;
+    if (dMax < 2)
+        return out;
+    constexpr size_t kBudget = 48u << 20;  // byte comparisons
+    const size_t samples = std::clamp<size_t>(kBudget / dMax, 32, 4096);
+    const size_t span = n - dMax;
+    std::vector<uint32_t> sum(dMax + 1, 0);
+    for (size_t k = 0; k < samples; ++k) {
+        const size_t i = k * span / samples;
+        const int a = b[i];
+        const uint8_t* q = b + i;
+        for (size_t d = 2; d <= dMax; ++d)
+            sum[d] += uint32_t(std::abs(a - int(q[d])));
+    }
+    std::vector<uint32_t> order;
+    for (uint32_t d = 2; d <= dMax; ++d)
+        order.push_back(d);
+    // How unlike the stream is to itself at an arbitrary distance.
+    std::nth_element(order.begin(), order.begin() + order.size() / 2, order.end(),
+                     [&](uint32_t x, uint32_t y) { return sum[x] < sum[y]; });
+    typicalMad = double(sum[order[order.size() / 2]]) / double(samples);
+    const size_t keep = std::min<size_t>(order.size(), 2048);
+    std::partial_sort(
+        order.begin(), order.begin() + keep, order.end(),
+        [&](uint32_t x, uint32_t y) { return sum[x] != sum[y] ? sum[x] < sum[y] : x < y; });
+    // The best 24, each at least 3 from a better one.
+    for (size_t i = 0; i < keep && out.size() < 24; ++i) {
+        const uint32_t d = order[i];
+        bool near = false;
+        for (uint32_t o : out)
+            near = near || (d > o ? d - o : o - d) <= 3;
+        if (!near)
+            out.push_back(d);
+    }
+    // A picture that drifts is most alike two or three periods (less a
+    // byte) later: the halves and thirds of the best few are worth a look.
+    const size_t best = std::min<size_t>(out.size(), 8);
+    for (size_t i = 0; i < best; ++i)
+        for (uint32_t k : {2u, 3u})
+            for (int off : {-1, 0, 1}) {
+                const int64_t d = int64_t(out[i] + k / 2) / k + off;
+                if (d >= 2)
+                    out.push_back(uint32_t(d));
+            }
+    return out;
+}
+
+// --- How well a value recurs at a distance -----------------------------------
+
+struct PeriodFit {
+    uint8_t value = 0;
+    uint32_t d = 0;
+    uint32_t links = 0;    // occurrences with another one d later
+    uint32_t covered = 0;  // periods holding such an occurrence
+    uint32_t windows = 0;  // periods looked at
+    double coverage = 0;
+    double perFrame = 0;
+    double linkSpec = 0;  // links at d against d - 1 and d + 1
+    double simSpec = 0;   // the stream's likeness at d against d - 1 and d + 1
+    Similarity sim;
+    bool eligible = false;  // recurs in most of at least two periods
+    bool weak = false;      // recurs once, and the value occurs hardly anywhere else
+};
+
+class PeriodSearch {
+public:
+    PeriodSearch(const uint8_t* b, size_t n, const Occurrences& occ)
+        : m_b(b), m_n(n), m_occ(occ), m_self(b, n) {}
+
+    // The stream's unlikeness to itself at an arbitrary distance; 0 unknown.
+    void SetTypicalMad(double mad) { m_typicalMad = mad; }
+
+    // Links of value at distance d among its occurrences below `end`; the
+    // periods from the first linked one and how many of them hold a link.
+    void Count(int v, uint32_t d, size_t end, uint32_t& links, uint32_t& windows,
+               uint32_t& covered) const {
+        links = windows = covered = 0;
+        const uint32_t* p = m_occ.Begin(v);
+        const size_t count = m_occ.Count(v);
+        int64_t first = -1;
+        int64_t lastWindow = -1;
+        for (size_t i = 0; i < count && p[i] < end; ++i) {
+            const size_t q = size_t(p[i]) + d;
+            if (q >= end || m_b[q] != v)
+                continue;
+            ++links;
+            if (first < 0)
+                first = p[i];
+            const int64_t w = (int64_t(p[i]) - first) / d;
+            if (w != lastWindow) {
+                ++covered;
+                lastWindow = w;
+            }
+        }
+        if (first >= 0)
+            windows = uint32_t((int64_t(end) - 1 - d - first) / d + 1);
+    }
+
+    // Links of value at distance d among its first `limit` occurrences.
+    uint32_t Links(int v, uint32_t d, size_t limit) const {
+        const uint32_t* p = m_occ.Begin(v);
+        const size_t count = std::min(m_occ.Count(v), limit);
+        uint32_t links = 0;
+        for (size_t i = 0; i < count && size_t(p[i]) + d < m_n; ++i)
+            links += m_b[p[i] + d] == v;
+        return links;
+    }
+
+    PeriodFit Fit(int v, uint32_t d) {
+        PeriodFit f;
+        f.value = uint8_t(v);
+        f.d = d;
+        // A quick look over the first occurrences spares the full count for
+        // distances at which the value plainly does not recur.
+        const size_t count = m_occ.Count(v);
+        const uint32_t* p = m_occ.Begin(v);
+        if (count > kGapPoints) {
+            const size_t end = std::max<size_t>(p[kGapPoints - 1], size_t(p[0]) + 4 * size_t(d));
+            if (end < m_n) {
+                uint32_t links, windows, covered;
+                Count(v, d, end, links, windows, covered);
+                if (windows == 0 || double(covered) < 0.4 * windows)
+                    return f;
+            }
+        }
+        Count(v, d, m_n, f.links, f.windows, f.covered);
+        const uint32_t windows = f.windows;
+        if (windows == 0 || f.links == 0)
+            return f;
+        const uint32_t covered = f.covered;
+        f.coverage = std::min(1.0, double(covered) / windows);
+        f.perFrame = double(f.links) / windows;
+        if (f.coverage < 0.5)
+            return f;
+        // Links a few bytes off d show how many fall at d by chance; the
+        // first occurrences tell.
+        const uint32_t sampled = Links(v, d, kGapPoints);
+        uint32_t beside = 0;
+        double chance = 0;
+        for (int k = -8; k <= 8; ++k) {
+            if (k == 0)
+                continue;
+            const uint32_t l =
+                int64_t(d) + k >= 1 ? Links(v, uint32_t(int64_t(d) + k), kGapPoints) : 0;
+            chance += l / 16.0;
+            if (k == -1 || k == 1)
+                beside = std::max(beside, l);
+        }
+        f.linkSpec = sampled == 0 ? 0 : 1.0 - double(beside) / sampled;
+        const bool linksStandOut =
+            f.linkSpec >= kLinkSpecific && sampled >= chance + 3 * std::sqrt(chance) + 2;
+        f.sim = m_self.At(d);
+        const double besideMad = std::min(m_self.At(d - 1).mad, m_self.At(d + 1).mad);
+        f.simSpec = besideMad < 0.5 ? 0 : 1.0 - f.sim.mad / besideMad;
+        // Recurring in two periods happens by chance somewhere among all
+        // values and distances; in three, or in two for a value that occurs
+        // (almost) nowhere else, it does not.
+        const bool rare = count <= 2 * (f.links + 1);
+        // A value recurring in only some periods is a header that loses
+        // bytes when the stream is far more alike a period later than
+        // anywhere: frames of a camera are alike.
+        const bool regular =
+            f.coverage >= kDominant || (m_typicalMad > 0 && f.sim.mad <= 0.6 * m_typicalMad);
+        f.eligible = d >= 2 && regular && (covered >= 3 || (covered == 2 && rare)) &&
+                     (linksStandOut || f.simSpec >= 0.5);
+        // Two frames give one link: believable only for a rare value.
+        f.weak = d >= 2 && windows == 1 && f.linkSpec >= 0.5 && rare;
+        return f;
+    }
+
+    // Share of value's occurrences, among those with room for a period
+    // after them, that recur a period later.
+    double Share(int v, uint32_t d) const {
+        const uint32_t* p = m_occ.Begin(v);
+        const size_t count = m_occ.Count(v);
+        size_t room = 0, links = 0;
+        for (size_t i = 0; i < count && size_t(p[i]) + d < m_n; ++i, ++room)
+            links += m_b[p[i] + d] == v;
+        return room == 0 ? 0 : double(links) / double(room);
+    }
+
+    // Whether (nearly) every occurrence of v that recurs `inner` later also
+    // recurs `outer` later, while more recur `outer` later: the shorter
+    // spacing is part of what the longer period repeats.
+    bool Within(int v, uint32_t inner, uint32_t outer) const {
+        const uint32_t* p = m_occ.Begin(v);
+        const size_t count = m_occ.Count(v);
+        const size_t far = std::max(inner, outer);
+        size_t in = 0, both = 0, out = 0;
+        for (size_t i = 0; i < count && size_t(p[i]) + far < m_n; ++i) {
+            const bool a = m_b[p[i] + inner] == v;
+            const bool b = m_b[p[i] + outer] == v;
+            in += a;
+            out += b;
+            both += a && b;
+        }
+        return in > 0 && both >= 0.95 * in && out > both;
+    }
+
+private:
+    const uint8_t* m_b;
+    size_t m_n;
+    const Occurrences& m_occ;
+    SelfSimilarity m_self;
+    double m_typicalMad = 0;
+};
+
+// Whether `large` is a multiple of `small`, or 2..4 times it give or take a
+// few bytes: a frame period's echo (a picture that drifts by a pixel every
+// other frame is alike two periods less one byte later).
+bool NearMultiple(uint32_t small, uint32_t large) {
+    if (large > small && large % small == 0)
+        return true;  // exactly: a picture that repeats after many frames
+    for (uint32_t k = 2; k <= 4; ++k) {
+        const int64_t off = int64_t(large) - int64_t(k) * small;
+        if (off >= -int64_t(k) && off <= int64_t(k))
+            return true;
+    }
+    return false;
+}
+
+// The value's period among the distances it recurs at, narrowed down step by
+// step: those it recurs at in most periods (a header that loses bytes now
+// and then recurs in fewer periods than a cycle of several frames does); not
+// the echoes of a period; of a stream that repeats exactly (a still
+// picture), those at which it does; not those at which the stream is less alike
+// than at the best (a spacing of header-valued pixels inside frames, a cycle
+// of lost bytes); not those whose recurrences are all part of another's
+// pattern; the fewest recurrences per period (a header among pixels of its
+// value); the shortest.
+PeriodFit ChoosePeriod(std::vector<PeriodFit> fits, const PeriodSearch& search) {
+    auto keep = [&](auto pred) {
+        fits.erase(
+            std::remove_if(fits.begin(), fits.end(), [&](const PeriodFit& f) { return !pred(f); }),
+            fits.end());
+    };
+    double maxCoverage = 0, maxEqual = 0;
+    for (const auto& f : fits)
+        maxCoverage = std::max(maxCoverage, f.coverage);
+    keep([&](const PeriodFit& f) { return f.coverage >= std::min(maxCoverage - 0.1, 0.7); });
+    std::sort(fits.begin(), fits.end(),
+              [](const PeriodFit& a, const PeriodFit& b) { return a.d < b.d; });
+    std::vector<PeriodFit> bases;
+    for (const auto& f : fits)
+        if (std::none_of(bases.begin(), bases.end(),
+                         [&](const PeriodFit& b) { return NearMultiple(b.d, f.d); }))
+            bases.push_back(f);
+    fits.swap(bases);
+    for (const auto& f : fits)
+        maxEqual = std::max(maxEqual, f.sim.equal);
+    if (maxEqual >= 0.995)
+        keep([&](const PeriodFit& f) { return f.sim.equal >= maxEqual - 0.001; });
+    double minMad = 255;
+    for (const auto& f : fits)
+        minMad = std::min(minMad, f.sim.mad);
+    keep([&](const PeriodFit& f) { return f.sim.mad <= 1.5 * minMad + 2; });
+    // A distance whose recurrences all recur at the distance that explains
+    // most of the value too, is part of that one's pattern: header-valued
+    // pixels at a fixed spacing recur at many distances, the header with
+    // them only at the frame period.
+    if (fits.size() > 1) {
+        const uint8_t v = fits.front().value;
+        size_t top = 0;
+        double topShare = -1;
+        for (size_t i = 0; i < fits.size(); ++i) {
+            const double share = search.Share(v, fits[i].d);
+            if (share > topShare) {
+                topShare = share;
+                top = i;
+            }
+        }
+        const uint32_t outer = fits[top].d;
+        keep([&](const PeriodFit& f) { return f.d == outer || !search.Within(v, f.d, outer); });
+    }
+    double minPerFrame = 1e18;
+    for (const auto& f : fits)
+        minPerFrame = std::min(minPerFrame, f.perFrame);
+    keep([&](const PeriodFit& f) { return f.perFrame <= minPerFrame + 0.25; });
+    return fits.front();
+}
+
+// --- The frame's pixels -------------------------------------------------------
+
+// Mean absolute difference between bytes `d` apart within each plane.
+double PlaneMad(const std::vector<std::vector<uint8_t>>& planes, size_t d) {
+    uint64_t sum = 0;
+    uint64_t pairs = 0;
+    for (const auto& p : planes) {
+        if (p.size() <= d)
+            continue;
+        for (size_t i = 0; i + d < p.size(); ++i)
+            sum += uint64_t(std::abs(int(p[i]) - int(p[i + d])));
+        pairs += p.size() - d;
+    }
+    return pairs == 0 ? 0 : double(sum) / double(pairs);
+}
+
+// The score of `columns` over planes of rows × columns pixels.
+double ColumnScore(const std::vector<std::vector<uint8_t>>& planes, uint32_t rows,
+                   uint32_t columns) {
+    if (rows < 2 || columns < 2 || planes.empty())
+        return -1;
+    const double below = PlaneMad(planes, columns);
+    const double diagonal = std::min(PlaneMad(planes, columns - 1), PlaneMad(planes, columns + 1));
+    uint64_t wrapSum = 0;
+    uint64_t wraps = 0;
+    for (const auto& p : planes)
+        for (size_t r = 1; r < rows; ++r) {
+            const size_t i = r * columns;
+            wrapSum += uint64_t(std::abs(int(p[i - 1]) - int(p[i])));
+            ++wraps;
+        }
+    const double wrap = wraps == 0 ? 0 : double(wrapSum) / double(wraps);
+    const double against = std::max(diagonal, wrap);
+    if (against < 0.5)
+        return 1.0;  // a flat picture: nothing to tell columns by
+    return std::min(9.99, below / against);
+}
+
+struct CommonSize {
+    uint32_t rows, columns;
+};
+constexpr CommonSize kCommonSizes[] = {
+    {60, 80},  {120, 160}, {240, 320}, {480, 640}, {144, 176}, {128, 128},
+    {96, 128}, {72, 88},   {30, 40},   {64, 64},   {120, 188}, {60, 94},
+};
+
+bool IsCommon(uint32_t rows, uint32_t columns) {
+    for (const auto& s : kCommonSizes)
+        if (s.rows == rows && s.columns == columns)
+            return true;
+    return false;
+}
+
+constexpr uint32_t kStandardBauds[] = {1200,    2400,    4800,    9600,    14400,   19200,
+                                       38400,   57600,   115200,  128000,  230400,  256000,
+                                       460800,  500000,  576000,  921600,  1000000, 1152000,
+                                       1500000, 2000000, 2500000, 3000000, 4000000};
+
+// The smallest common baud rate that carries `bitsPerSecond` (with 3 % slack
+// for the clocks), 0 above them all.
+uint32_t StandardBaudFor(double bitsPerSecond) {
+    for (uint32_t b : kStandardBauds)
+        if (b >= bitsPerSecond * 0.97)
+            return b;
+    return 0;
+}
+
+const char* FormatName(bool colour) {
+    return colour ? "彩色" : "黑白";
+}
+
+std::string SizeText(const CSizeCandidate& c) {
+    return Format("%s %u 行 × %u 列", FormatName(c.colour), c.rows, c.columns);
+}
+
+std::string Join(const std::vector<std::string>& parts, const char* separator) {
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
+// --- The analysis, step by step ------------------------------------------------
+
+class Analysis {
+public:
+    // Looks at b[0..n) of the `size` bytes received.
+    Analysis(const uint8_t* b, size_t n, size_t size, const CDiagnosisContext& ctx,
+             CDiagnosisReport& r)
+        : m_b(b), m_n(n), m_size(size), m_ctx(ctx), m_r(r) {}
+
+    void Run();
+
+private:
+    void Rate();
+    void FindHeader(const Occurrences& occ, PeriodSearch& search);
+    void FrameStarts(const Occurrences& occ);
+    void Garbage();
+    void Frames();
+    void DecideFormat();
+    void Sizes();
+    void Conclude();
+    void NoHeaderVerdict();
+
+    const uint8_t* m_b;
+    size_t m_n;
+    size_t m_size;
+    const CDiagnosisContext& m_ctx;
+    CDiagnosisReport& m_r;
+
+    std::vector<uint8_t> m_tiedValues;           // other values just as header-like
+    std::vector<uint32_t> m_starts;              // frame starts (header positions)
+    std::vector<std::vector<uint8_t>> m_frames;  // whole frames' pixel bytes
+    bool m_garbageUnclear = false;
+    uint32_t m_shortGaps = 0;
+    bool m_sizeClear = false;
+    std::string m_sizeDoubt;
+};
+
+void Analysis::Run() {
+    Rate();
+    if (m_n == 0) {
+        m_r.verdict = CDiagnosisReport::Verdict::NoData;
+        m_r.verdictText = "没有收到任何数据：检查接线、板子电源、串口号。";
+        Conclude();
+        return;
+    }
+    Occurrences occ(m_b, m_n);
+    double entropy = 0;
+    for (int v = 0; v < 256; ++v) {
+        const double p = double(occ.Count(v)) / double(m_n);
+        if (p > 0)
+            entropy -= p * std::log2(p);
+    }
+    m_r.entropyBits = entropy;
+
+    PeriodSearch search(m_b, m_n, occ);
+    FindHeader(occ, search);
+    if (!m_r.headerFound) {
+        NoHeaderVerdict();
+        Conclude();
+        return;
+    }
+    FrameStarts(occ);
+    Garbage();
+    m_r.frameSize = m_r.period - 1 - m_r.garbage;
+    if (m_r.bytesPerSecond > 0)
+        m_r.framesPerSecond = m_r.bytesPerSecond / m_r.period;
+    Frames();
+    DecideFormat();
+    Sizes();
+    Conclude();
+}
+
+void Analysis::Rate() {
+    m_r.bytes = std::max<uint64_t>(m_ctx.bytesReceived, m_size);
+    m_r.analysed = m_n;
+    m_r.seconds = m_ctx.seconds;
+    m_r.baud = m_ctx.baud;
+    if (m_ctx.seconds > 0)
+        m_r.bytesPerSecond = double(m_r.bytes) / m_ctx.seconds;
+    if (m_ctx.baud > 0)
+        m_r.capacity = m_ctx.baud / 10.0;
+    if (m_r.capacity > 0 && m_r.bytesPerSecond > 0) {
+        m_r.rateRatio = m_r.bytesPerSecond / m_r.capacity;
+        m_r.fasterThanLine = m_r.rateRatio > 1.05;
+        if (m_r.fasterThanLine)
+            m_r.suggestBaud = StandardBaudFor(m_r.bytesPerSecond * 10);
+    }
+    m_r.countersKnown = m_ctx.countersKnown;
+    m_r.framing = m_ctx.framing;
+    m_r.parity = m_ctx.parity;
+    m_r.overrun = m_ctx.overrun;
+    m_r.breaks = m_ctx.breaks;
+}
+
+void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
+    // The page's frame, in either format, is worth a look for every value.
+    std::vector<uint32_t> pageDistances;
+    if (m_ctx.rows > 0 && m_ctx.columns > 0) {
+        const uint64_t pixels = uint64_t(m_ctx.rows) * m_ctx.columns;
+        for (uint64_t bytes : {pixels, 3 * pixels})
+            if (bytes + 1 <= m_n / 2)
+                pageDistances.push_back(uint32_t(bytes + 1));
+    }
+
+    double typicalMad = 0;
+    const std::vector<uint32_t> alike = LikenessCandidates(m_b, m_n, typicalMad);
+    search.SetTypicalMad(typicalMad);
+    pageDistances.insert(pageDistances.end(), alike.begin(), alike.end());
+
+    std::vector<PeriodFit> best;  // each value's best eligible period
+    std::vector<PeriodFit> weak;  // each value's best one-link period
+    for (int v = 0; v < 256; ++v) {
+        const size_t count = occ.Count(v);
+        // A value that fills a quarter of the stream is picture, not header,
+        // unless the page says it is the header.
+        if (count < 2 || (count > m_n / 4 && v != m_ctx.header))
+            continue;
+        std::vector<uint32_t> distances = DistanceCandidates(occ.Begin(v), count, m_n);
+        distances.insert(distances.end(), pageDistances.begin(), pageDistances.end());
+        std::sort(distances.begin(), distances.end());
+        distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
+        std::vector<PeriodFit> fits, weakFits;
+        for (uint32_t d : distances) {
+            const PeriodFit f = search.Fit(v, d);
+            if (f.eligible)
+                fits.push_back(f);
+            else if (f.weak)
+                weakFits.push_back(f);
+        }
+        if (!fits.empty())
+            best.push_back(ChoosePeriod(fits, search));
+        else if (!weakFits.empty())
+            weak.push_back(ChoosePeriod(weakFits, search));
+    }
+    if (best.empty())
+        best.swap(weak);
+    if (best.empty())
+        return;
+
+    // Not the echo of another value's period, and not a distance at which
+    // the stream is far less alike than at the best: frames of a camera are
+    // alike from one to the next.
+    {
+        std::vector<PeriodFit> kept;
+        double minMad = 255;
+        for (const auto& f : best)
+            if (std::none_of(best.begin(), best.end(), [&](const PeriodFit& o) {
+                    return o.coverage >= kDominant && NearMultiple(o.d, f.d);
+                })) {
+                kept.push_back(f);
+                minMad = std::min(minMad, f.sim.mad);
+            }
+        best.clear();
+        for (const auto& f : kept)
+            if (f.sim.mad <= 1.5 * minMad + 6)
+                best.push_back(f);
+    }
+    // The header recurs in (nearly) every period and is the rarest such
+    // value: a picture's values that repeat from frame to frame occur many
+    // times per frame. Values about as regular and as rare are just as
+    // likely.
+    // Coverage counts for more the more periods it is measured over: all of
+    // two periods is weaker evidence than nine of eleven.
+    auto evidence = [](const PeriodFit& f) { return double(f.covered) / (f.windows + 1); };
+    double maxEvidence = 0;
+    for (const auto& f : best)
+        maxEvidence = std::max(maxEvidence, evidence(f));
+    // A header is one byte: its value recurs exactly a period later, not a
+    // byte before or after as a patch of picture in that value does.
+    std::sort(best.begin(), best.end(), [&](const PeriodFit& a, const PeriodFit& b) {
+        const bool ta = evidence(a) >= maxEvidence - 0.1, tb = evidence(b) >= maxEvidence - 0.1;
+        if (ta != tb)
+            return ta;
+        const bool pa = a.linkSpec >= kLinkSpecific, pb = b.linkSpec >= kLinkSpecific;
+        if (pa != pb)
+            return pa;
+        if (a.perFrame != b.perFrame)
+            return a.perFrame < b.perFrame;
+        return a.sim.mad < b.sim.mad;
+    });
+    const PeriodFit& first = best.front();
+    std::vector<size_t> tied;
+    for (size_t i = 0; i < best.size(); ++i) {
+        const PeriodFit& f = best[i];
+        if ((f.linkSpec >= kLinkSpecific) == (first.linkSpec >= kLinkSpecific) &&
+            f.perFrame <= 1.5 * first.perFrame + 0.25 && evidence(f) >= evidence(first) - 0.1 &&
+            f.covered >= 0.8 * first.covered)
+            tied.push_back(i);
+    }
+    size_t chosen = tied.front();
+    for (int preferred : {m_ctx.header, 255})
+        if (preferred >= 0) {
+            auto it = std::find_if(tied.begin(), tied.end(),
+                                   [&](size_t i) { return best[i].value == preferred; });
+            if (it != tied.end()) {
+                chosen = *it;
+                break;
+            }
+        }
+    const PeriodFit& h = best[chosen];
+    m_r.headerFound = true;
+    m_r.header = h.value;
+    m_r.period = h.d;
+    m_r.coverage = h.coverage;
+    m_r.headerAmbiguous = tied.size() > 1;
+    for (size_t i : tied)
+        if (i != chosen)
+            m_tiedValues.push_back(best[i].value);
+    for (size_t i = 0; i < best.size() && m_r.otherPeriodic.size() < 5; ++i)
+        if (i != chosen)
+            m_r.otherPeriodic.push_back(
+                CPeriodicValue{best[i].value, best[i].d, best[i].coverage, best[i].perFrame});
+    m_r.headerValuedPixels =
+        h.perFrame > 1 ? uint32_t(std::lround(h.perFrame - std::min(1.0, h.coverage))) : 0;
+}
+
+// Frame starts: header bytes one period apart, and after a break (lost
+// bytes, garbage of another length) the next header byte that recurs a
+// period before or after.
+void Analysis::FrameStarts(const Occurrences& occ) {
+    const uint8_t v = m_r.header;
+    const uint32_t P = m_r.period;
+    const uint32_t* pos = occ.Begin(v);
+    const size_t count = occ.Count(v);
+    auto linked = [&](size_t p) {
+        return (p + P < m_n && m_b[p + P] == v) || (p >= P && m_b[p - P] == v);
+    };
+    size_t i = 0;
+    while (i < count && !linked(pos[i]))
+        ++i;
+    if (i == count)
+        return;
+    size_t p = pos[i];
+    for (;;) {
+        m_starts.push_back(uint32_t(p));
+        if (p + P >= m_n)
+            break;
+        if (m_b[p + P] == v) {
+            p += P;
+            continue;
+        }
+        const uint32_t from = uint32_t(p + std::max<uint32_t>(1, P / 3));
+        const uint32_t* q = std::lower_bound(pos, pos + count, from);
+        while (q != pos + count && !linked(*q))
+            ++q;
+        if (q == pos + count)
+            break;
+        p = *q;
+    }
+    for (uint32_t s : m_starts)
+        m_r.frames += s + uint64_t(P) <= m_n;
+    for (size_t k = 1; k < m_starts.size(); ++k) {
+        const uint32_t gap = m_starts[k] - m_starts[k - 1];
+        ++m_r.gaps;
+        m_r.gapsAtPeriod += gap == P;
+        m_shortGaps += gap < P;
+    }
+}
+
+// Bytes between a frame's end and the next header: the last bytes of the
+// period that differ at random from frame to frame while the picture before
+// them stays alike.
+void Analysis::Garbage() {
+    const uint32_t P = m_r.period;
+    std::vector<uint32_t> whole;  // starts of periods followed by a header a period later
+    for (size_t k = 0; k + 1 < m_starts.size() && whole.size() < 8; ++k)
+        if (m_starts[k + 1] - m_starts[k] == P && m_starts[k + 1] + uint64_t(P) <= m_n)
+            whole.push_back(m_starts[k]);
+    if (!m_starts.empty() && whole.size() < 8 && m_starts.back() + uint64_t(P) <= m_n)
+        whole.push_back(m_starts.back());
+    if (whole.size() < 3 || P < 4)
+        return;
+    // The median change over all pairs of frames: a picture value that
+    // wraps from 255 to 0 between two frames changes a lot in some pairs
+    // only, random bytes in most.
+    std::vector<double> change(P, 0);
+    std::vector<int> diffs;
+    for (uint32_t k = 1; k < P; ++k) {
+        diffs.clear();
+        for (size_t a = 0; a < whole.size(); ++a)
+            for (size_t b = a + 1; b < whole.size(); ++b)
+                diffs.push_back(std::abs(int(m_b[whole[a] + k]) - int(m_b[whole[b] + k])));
+        std::nth_element(diffs.begin(), diffs.begin() + diffs.size() / 2, diffs.end());
+        change[k] = diffs[diffs.size() / 2];
+    }
+    // The tail that changes most: the suffix with the largest sum of
+    // (change - 45); random bytes change by 85 on average.
+    double sum = 0, bestSum = 0;
+    uint32_t bestStart = P;
+    for (uint32_t k = P - 1; k >= 1; --k) {
+        sum += change[k] - 45;
+        if (sum > bestSum) {
+            bestSum = sum;
+            bestStart = k;
+        }
+    }
+    if (bestStart == P)
+        return;
+    const uint32_t tail = P - bestStart;
+    double tailMean = 0, headMean = 0;
+    for (uint32_t k = bestStart; k < P; ++k)
+        tailMean += change[k];
+    tailMean /= tail;
+    for (uint32_t k = 1; k < bestStart; ++k)
+        headMean += change[k];
+    headMean /= std::max<uint32_t>(1, bestStart - 1);
+    if (tailMean >= 60 && headMean <= 25 && tail <= (P - 1) / 2)
+        m_r.garbage = tail;
+    else if (tailMean >= 60 && tail >= 2)
+        m_garbageUnclear = true;
+}
+
+void Analysis::Frames() {
+    const uint32_t F = m_r.frameSize;
+    if (F == 0)
+        return;
+    size_t total = 0;
+    for (size_t k = 0; k < m_starts.size() && m_frames.size() < 64; ++k) {
+        const uint32_t s = m_starts[k];
+        if (s + 1 + uint64_t(F) > m_n)
+            break;
+        // A frame cut short by lost bytes would mix two frames.
+        if (k + 1 < m_starts.size() && m_starts[k + 1] - s < m_r.period)
+            continue;
+        m_frames.emplace_back(m_b + s + 1, m_b + s + 1 + F);
+        total += F;
+        if (total >= kFrameBytes)
+            break;
+    }
+}
+
+void Analysis::DecideFormat() {
+    const uint32_t F = m_r.frameSize;
+    const uint64_t gray = F;
+    const uint64_t colour = F % 3 == 0 ? F / 3 : 0;
+    auto fits = [](uint64_t pixels) {
+        for (uint64_t c = 1; c <= kMaxSide && c <= pixels; ++c)
+            if (pixels % c == 0 && pixels / c <= kMaxSide)
+                return true;
+        return false;
+    };
+    m_r.fitsGray = F > 0 && fits(gray);
+    m_r.fitsColour = colour > 0 && fits(colour);
+    if (!m_r.fitsColour) {
+        m_r.format = 0;
+        return;
+    }
+    if (!m_r.fitsGray) {
+        m_r.format = 1;
+        return;
+    }
+    // U,Y,V triplets: a byte is like the one three later (the same
+    // channel), not like its neighbours. Grayscale: the nearer the likelier.
+    const double m1 = PlaneMad(m_frames, 1);
+    const double m2 = PlaneMad(m_frames, 2);
+    const double m3 = PlaneMad(m_frames, 3);
+    const double nearest = std::min(m1, m2);
+    if (m_frames.empty() || nearest < 0.05)
+        return;  // flat: cannot tell
+    m_r.channelRatio = m3 / nearest;
+    if (m_r.channelRatio <= 0.6)
+        m_r.format = 1;
+    else if (m_r.channelRatio >= 0.85)
+        m_r.format = 0;
+}
+
+void Analysis::Sizes() {
+    const uint32_t F = m_r.frameSize;
+    std::vector<bool> formats;
+    if (m_r.fitsGray && m_r.format != 1)
+        formats.push_back(false);
+    if (m_r.fitsColour && m_r.format != 0)
+        formats.push_back(true);
+    for (bool colour : formats) {
+        const uint32_t pixels = colour ? F / 3 : F;
+        // The picture's plane: the bytes, or each triplet's Y.
+        std::vector<std::vector<uint8_t>> planes;
+        size_t total = 0;
+        for (const auto& frame : m_frames) {
+            if (total >= kPlaneBytes)
+                break;
+            if (!colour) {
+                planes.push_back(frame);
+            } else {
+                std::vector<uint8_t> y(pixels);
+                for (uint32_t j = 0; j < pixels; ++j)
+                    y[j] = frame[3 * j + 1];
+                planes.push_back(std::move(y));
+            }
+            total += pixels;
+        }
+        for (uint32_t c = 1; c <= kMaxSide && c <= pixels; ++c) {
+            if (pixels % c != 0 || pixels / c > kMaxSide)
+                continue;
+            CSizeCandidate s;
+            s.rows = pixels / c;
+            s.columns = c;
+            s.colour = colour;
+            s.common = IsCommon(s.rows, s.columns);
+            s.score = ColumnScore(planes, s.rows, s.columns);
+            m_r.candidates.push_back(s);
+        }
+    }
+
+    // Lowest score first; scores within 5 % (or 0.02) of a group's first are
+    // a tie, broken by the page's size, a common size, then the shape nearest
+    // 3 : 4. Sizes that cannot be scored come last.
+    auto& list = m_r.candidates;
+    std::stable_sort(list.begin(), list.end(),
+                     [](const CSizeCandidate& a, const CSizeCandidate& b) {
+                         if ((a.score < 0) != (b.score < 0))
+                             return b.score < 0;
+                         return a.score < b.score;
+                     });
+    auto tieRank = [&](const CSizeCandidate& s) {
+        const bool page = s.rows == m_ctx.rows && s.columns == m_ctx.columns &&
+                          (m_ctx.colour < 0 || (m_ctx.colour == 1) == s.colour);
+        const double shape = std::fabs(std::log(double(s.columns) / s.rows) - std::log(4.0 / 3.0));
+        return std::make_tuple(!page, !s.common, shape);
+    };
+    for (size_t i = 0; i < list.size();) {
+        size_t j = i + 1;
+        const double limit =
+            list[i].score < 0 ? -1 : list[i].score + std::max(0.02, 0.05 * list[i].score);
+        while (
+            j < list.size() &&
+            (list[i].score < 0 ? list[j].score < 0 : list[j].score >= 0 && list[j].score <= limit))
+            ++j;
+        std::stable_sort(list.begin() + i, list.begin() + j,
+                         [&](const CSizeCandidate& a, const CSizeCandidate& b) {
+                             return tieRank(a) < tieRank(b);
+                         });
+        i = j;
+    }
+
+    if (list.empty()) {
+        m_sizeDoubt = Format("帧大小 %u 字节分不成 1～9999 行 × 1～9999 列", F);
+        return;
+    }
+    const CSizeCandidate& b = list.front();
+    if (b.score < 0) {
+        m_sizeDoubt = "从图像看不出列数（只有一行或一列）";
+        return;
+    }
+    if (b.score > 0.8) {
+        m_sizeDoubt = "没有哪个列数让相邻两行明显相像";
+        return;
+    }
+    // A camera's picture is not many times wider than high or the other way
+    // round; a picture that repeats every few rows reads smoothest that way.
+    if (std::max(b.rows, b.columns) > 8 * std::min(b.rows, b.columns)) {
+        m_sizeDoubt =
+            Format("最平滑的 %s 形状不像摄像头的图像（图像可能每隔几行重复）", SizeText(b).c_str());
+        return;
+    }
+    for (size_t i = 1; i < list.size(); ++i) {
+        const CSizeCandidate& o = list[i];
+        if (o.score < 0)
+            continue;
+        // Columns that divide or are divided by the best one: a multiple
+        // compares rows further apart and must be worse; a divisor that is
+        // good on its own means the picture repeats every few rows.
+        const bool multiple = o.colour == b.colour && o.columns % b.columns == 0;
+        const bool divisor = o.colour == b.colour && b.columns % o.columns == 0;
+        const bool close = multiple  ? o.score < 1.15 * b.score + 0.002
+                           : divisor ? o.score <= 0.3
+                                     : (o.score * 0.75 < b.score || o.score - b.score < 0.02);
+        if (close) {
+            m_sizeDoubt =
+                Format("%s 和 %s 的图像一样平滑", SizeText(b).c_str(), SizeText(o).c_str());
+            return;
+        }
+    }
+    m_sizeClear = true;
+}
+
+void Analysis::NoHeaderVerdict() {
+    m_r.verdict = CDiagnosisReport::Verdict::NoHeader;
+    std::vector<std::string> causes;
+    if (m_ctx.countersKnown && m_ctx.framing + m_ctx.parity > 0)
+        causes.push_back(Format("串口报告了 %llu 次帧错误、%llu 次校验错误：波特率很可能不对",
+                                (unsigned long long)m_ctx.framing,
+                                (unsigned long long)m_ctx.parity));
+    if (m_r.entropyBits >= 7.5)
+        causes.push_back(
+            "字节值几乎均匀分布、看不出结构：多半是波特率不对，改成板子程序里的波特率再试");
+    uint64_t expected = 0;
+    if (m_ctx.rows > 0 && m_ctx.columns > 0)
+        expected = uint64_t(m_ctx.rows) * m_ctx.columns * (m_ctx.colour == 1 ? 3 : 1) + 1;
+    if (expected > 0 && 3 * expected > m_n)
+        causes.push_back(
+            Format("按页面的行列一帧有 %llu 字节，收到的 %zu 字节不到三帧：延长采集时间",
+                   (unsigned long long)expected, m_n));
+    else if (m_n < 64)
+        causes.push_back(Format("只收到 %zu 字节，太少了：延长采集时间", m_n));
+    causes.push_back("检查数据头的值，以及板子是否按“数据头 + 像素”的格式连续发送");
+    m_r.verdictText = "数据中找不到周期性的数据头。可能的原因：" + Join(causes, "；") + "。";
+}
+
+void Analysis::Conclude() {
+    CDiagnosisReport& r = m_r;
+    std::vector<std::string>& notes = r.notes;
+    std::string baudText;
+    if (r.fasterThanLine) {
+        baudText = Format(
+            "波特率不对：所选的 %u 波特每秒最多传 %.0f 字节，实际收到 %.0f 字节/秒（%.1f 倍）。"
+            "板子用的波特率更高",
+            r.baud, r.capacity, r.bytesPerSecond, r.rateRatio);
+        if (r.suggestBaud > 0)
+            baudText += Format("（至少 %u）", r.suggestBaud);
+        baudText += "；如果这是 USB 虚拟串口或伪终端，波特率不起作用。";
+    } else if (r.rateRatio > 0 && r.rateRatio < 0.5 && r.headerFound) {
+        notes.push_back(Format("板子比线路慢：只用了线路容量的 %.0f%%，帧之间有空闲，这没有问题",
+                               r.rateRatio * 100));
+    }
+    if (r.countersKnown) {
+        if (r.framing + r.parity > 0)
+            notes.push_back(
+                Format("串口报告了 %llu 次帧错误、%llu 次校验错误：波特率很可能与板子不符",
+                       (unsigned long long)r.framing, (unsigned long long)r.parity));
+        if (r.overrun > 0)
+            notes.push_back(Format("串口报告了 %llu 次溢出：主机没有及时读取，丢了数据",
+                                   (unsigned long long)r.overrun));
+        if (r.breaks > 0)
+            notes.push_back(Format("线路上出现了 %llu 次 break（断线、板子复位或波特率相差很大）",
+                                   (unsigned long long)r.breaks));
+    }
+    if (!r.headerFound) {
+        r.verdictText = baudText + r.verdictText;
+        return;
+    }
+
+    if (r.headerValuedPixels > 0)
+        notes.push_back(Format("每帧里还有约 %u 个字节等于数据头的值（像素值与数据头相同）",
+                               r.headerValuedPixels));
+    if (r.garbage > 0)
+        notes.push_back(
+            Format("每帧之后、下一个数据头之前有 %u 个不属于图像的字节；"
+                   "TavixTool 会把这样的帧记为可疑并重新寻找数据头",
+                   r.garbage));
+    if (m_shortGaps > 0)
+        notes.push_back(Format("%u 帧比周期短：线路上丢了字节", m_shortGaps));
+
+    std::vector<std::string>& doubts = r.doubts;
+    if (r.frames < 3)
+        doubts.push_back(Format("只看到 %u 个完整的帧（至少要 3 个）", r.frames));
+    if (r.gaps > 0 && double(r.gapsAtPeriod) < kDominant * r.gaps)
+        doubts.push_back(Format("帧间距离不固定：%u 个中只有 %u 个等于 %u 字节", r.gaps,
+                                r.gapsAtPeriod, r.period));
+    else if (r.coverage < kDominant)
+        doubts.push_back(Format("数据头只在 %.0f%% 的周期里重复出现", r.coverage * 100));
+    if (r.headerAmbiguous) {
+        std::vector<std::string> values;
+        for (size_t i = 0; i < m_tiedValues.size() && i < 8; ++i)
+            values.push_back(Format("%u", m_tiedValues[i]));
+        doubts.push_back("别的字节值（" + Join(values, "、") + "）也像数据头一样每帧重复");
+    }
+    if (m_garbageUnclear)
+        doubts.push_back("每个周期末尾的字节每帧都不同，分不清是图像还是帧间的多余字节");
+    if (r.fitsGray && r.fitsColour && r.format < 0)
+        doubts.push_back("看不出是黑白还是彩色");
+    if (!m_sizeClear && !m_sizeDoubt.empty())
+        doubts.push_back(m_sizeDoubt);
+
+    r.suggestHeader = r.header;
+    if (!r.candidates.empty()) {
+        r.suggestRows = r.candidates.front().rows;
+        r.suggestColumns = r.candidates.front().columns;
+        r.suggestColour = r.candidates.front().colour;
+    }
+    r.confident = doubts.empty();
+    r.verdict =
+        r.confident ? CDiagnosisReport::Verdict::Confident : CDiagnosisReport::Verdict::Ambiguous;
+
+    std::string text = baudText;
+    if (r.confident) {
+        text += Format("确定：数据头 %u，每帧 %u 字节，%s。", r.header, r.frameSize,
+                       SizeText(r.candidates.front()).c_str());
+        std::vector<std::string> changes;
+        if (m_ctx.header >= 0 && m_ctx.header != r.header)
+            changes.push_back(Format("数据头 %d → %u", m_ctx.header, r.header));
+        if (m_ctx.colour >= 0 && (m_ctx.colour == 1) != r.suggestColour)
+            changes.push_back(Format("%s页面 → %s页面", FormatName(m_ctx.colour == 1),
+                                     FormatName(r.suggestColour)));
+        if (m_ctx.rows > 0 && m_ctx.rows != r.suggestRows)
+            changes.push_back(Format("行数 %u → %u", m_ctx.rows, r.suggestRows));
+        if (m_ctx.columns > 0 && m_ctx.columns != r.suggestColumns)
+            changes.push_back(Format("列数 %u → %u", m_ctx.columns, r.suggestColumns));
+        if (!changes.empty())
+            text += "页面上的设置与数据不符，请改：" + Join(changes, "，") + "。";
+    } else {
+        text += "不能确定：" + Join(doubts, "；") + "。";
+        std::vector<std::string> options;
+        for (size_t i = 0; i < r.candidates.size() && options.size() < 6; ++i)
+            options.push_back(SizeText(r.candidates[i]));
+        if (!options.empty())
+            text += Format("数据头 %u，每帧 %u 字节；可能是：", r.header, r.frameSize) +
+                    Join(options, "、") + "。";
+    }
+    r.verdictText = text;
+}
+
+}  // namespace
+
+CDiagnosisReport Diagnose(const uint8_t* data, size_t size, const CDiagnosisContext& context) {
+    CDiagnosisReport report;
+    if (data == nullptr)
+        size = 0;
+    Analysis(data, std::min(size, kMaxBytes), size, context, report).Run();
+    return report;
+}
+
+std::string ReportText(const CDiagnosisReport& r) {
+    std::string t = "串口数据诊断\n";
+    t += Format("数据：%llu 字节", (unsigned long long)r.bytes);
+    if (r.analysed < r.bytes)
+        t += Format("（分析了前 %zu 字节）", r.analysed);
+    if (r.seconds > 0)
+        t += Format("，%.2f 秒，%.0f 字节/秒", r.seconds, r.bytesPerSecond);
+    t += "\n";
+    if (r.baud > 0) {
+        t += Format("波特率：%u（每秒最多 %.0f 字节）", r.baud, r.capacity);
+        if (r.rateRatio > 0)
+            t += Format("，实际速率是它的 %.2f 倍", r.rateRatio);
+        t += "\n";
+    } else {
+        t += "波特率：未知\n";
+    }
+    if (r.countersKnown)
+        t += Format("串口错误计数：帧错误 %llu，校验错误 %llu，溢出 %llu，break %llu\n",
+                    (unsigned long long)r.framing, (unsigned long long)r.parity,
+                    (unsigned long long)r.overrun, (unsigned long long)r.breaks);
+    else
+        t += "串口错误计数：无（伪终端、录制文件或驱动不支持）\n";
+
+    if (r.headerFound) {
+        t += Format("数据头：%u（0x%02X），周期 %u 字节，在 %.0f%% 的周期里重复\n", r.header,
+                    r.header, r.period, r.coverage * 100);
+        t += Format("帧：%u 个完整周期；%u 个帧间距离中 %u 个等于周期", r.frames, r.gaps,
+                    r.gapsAtPeriod);
+        if (r.framesPerSecond > 0)
+            t += Format("；约 %.1f 帧/秒", r.framesPerSecond);
+        t += "\n";
+        if (r.garbage > 0)
+            t += Format("帧之间的多余字节：%u\n", r.garbage);
+        if (r.headerValuedPixels > 0)
+            t += Format("每帧中等于数据头的像素：约 %u 个\n", r.headerValuedPixels);
+        for (const auto& o : r.otherPeriodic)
+            t += Format("也有周期的字节值：%u，周期 %u，每周期 %.1f 次\n", o.value, o.period,
+                        o.perFrame);
+        t += Format("帧大小：%u 字节；黑白%s", r.frameSize, r.fitsGray ? "可以" : "不行");
+        t += Format("，彩色%s", r.fitsColour ? "可以" : "不行");
+        if (r.fitsGray && r.fitsColour)
+            t += r.format == 0   ? "；数据看起来是黑白"
+                 : r.format == 1 ? "；数据看起来是彩色（U,Y,V）"
+                                 : "；看不出格式";
+        t += "\n";
+        if (!r.candidates.empty()) {
+            t += "行 × 列（分数越低，上下两行越相像）：\n";
+            for (size_t i = 0; i < r.candidates.size() && i < 8; ++i) {
+                const CSizeCandidate& c = r.candidates[i];
+                t += Format("  %s %5u × %-5u ", FormatName(c.colour), c.rows, c.columns);
+                t += c.score < 0 ? std::string("  —  ") : Format("%5.3f", c.score);
+                if (c.common)
+                    t += "  常见尺寸";
+                t += "\n";
+            }
+            if (r.candidates.size() > 8)
+                t += Format("  ……另有 %zu 种\n", r.candidates.size() - 8);
+        }
+    }
+    for (const auto& n : r.notes)
+        t += "注意：" + n + "\n";
+    t += "结论：" + r.verdictText + "\n";
+    if (r.headerFound) {
+        t += Format("建议：数据头 %u", r.suggestHeader);
+        if (r.suggestRows > 0)
+            t += Format("，%s，%u 行 × %u 列", FormatName(r.suggestColour), r.suggestRows,
+                        r.suggestColumns);
+        if (r.suggestBaud > 0)
+            t += Format("，波特率 %u", r.suggestBaud);
+        t += r.confident ? "\n" : "（没有把握）\n";
+    } else if (r.suggestBaud > 0) {
+        t += Format("建议：波特率 %u\n", r.suggestBaud);
+    }
+    return t;
+}

@@ -1,0 +1,274 @@
+// tavix-diagnose: says what a serial line carries (header byte, frame size,
+// format, rows and columns, rate against the baud rate) from a few seconds
+// of a serial device or from a TavixTool recording.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "capture/RecordingFormat.h"
+#include "capture/RecordingReader.h"
+#include "capture/StreamDiagnosis.h"
+#include "serial/SerialPort.h"
+
+namespace {
+
+constexpr const char* kName = "tavix-diagnose";
+// The analysis looks at this much; beyond it bytes are only counted.
+constexpr size_t kKeepBytes = size_t{4} << 20;
+constexpr uint32_t kDefaultBaud = 115200;
+
+const char kHelp[] =
+    "用法：tavix-diagnose 设备或录制文件 [选项]\n"
+    "读取串口设备几秒钟的数据（或者一个 TavixTool 录制文件），说明数据是什么：\n"
+    "数据头的值和周期、每帧字节数、黑白还是彩色（U,Y,V）、可能的行数和列数、\n"
+    "数据速率与波特率是否相符、串口的错误计数，并给出页面应该怎样设置。\n"
+    "\n"
+    "选项：\n"
+    "  --baud N            打开设备用的波特率（默认 115200）；对录制文件，\n"
+    "                      代替文件里记下的波特率\n"
+    "  --seconds S         读取设备的秒数（默认 3）；对录制文件，只看前 S 秒\n"
+    "  --rows R            页面现在的行数（只在几种可能一样好时用来取舍）\n"
+    "  --columns C         页面现在的列数\n"
+    "  --colour            页面现在是彩色页面\n"
+    "  --header N          页面现在的数据头，0～255\n"
+    "  --help              显示本说明\n"
+    "\n"
+    "录制文件以 TAVIXREC 开头，它记下的波特率、数据头、行列和格式就是页面设置。\n"
+    "输入读不出来时退出码为 2，否则为 0。\n"
+    "\n"
+    "例子：\n"
+    "  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80\n"
+    "  tavix-diagnose capture.tavixrec\n";
+
+struct BadOption {
+    std::string message;
+};
+
+uint64_t ParseWhole(const std::string& option, const std::string& text, uint64_t min,
+                    uint64_t max) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    if (text.empty() || text[0] == '-' || *end != '\0' || errno == ERANGE || value < min ||
+        value > max)
+        throw BadOption{option + " 需要 " + std::to_string(min) + "～" + std::to_string(max) +
+                        " 的整数，而不是“" + text + "”"};
+    return value;
+}
+
+struct CommandLine {
+    std::string input;
+    uint32_t baud = 0;   // 0: not given
+    double seconds = 0;  // 0: not given
+    uint32_t rows = 0;
+    uint32_t columns = 0;
+    bool colour = false;
+    int header = -1;
+    bool help = false;
+};
+
+CommandLine Parse(int argc, char** argv) {
+    CommandLine cl;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc)
+                throw BadOption{arg + " 后面缺少数值"};
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            cl.help = true;
+        } else if (arg == "--baud") {
+            cl.baud = uint32_t(ParseWhole(arg, next(), 1, 100000000));
+        } else if (arg == "--seconds") {
+            const std::string text = next();
+            char* end = nullptr;
+            cl.seconds = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !std::isfinite(cl.seconds) || cl.seconds <= 0 ||
+                cl.seconds > 3600)
+                throw BadOption{"--seconds 需要大于 0、不超过 3600 的秒数，而不是“" + text + "”"};
+        } else if (arg == "--rows") {
+            cl.rows = uint32_t(ParseWhole(arg, next(), 1, 9999));
+        } else if (arg == "--columns") {
+            cl.columns = uint32_t(ParseWhole(arg, next(), 1, 9999));
+        } else if (arg == "--colour" || arg == "--color") {
+            cl.colour = true;
+        } else if (arg == "--header") {
+            cl.header = int(ParseWhole(arg, next(), 0, 255));
+        } else if (!arg.empty() && arg[0] == '-') {
+            throw BadOption{"不认识的选项“" + arg + "”"};
+        } else if (cl.input.empty()) {
+            cl.input = arg;
+        } else {
+            throw BadOption{"只能给一个设备或录制文件"};
+        }
+    }
+    if (!cl.help && cl.input.empty())
+        throw BadOption{"缺少设备或录制文件"};
+    if ((cl.rows > 0) != (cl.columns > 0))
+        throw BadOption{"--rows 和 --columns 要一起给"};
+    return cl;
+}
+
+// Whether the file at `path` starts with a recording's magic.
+bool IsRecording(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char magic[sizeof recording::kMagic] = {};
+    return in.read(magic, sizeof magic) && std::memcmp(magic, recording::kMagic, sizeof magic) == 0;
+}
+
+// The bytes looked at, and how many came in all.
+struct Received {
+    std::vector<uint8_t> bytes;
+    uint64_t total = 0;
+    void Add(const uint8_t* data, size_t n) {
+        total += n;
+        const size_t room = kKeepBytes - bytes.size();
+        bytes.insert(bytes.end(), data, data + std::min(n, room));
+    }
+};
+
+// A recording's chunks up to `seconds` (0: all) and its header as context.
+// False, with the reason on stderr, when it cannot be read.
+bool ReadRecording(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
+    CRecordingReader reader;
+    std::string error;
+    if (!reader.Open(cl.input, error)) {
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return false;
+    }
+    const RecordingHeader& h = reader.Header();
+    ctx.baud = h.baud;
+    ctx.header = h.headerByte;
+    ctx.rows = h.rows;
+    ctx.columns = h.columns;
+    ctx.colour = h.format == recording::PixelFormat::Colour ? 1 : 0;
+    CRecordingReader::Chunk chunk;
+    uint64_t last = 0;
+    while (reader.Next(chunk)) {
+        if (cl.seconds > 0 && double(chunk.timeMicroseconds) > cl.seconds * 1e6)
+            break;
+        got.Add(chunk.bytes.data(), chunk.bytes.size());
+        last = chunk.timeMicroseconds;
+    }
+    ctx.seconds = double(last) / 1e6;
+    std::printf("录制文件 %s：%u 波特，数据头 %u，%s %u 行 × %u 列，%.2f 秒\n", cl.input.c_str(),
+                h.baud, h.headerByte, ctx.colour == 1 ? "彩色" : "黑白", h.rows, h.columns,
+                ctx.seconds);
+    if (reader.WasCut())
+        std::printf("%s\n", reader.CutText().c_str());
+    return true;
+}
+
+// Reads the device for the given seconds with the UART's counters around it.
+bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
+    const uint32_t baud = cl.baud > 0 ? cl.baud : kDefaultBaud;
+    const double seconds = cl.seconds > 0 ? cl.seconds : 3.0;
+    SerialPort port;
+    if (port.OpenDevice(baud, cl.input) < 0) {
+        std::fprintf(stderr, "%s: 打不开 %s：%s\n", kName, cl.input.c_str(),
+                     recording::text::ReasonText(port.m_nLastError).c_str());
+        return false;
+    }
+    std::printf("设备 %s：%u 波特，读取 %.1f 秒\n", cl.input.c_str(), baud, seconds);
+    std::fflush(stdout);
+    uint64_t before[4] = {};
+    const bool counters = port.LineErrorCounters(before[0], before[1], before[2], before[3]);
+    std::vector<uint8_t> buffer(64 * 1024);
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + std::chrono::duration<double>(seconds);
+    bool failed = false;
+    while (std::chrono::steady_clock::now() < end) {
+        port.WaitForData(50, nullptr);
+        uint32_t n = 0;
+        if (port.ReadAvailable(buffer.data(), uint32_t(buffer.size()), n) != 0) {
+            failed = true;
+            break;
+        }
+        got.Add(buffer.data(), n);
+    }
+    ctx.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    uint64_t after[4] = {};
+    if (counters && port.LineErrorCounters(after[0], after[1], after[2], after[3])) {
+        ctx.countersKnown = true;
+        ctx.framing = after[0] - before[0];
+        ctx.parity = after[1] - before[1];
+        ctx.overrun = after[2] - before[2];
+        ctx.breaks = after[3] - before[3];
+    }
+    port.Close();
+    ctx.baud = baud;
+    if (failed && got.total == 0) {
+        std::fprintf(stderr, "%s: 读取 %s 失败（设备被拔掉或出错）\n", kName, cl.input.c_str());
+        return false;
+    }
+    if (failed)
+        std::printf("读取在 %.2f 秒时中断（设备被拔掉或出错），只分析此前收到的数据\n",
+                    ctx.seconds);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CommandLine cl;
+    try {
+        cl = Parse(argc, argv);
+    } catch (const BadOption& bad) {
+        std::fprintf(stderr, "%s: %s（见 --help）\n", kName, bad.message.c_str());
+        return 2;
+    }
+    if (cl.help) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+
+    struct stat st {};
+    if (stat(cl.input.c_str(), &st) != 0) {
+        std::fprintf(stderr, "%s: 打不开 %s：%s\n", kName, cl.input.c_str(),
+                     recording::text::ReasonText(errno).c_str());
+        return 2;
+    }
+    Received got;
+    CDiagnosisContext ctx;
+    const bool recording = S_ISREG(st.st_mode);
+    if (recording && !IsRecording(cl.input)) {
+        // The reader says why: empty, unreadable or not a recording.
+        CRecordingReader reader;
+        std::string error;
+        reader.Open(cl.input, error);
+        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
+        return 2;
+    }
+    if (!(recording ? ReadRecording(cl, got, ctx) : ReadDevice(cl, got, ctx)))
+        return 2;
+
+    // What the command line says about the page wins over the recording's.
+    if (cl.baud > 0)
+        ctx.baud = cl.baud;
+    if (cl.header >= 0)
+        ctx.header = cl.header;
+    if (cl.rows > 0) {
+        ctx.rows = cl.rows;
+        ctx.columns = cl.columns;
+    }
+    if (cl.colour)
+        ctx.colour = 1;
+    else if (cl.rows > 0 && !recording)
+        ctx.colour = 0;
+    if (got.total > got.bytes.size())
+        ctx.bytesReceived = got.total;
+
+    const CDiagnosisReport report = Diagnose(got.bytes.data(), got.bytes.size(), ctx);
+    std::fputs(ReportText(report).c_str(), stdout);
+    return 0;
+}
