@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -12,13 +13,17 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "capture/RecordingWriter.h"
 #include "pages/ControlIds.h"
+#include "pages/DiagnosisDialog.h"
 #include "pages/FrameImage.h"
 #include "settings/SettingsPath.h"
 #include "settings/TextToNumber.h"
@@ -390,6 +395,9 @@ void CCapturePage::CreatePictureMenu() {
     m_actSaveEvery = m_pictureMenu->addAction(QStringLiteral("保存每一帧…"));
     m_actSaveEvery->setCheckable(true);
     connect(m_actSaveEvery, &QAction::toggled, this, [this](bool on) { OnSaveEveryFrame(on); });
+    QAction* diagnose = m_pictureMenu->addAction(QStringLiteral("诊断串口数据…"));
+    diagnose->setToolTip(QStringLiteral("看看串口上的数据是什么：帧头、帧长、行列数、波特率"));
+    connect(diagnose, &QAction::triggered, this, [this] { OnDiagnose(); });
     m_actHistogram = m_pictureMenu->addAction(QStringLiteral("显示直方图"));
     m_actHistogram->setCheckable(true);
     connect(m_actHistogram, &QAction::toggled, m_histogram, &QWidget::setVisible);
@@ -696,4 +704,113 @@ void CCapturePage::UpdateCaptureInfo() {
     m_captureInfo->setText(text);
     m_captureInfo->adjustSize();
     m_captureInfo->move(4, m_pictureView->height() - m_captureInfo->height() - 4);
+}
+
+// ---------------------------------------------------------------------------
+// Diagnosis
+
+bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisContext& context) {
+    CPortOwner* owner = GetPortOwner();
+    if (CaptureRunning()) {
+        // What this capture has received so far.
+        double seconds = 0;
+        RecentBytes(bytes, seconds);
+        context.seconds = seconds;
+        context.baud = static_cast<uint32_t>(std::max(0, TextToNumber(m_portChoice.baudText)));
+        return true;
+    }
+    if (owner == nullptr) {
+        m_showWarning(QStringLiteral("没有串口可以诊断。"));
+        return false;
+    }
+    const CPortChoice choice = owner->CurrentChoice();
+    if (owner->IsPortOpen() == 0 && owner->OpenPort(choice) == 0)
+        return false;  // the owner has said why
+    context.baud = static_cast<uint32_t>(std::max(0, TextToNumber(choice.baudText)));
+    SerialPort& port = owner->m_port;
+    port.Purge();
+    uint64_t framing0 = 0, parity0 = 0, overrun0 = 0, breaks0 = 0;
+    const bool counters = port.LineErrorCounters(framing0, parity0, overrun0, breaks0);
+
+    // Listens on a thread of its own while the window shows the progress.
+    std::atomic<bool> done{false}, cancel{false};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread listener([&] {
+        uint8_t buffer[65536];
+        while (!cancel &&
+               std::chrono::steady_clock::now() - start < std::chrono::milliseconds(m_nListenMs)) {
+            port.WaitForData(50, nullptr, true);
+            uint32_t n = 0;
+            if (port.ReadAvailable(buffer, sizeof buffer, n) != 0)
+                break;
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        }
+        done = true;
+    });
+    QProgressDialog progress(QStringLiteral("正在监听串口数据…"), QStringLiteral("取消"), 0,
+                             m_nListenMs, this);
+    progress.setWindowTitle(QStringLiteral("诊断串口数据"));
+    progress.setMinimumDuration(0);
+    QEventLoop loop;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &loop, [&] {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        progress.setValue(static_cast<int>(std::min<int64_t>(ms, m_nListenMs)));
+        if (progress.wasCanceled())
+            cancel = true;
+        if (done)
+            loop.quit();
+    });
+    tick.start(50);
+    loop.exec();
+    listener.join();
+    progress.close();
+    if (cancel)
+        return false;
+    context.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    uint64_t framing = 0, parity = 0, overrun = 0, breaks = 0;
+    if (counters && port.LineErrorCounters(framing, parity, overrun, breaks)) {
+        context.countersKnown = true;
+        context.framing = framing - framing0;
+        context.parity = parity - parity0;
+        context.overrun = overrun - overrun0;
+        context.breaks = breaks - breaks0;
+    }
+    return true;
+}
+
+void CCapturePage::OnDiagnose() {
+    for (;;) {
+        std::vector<uint8_t> bytes;
+        CDiagnosisContext context;
+        if (!CollectLineBytes(bytes, context))
+            return;
+        context.header = m_byHeader;
+        context.rows = static_cast<uint32_t>(std::max(0, BoxNumber(Box(IDC_ROWS))));
+        context.columns = static_cast<uint32_t>(std::max(0, BoxNumber(Box(IDC_COLUMNS))));
+        context.colour = m_byFormat == pixel::kUyv ? 1 : 0;
+        const CDiagnosisReport report = Diagnose(bytes.data(), bytes.size(), context);
+        CDiagnosisDialog dialog(report, m_byFormat == pixel::kUyv, this);
+        if (m_onDiagnosisShown)
+            m_onDiagnosisShown(dialog);
+        const int result = dialog.exec();
+        if (result == CDiagnosisDialog::kAgain)
+            continue;
+        if (result == QDialog::Accepted && dialog.CanApply()) {
+            // The suggestion, for this run: the header byte of the settings
+            // file stays as it is.
+            m_byHeader = report.suggestHeader;
+            Box(IDC_ROWS)->setText(QString::number(report.suggestRows));
+            Box(IDC_COLUMNS)->setText(QString::number(report.suggestColumns));
+            ShowStatus(QStringLiteral("已应用诊断建议：帧头 %1，%2 行 × %3 列")
+                           .arg(report.suggestHeader)
+                           .arg(report.suggestRows)
+                           .arg(report.suggestColumns)
+                           .toStdString());
+        }
+        return;
+    }
 }

@@ -91,6 +91,15 @@ public:
     void OnRecord(bool on);
     // The text over the picture's corner while frames are being saved.
     QString CaptureInfoText() const;
+    // "诊断串口数据…": what the line carries, from the running capture's last
+    // bytes or from listening to the chosen port for a few seconds, in a
+    // report whose suggestion can be applied to the page.
+    void OnDiagnose();
+    // How long the diagnosis listens (tests shorten it).
+    int m_nListenMs = 3000;
+    // Called with the report's dialog before it is shown (tests).
+    std::function<void(class CDiagnosisDialog&)> m_onDiagnosisShown;
+
     // Draws the last frame again with the page's display choices, while no
     // capture runs (a capture draws its next frame with them anyway).
     void RedrawLastFrame();
@@ -184,6 +193,9 @@ private:
     // Closes the recording and says where it went (or why it stopped).
     void FinishRecording();
     bool CaptureRunning() const;
+    // The bytes to diagnose and what is known of them; false (with a message
+    // shown) when there are none to be had.
+    bool CollectLineBytes(std::vector<uint8_t>& bytes, struct CDiagnosisContext& context);
     // The folder file dialogs start in, remembered between runs.
     QString LastFolder() const;
     void RememberFolder(const QString& path);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -25,7 +26,9 @@
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
 #include "pages/ControlIds.h"
+#include "pages/DiagnosisDialog.h"
 #include "serial/PortDevices.h"
+#include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
 #include "ui/HistogramView.h"
@@ -92,7 +95,7 @@ private slots:
         QCOMPARE(texts,
                  QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
                               "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O", "保存每一帧…|",
-                              "显示直方图|", "录制…|", "按阈值显示二值化图像|"}));
+                              "诊断串口数据…|", "显示直方图|", "录制…|", "按阈值显示二值化图像|"}));
         // Saving a frame before there is one says so and writes nothing.
         QString warned;
         page->m_showWarning = [&](const QString& t) { warned = t; };
@@ -417,6 +420,34 @@ private slots:
         channels->actions().first()->trigger();  // "彩色"
         const uint8_t* p = &frame.bytes[(2 * 5 + 4) * 3];
         QCOMPARE(page->m_wndPicture.PixelAt(4, 2), pixel::UyvToRgb(p[0], p[1], p[2]));
+    }
+
+    // "诊断串口数据…" listens to the chosen port and, applied, sets the page
+    // to what the board sends: header 170, 30 rows, 40 columns.
+    void diagnosisListensAndAppliesItsSuggestion() {
+        auto page = Make<CBlackPage>();
+        Box(*page, IDC_ROWS)->setText("7");
+        Box(*page, IDC_COLUMNS)->setText("9");
+        camsim::CameraBoard::Options options;
+        options.rows = 30;
+        options.columns = 40;
+        options.header = 170;
+        options.baud = 921600;
+        camsim::CameraBoard camera(board, options);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        page->m_nListenMs = 1500;
+        QString report;
+        page->m_onDiagnosisShown = [&](CDiagnosisDialog& dialog) {
+            report = dialog.m_text->toPlainText();
+            QTimer::singleShot(0, &dialog, [&dialog] { dialog.m_apply->click(); });
+        };
+        page->OnDiagnose();
+        camera.Stop();
+        QVERIFY2(report.contains("170"), qPrintable(report));
+        QCOMPARE(Box(*page, IDC_ROWS)->text(), QStringLiteral("30"));
+        QCOMPARE(Box(*page, IDC_COLUMNS)->text(), QStringLiteral("40"));
+        QCOMPARE(page->m_byHeader, uint8_t{170});
     }
 
 private:

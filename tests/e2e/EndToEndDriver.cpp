@@ -410,6 +410,7 @@ public:
         EnterSettings();
         Capture();
         SaveFrame();
+        Diagnose();
         CloseProgram();
         Replay();
     }
@@ -757,6 +758,32 @@ private:
                                                  static_cast<int>(m_frame.size())))
             Fail(QStringLiteral("%1 does not hold the simulator's frame").arg(path));
         Log(QStringLiteral("the saved frame %1 equals the simulator's frame").arg(path));
+        MovePointerAway();
+    }
+
+    // "诊断串口数据…" from the picture's menu: the program listens to the
+    // simulator for 3 s and shows its report, which names the header byte
+    // and the frame's period; Escape closes it.
+    void Diagnose() {
+        QWidget* picture = Page()->Control(IDC_PICTURE);
+        const QPoint at = m_windowRect.topLeft() + RectOf(picture).topLeft() + QPoint(20, 20);
+        Xdo({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "3"});
+        if (!WaitFor([&] { return VisibleWindows() >= 2; }, 5000))
+            Fail(QStringLiteral("the picture's menu did not open"));
+        for (int i = 0; i < 6; ++i)
+            Key("Down");  // "诊断串口数据…"
+        Key("Return");
+        Pump(4500);  // it listens for 3 s, then shows its report
+        bool ok = false;
+        const QString ids = Xdo({"search", "--onlyvisible", "--name", "诊断串口数据"}, false, &ok);
+        if (!ok || ids.trimmed().isEmpty())
+            Fail(QStringLiteral("no diagnosis report appeared"));
+        QScreen* screen = QGuiApplication::primaryScreen();
+        Save(screen->grabWindow(0).toImage(), m_options.out + "/e2e-diagnosis.png");
+        Key("Escape");
+        if (!WaitFor([&] { return VisibleWindows() == 1; }, 5000))
+            Fail(QStringLiteral("the diagnosis report did not close"));
+        Log(QStringLiteral("a diagnosis report was shown and closed"));
         MovePointerAway();
     }
 
