@@ -724,15 +724,20 @@ private:
             Fail(bar);
     }
 
-    // The picture area's menu, opened with the right button: "保存原始帧…",
-    // a file name typed into the file dialog; the file holds the frame the
-    // simulator sent, byte for byte.
-    void SaveFrame() {
+    // A right click near the picture's corner; its menu is up on return.
+    void OpenPictureMenu() {
         QWidget* picture = Page()->Control(IDC_PICTURE);
         const QPoint at = m_windowRect.topLeft() + RectOf(picture).topLeft() + QPoint(20, 20);
         Xdo({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "3"});
         if (!WaitFor([&] { return VisibleWindows() >= 2; }, 5000))
             Fail(QStringLiteral("the picture's menu did not open"));
+    }
+
+    // The picture area's menu, opened with the right button: "保存原始帧…",
+    // a file name typed into the file dialog; the file holds the frame the
+    // simulator sent, byte for byte.
+    void SaveFrame() {
+        OpenPictureMenu();
         Pump(300);
         Save(Shot(), m_options.out + "/e2e-picture-menu.png");
         Key("Down");
@@ -765,11 +770,7 @@ private:
     // simulator for 3 s and shows its report, which names the header byte
     // and the frame's period; Escape closes it.
     void Diagnose() {
-        QWidget* picture = Page()->Control(IDC_PICTURE);
-        const QPoint at = m_windowRect.topLeft() + RectOf(picture).topLeft() + QPoint(20, 20);
-        Xdo({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "3"});
-        if (!WaitFor([&] { return VisibleWindows() >= 2; }, 5000))
-            Fail(QStringLiteral("the picture's menu did not open"));
+        OpenPictureMenu();
         for (int i = 0; i < 6; ++i)
             Key("Down");  // "诊断串口数据…"
         Key("Return");
