@@ -53,7 +53,7 @@ QFont LabelFont() {
 }
 
 QString HelpPage(const char* name) {
-    return QUrl::fromLocalFile(QString::fromStdString(GetExeDirectory()) + QStringLiteral("help/") +
+    return QUrl::fromLocalFile(QString::fromStdString(ProgramDataDirectory()) + QStringLiteral("help/") +
                                QLatin1String(name))
         .toString();
 }

@@ -153,11 +153,29 @@ Found Find(const std::vector<Line>& lines, const std::string& section, const std
     return f;
 }
 
+// Files whose defaults come from another file until they exist.
+std::mutex g_defaultsLock;
+std::map<std::string, std::string> g_defaults;
+
+// The defaults file of a registered path ("" for none); nullopt when the
+// path is not registered.
+std::optional<std::string> DefaultsOf(const std::string& path) {
+    std::lock_guard<std::mutex> guard(g_defaultsLock);
+    const auto it = g_defaults.find(path);
+    if (it == g_defaults.end())
+        return std::nullopt;
+    return it->second;
+}
+
 std::optional<std::string> Lookup(const std::string& section, const std::string& key,
                                   const std::string& path) {
     std::string bytes;
-    if (!ReadFile(path, bytes))
-        return std::nullopt;
+    if (!ReadFile(path, bytes)) {
+        // Not there yet: its defaults answer.
+        const std::string defaults = DefaultsOf(path).value_or(std::string());
+        if (defaults.empty() || access(path.c_str(), F_OK) == 0 || !ReadFile(defaults, bytes))
+            return std::nullopt;
+    }
     const std::vector<Line> lines = SplitLines(bytes);
     const Found f = Find(lines, section, key);
     if (!f.keyLine)
@@ -357,6 +375,14 @@ int WriteCheck(const std::string& target) {
 }
 
 // Writes the changes into the file: 0, kReadOnlyFile or an error number.
+// Makes the folders above `path` (mode 0700 for new ones, as a user's
+// configuration folder should be).
+void MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        mkdir(path.substr(0, slash).c_str(), 0700);
+}
+
 int WriteChanges(const std::string& target, const std::vector<Change>& changes) {
     if (const int error = WriteCheck(target))
         return error;
@@ -365,6 +391,12 @@ int WriteChanges(const std::string& target, const std::vector<Change>& changes) 
     std::string bytes;
     if (!ReadFile(target, bytes) && access(target.c_str(), F_OK) == 0)
         return EACCES;  // present but unreadable: writing would lose its keys
+    if (access(target.c_str(), F_OK) != 0) {
+        // Created from its defaults, if it has any.
+        const std::string defaults = DefaultsOf(target).value_or(std::string());
+        if (!defaults.empty())
+            ReadFile(defaults, bytes);
+    }
     std::vector<Line> lines = SplitLines(bytes);
     for (const Change& c : changes)
         Apply(lines, c.section, c.key, c.value);
@@ -407,6 +439,10 @@ bool WriteProfileString(const std::string& section, const std::string& key,
     {
         std::lock_guard<std::mutex> guard(g_writeLock);
         const std::string target = WriteTarget(path);
+        // A file with defaults lives in a folder of its own, made at the
+        // first write.
+        if (DefaultsOf(path))
+            MakeFolders(path);
         // This change goes with every earlier one that could not be written.
         std::vector<Change>& pending = g_pending[target];
         pending.erase(std::remove_if(pending.begin(), pending.end(),
@@ -462,7 +498,14 @@ std::string ProfileWriteFailureText(const std::string& path, int error) {
            "。本次运行中的设置仍然有效，下次保存成功时会一并写入。";
 }
 
+void SetProfileDefaults(const std::string& path, const std::string& defaultsPath) {
+    std::lock_guard<std::mutex> guard(g_defaultsLock);
+    g_defaults[path] = defaultsPath;
+}
+
 bool CanWriteProfile(const std::string& path, int& error) {
+    if (DefaultsOf(path))
+        MakeFolders(path);  // its folder is made at its first write anyway
     const int check = WriteCheck(WriteTarget(path));
     error = check == kReadOnlyFile ? 0 : check;
     return check == 0;

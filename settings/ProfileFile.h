@@ -48,6 +48,11 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
 
+// Until `path` exists, its keys are read from `defaultsPath` (none when
+// empty), and the first write creates it, and its missing folders, from that
+// file's contents.
+void SetProfileDefaults(const std::string& path, const std::string& defaultsPath);
+
 // Whether `path` could be written now (no write is made). When not, `error`
 // says why as for the failure handler (0: the file is read-only).
 bool CanWriteProfile(const std::string& path, int& error);

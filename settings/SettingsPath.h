@@ -7,5 +7,28 @@
 
 // The directory of the running executable, with its trailing '/'.
 std::string GetExeDirectory();
-// GetExeDirectory() + "DevSet.ini".
+// The settings file in use. DevSet.ini beside the executable when it can be
+// written there, or created there by a program that is not installed (a build
+// tree, a portable copy, a writable file in a read-only folder); otherwise
+// (an installed program: its help file in ../share/tavixtool) DevSet.ini in the
+// user's configuration folder, $XDG_CONFIG_HOME/TavixTool (~/.config/TavixTool
+// when unset), whose keys come from a DevSet.ini beside the executable, if
+// any, until the first write creates it from that file.
 std::string SettingsFilePath();
+
+// The choice itself, for an executable folder and a configuration folder
+// (with their trailing '/'): the path, and the defaults file ("" for none).
+struct SettingsLocation {
+    std::string path;
+    std::string defaults;
+};
+SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::string& configDir,
+                                         bool installed);
+
+// Where the program's help file and pages are, with its trailing '/': beside
+// the executable (a build tree, a portable copy), or ../share/tavixtool/
+// from it (an installed program).
+std::string ProgramDataDirectory();
+
+// $XDG_CONFIG_HOME/TavixTool/, or $HOME/.config/TavixTool/.
+std::string UserConfigDirectory();

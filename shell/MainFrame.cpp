@@ -459,7 +459,7 @@ void CMainFrame::UpdateLockIndicators() {
 // Commands
 
 void CMainFrame::OnShowHelp() {
-    const std::string path = GetExeDirectory() + "Help.chm";
+    const std::string path = ProgramDataDirectory() + "Help.chm";
     ResolveHtmlHelp(nullptr, path, 0, 0);
 }
 

@@ -1,11 +1,43 @@
 // TavixTool: a camera test tool for CMOS camera boards on a serial line.
+#include <cstdio>
+#include <cstring>
+
 #include "settings/SettingsPath.h"
 #include "shell/TavixToolApp.h"
 
+#ifndef TAVIX_VERSION
+#define TAVIX_VERSION "0.1"
+#endif
+
 int main(int argc, char** argv) {
-    CTavixToolApp app(argc, argv);
     // The settings file is worked out here, once, and handed down.
-    if (!app.InitInstance(SettingsFilePath()))
+    const std::string settings = SettingsFilePath();
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf(
+                "TavixTool %s\n摄像头测试工具：经串口接收摄像头板的原始图像帧并显示。\n"
+                "设置文件：%s\n帮助文件：%sHelp.chm\n",
+                TAVIX_VERSION, settings.c_str(), ProgramDataDirectory().c_str());
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf(
+                "用法：TavixTool [文件]\n"
+                "摄像头测试工具：经串口接收摄像头板的原始图像帧（一个帧头字节，然后是\n"
+                "行 × 列个像素字节，黑白或 U,Y,V 彩色），边收边画，可以单幅或连续采集。\n"
+                "\n"
+                "  文件          打开这个文件；录制文件（.tavixrec）会被回放\n"
+                "  --version     显示版本、设置文件和帮助文件的位置\n"
+                "  --help        显示这段说明\n"
+                "\n"
+                "打开串口需要访问串口设备的权限：sudo usermod -aG dialout $USER，然后重新登录。\n"
+                "设置文件：%s\n",
+                settings.c_str());
+            return 0;
+        }
+    }
+    CTavixToolApp app(argc, argv);
+    if (!app.InitInstance(settings))
         return 1;
     const int code = app.exec();
     app.ExitInstance();

@@ -1,0 +1,165 @@
+// The installed program: `cmake --install` into a throwaway root puts the
+// program, its help and the desktop files where a Linux desktop expects them;
+// started from there it finds its help and keeps its settings in the user's
+// configuration folder, never beside itself.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Shell(const std::string& command, int& status) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        status = -1;
+        return out;
+    }
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    status = pclose(pipe);
+    return out;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class InstallTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/tavix-install-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        root = dir;
+        int status = 0;
+        const std::string out =
+            Shell("DESTDIR='" + (root / "dest").string() + "' '" TAVIX_CMAKE "' --install '" +
+                      TAVIX_BINARY_DIR "' --prefix /usr 2>&1",
+                  status);
+        ASSERT_EQ(status, 0) << out;
+        prefix = root / "dest" / "usr";
+        home = root / "home";
+        fs::create_directories(home);
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    // The environment of a user whose home is the test's own.
+    std::string Env() const {
+        return "env -u XDG_CONFIG_HOME HOME='" + home.string() + "' QT_QPA_PLATFORM=offscreen ";
+    }
+
+    fs::path root, prefix, home;
+};
+
+TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
+    std::set<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(prefix))
+        if (entry.is_regular_file())
+            files.insert(fs::relative(entry.path(), prefix).string());
+    EXPECT_EQ(files, (std::set<std::string>{
+                         "bin/tavixtool",
+                         "bin/tavix-camsim",
+                         "bin/tavix-diagnose",
+                         "share/applications/tavixtool.desktop",
+                         "share/icons/hicolor/32x32/apps/tavixtool.png",
+                         "share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
+                         "share/tavixtool/Help.chm",
+                         "share/tavixtool/help/about.html",
+                         "share/tavixtool/help/camera-board.html",
+                         "share/tavixtool/help/simulator.html",
+                     }));
+    const std::string desktop = ReadAll(prefix / "share/applications/tavixtool.desktop");
+    EXPECT_NE(desktop.find("Exec=tavixtool"), std::string::npos);
+    EXPECT_NE(desktop.find("Icon=tavixtool"), std::string::npos);
+}
+
+TEST_F(InstallTest, TheInstalledProgramSaysWhatItIsAndWhereItsFilesAre) {
+    int status = 0;
+    const std::string version =
+        Shell(Env() + "'" + (prefix / "bin/tavixtool").string() + "' --version", status);
+    EXPECT_EQ(status, 0) << version;
+    EXPECT_NE(version.find("TavixTool "), std::string::npos) << version;
+    EXPECT_NE(version.find("设置文件：" + (home / ".config/TavixTool/DevSet.ini").string()),
+              std::string::npos)
+        << version;
+    EXPECT_NE(version.find("/share/tavixtool/Help.chm"), std::string::npos) << version;
+    const std::string help =
+        Shell(Env() + "'" + (prefix / "bin/tavixtool").string() + "' --help", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(help.find("用法"), std::string::npos) << help;
+    EXPECT_NE(help.find("dialout"), std::string::npos) << help;
+}
+
+// Started, then ended as a session would end it: the settings it writes at
+// exit go to the configuration folder; nothing appears beside the program.
+TEST_F(InstallTest, SettingsLiveInTheUsersConfigurationFolder) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("HOME", home.c_str(), 1);
+        unsetenv("XDG_CONFIG_HOME");
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string program = (prefix / "bin/tavixtool").string();
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(WIFEXITED(status)) << "still running or killed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const fs::path settings = home / ".config/TavixTool/DevSet.ini";
+    ASSERT_TRUE(fs::exists(settings));
+    EXPECT_NE(ReadAll(settings).find("[Com]"), std::string::npos) << ReadAll(settings);
+    EXPECT_FALSE(fs::exists(prefix / "bin/DevSet.ini"));
+}
+
+// A read-only DevSet.ini beside the installed program gives the defaults;
+// the user's file is made from it at the first write.
+TEST_F(InstallTest, AReadOnlyFileBesideTheProgramGivesTheDefaults) {
+    const fs::path beside = prefix / "bin/DevSet.ini";
+    std::ofstream(beside) << "[Com]\nbaunds=57600,921600\n[Black]\nrow=99\n";
+    fs::permissions(beside, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("HOME", home.c_str(), 1);
+        unsetenv("XDG_CONFIG_HOME");
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const std::string program = (prefix / "bin/tavixtool").string();
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(WIFEXITED(status));
+    const std::string user = ReadAll(home / ".config/TavixTool/DevSet.ini");
+    EXPECT_NE(user.find("row=99"), std::string::npos) << user;
+    EXPECT_NE(user.find("57600,921600"), std::string::npos) << user;
+    EXPECT_EQ(ReadAll(beside), "[Com]\nbaunds=57600,921600\n[Black]\nrow=99\n");
+}
+
+}  // namespace
