@@ -79,6 +79,11 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
                          "bin/tavix-camsim",
                          "bin/tavix-diagnose",
                          "share/applications/tavixtool.desktop",
+                         "share/doc/tavixtool/changelog.gz",
+                         "share/doc/tavixtool/copyright",
+                         "share/man/man1/tavix-camsim.1.gz",
+                         "share/man/man1/tavix-diagnose.1.gz",
+                         "share/man/man1/tavixtool.1.gz",
                          "share/icons/hicolor/32x32/apps/tavixtool.png",
                          "share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
                          "share/tavixtool/Help.chm",
@@ -160,6 +165,44 @@ TEST_F(InstallTest, AReadOnlyFileBesideTheProgramGivesTheDefaults) {
     EXPECT_NE(user.find("row=99"), std::string::npos) << user;
     EXPECT_NE(user.find("57600,921600"), std::string::npos) << user;
     EXPECT_EQ(ReadAll(beside), "[Com]\nbaunds=57600,921600\n[Black]\nrow=99\n");
+}
+
+// The Debian package holds what the install puts, depends on the Qt 6
+// runtime, chmlib and a CJK font, and its program runs from an unpacked root.
+TEST(Package, TheDebHoldsTheProgramAndNamesItsDependencies) {
+    char dir[] = "/tmp/tavix-package-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const fs::path root = dir;
+    int status = 0;
+    const std::string out =
+        Shell("cd '" + root.string() + "' && '" TAVIX_CPACK "' -G DEB --config '" +
+                  TAVIX_BINARY_DIR "/CPackConfig.cmake' 2>&1",
+              status);
+    ASSERT_EQ(status, 0) << out;
+    fs::path deb;
+    for (const auto& entry : fs::directory_iterator(root))
+        if (entry.path().extension() == ".deb")
+            deb = entry.path();
+    ASSERT_FALSE(deb.empty()) << out;
+    const std::string list = Shell("dpkg-deb -c '" + deb.string() + "'", status);
+    for (const char* file :
+         {"./usr/bin/tavixtool", "./usr/bin/tavix-camsim", "./usr/bin/tavix-diagnose",
+          "./usr/share/tavixtool/Help.chm", "./usr/share/applications/tavixtool.desktop",
+          "./usr/share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml"})
+        EXPECT_NE(list.find(file), std::string::npos) << file << "\n" << list;
+    const std::string depends = Shell("dpkg-deb -f '" + deb.string() + "' Depends", status);
+    for (const char* package : {"libqt6widgets6", "libchm1", "fonts-wqy-microhei"})
+        EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
+    ASSERT_EQ(
+        Shell("dpkg-deb -x '" + deb.string() + "' '" + (root / "unpacked").string() + "'", status),
+        "");
+    const std::string version =
+        Shell("HOME='" + root.string() + "' '" + (root / "unpacked/usr/bin/tavixtool").string() +
+                  "' --version",
+              status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(version.find("TavixTool"), std::string::npos) << version;
+    fs::remove_all(root);
 }
 
 }  // namespace
