@@ -1,6 +1,7 @@
 #include "capture/PixelFormat.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace pixel {
 
@@ -44,6 +45,15 @@ uint32_t UyvToRgb(uint8_t u, uint8_t y, uint8_t v) {
     const double yc = k.y[y];
     return (Channel(yc + k.vRed[v]) << 16) | (Channel(yc - k.vGreen[v] - k.uGreen[u]) << 8) |
            Channel(yc + k.uBlue[u]);
+}
+
+void RgbToUyv(uint8_t r, uint8_t g, uint8_t b, uint8_t& u, uint8_t& y, uint8_t& v) {
+    const auto byte = [](double value) {
+        return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    };
+    y = byte(16 + 0.257 * r + 0.504 * g + 0.098 * b);
+    u = byte(128 - 0.148 * r - 0.291 * g + 0.439 * b);
+    v = byte(128 + 0.439 * r - 0.368 * g - 0.071 * b);
 }
 
 Geometry PassGeometry(uint32_t rows, uint32_t columns, uint32_t rowGap, uint32_t columnGap,

@@ -21,6 +21,10 @@ uint32_t GrayToRgb(uint8_t value);
 // each channel truncated toward zero and kept inside 0..255.
 uint32_t UyvToRgb(uint8_t u, uint8_t y, uint8_t v);
 
+// The U, Y, V triplet of an RGB colour (studio-swing BT.601, rounded, kept in
+// 0..255), for a picture file shown as a colour frame.
+void RgbToUyv(uint8_t r, uint8_t g, uint8_t b, uint8_t& u, uint8_t& y, uint8_t& v);
+
 // Which rows and columns a pass shows, and how big.
 struct Geometry {
     uint64_t rowStep, columnStep;          // a gap of g shows every (g + 1)th

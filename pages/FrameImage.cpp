@@ -6,7 +6,6 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <algorithm>
-#include <cmath>
 
 #include "capture/PixelFormat.h"
 
@@ -16,11 +15,6 @@ namespace {
 
 QString Failed(const QString& path, const QString& reason) {
     return QStringLiteral("无法保存文件 %1：%2").arg(path, reason);
-}
-
-// The studio-swing inverse of the screen's conversion, rounded and kept in 0..255.
-uint8_t Byte(double v) {
-    return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
 }
 
 }  // namespace
@@ -130,11 +124,11 @@ bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         for (int x = 0; x < rgb.width(); ++x) {
-            const double r = qRed(row[x]), g = qGreen(row[x]), b = qBlue(row[x]);
-            const double yy = 16 + 0.257 * r + 0.504 * g + 0.098 * b;
-            frame.bytes.push_back(Byte(128 - 0.148 * r - 0.291 * g + 0.439 * b));  // U
-            frame.bytes.push_back(Byte(yy));
-            frame.bytes.push_back(Byte(128 + 0.439 * r - 0.368 * g - 0.071 * b));  // V
+            uint8_t u, y, v;
+            pixel::RgbToUyv(static_cast<uint8_t>(qRed(row[x])),
+                            static_cast<uint8_t>(qGreen(row[x])),
+                            static_cast<uint8_t>(qBlue(row[x])), u, y, v);
+            frame.bytes.insert(frame.bytes.end(), {u, y, v});
         }
     }
     return true;

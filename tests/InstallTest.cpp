@@ -66,6 +66,33 @@ protected:
         return "env -u XDG_CONFIG_HOME HOME='" + home.string() + "' QT_QPA_PLATFORM=offscreen ";
     }
 
+    // Starts the installed program as the user, offscreen, and ends it 3 s
+    // later as a session would; its wait status (-1 if it did not end).
+    int RunUntilTerminated() const {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("HOME", home.c_str(), 1);
+            unsetenv("XDG_CONFIG_HOME");
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            const std::string program = (prefix / "bin/tavixtool").string();
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        if (pid < 0)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        kill(pid, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 100; ++i) {
+            if (waitpid(pid, &status, WNOHANG) == pid)
+                return status;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return -1;
+    }
+
     fs::path root, prefix, home;
 };
 
@@ -116,21 +143,7 @@ TEST_F(InstallTest, TheInstalledProgramSaysWhatItIsAndWhereItsFilesAre) {
 // Started, then ended as a session would end it: the settings it writes at
 // exit go to the configuration folder; nothing appears beside the program.
 TEST_F(InstallTest, SettingsLiveInTheUsersConfigurationFolder) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        setenv("HOME", home.c_str(), 1);
-        unsetenv("XDG_CONFIG_HOME");
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        const std::string program = (prefix / "bin/tavixtool").string();
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    kill(pid, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int status = RunUntilTerminated();
     ASSERT_TRUE(WIFEXITED(status)) << "still running or killed";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     const fs::path settings = home / ".config/TavixTool/DevSet.ini";
@@ -145,21 +158,7 @@ TEST_F(InstallTest, AReadOnlyFileBesideTheProgramGivesTheDefaults) {
     const fs::path beside = prefix / "bin/DevSet.ini";
     std::ofstream(beside) << "[Com]\nbaunds=57600,921600\n[Black]\nrow=99\n";
     fs::permissions(beside, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        setenv("HOME", home.c_str(), 1);
-        unsetenv("XDG_CONFIG_HOME");
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        const std::string program = (prefix / "bin/tavixtool").string();
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    kill(pid, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int status = RunUntilTerminated();
     ASSERT_TRUE(WIFEXITED(status));
     const std::string user = ReadAll(home / ".config/TavixTool/DevSet.ini");
     EXPECT_NE(user.find("row=99"), std::string::npos) << user;
