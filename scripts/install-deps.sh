@@ -11,7 +11,7 @@ PACKAGES=(
     fontconfig fonts-wqy-microhei fonts-liberation fonts-wine
     qt6-translations-l10n fp-utils libchm-dev libchm1
     xvfb xdotool x11-apps xauth
-    help2man dpkg-dev
+    help2man dpkg-dev debootstrap
 )
 
 missing=()

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <sstream>
 #include <vector>
 
 #include "settings/ProfileFile.h"
@@ -19,9 +21,25 @@ std::string GetExeDirectory() {
 
 std::string ProgramDataDirectory() {
     const std::string exe = GetExeDirectory();
+    if (exe.empty()) {
+        // The folder cannot be found (no /proc): look where a desktop keeps
+        // installed programs' data, $XDG_DATA_DIRS.
+        const char* env = std::getenv("XDG_DATA_DIRS");
+        std::istringstream dirs(env != nullptr && env[0] != 0 ? env
+                                                              : "/usr/local/share:/usr/share");
+        for (std::string dir; std::getline(dirs, dir, ':');) {
+            const std::string data =
+                dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "tavixtool/";
+            if (dir[0] == '/' && access((data + "Help.chm").c_str(), F_OK) == 0)
+                return data;
+        }
+        return exe;
+    }
     if (access((exe + "Help.chm").c_str(), F_OK) == 0)
         return exe;
-    const std::string installed = exe + "../share/tavixtool/";
+    // Written without "bin/..", as a user reads it in --version.
+    const std::string installed =
+        std::filesystem::path(exe + "../share/tavixtool/").lexically_normal().string();
     return access((installed + "Help.chm").c_str(), F_OK) == 0 ? installed : exe;
 }
 
@@ -41,6 +59,11 @@ std::string UserConfigDirectory() {
 
 SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::string& configDir,
                                          bool installed) {
+    // Without the executable's folder (no /proc, as in a bare chroot) a
+    // relative "DevSet.ini" would land in whatever folder the program was
+    // started from: the user's folder is the only safe place then.
+    if (exeDir.empty())
+        return {configDir + "DevSet.ini", std::string()};
     const std::string beside = exeDir + "DevSet.ini";
     int error = 0;
     // A writable file beside the executable is the settings file wherever

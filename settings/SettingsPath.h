@@ -27,7 +27,8 @@ SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::s
 
 // Where the program's help file and pages are, with its trailing '/': beside
 // the executable (a build tree, a portable copy), or ../share/tavixtool/
-// from it (an installed program).
+// from it (an installed program), or tavixtool/ in $XDG_DATA_DIRS when the
+// executable's folder cannot be found.
 std::string ProgramDataDirectory();
 
 // $XDG_CONFIG_HOME/TavixTool/, or $HOME/.config/TavixTool/.

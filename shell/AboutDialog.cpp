@@ -11,7 +11,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     // 235 x 55 dialog units at the 9-point font's base units of 6 x 12 pixels.
     setFixedSize(353, 83);
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap(QStringLiteral(":/icons/tavix.png")));
+    icon->setPixmap(QPixmap(QStringLiteral(":/icons/app/tavixtool-32.png")));
     icon->setGeometry(17, 26, 32, 32);
     auto* name = new QLabel(QStringLiteral("TavixTool 1.0 版"), this);
     name->setGeometry(60, 15, 200, 15);

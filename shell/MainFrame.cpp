@@ -68,7 +68,10 @@ QIcon StripImage(int index) {
 CMainFrame::CMainFrame(CTavixToolDoc* document, std::string settingsPath)
     : m_strSettingsPath(std::move(settingsPath)), m_pDocument(document) {
     setWindowTitle(QString::fromUtf8(kTitle));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/tavix.png")));
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/app/tavixtool-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     // No menu bar: the window is created without one and never gets one.
     setMenuBar(nullptr);
     resize(840, 820);

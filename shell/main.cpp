@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
                 "  --help        显示这段说明\n"
                 "\n"
                 "打开串口需要访问串口设备的权限：sudo usermod -aG dialout $USER，然后重新登录。\n"
-                "设置文件：%s\n",
-                settings.c_str());
+                "设置保存在程序旁的 DevSet.ini 中（那里可以写入时），否则保存在\n"
+                "~/.config/TavixTool/DevSet.ini 中；--version 显示正在使用的文件。\n");
             return 0;
         }
     }

@@ -111,7 +111,14 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
                          "share/man/man1/tavix-camsim.1.gz",
                          "share/man/man1/tavix-diagnose.1.gz",
                          "share/man/man1/tavixtool.1.gz",
+                         "share/icons/hicolor/16x16/apps/tavixtool.png",
+                         "share/icons/hicolor/22x22/apps/tavixtool.png",
+                         "share/icons/hicolor/24x24/apps/tavixtool.png",
                          "share/icons/hicolor/32x32/apps/tavixtool.png",
+                         "share/icons/hicolor/48x48/apps/tavixtool.png",
+                         "share/icons/hicolor/64x64/apps/tavixtool.png",
+                         "share/icons/hicolor/128x128/apps/tavixtool.png",
+                         "share/icons/hicolor/256x256/apps/tavixtool.png",
                          "share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
                          "share/tavixtool/Help.chm",
                          "share/tavixtool/help/about.html",
@@ -121,6 +128,20 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
     const std::string desktop = ReadAll(prefix / "share/applications/tavixtool.desktop");
     EXPECT_NE(desktop.find("Exec=tavixtool"), std::string::npos);
     EXPECT_NE(desktop.find("Icon=tavixtool"), std::string::npos);
+    // Each icon is the size its folder names (a theme scales a wrong one).
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const std::string name = std::to_string(size) + "x" + std::to_string(size);
+        const std::string png =
+            ReadAll(prefix / "share/icons/hicolor" / name / "apps/tavixtool.png");
+        ASSERT_GE(png.size(), 24u) << name;
+        const auto be32 = [&png](size_t at) {
+            return (unsigned(uint8_t(png[at])) << 24) | (unsigned(uint8_t(png[at + 1])) << 16) |
+                   (unsigned(uint8_t(png[at + 2])) << 8) | unsigned(uint8_t(png[at + 3]));
+        };
+        EXPECT_EQ(png.substr(1, 3), "PNG") << name;
+        EXPECT_EQ(be32(16), unsigned(size)) << name;
+        EXPECT_EQ(be32(20), unsigned(size)) << name;
+    }
 }
 
 TEST_F(InstallTest, TheInstalledProgramSaysWhatItIsAndWhereItsFilesAre) {
@@ -138,6 +159,11 @@ TEST_F(InstallTest, TheInstalledProgramSaysWhatItIsAndWhereItsFilesAre) {
     EXPECT_EQ(status, 0);
     EXPECT_NE(help.find("用法"), std::string::npos) << help;
     EXPECT_NE(help.find("dialout"), std::string::npos) << help;
+    // The manual pages carry the --help texts, Chinese included.
+    const std::string man =
+        Shell("zcat '" + (prefix / "share/man/man1/tavix-diagnose.1.gz").string() + "'", status);
+    EXPECT_NE(man.find("用法：tavix\\-diagnose"), std::string::npos) << man;
+    EXPECT_EQ(man.find("??"), std::string::npos) << man;
 }
 
 // Started, then ended as a session would end it: the settings it writes at
@@ -187,7 +213,10 @@ TEST(Package, TheDebHoldsTheProgramAndNamesItsDependencies) {
     for (const char* file :
          {"./usr/bin/tavixtool", "./usr/bin/tavix-camsim", "./usr/bin/tavix-diagnose",
           "./usr/share/tavixtool/Help.chm", "./usr/share/applications/tavixtool.desktop",
-          "./usr/share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml"})
+          "./usr/share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
+          "./usr/share/icons/hicolor/256x256/apps/tavixtool.png",
+          "./usr/share/icons/hicolor/16x16/apps/tavixtool.png",
+          "./usr/share/man/man1/tavixtool.1.gz"})
         EXPECT_NE(list.find(file), std::string::npos) << file << "\n" << list;
     const std::string depends = Shell("dpkg-deb -f '" + deb.string() + "' Depends", status);
     for (const char* package : {"libqt6widgets6", "libchm1", "fonts-wqy-microhei"})

@@ -266,6 +266,33 @@ TEST_F(SettingsFileTest, NoFolderOrAFolderInTheWayTouchesNothing) {
     EXPECT_NE(ProfileWriteFailureText(path, ENOENT).find("文件夹不存在"), std::string::npos);
 }
 
+// Which file is used: a writable one beside the program wins even when
+// installed; an unknown program folder never means the current folder.
+TEST_F(SettingsFileTest, TheSettingsFileIsChosenBesideTheProgramOrInTheUsersFolder) {
+    const std::string exe = folder + "/";
+    const std::string config = folder + "/config/";
+    auto where = ResolveSettingsLocation(exe, config, false);
+    EXPECT_EQ(where.path, path);  // a build tree creates its own
+    where = ResolveSettingsLocation(exe, config, true);
+    EXPECT_EQ(where.path, config + "DevSet.ini");
+    EXPECT_EQ(where.defaults, "");
+    Write("[Black]\nrow=9\n");
+    EXPECT_EQ(ResolveSettingsLocation(exe, config, true).path, path);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    where = ResolveSettingsLocation(exe, config, true);
+    EXPECT_EQ(where.path, config + "DevSet.ini");
+    EXPECT_EQ(where.defaults, path);
+
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    where = ResolveSettingsLocation("", config, false);
+    ASSERT_EQ(chdir(cwd), 0);
+    EXPECT_EQ(where.path, config + "DevSet.ini");
+    EXPECT_EQ(where.defaults, "");
+}
+
 TEST_F(SettingsFileTest, PageSectionsAreIndependentAndWrittenInOrder) {
     CBlackSettings b;
     b.row = 60;

@@ -2,11 +2,15 @@
 //   tavix-barimages OUTDIR
 // writes OUTDIR/serialbar.png (a strip of five 16 x 16 images: plug, empty
 // frame, monitor, monitor crossed out in red, house), OUTDIR/help.png (24 x 24)
-// and OUTDIR/tavix.png (32 x 32). Run by hand when an image changes.
+// and OUTDIR/app/tavixtool-N.png (the program icon at the sizes a desktop's
+// icon theme uses; the window and the About box take theirs from these too).
+// Run by hand when an image changes.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -76,22 +80,81 @@ QImage HelpButton() {
     return img;
 }
 
-QImage ProgramIcon() {
-    QImage img(32, 32, QImage::Format_ARGB32);
+// The program icon: a camera board seen from above. A green circuit board,
+// the black camera module with its lens in the middle, and the row of header
+// pins that carries the serial line at the bottom. Drawn on a 256-unit grid
+// and scaled; below 32 pixels the pins and the lens's glint are left out, and
+// edges are snapped to whole pixels so the small sizes stay sharp.
+QImage ProgramIcon(int size) {
+    QImage img(size, size, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    // A camera body with its lens.
-    p.setPen(QColor(30, 30, 30));
-    p.setBrush(QColor(60, 70, 90));
-    p.drawRoundedRect(QRectF(2, 8, 28, 20), 4, 4);
-    p.drawRect(QRectF(8, 4, 10, 5));
-    p.setBrush(QColor(200, 200, 210));
-    p.drawEllipse(QRectF(9, 11, 14, 14));
-    p.setBrush(QColor(40, 110, 200));
-    p.drawEllipse(QRectF(12, 14, 8, 8));
+    const double k = size / 256.0;
+    const auto snap = [k](double v) { return std::round(v * k); };
+    const auto box = [&](double x0, double y0, double x1, double y1) {
+        return QRectF(snap(x0), snap(y0), snap(x1) - snap(x0), snap(y1) - snap(y0));
+    };
+    const bool small = size < 32;
+    const double line = std::max(1.0, std::round(6 * k));
+
+    // The board.
+    QLinearGradient board(0, 0, 0, size);
+    board.setColorAt(0, QColor(46, 150, 90));
+    board.setColorAt(1, QColor(22, 100, 58));
+    p.setPen(QPen(QColor(12, 60, 34), line));
+    p.setBrush(board);
+    const QRectF boardRect =
+        box(16, 16, 240, 240).adjusted(line / 2, line / 2, -line / 2, -line / 2);
+    p.drawRoundedRect(boardRect, 28 * k, 28 * k);
+
+    // Two mounting holes and a few traces, where there is room for them.
+    if (!small) {
+        p.setPen(QPen(QColor(200, 220, 190, 150), std::max(1.0, 4 * k)));
+        p.setBrush(Qt::NoBrush);
+        p.drawLine(QPointF(52 * k, 200 * k), QPointF(52 * k, 60 * k));
+        p.drawLine(QPointF(204 * k, 200 * k), QPointF(204 * k, 60 * k));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(230, 230, 220));
+        p.drawEllipse(QPointF(44 * k, 44 * k), 11 * k, 11 * k);
+        p.drawEllipse(QPointF(212 * k, 44 * k), 11 * k, 11 * k);
+    }
+
+    // The camera module.
+    p.setPen(QPen(QColor(10, 10, 12), line));
+    p.setBrush(QColor(36, 38, 44));
+    p.drawRoundedRect(box(68, 40, 188, 160), 10 * k, 10 * k);
+
+    // The lens: a grey barrel, a dark glass and, at larger sizes, a glint.
+    const QPointF centre(128 * k, 100 * k);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(150, 156, 166));
+    p.drawEllipse(centre, 46 * k, 46 * k);
+    QRadialGradient glass(centre, 34 * k, centre - QPointF(10 * k, 10 * k));
+    glass.setColorAt(0, QColor(70, 130, 220));
+    glass.setColorAt(1, QColor(16, 30, 70));
+    p.setBrush(glass);
+    p.drawEllipse(centre, 34 * k, 34 * k);
+    if (!small) {
+        p.setBrush(QColor(255, 255, 255, 200));
+        p.drawEllipse(centre - QPointF(12 * k, 12 * k), 8 * k, 8 * k);
+    }
+
+    // The header pins of the serial line.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 40));
+    p.drawRect(box(72, 188, 184, 224));
+    p.setBrush(QColor(230, 180, 50));
+    const int pins = small ? 2 : 4;
+    for (int i = 0; i < pins; ++i) {
+        const double x = small ? 92 + i * 48 : 84 + i * 26;
+        p.drawRect(box(x, 196, x + 14, 216));
+    }
     return img;
 }
+
+// The sizes a desktop's icon theme looks for.
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
 }  // namespace
 
@@ -104,7 +167,8 @@ int main(int argc, char** argv) {
     const QString dir = QString::fromLocal8Bit(argv[1]);
     bool ok = SerialBar().save(dir + QStringLiteral("/serialbar.png"));
     ok = HelpButton().save(dir + QStringLiteral("/help.png")) && ok;
-    ok = ProgramIcon().save(dir + QStringLiteral("/tavix.png")) && ok;
+    for (const int size : kIconSizes)
+        ok = ProgramIcon(size).save(dir + QStringLiteral("/app/tavixtool-%1.png").arg(size)) && ok;
     if (!ok) {
         std::fprintf(stderr, "tavix-barimages: cannot write into %s\n", argv[1]);
         return 1;
