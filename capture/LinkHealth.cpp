@@ -6,15 +6,15 @@ CLinkHealth CLinkHealth::From(const CLinkStatistics& before, const CLinkStatisti
                               double seconds, int baud) {
     CLinkHealth h;
     h.totals = now;
-    const bool restarted = now.bytesReceived < before.bytesReceived ||
-                           now.framesDrawn < before.framesDrawn;
+    const bool restarted =
+        now.bytesReceived < before.bytesReceived || now.framesDrawn < before.framesDrawn;
     const CLinkStatistics base = restarted ? CLinkStatistics() : before;
     if (seconds > 0) {
         const auto rate = [seconds](uint64_t a, uint64_t b) {
             return b >= a ? static_cast<double>(b - a) / seconds : 0.0;
         };
-        h.framesPerSecond = rate(base.framesStarted + base.framesSkipped,
-                                 now.framesStarted + now.framesSkipped);
+        h.framesPerSecond =
+            rate(base.framesStarted + base.framesSkipped, now.framesStarted + now.framesSkipped);
         h.drawnPerSecond = rate(base.framesDrawn, now.framesDrawn);
         h.bytesPerSecond = rate(base.bytesReceived, now.bytesReceived);
     }

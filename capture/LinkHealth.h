@@ -14,7 +14,7 @@ struct CLinkHealth {
         Red,     // resyncs or suspect frames: bytes lost or the settings are wrong
     };
 
-    CLinkStatistics totals;  // since the capture started
+    CLinkStatistics totals;      // since the capture started
     double framesPerSecond = 0;  // frames started or passed over, over the last interval
     double drawnPerSecond = 0;
     double bytesPerSecond = 0;

@@ -53,8 +53,8 @@ QFont LabelFont() {
 }
 
 QString HelpPage(const char* name) {
-    return QUrl::fromLocalFile(QString::fromStdString(ProgramDataDirectory()) + QStringLiteral("help/") +
-                               QLatin1String(name))
+    return QUrl::fromLocalFile(QString::fromStdString(ProgramDataDirectory()) +
+                               QStringLiteral("help/") + QLatin1String(name))
         .toString();
 }
 
