@@ -1,7 +1,5 @@
 #include "capture/ReplayPlayer.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -111,23 +109,12 @@ bool CReplayPlayer::MaySendFast() const {
 }
 
 bool CReplayPlayer::Send(const uint8_t* data, size_t n) {
-    while (n > 0) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            if (m_bStop || m_bRestart)
-                return false;
-        }
-        const size_t sent = m_line.WriteSome(data, n);
-        data += sent;
-        n -= sent;
-        if (n > 0) {
-            // The line is full: wait until the page reads, briefly, so that a
-            // stop is seen at once.
-            pollfd p{m_line.MasterFd(), POLLOUT, 0};
-            poll(&p, 1, 20);
-        }
-    }
-    return true;
+    // While the line is full it waits for the page to read, seeing a stop or
+    // restart at once.
+    return m_line.WriteUntil(data, n, [this] {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_bStop || m_bRestart;
+    }) == n;
 }
 
 void CReplayPlayer::Run() {

@@ -140,6 +140,26 @@ bool CPseudoTerminal::WriteAll(const void* data, size_t n, int timeoutMs) {
     return true;
 }
 
+size_t CPseudoTerminal::WriteUntil(const void* data, size_t n,
+                                   const std::function<bool()>& stopped) {
+    constexpr auto kSlice = std::chrono::milliseconds(10);
+    const auto* p = static_cast<const unsigned char*>(data);
+    size_t done = 0;
+    while (done < n && !stopped()) {
+        done += WriteSome(p + done, n - done);
+        if (done == n) {
+            break;
+        }
+        pollfd pfd{master_, POLLOUT, 0};
+        if (::poll(&pfd, 1, static_cast<int>(kSlice.count())) > 0 &&
+            (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            // A broken line never takes data again; don't spin on it.
+            std::this_thread::sleep_for(kSlice);
+        }
+    }
+    return done;
+}
+
 size_t CPseudoTerminal::WriteSome(const void* data, size_t n) {
     if (!IsOpen()) {
         return 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // The board's end of a simulated serial line: a raw pseudo-terminal whose
@@ -41,6 +42,10 @@ public:
     // Writes all n bytes, waiting while the line is full. False on error,
     // when closed, or when the line stayed full for timeoutMs.
     bool WriteAll(const void* data, size_t n, int timeoutMs = 5000);
+    // Writes the n bytes, waiting while the line is full, until `stopped`
+    // says to give up (asked before each write and at least every 10 ms
+    // while waiting). Returns the bytes written: n, or fewer when stopped.
+    size_t WriteUntil(const void* data, size_t n, const std::function<bool()>& stopped);
     // Writes what the line takes right now without waiting and returns that
     // count; on a real UART the rest would be lost. 0 on error.
     size_t WriteSome(const void* data, size_t n);

@@ -79,7 +79,7 @@ std::string SettingsFilePath() {
     const std::string exe = GetExeDirectory();
     const SettingsLocation where =
         ResolveSettingsLocation(exe, UserConfigDirectory(), ProgramDataDirectory() != exe);
-    if (where.path != GetExeDirectory() + "DevSet.ini")
+    if (where.path != exe + "DevSet.ini")
         SetProfileDefaults(where.path, where.defaults);
     return where.path;
 }

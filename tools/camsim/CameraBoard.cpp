@@ -1,7 +1,5 @@
 #include "tools/camsim/CameraBoard.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -217,27 +215,15 @@ bool CameraBoard::SendPaced(const std::vector<uint8_t>& chunk, const std::atomic
 // Writes n bytes to the line. Non-blocking mode drops what the line cannot
 // take; blocking mode waits for room (false if stopped while waiting).
 bool CameraBoard::Transmit(const uint8_t* data, size_t n, const std::atomic<bool>& stop) {
-    size_t done = line_.WriteSome(data, n);
-    bytesSent_.fetch_add(done, std::memory_order_relaxed);
     if (!options_.blocking) {
+        const size_t done = line_.WriteSome(data, n);
+        bytesSent_.fetch_add(done, std::memory_order_relaxed);
         bytesDropped_.fetch_add(n - done, std::memory_order_relaxed);
         return true;
     }
-    while (done < n) {
-        if (stop.load()) {
-            return false;
-        }
-        pollfd pfd{line_.MasterFd(), POLLOUT, 0};
-        if (::poll(&pfd, 1, static_cast<int>(kStopCheck.count())) > 0 &&
-            (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            // A broken line never takes data again; don't spin on it.
-            std::this_thread::sleep_for(kStopCheck);
-        }
-        const size_t w = line_.WriteSome(data + done, n - done);
-        bytesSent_.fetch_add(w, std::memory_order_relaxed);
-        done += w;
-    }
-    return true;
+    const size_t done = line_.WriteUntil(data, n, [&stop] { return stop.load(); });
+    bytesSent_.fetch_add(done, std::memory_order_relaxed);
+    return done == n;
 }
 
 }  // namespace camsim

@@ -1,7 +1,4 @@
 #include "tools/camsim/ReplaySource.h"
-
-#include <poll.h>
-
 #include <algorithm>
 #include <thread>
 
@@ -54,24 +51,9 @@ ReplaySource::Statistics ReplaySource::Stats() const {
 
 // Writes all n bytes, waiting for room; false if stopped first.
 bool ReplaySource::Send(const uint8_t* data, size_t n, const std::atomic<bool>& stop) {
-    size_t done = 0;
-    for (;;) {
-        const size_t w = line_.WriteSome(data + done, n - done);
-        bytesSent_.fetch_add(w, std::memory_order_relaxed);
-        done += w;
-        if (done == n) {
-            return true;
-        }
-        if (stop.load()) {
-            return false;
-        }
-        pollfd pfd{line_.MasterFd(), POLLOUT, 0};
-        if (::poll(&pfd, 1, static_cast<int>(kStopCheck.count())) > 0 &&
-            (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            // A broken line never takes data again; don't spin on it.
-            std::this_thread::sleep_for(kStopCheck);
-        }
-    }
+    const size_t done = line_.WriteUntil(data, n, [&stop] { return stop.load(); });
+    bytesSent_.fetch_add(done, std::memory_order_relaxed);
+    return done == n;
 }
 
 }  // namespace camsim
