@@ -7,6 +7,13 @@
 // 100 ms and samples the resident memory every second; an event filter counts
 // the picture widget's paint events. Nothing is timed on the user-interface
 // thread itself, so a stall shows up as late answers rather than as gaps.
+//
+// A grab thread copies the picture surface at random moments and counts the
+// copies that show a whole picture (no row of the frame still in the
+// background grey), and the CPU each thread took while streaming is read from
+// /proc/self/task.
+#include <dirent.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -28,7 +35,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,6 +106,116 @@ double SlopePerMinute(const std::vector<double>& y) {
     return d > 0 ? 60.0 * (n * sxy - sx * sy) / d : 0;
 }
 
+// CPU seconds (user + system) per thread of this process, by thread id, with
+// its name; and the process's total, threads already ended included.
+struct ThreadTimes {
+    std::map<long, std::pair<std::string, double>> threads;
+    double total = 0;
+};
+
+double TicksToSeconds(const std::string& stat, size_t after) {
+    // Fields after the name: state is field 3; utime and stime are 14 and 15.
+    std::istringstream in(stat.substr(after));
+    std::string field;
+    double ticks = 0;
+    for (int n = 3; n <= 15 && in >> field; ++n)
+        if (n == 14 || n == 15)
+            ticks += std::atof(field.c_str());
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+ThreadTimes ReadThreadTimes() {
+    ThreadTimes t;
+    auto read = [](const std::string& path, std::string& name, double& seconds) {
+        std::ifstream in(path);
+        std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const size_t open = stat.find('('), close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            return false;
+        name = stat.substr(open + 1, close - open - 1);
+        seconds = TicksToSeconds(stat, close + 1);
+        return true;
+    };
+    std::string name;
+    read("/proc/self/stat", name, t.total);
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(dir)) {
+            if (e->d_name[0] == '.')
+                continue;
+            double seconds = 0;
+            if (read(std::string("/proc/self/task/") + e->d_name + "/stat", name, seconds))
+                t.threads[std::atol(e->d_name)] = {name, seconds};
+        }
+        closedir(dir);
+    }
+    return t;
+}
+
+// Prints each thread's share of one core between two readings; threads that
+// ended in between are summed in the total's remainder.
+void PrintThreadCpu(const ThreadTimes& a, const ThreadTimes& b, double seconds,
+                    const std::map<long, std::string>& roles) {
+    double live = 0;
+    std::printf("cpu per thread (%% of one core over %.1f s):", seconds);
+    for (const auto& [tid, entry] : b.threads) {
+        const auto before = a.threads.find(tid);
+        const double used = entry.second - (before != a.threads.end() ? before->second.second : 0);
+        live += used;
+        if (used <= 0)
+            continue;
+        // The only other thread that keeps the program's name is the board's.
+        const auto role = roles.find(tid);
+        const auto main = b.threads.find(static_cast<long>(getpid()));
+        const std::string name = role != roles.end() ? role->second
+                                 : main != b.threads.end() && entry.first == main->second.first
+                                     ? "board"
+                                     : entry.first;
+        std::printf(" %s %.1f%%;", name.c_str(), 100.0 * used / seconds);
+    }
+    std::printf(" ended threads %.1f%%; process %.1f%%\n",
+                100.0 * std::max(0.0, b.total - a.total - live) / seconds,
+                100.0 * (b.total - a.total) / seconds);
+}
+
+// Copies the picture surface at random moments (5 to 50 ms apart) and counts
+// the copies in which every row of the frame's area is drawn: two
+// neighbouring gradient pixels differ, so both grey means a row not drawn.
+struct Grabber {
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> grabs{0}, whole{0};
+    std::thread thread;
+
+    void Start(const CPictureSurface& surface, int block) {
+        thread = std::thread([this, &surface, block] {
+            pthread_setname_np(pthread_self(), "grab");
+            std::mt19937 random(12345);
+            std::uniform_int_distribution<int> pause(5, 50);
+            while (!stop) {
+                std::this_thread::sleep_for(milliseconds(pause(random)));
+                bool complete = true;
+                surface.Read([&](const uint32_t* pixels, int width, int height) {
+                    for (int r = 0; r < kRows && complete; ++r) {
+                        const int y = r * block + block / 2, x = block / 2;
+                        if (y >= height || x + block >= width)
+                            break;
+                        const uint32_t* line = pixels + static_cast<size_t>(y) * width;
+                        complete = (line[x] & 0xFFFFFFu) != kBackground ||
+                                   (line[x + block] & 0xFFFFFFu) != kBackground;
+                    }
+                });
+                grabs.fetch_add(1);
+                if (complete)
+                    whole.fetch_add(1);
+            }
+        });
+    }
+    void Join() {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
 // Handles events until `done` holds or the time is up; false on time-out.
 template <typename Pred>
 bool WaitFor(Pred done, int timeoutMs) {
@@ -146,6 +266,7 @@ struct Probe {
 
     void Start(const PaintCounter& counter) {
         thread = std::thread([this, &counter] {
+            pthread_setname_np(pthread_self(), "probe");
             const Clock::time_point begin = Clock::now();
             uint64_t lastPaints = counter.paints.load();
             for (int tick = 1;; ++tick) {
@@ -304,6 +425,11 @@ int main(int argc, char** argv) {
     WaitFor([] { return false; }, 200);
 
     const std::string loadBefore = ProcField("/proc/loadavg", 0);
+    // Named by role where the name alone cannot tell: the user-interface
+    // thread is the process's first.
+    std::map<long, std::string> roles{{static_cast<long>(getpid()), "user-interface"}};
+    Grabber grabber;
+    ThreadTimes cpuBefore, cpuAfter;
     Probe probe;
     counter.paints = 0;
     counter.partial = 0;
@@ -312,13 +438,21 @@ int main(int argc, char** argv) {
     CLinkStatistics link;
     camsim::CameraBoard::Statistics sent;
     const Clock::time_point begin = Clock::now();
+    QEventLoop loop;
+    QObject loop0;
     board.Start();
     probe.Start(counter);
-    QEventLoop loop;
+    // The first frame needs its time on the line before a grab can find it whole.
+    QTimer::singleShot(kWarmUpSeconds * 1000, &loop0, [&] {
+        cpuBefore = ReadThreadTimes();
+        grabber.Start(page->m_wndPicture, block);
+    });
     // At the end the figures are taken and the board and the probe stop; the
     // loop runs a moment longer, so that probes already posted are answered.
     QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop, [&] {
         elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
+        cpuAfter = ReadThreadTimes();
+        grabber.Join();
         paints = counter.paints.load();
         partial = counter.partial;
         link = page->GetLinkStatistics();
@@ -346,6 +480,12 @@ int main(int argc, char** argv) {
     SetPortDevicePath(kPort, "");
 
     const std::vector<double>& a = probe.answerMs;
+    PrintThreadCpu(cpuBefore, cpuAfter, elapsed - kWarmUpSeconds, roles);
+    std::printf("grabs of the picture: %llu, %llu show a whole picture (%.1f %%)\n",
+                U(grabber.grabs.load()), U(grabber.whole.load()),
+                grabber.grabs ? 100.0 * static_cast<double>(grabber.whole) /
+                                    static_cast<double>(grabber.grabs)
+                              : 0.0);
     const std::vector<double>& pps = probe.paintsPerSecond;
     const std::vector<double>& rss = probe.rssKiB;
     std::printf("baud %ld, %.1f s streamed, load average %s -> %s\n", baud, elapsed,

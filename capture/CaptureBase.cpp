@@ -26,6 +26,8 @@ const milliseconds kStopWait(500);
 
 }  // namespace
 
+thread_local const CCaptureBase* CCaptureBase::s_ownThread = nullptr;
+
 CCaptureBase::CCaptureBase()
     : m_byHeader(255),
       m_nMode(-1),
@@ -98,10 +100,13 @@ void CCaptureBase::StopWorker() {
         return;
     const std::thread* held = m_hThread.get();
     const uint64_t serial = m_nWorkerSerial;
-    // Waits for the worker's end. Called by the worker itself, the wait cannot
-    // end early and lasts the full time.
-    m_threadCv.wait_until(lock, std::chrono::steady_clock::now() + kStopWait,
-                          [&] { return m_nWorkerEnded >= serial; });
+    // Waits for the worker's end, at most 500 ms; it comes within
+    // milliseconds. The worker itself and its drawing passes do not wait:
+    // the worker would wait for its own end, and a pass for the worker that
+    // joins it.
+    if (s_ownThread != this)
+        m_threadCv.wait_until(lock, std::chrono::steady_clock::now() + kStopWait,
+                              [&] { return m_nWorkerEnded >= serial; });
     // Released once, by whichever caller gets here first; joined later.
     if (m_hThread && m_hThread.get() == held)
         m_released.push_back(std::move(m_hThread));
@@ -137,7 +142,10 @@ unsigned CCaptureBase::WorkerProc(void* param) {
     // The worker reads the port above normal priority where the system
     // allows it, so the line's data is taken before the kernel's buffer fills.
     RaiseThreadPriority();
+    NameThisThread("tavix-worker");
+    s_ownThread = engine;
     engine->Execute_Base();
+    s_ownThread = nullptr;
     std::lock_guard<std::mutex> lock(engine->m_threadLock);
     engine->m_nWorkerEnded = engine->m_nWorkerSerial;
     engine->m_threadCv.notify_all();
@@ -153,6 +161,10 @@ void CCaptureBase::ResetState() {
         m_bFrameDone = 0;
     }
     m_bCheckSuccessor = false;
+    m_bDrawingShown = false;
+    m_nLastRead = 0;
+    m_nShownThreshold = m_nPreviewThreshold;
+    m_nShownChannel = m_nChannel;
     m_lastData = Clock::time_point();
     m_nFrameCompleteNs = 0;
     m_link.Reset();
@@ -242,10 +254,15 @@ void CCaptureBase::Execute_Base() {
         // port's data would wake it at once without being taken: then only
         // the wake and the time-out count.
         const bool takesData = (mode == 0 || mode == 1) && m_nRxLength < m_nRxCapacity;
-        if (SerialPort* port = OwnersPort())
-            port->WaitForData(static_cast<int>(kPoll.count()), &m_wake, takesData);
-        else
+        if (SerialPort* port = OwnersPort()) {
+            const int woke = port->WaitForData(static_cast<int>(kPoll.count()), &m_wake, takesData);
+            // A slow line's first bytes: a few milliseconds more bring a
+            // useful amount (the wait still ends at a stop or a pass's end).
+            if (woke == SerialPort::kDataReady && m_nLastRead < RowBytes())
+                port->WaitForData(static_cast<int>(kGather.count()), &m_wake, false);
+        } else {
             std::this_thread::sleep_for(kPoll);
+        }
         m_wake.Clear();
         if (m_hStopEvent.TryWait())
             break;

@@ -148,6 +148,10 @@ public:
     // alone in gray (-1: in colour).
     std::atomic<int> m_nPreviewThreshold{-1};
     std::atomic<int> m_nChannel{-1};
+    // Nonzero: the picture changes only when a whole frame has arrived (one
+    // pass draws it at once); zero: rows are drawn as their bytes arrive.
+    // Changeable at any time.
+    std::atomic<int> m_bWholeFramesOnly{0};
     int m_nAreaHeight;
     int m_nAreaWidth;
     int m_bScaleToArea;
@@ -190,6 +194,28 @@ protected:
 private:
     // The longest wait for data; the stop request and a pass's end cut it short.
     static constexpr std::chrono::milliseconds kPoll{50};
+    // On a slow line, after the first bytes wake it, the worker waits this
+    // long for more before it reads, so that it wakes per few milliseconds of
+    // bytes rather than per chunk the line happens to deliver.
+    static constexpr std::chrono::milliseconds kGather{4};
+
+    // The engine whose worker or drawing pass runs on this thread, if any:
+    // such a thread never waits for the worker to end.
+    static thread_local const CCaptureBase* s_ownThread;
+    // The display choices the picture was last cleared or drawn with; a frame
+    // start clears the picture only when they have changed since. Worker only.
+    int m_nShownThreshold = -1;
+    int m_nShownChannel = -1;
+    // The drawing status has been shown for the current frame. Worker only.
+    bool m_bDrawingShown = false;
+    // Bytes the last poll read; below a row's worth the line is slow and the
+    // worker gathers before reading. Worker only.
+    uint32_t m_nLastRead = 0;
+    // The bytes of one frame row as received.
+    uint32_t RowBytes() const { return m_nColumns * (m_byFormat == pixel::kUyv ? 3u : 1u); }
+    // A pass is worth starting: complete rows it may draw that no pass has
+    // drawn (all of them, when only whole frames are shown). m_stateLock held.
+    bool PassDueLocked() const;
 
     // The port of the process's port owner; null without one.
     static SerialPort* OwnersPort();

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "capture/RecordingWriter.h"
+#include "capture/ThreadPriority.h"
 #include "serial/PortOwner.h"
 
 // Reception. Every poll drains the port into the receive buffer, then takes
@@ -181,9 +182,18 @@ void CCaptureBase::Consume(bool continuous) {
                 return;
             }
             TakeFrameStart(position);
+            m_bDrawingShown = false;
             if (continuous) {
                 ClearValueList();
-                ClearPicture();
+                // Each frame is drawn over the one before, so that the
+                // picture is always whole; only new display choices (which
+                // would mix with the old rows) clear it first.
+                const int threshold = m_nPreviewThreshold, channel = m_nChannel;
+                if (threshold != m_nShownThreshold || channel != m_nShownChannel) {
+                    m_nShownThreshold = threshold;
+                    m_nShownChannel = channel;
+                    ClearPicture();
+                }
             }
             continue;
         }
@@ -209,6 +219,7 @@ void CCaptureBase::Consume(bool continuous) {
 
 const char* CCaptureBase::Drain(bool continuous, bool& got) {
     got = false;
+    m_nLastRead = 0;
     SerialPort* port = OwnersPort();
     for (;;) {
         Consume(continuous);
@@ -231,6 +242,7 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
             m_lastData = Clock::now();
             m_link.AddBytes(n);
             m_nRxLength += n;
+            m_nLastRead += n;
         }
         if (n < room) {  // the port is drained
             Consume(continuous);
@@ -269,9 +281,7 @@ int CCaptureBase::ReceiveContinuous(uint32_t) {
 void CCaptureBase::StartDrawingPass() {
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
-        const uint32_t received = m_nReceived;
-        if (received == 0 || received <= m_nDrawn || (!m_bShowImage && !m_bShowValues) ||
-            m_bDrawing)
+        if (m_bDrawing || !PassDueLocked())
             return;
         // Marked here rather than by the new thread, so that the next poll
         // cannot miss a pass that has not run yet.
@@ -279,14 +289,35 @@ void CCaptureBase::StartDrawingPass() {
         if (m_nMode == 1)
             m_bFrameDone = 0;
     }
-    ShowStatus(kDrawing);
+    if (!m_bDrawingShown) {
+        m_bDrawingShown = true;
+        ShowStatus(kDrawing);
+    }
     JoinDrawingPass();  // the previous pass has cleared m_bDrawing: it is done
     try {
-        m_drawThread = std::thread(
-            m_nMode == 1 ? &CCaptureBase::DrawContinuousProc : &CCaptureBase::DrawSingleProc, this);
+        m_drawThread = std::thread([this, proc = m_nMode == 1 ? &CCaptureBase::DrawContinuousProc
+                                                              : &CCaptureBase::DrawSingleProc] {
+            NameThisThread("tavix-draw");
+            s_ownThread = this;
+            proc(this);
+        });
     } catch (const std::exception&) {
         m_bDrawing = 0;
     }
+}
+
+bool CCaptureBase::PassDueLocked() const {
+    const uint32_t received = m_nReceived;
+    if (received == 0 || received <= m_nDrawn || (!m_bShowImage && !m_bShowValues))
+        return false;
+    if (m_bWholeFramesOnly)
+        return received >= m_nFrameSize;
+    // A pass draws complete rows only: one is started per row that has come
+    // in, not per chunk of bytes.
+    const bool listingOnly = !m_bShowImage && m_nMode != 1;
+    return received >= m_nFrameSize ||
+           pixel::CompleteRows(received, m_nRows, m_nColumns, m_byFormat, listingOnly) >
+               pixel::CompleteRows(m_nDrawn, m_nRows, m_nColumns, m_byFormat, listingOnly);
 }
 
 void CCaptureBase::JoinDrawingPass() {

@@ -1,5 +1,6 @@
 #include "capture/ThreadPriority.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -20,4 +21,8 @@ void RaiseThreadPriority() {
     if (errno != 0 || floor >= current)
         return;
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), static_cast<int>(floor));
+}
+
+void NameThisThread(const char* name) {
+    (void)pthread_setname_np(pthread_self(), name);
 }

@@ -367,6 +367,9 @@ void CCapturePage::OnCaptureEnd() {
 
 void CCapturePage::ClearPicture() {
     m_wndPicture.Fill(kBackground);
+    // The histogram counted the picture that has gone.
+    if (m_histogram != nullptr)
+        m_histogram->SetCounts(pixel::Histogram{});
 }
 
 // ---------------------------------------------------------------------------
@@ -401,6 +404,11 @@ void CCapturePage::CreatePictureMenu() {
     m_actHistogram = m_pictureMenu->addAction(QStringLiteral("显示直方图"));
     m_actHistogram->setCheckable(true);
     connect(m_actHistogram, &QAction::toggled, m_histogram, &QWidget::setVisible);
+    m_actWholeFrames = m_pictureMenu->addAction(QStringLiteral("只显示完整帧"));
+    m_actWholeFrames->setCheckable(true);
+    m_actWholeFrames->setToolTip(QStringLiteral("整帧收齐后才画到图上，不再逐行显示正在接收的帧"));
+    connect(m_actWholeFrames, &QAction::toggled, this,
+            [this](bool on) { m_bWholeFramesOnly = on ? 1 : 0; });
     m_actRecord = m_pictureMenu->addAction(QStringLiteral("录制…"));
     m_actRecord->setCheckable(true);
     m_actRecord->setToolTip(QStringLiteral("把串口收到的原始数据连同时间记录到文件，以后可以回放"));

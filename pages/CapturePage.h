@@ -114,6 +114,8 @@ public:
     // "显示直方图" is on.
     CHistogramView* m_histogram = nullptr;
     QAction* m_actHistogram = nullptr;
+    // "只显示完整帧": the picture changes only when a whole frame has arrived.
+    QAction* m_actWholeFrames = nullptr;
 
 protected:
     // Where a page's template puts what the shared code works with.

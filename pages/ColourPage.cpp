@@ -2,12 +2,14 @@
 
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 
 #include "pages/ControlIds.h"
 #include "settings/ColourSettings.h"
 #include "settings/DataSection.h"
+#include "ui/PictureView.h"
 
 CColourPage::CColourPage(std::string settingsPath)
     : CCapturePage(
@@ -100,9 +102,30 @@ void CColourPage::AddDisplayActions(QMenu* menu) {
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, channel = c.channel] {
             m_nChannel = channel;
+            ShowChannelNote();
             RedrawLastFrame();
         });
     }
+    // Over the picture's upper left corner while one channel is shown.
+    m_channelNote = new QLabel(m_pictureView);
+    m_channelNote->setObjectName(QStringLiteral("ChannelNote"));
+    m_channelNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_channelNote->setStyleSheet(QStringLiteral(
+        "QLabel { background: rgba(0, 0, 0, 160); color: white; padding: 2px 6px; }"));
+    m_channelNote->move(4, 4);
+    m_channelNote->hide();
+}
+
+void CColourPage::ShowChannelNote() {
+    const int channel = m_nChannel;
+    if (channel < 0 || channel > 2) {
+        m_channelNote->hide();
+        return;
+    }
+    m_channelNote->setText(QStringLiteral("只显示 %1 通道（灰度）").arg(QChar("UYV"[channel])));
+    m_channelNote->adjustSize();
+    m_channelNote->show();
+    m_channelNote->raise();
 }
 
 // Takes effect at the next start, when the engine field follows.

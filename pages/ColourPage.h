@@ -32,4 +32,9 @@ protected:
     bool ScaleChoice() const override { return m_bScaleRequest != 0; }
     // "显示通道": the picture in colour, or its Y, U or V alone in gray.
     void AddDisplayActions(QMenu* menu) override;
+
+private:
+    // Says over the picture which channel is shown alone; hidden in colour.
+    void ShowChannelNote();
+    QLabel* m_channelNote = nullptr;
 };

@@ -91,6 +91,10 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     m_savedHeader = page->m_byHeader;
     page->m_byHeader = h.headerByte;
     m_page = page;
+    // A replay shows whole frames only, so that wherever it ends or is
+    // ended the picture is the last whole frame.
+    m_savedWholeFrames = page->m_bWholeFramesOnly;
+    page->m_bWholeFramesOnly = 1;
     page->OnCaptureContinuous();
     auto* button = qobject_cast<QPushButton*>(
         page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
@@ -127,6 +131,7 @@ void CReplayBar::End() {
     m_owner.ClosePort();
     m_owner.SetReplayDevice(std::string(), 0);
     m_page->m_byHeader = m_savedHeader;
+    m_page->m_bWholeFramesOnly = m_savedWholeFrames;
     qobject_cast<QLineEdit*>(m_page->Control(IDC_ROWS))->setText(m_savedRows);
     qobject_cast<QLineEdit*>(m_page->Control(IDC_COLUMNS))->setText(m_savedColumns);
     m_page = nullptr;

@@ -52,6 +52,7 @@ private:
     // The page's header byte and size boxes before the replay, given back at
     // its end.
     uint8_t m_savedHeader = 255;
+    int m_savedWholeFrames = 0;  // the page's "只显示完整帧"
     QString m_savedRows, m_savedColumns;
     QString m_strName;
     QLabel* m_progress = nullptr;

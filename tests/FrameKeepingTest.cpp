@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(texts,
                  QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
                               "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O", "保存每一帧…|",
-                              "诊断串口数据…|", "显示直方图|", "录制…|", "按阈值显示二值化图像|"}));
+                              "诊断串口数据…|", "显示直方图|", "只显示完整帧|", "录制…|", "按阈值显示二值化图像|"}));
         // Saving a frame before there is one says so and writes nothing.
         QString warned;
         page->m_showWarning = [&](const QString& t) { warned = t; };
@@ -376,6 +376,11 @@ private slots:
         QVERIFY(histogram != nullptr && !histogram->isHidden());
         QCOMPARE(histogram->Threshold(), 100);
         QTRY_COMPARE(histogram->Counts()[0x80], 1u);
+        // Cleared with the picture it counted, then back with the frame.
+        page->ClearPicture();
+        QTRY_VERIFY(histogram->Counts() == pixel::Histogram{});
+        page->RedrawLastFrame();
+        QTRY_COMPARE(histogram->Counts()[0x80], 1u);
         auto* view = page->findChild<CPictureView*>();
         host->show();
         QVERIFY(QTest::qWaitForWindowExposed(host.get()));
@@ -416,8 +421,13 @@ private slots:
             for (int x = 0; x < 5; ++x)
                 QCOMPARE(page->m_wndPicture.PixelAt(x, 2),
                          pixel::GrayToRgb(frame.bytes[(2 * 5 + x) * 3 + channel]));
+            // The picture says which channel it shows.
+            auto* note = page->findChild<QLabel*>(QStringLiteral("ChannelNote"));
+            QVERIFY(note != nullptr && !note->isHidden());
+            QVERIFY(note->text().contains(QStringLiteral("只显示 ") + "UYV"[channel]));
         }
         channels->actions().first()->trigger();  // "彩色"
+        QVERIFY(page->findChild<QLabel*>(QStringLiteral("ChannelNote"))->isHidden());
         const uint8_t* p = &frame.bytes[(2 * 5 + 4) * 3];
         QCOMPARE(page->m_wndPicture.PixelAt(4, 2), pixel::UyvToRgb(p[0], p[1], p[2]));
     }

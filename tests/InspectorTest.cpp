@@ -229,6 +229,33 @@ private slots:
         }
     }
 
+    // The label goes whenever the pointer is no longer over the picture: onto
+    // a widget laid over it (the histogram), or with the view hidden (another
+    // page shown); it does not come back by itself when the view returns.
+    void labelGoesWhenThePointerLeavesThePicture() {
+        Drawn d(12, 16, Mode{0, false, 0, 0}, 100, 80);
+        CPictureView view(&d.page.m_wndPicture);
+        view.m_frameSource = d.Source();
+        auto* over = new QWidget(&view);
+        over->setGeometry(60, 0, 40, 20);
+        Show(view, QSize(100, 80));
+        Hover(view, QPoint(3, 3));
+        auto* label = view.findChild<QLabel*>();
+        QVERIFY(label != nullptr && label->isVisible());
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(over, &enter);
+        QCOMPARE(view.ProbeText(), QString());
+        QVERIFY(!label->isVisible());
+
+        Hover(view, QPoint(5, 5));
+        QVERIFY(label->isVisible());
+        view.hide();
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(!label->isVisible());
+        QCOMPARE(view.ProbeText(), QString());
+    }
+
     // Ctrl+wheel zooms around the pointer with every pixel a sharp square,
     // a drag pans, hover and repaints follow the zoom, the plain wheel is
     // left alone, a double-click goes back to 1:1.

@@ -436,10 +436,13 @@ private slots:
             if (!done)
                 qFatal("the user-interface thread hangs");
         });
-        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE))->click();
-        // Events are handled until the capture has begun; then this thread is
-        // busy, handling none, while the worker opens the port.
-        while (page->Control(IDC_CAPTURE_CONTINUOUS)->isEnabled())
+        auto* one = qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_ONE));
+        one->click();
+        // Events are handled until the capture has begun (or, its open having
+        // failed at once, already ended); then this thread is busy, handling
+        // none, while the worker opens the port.
+        while (page->Control(IDC_CAPTURE_CONTINUOUS)->isEnabled() &&
+               one->text() != QStringLiteral("采集一幅图"))
             QCoreApplication::processEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         frame->m_wndPortCombo->setCurrentIndex(1);  // COM4

@@ -1,3 +1,4 @@
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPaintEvent>
 #include <QScreen>
@@ -201,6 +202,39 @@ private slots:
         // normally, 2.4 to 4 under ThreadSanitizer); the busy case above shows the
         // coalescing itself. Here the picture must end up right.
         QVERIFY(view.paints >= 1);
+    }
+
+    // A drawing thread that reports a change every millisecond (a slow line's
+    // rows) gets a repaint per refresh of the screen at most, not one per
+    // report; the last change is shown all the same.
+    void repaintsKeepToTheRefreshRate() {
+        CPictureSurface surface;
+        surface.Resize(40, 30);
+        TestView view(&surface);
+        Show(view, 40, 30);
+        std::atomic<bool> done{false};
+        std::thread rows([&] {
+            for (int i = 0; i < 300; ++i) {
+                {
+                    CPictureSurface::DC dc(surface);
+                    dc.FillBlock(i % 40, (i / 40) % 30, 1, 0x102030u * static_cast<uint32_t>(i));
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            done = true;
+        });
+        QElapsedTimer timer;
+        timer.start();
+        while (!done) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        rows.join();
+        const double ms = static_cast<double>(timer.elapsed());
+        QTRY_COMPARE(Mismatch(OnScreen(view), surface, view), QString());
+        const double hz = view.screen()->refreshRate() >= 1 ? view.screen()->refreshRate() : 60;
+        qInfo("300 changes in %.0f ms: %d paints (%.0f Hz screen)", ms, view.paints, hz);
+        QVERIFY2(view.paints <= ms * hz / 1000.0 + 3, qPrintable(QString::number(view.paints)));
     }
 
     void drawingOutlivesTheView() {

@@ -1,5 +1,6 @@
 #include "ui/PictureView.h"
 
+#include <QChildEvent>
 #include <QEnterEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -7,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdint>
@@ -49,6 +51,8 @@ CPictureView::CPictureView(CPictureSurface* surface, QWidget* parent)
         if (m_hovering)
             Inspect(m_hoverAt);
     });
+    m_updateTimer.setSingleShot(true);
+    connect(&m_updateTimer, &QTimer::timeout, this, &CPictureView::ApplyDirty);
     SetSurface(surface);
 }
 
@@ -90,6 +94,16 @@ void CPictureView::OnChanged(Shared& shared, const CPictureSurface::Rect& rect) 
 }
 
 void CPictureView::ApplyDirty() {
+    // At most one repaint per refresh of the screen: what changes meanwhile
+    // is gathered (the listener posts nothing while this one is pending).
+    const double hz = screen() != nullptr ? screen()->refreshRate() : 60.0;
+    const qint64 interval = static_cast<qint64>(1000.0 / (hz >= 1.0 ? hz : 60.0));
+    if (m_sinceUpdate.isValid() && m_sinceUpdate.elapsed() < interval) {
+        if (!m_updateTimer.isActive())
+            m_updateTimer.start(static_cast<int>(interval - m_sinceUpdate.elapsed()));
+        return;
+    }
+    m_sinceUpdate.start();
     QRect dirty;
     {
         std::lock_guard<std::mutex> lock(m_shared->lock);
@@ -300,6 +314,28 @@ void CPictureView::enterEvent(QEnterEvent* event) {
 
 void CPictureView::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
+    EndInspecting();
+}
+
+void CPictureView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    EndInspecting();
+}
+
+void CPictureView::childEvent(QChildEvent* event) {
+    QWidget::childEvent(event);
+    if (event->added() && event->child()->isWidgetType())
+        event->child()->installEventFilter(this);
+}
+
+bool CPictureView::eventFilter(QObject* watched, QEvent* event) {
+    // The label itself lets the mouse through and is never entered.
+    if (event->type() == QEvent::Enter && watched != m_probeLabel)
+        EndInspecting();
+    return QWidget::eventFilter(watched, event);
+}
+
+void CPictureView::EndInspecting() {
     m_hovering = false;
     m_probeRefresh.stop();
     ShowProbe(QString(), QPoint());

@@ -13,6 +13,7 @@
 // middle.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -94,6 +95,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void childEvent(QChildEvent* event) override;
+    // The pointer on a child laid over the picture (the histogram) has left
+    // the picture: the label goes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     // Turns the gathered rectangle into an update on the user-interface thread.
@@ -119,8 +125,15 @@ private:
     void Inspect(QPoint at);
     void ShowProbe(const QString& text, QPoint at);
 
+    // Stops showing the values: the pointer is no longer over the picture.
+    void EndInspecting();
+
     std::shared_ptr<Shared> m_shared;
     CPictureSurface* m_surface = nullptr;
+    // The last repaint asked for, and the timer that asks for the next one
+    // once a refresh interval has passed.
+    QElapsedTimer m_sinceUpdate;
+    QTimer m_updateTimer;
     QSize m_paintedSize;  // the surface's size at the last paint
 
     int m_zoom = 1;
