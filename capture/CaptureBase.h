@@ -163,6 +163,11 @@ public:
     uint32_t m_nColumnGap;
     int m_bShowImage;
     int m_bShowValues;
+    // While a frame is still coming in, drawing passes start at most this
+    // often (a slow line's rows are drawn a few at a time, as often as a
+    // screen shows them); a frame's last rows are drawn at once. 0: a pass
+    // per complete row.
+    std::chrono::milliseconds m_passInterval{25};
 
     // --- Reception and drawing state ----------------------------------------
     std::unique_ptr<uint8_t[]> m_pFrame;
@@ -197,7 +202,7 @@ private:
     // On a slow line, after the first bytes wake it, the worker waits this
     // long for more before it reads, so that it wakes per few milliseconds of
     // bytes rather than per chunk the line happens to deliver.
-    static constexpr std::chrono::milliseconds kGather{4};
+    static constexpr std::chrono::milliseconds kGather{8};
 
     // The engine whose worker or drawing pass runs on this thread, if any:
     // such a thread never waits for the worker to end.
@@ -211,6 +216,8 @@ private:
     // Bytes the last poll read; below a row's worth the line is slow and the
     // worker gathers before reading. Worker only.
     uint32_t m_nLastRead = 0;
+    // When the worker last started a pass. Worker only.
+    std::chrono::steady_clock::time_point m_lastPass;
     // The bytes of one frame row as received.
     uint32_t RowBytes() const { return m_nColumns * (m_byFormat == pixel::kUyv ? 3u : 1u); }
     // A pass is worth starting: complete rows it may draw that no pass has
@@ -230,7 +237,8 @@ private:
                           bool listingOnly) const;
     // Marks the pass begun and returns the m_nReceived it may read below.
     uint32_t BeginPass(bool rolling);
-    // The end of a pass: m_bDrawing cleared, the worker woken to look again.
+    // The end of a pass: m_bDrawing cleared, and the worker woken when there
+    // is more to do at once (the next frame, or rows that came meanwhile).
     void EndPass();
     // A pass has drawn the frame's last row: counted, with its latency.
     void CountFrameDrawn();

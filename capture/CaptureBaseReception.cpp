@@ -283,6 +283,12 @@ void CCaptureBase::StartDrawingPass() {
         std::lock_guard<std::mutex> lock(m_stateLock);
         if (m_bDrawing || !PassDueLocked())
             return;
+        // Part of a frame waits for the pass interval; the poll that follows
+        // it (data, or the 50 ms time-out) draws it.
+        const auto now = Clock::now();
+        if (m_nReceived < m_nFrameSize && now - m_lastPass < m_passInterval)
+            return;
+        m_lastPass = now;
         // Marked here rather than by the new thread, so that the next poll
         // cannot miss a pass that has not run yet.
         m_bDrawing = 1;

@@ -14,13 +14,17 @@ using Clock = std::chrono::steady_clock;
 }  // namespace
 
 void CCaptureBase::EndPass() {
+    bool more;
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
         m_bDrawing = 0;
+        more = m_bFrameDone || m_bStopped || PassDueLocked();
     }
-    // More may have arrived while this pass drew: the worker looks at once
-    // instead of at its next data or time-out.
-    m_wake.Signal();
+    // The next frame may wait in the receive buffer, or rows came in while
+    // this pass drew: the worker looks at once instead of at its next data
+    // or time-out. Otherwise it sleeps on.
+    if (more)
+        m_wake.Signal();
 }
 
 void CCaptureBase::CountFrameDrawn() {

@@ -56,7 +56,11 @@ struct PageLog {
 
 class FakePage : public CCaptureBase {
 public:
-    explicit FakePage(std::shared_ptr<PageLog> log = std::make_shared<PageLog>()) : log(log) {}
+    // Every complete row is drawn by a pass of its own, so that a test sees
+    // each as soon as it is polled.
+    explicit FakePage(std::shared_ptr<PageLog> log = std::make_shared<PageLog>()) : log(log) {
+        m_passInterval = std::chrono::milliseconds(0);
+    }
     ~FakePage() override {
         ShutdownEngine();
         log->Add("destroyed");

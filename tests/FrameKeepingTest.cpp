@@ -92,10 +92,10 @@ private slots:
         for (QAction* a : page->PictureMenu()->actions())
             if (!a->isSeparator())
                 texts << a->text() + QLatin1Char('|') + a->shortcut().toString();
-        QCOMPARE(texts,
-                 QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
-                              "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O", "保存每一帧…|",
-                              "诊断串口数据…|", "显示直方图|", "只显示完整帧|", "录制…|", "按阈值显示二值化图像|"}));
+        QCOMPARE(texts, QStringList({"保存图片…|Ctrl+Shift+S", "保存原始帧…|Ctrl+Shift+F",
+                                     "复制图片|Ctrl+Shift+C", "打开图片…|Ctrl+Shift+O",
+                                     "保存每一帧…|", "诊断串口数据…|", "显示直方图|",
+                                     "只显示完整帧|", "录制…|", "按阈值显示二值化图像|"}));
         // Saving a frame before there is one says so and writes nothing.
         QString warned;
         page->m_showWarning = [&](const QString& t) { warned = t; };
