@@ -2,7 +2,7 @@
 //
 // Continuous capture (the default): how many of the frames the line carries
 // get drawn whole, and how long after a frame's last byte was written its last
-// row is drawn. Each frame start is seen through the page's ClearPicture, each
+// row is drawn. Each frame start is seen through the page's ClearValueList, each
 // drawn row through the picture surface's listener; the gradient pattern tells
 // which frame a row came from (its index modulo 256), so drawn frames are
 // matched to the board's record of when each frame's last byte went out.
@@ -92,8 +92,9 @@ uint32_t Expected(const Settings& s, int r, int c, uint32_t i) {
            (ch(yc - (v - 128) * 0.813 - (u - 128) * 0.391) << 8) | ch(yc + (u - 128) * 2.018);
 }
 
-// What the drawn rows show, frame by frame (a frame runs from one ClearPicture
-// to the next).
+// What the drawn rows show, frame by frame (a frame runs from one
+// ClearValueList to the next: the listing starts again with every frame, while
+// the picture is drawn over the last frame).
 class DrawTracker {
 public:
     struct Frame {
@@ -182,12 +183,12 @@ public:
     }
     void OnCaptureBegin() override { m_begun = true; }
     void OnCaptureEnd() override { m_ended = true; }
-    void ClearPicture() override {
-        m_wndPicture.Fill(0xF0F0F0);
+    void ClearPicture() override { m_wndPicture.Fill(0xF0F0F0); }
+    void ClearValueList() override {
+        m_listedRows = 0;
         if (m_tracker)
             m_tracker->FrameStart();
     }
-    void ClearValueList() override { m_listedRows = 0; }
     void AppendValue(uint8_t, int endOfRow) override {
         if (endOfRow && ++m_listedRows == m_nRows)
             m_listed = Clock::now();
