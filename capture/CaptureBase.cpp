@@ -163,6 +163,8 @@ void CCaptureBase::ResetState() {
     m_bCheckSuccessor = false;
     m_bDrawingShown = false;
     m_nLastRead = 0;
+    m_nBytesRead = 0;
+    m_firstData = Clock::time_point();
     m_nShownThreshold = m_nPreviewThreshold;
     m_nShownChannel = m_nChannel;
     m_lastData = Clock::time_point();
@@ -203,6 +205,15 @@ bool CCaptureBase::ShowStillFrame(const CFrameCopy& frame) {
     // One single-frame pass, here: it draws every row and ends the frame.
     DrawSingleProc(this);
     return true;
+}
+
+bool CCaptureBase::SlowLine() const {
+    if (m_nBytesRead == 0)
+        return false;
+    const auto elapsed =
+        std::chrono::duration_cast<milliseconds>(Clock::now() - m_firstData).count();
+    // The first 50 ms tell too little; until then the worker reads at once.
+    return elapsed >= 50 && m_nBytesRead < kSlowLine * static_cast<uint64_t>(elapsed);
 }
 
 void CCaptureBase::EndEarly(const char* text) {
@@ -258,7 +269,7 @@ void CCaptureBase::Execute_Base() {
             const int woke = port->WaitForData(static_cast<int>(kPoll.count()), &m_wake, takesData);
             // A slow line's first bytes: a few milliseconds more bring a
             // useful amount (the wait still ends at a stop or a pass's end).
-            if (woke == SerialPort::kDataReady && m_nLastRead < RowBytes())
+            if (woke == SerialPort::kDataReady && m_nLastRead < RowBytes() && SlowLine())
                 port->WaitForData(static_cast<int>(kGather.count()), &m_wake, false);
         } else {
             std::this_thread::sleep_for(kPoll);

@@ -201,8 +201,13 @@ private:
     static constexpr std::chrono::milliseconds kPoll{50};
     // On a slow line, after the first bytes wake it, the worker waits this
     // long for more before it reads, so that it wakes per few milliseconds of
-    // bytes rather than per chunk the line happens to deliver.
+    // bytes rather than per chunk the line happens to deliver. Slow: below
+    // kSlowLine bytes per millisecond so far (about 320 kbaud), so that the
+    // bytes gathered meanwhile never come near what the port buffers.
     static constexpr std::chrono::milliseconds kGather{8};
+    static constexpr uint64_t kSlowLine = 32;
+    // The line has been slow since the capture's first byte. Worker only.
+    bool SlowLine() const;
 
     // The engine whose worker or drawing pass runs on this thread, if any:
     // such a thread never waits for the worker to end.
@@ -216,6 +221,9 @@ private:
     // Bytes the last poll read; below a row's worth the line is slow and the
     // worker gathers before reading. Worker only.
     uint32_t m_nLastRead = 0;
+    // The capture's first byte and the bytes read since. Worker only.
+    std::chrono::steady_clock::time_point m_firstData;
+    uint64_t m_nBytesRead = 0;
     // When the worker last started a pass. Worker only.
     std::chrono::steady_clock::time_point m_lastPass;
     // The bytes of one frame row as received.

@@ -243,6 +243,9 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
             m_link.AddBytes(n);
             m_nRxLength += n;
             m_nLastRead += n;
+            if (m_nBytesRead == 0)
+                m_firstData = m_lastData;
+            m_nBytesRead += n;
         }
         if (n < room) {  // the port is drained
             Consume(continuous);

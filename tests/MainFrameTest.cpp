@@ -319,8 +319,9 @@ private slots:
     }
 
     // A recording replays through the page of its format with its sizes and
-    // header byte; the end gives the boxes and the port back. A file that is
-    // no recording is refused with the reader's message.
+    // header byte; the end gives the boxes and the port back. A frame the
+    // recording cuts off is never shown: the replay ends on the last whole
+    // frame. A file that is no recording is refused with the reader's message.
     void aRecordingReplaysThroughItsPage() {
         MakeFrame();
         CTavixToolView* view = frame->GetActiveView();
@@ -337,9 +338,11 @@ private slots:
             CRecordingWriter writer;
             std::string error;
             QVERIFY2(writer.Open(path, header, error), error.c_str());
-            const uint8_t bytes[] = {9, 170, 1, 2, 3, 4, 5, 6, 170, 60, 61, 62, 63, 64, 65};
+            const uint8_t bytes[] = {9,  170, 1,  2,  3,  4,   5,  6,  170, 60,
+                                     61, 62,  63, 64, 65, 170, 90, 91, 92};
             QVERIFY(writer.Write(0, bytes, 8));
             QVERIFY(writer.Write(100000, bytes + 8, 7));
+            QVERIFY(writer.Write(200000, bytes + 15, 4));  // a frame's first row, cut off
             QVERIFY(writer.Close());
         }
         QString error;
@@ -353,6 +356,9 @@ private slots:
         frame->GetReplayBar()->End();
         QTRY_COMPARE(qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->text(),
                      QStringLiteral("连续采集"));
+        QCOMPARE(page->m_wndPicture.PixelAt(0, 0), 0x3C3C3Cu);  // 60, not the cut frame's 90
+        QCOMPARE(page->m_wndPicture.PixelAt(2, 1), 0x414141u);
+        QCOMPARE(page->m_bWholeFramesOnly.load(), 0);  // the page's own choice again
         QCOMPARE(rows->text(), QStringLiteral("7"));
         QCOMPARE(page->m_byHeader, uint8_t{255});
         QVERIFY(frame->ReplayDevice().empty());
