@@ -352,6 +352,9 @@ private slots:
         QCOMPARE(page->m_byHeader, uint8_t{170});
         QTRY_COMPARE_WITH_TIMEOUT(page->m_wndPicture.PixelAt(2, 1), 0x414141u, 3000);  // 65
         QTRY_VERIFY(frame->GetReplayBar()->ProgressText().contains("已放完"));
+        // The cut frame has begun; a row of it would be drawn by now.
+        QTRY_COMPARE(page->GetLinkStatistics().framesStarted, 3u);
+        QTest::qWait(100);
         QCOMPARE(page->GetLinkStatistics().framesDrawn, 2u);
         frame->GetReplayBar()->End();
         QTRY_COMPARE(qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->text(),
