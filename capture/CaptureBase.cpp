@@ -162,7 +162,6 @@ void CCaptureBase::ResetState() {
     }
     m_bCheckSuccessor = false;
     m_bDrawingShown = false;
-    m_nLastRead = 0;
     m_nBytesRead = 0;
     m_firstData = Clock::time_point();
     m_nShownThreshold = m_nPreviewThreshold;
@@ -269,7 +268,7 @@ void CCaptureBase::Execute_Base() {
             const int woke = port->WaitForData(static_cast<int>(kPoll.count()), &m_wake, takesData);
             // A slow line's first bytes: a few milliseconds more bring a
             // useful amount (the wait still ends at a stop or a pass's end).
-            if (woke == SerialPort::kDataReady && m_nLastRead < RowBytes() && SlowLine())
+            if (woke == SerialPort::kDataReady && SlowLine())
                 port->WaitForData(static_cast<int>(kGather.count()), &m_wake, false);
         } else {
             std::this_thread::sleep_for(kPoll);

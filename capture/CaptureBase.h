@@ -218,16 +218,11 @@ private:
     int m_nShownChannel = -1;
     // The drawing status has been shown for the current frame. Worker only.
     bool m_bDrawingShown = false;
-    // Bytes the last poll read; below a row's worth the line is slow and the
-    // worker gathers before reading. Worker only.
-    uint32_t m_nLastRead = 0;
     // The capture's first byte and the bytes read since. Worker only.
     std::chrono::steady_clock::time_point m_firstData;
     uint64_t m_nBytesRead = 0;
     // When the worker last started a pass. Worker only.
     std::chrono::steady_clock::time_point m_lastPass;
-    // The bytes of one frame row as received.
-    uint32_t RowBytes() const { return m_nColumns * (m_byFormat == pixel::kUyv ? 3u : 1u); }
     // A pass is worth starting: complete rows it may draw that no pass has
     // drawn (all of them, when only whole frames are shown). m_stateLock held.
     bool PassDueLocked() const;

@@ -219,7 +219,6 @@ void CCaptureBase::Consume(bool continuous) {
 
 const char* CCaptureBase::Drain(bool continuous, bool& got) {
     got = false;
-    m_nLastRead = 0;
     SerialPort* port = OwnersPort();
     for (;;) {
         Consume(continuous);
@@ -242,7 +241,6 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
             m_lastData = Clock::now();
             m_link.AddBytes(n);
             m_nRxLength += n;
-            m_nLastRead += n;
             if (m_nBytesRead == 0)
                 m_firstData = m_lastData;
             m_nBytesRead += n;
