@@ -184,7 +184,10 @@ void CCaptureBase::Consume(bool continuous) {
             TakeFrameStart(position);
             m_bDrawingShown = false;
             if (continuous) {
-                ClearValueList();
+                // With whole frames only, the listing too keeps the last
+                // frame until the next is drawn (the pass clears it).
+                if (!m_bWholeFramesOnly)
+                    ClearValueList();
                 // Each frame is drawn over the one before, so that the
                 // picture is always whole; only new display choices (which
                 // would mix with the old rows) clear it first.

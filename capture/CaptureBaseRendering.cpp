@@ -198,6 +198,8 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
     CPictureSurface::DC dc(m_wndPicture);
     uint64_t row = m_nNextRow;
     uint64_t displayRow = m_nNextDisplayRow;
+    if (row == 0 && m_bWholeFramesOnly && m_bShowValues)
+        ClearValueList();
     while (row < g.availableRows) {
         uint64_t displayColumn = 0;
         for (uint64_t column = 0; column < m_nColumns; column += g.columnStep, ++displayColumn) {

@@ -342,16 +342,25 @@ TEST_F(ReceptionTest, EachFrameIsDrawnOverThePreviousOne) {
     Feed(wire);
     Settle();
 
-    // Whole frames only: most of a frame changes nothing, its last byte all.
+    // Whole frames only: most of a frame changes nothing, neither the
+    // picture nor the listing; its last byte changes both.
     page.m_bWholeFramesOnly = 1;
+    page.m_bShowValues = 1;
+    Feed(wire);
+    Settle();
+    const std::string listed = page.log->Listing();
+    EXPECT_EQ(listed.size(), 4u * 6u);
     const Bytes next = camsim::WireFrame(0xFF, third);
     Feed(Bytes(next.begin(), next.end() - 1));
     Settle();
     ExpectPicture(4, 5, second);
+    EXPECT_EQ(page.log->Listing(), listed);
     Feed(Bytes(next.end() - 1, next.end()));
     Settle();
     ExpectPicture(4, 5, third);
-    EXPECT_EQ(page.GetLinkStatistics().framesDrawn, 5u);
+    EXPECT_NE(page.log->Listing(), listed);
+    EXPECT_EQ(page.log->Listing().size(), 4u * 6u);
+    EXPECT_EQ(page.GetLinkStatistics().framesDrawn, 6u);
 }
 
 TEST_F(ReceptionTest, NoPassWithoutImageOrListing) {
