@@ -153,7 +153,7 @@ void CCaptureBase::ResetState() {
         m_bFrameDone = 0;
     }
     m_bCheckSuccessor = false;
-    m_lastData = Clock::time_point();
+    m_lastData = Clock::now();  // a quiet line is told a while after the start
     m_nFrameCompleteNs = 0;
     m_link.Reset();
     {

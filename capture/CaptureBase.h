@@ -190,6 +190,8 @@ protected:
 private:
     // The longest wait for data; the stop request and a pass's end cut it short.
     static constexpr std::chrono::milliseconds kPoll{50};
+    // The least time without data before the line is said to be quiet.
+    static constexpr std::chrono::milliseconds kQuietLine{1000};
 
     // The port of the process's port owner; null without one.
     static SerialPort* OwnersPort();
@@ -262,7 +264,9 @@ private:
 
     // Worker only.
     bool m_bCheckSuccessor = false;  // the byte after the last full frame is still to check
-    std::chrono::steady_clock::time_point m_lastData;  // when the last byte arrived
+    std::chrono::steady_clock::time_point m_lastData;  // the last byte, or the capture's start
+    // No byte for a second, or for three frame times on a slow line.
+    bool LineQuiet() const;
     // Passes a chunk just read to the recording, if one runs. Worker only.
     void Record(const uint8_t* data, uint32_t n);
     mutable std::mutex m_recentLock;

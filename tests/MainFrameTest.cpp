@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -389,10 +390,52 @@ private slots:
         const QString totals = QStringLiteral("共 %1 字节 %2 帧")
                                    .arg(camera.Stats().bytesSent)
                                    .arg(camera.Stats().framesSent);
-        QTRY_VERIFY_WITH_TIMEOUT(frame->m_wndLinkHealth->text().contains(totals), 2000);
+        QTRY_VERIFY2_WITH_TIMEOUT(frame->m_wndLinkHealth->text().contains(totals),
+                                  qPrintable(frame->m_wndLinkHealth->text() + " | " + totals),
+                                  2000);
         QVERIFY(frame->m_wndLinkHealth->isVisible());
         QVERIFY(frame->m_wndLinkHealth->styleSheet().contains("#c8f0c8"));  // green
         QVERIFY(frame->m_wndLinkHealth->toolTip().contains("重同步"));
+        camera.Stop();
+        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->click();
+    }
+
+    // A UART line carries 60 x 80 at 115200 baud as 2.4 frames a second; the
+    // pane, updated four times a second, shows that rate every time (not 0 or
+    // 4), received and drawn alike, and the line nearly full, not above it.
+    void linkHealthRatesOfASlowLine() {
+        MakeFrame();
+        TypeBaud("115200");
+        frame->m_wndPortCombo->setCurrentIndex(2);  // COM12, board B
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61447);
+        CBlackPage* page = view->m_pBlackPage;
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("60");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("80");
+        qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->IsPortOpen(), 3000);
+        QTest::qWait(250);  // opened and purged
+        camsim::CameraBoard::Options options;
+        options.baud = 115200;
+        camsim::CameraBoard camera(boardB, options);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        QTRY_VERIFY_WITH_TIMEOUT(page->GetLinkStatistics().framesDrawn >= 4, 5000);
+        const QRegularExpression figures(
+            QStringLiteral("链路：([0-9.]+) 帧/秒，显示 ([0-9.]+) 帧/秒 .*线路的 ([0-9]+)%"));
+        QStringList seen;
+        for (int i = 0; i < 6; ++i) {
+            QTest::qWait(250);
+            const QString text = frame->m_wndLinkHealth->text();
+            seen << text.section(QStringLiteral(" · 共"), 0, 0);
+            const QRegularExpressionMatch m = figures.match(text);
+            QVERIFY2(m.hasMatch(), qPrintable(text));
+            const double received = m.captured(1).toDouble(), drawn = m.captured(2).toDouble();
+            const int share = m.captured(3).toInt();
+            QVERIFY2(received >= 2.2 && received <= 2.6, qPrintable(seen.join('\n')));
+            QVERIFY2(drawn >= 2.2 && drawn <= 2.6, qPrintable(seen.join('\n')));
+            QVERIFY2(share >= 90 && share <= 102, qPrintable(seen.join('\n')));
+        }
         camera.Stop();
         qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->click();
     }

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "BoardTest.h"
 #include "FakePage.h"
 #include "FakePortOwner.h"
 #include "capture/LinkHealth.h"
+#include "capture/LinkRateMeter.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
@@ -159,8 +161,22 @@ TEST_F(ReceptionTest, OneByteFramesAreFound) {
     EXPECT_EQ(Frame(1), Bytes{42});
 }
 
+// "No data" is told only of a line quiet for a second: not at the start of a
+// capture, and not in the gaps between frames of a board sending six frames a
+// second. Single-frame mode has no text of its own for it.
 TEST_F(ReceptionTest, QuietLineStatusDiffersByMode) {
-    Prepare(60, 80, 1);
+    Prepare(6, 8, 1, 0, /*image=*/1);
+    Continuous();
+    EXPECT_EQ(page.log->Count(kNoData), 0u);  // only just started
+    for (int i = 0; i < 4; ++i) {
+        Feed(camsim::WireFrame(0xFF, Pixels(48, i)));
+        Settle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));  // to the next frame
+        Continuous();
+    }
+    EXPECT_EQ(page.GetLinkStatistics().framesDrawn, 4u);
+    EXPECT_EQ(page.log->Count(kNoData), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     Continuous();
     Continuous();
     EXPECT_EQ(page.log->Count(kNoData), 2u);
@@ -313,6 +329,93 @@ TEST_F(ReceptionTest, NoPassWithoutImageOrListing) {
 }
 
 }  // namespace
+
+namespace {
+
+// A line as the pane sees it: a frame starts every `period` µs from 1 s on,
+// is drawn 5 ms after its last byte (the next frame's start), and bytes flow
+// at `bytesPerSecond`; `frames` frames in all. Snapshot at `t` µs.
+CLinkStatistics Line(uint64_t t, uint64_t period, double bytesPerSecond, uint64_t frames) {
+    const uint64_t origin = 1000000;
+    CLinkStatistics s;
+    if (t < origin)
+        return s;
+    s.framesStarted = std::min<uint64_t>((t - origin) / period + 1, frames);
+    s.lastFrameMicroseconds = origin + (s.framesStarted - 1) * period;
+    const uint64_t done = origin + frames * period;
+    s.bytesReceived = static_cast<uint64_t>(bytesPerSecond * (std::min(t, done) - origin) / 1e6);
+    const uint64_t drawDelay = period + 5000;
+    if (t >= origin + drawDelay) {
+        s.framesDrawn = std::min<uint64_t>((t - origin - drawDelay) / period + 1, frames);
+        s.lastDrawnMicroseconds = origin + drawDelay + (s.framesDrawn - 1) * period;
+    }
+    return s;
+}
+
+}  // namespace
+
+// The pane's rates, sampled four times a second: steady for slow frames
+// (2.4 and 1.6 frames a second on a UART), received and drawn alike, the line
+// never above its capacity; falling once the frames stop; a restart counted
+// from zero. Totals and the colour come from the counters.
+TEST(LinkRateMeter, SlowFramesAStopAndARestart) {
+    struct Case {
+        double fps;
+        double bytesPerSecond;
+        int baud;
+    };
+    for (const Case& c : {Case{2.4, 11520, 115200}, Case{1.6, 61440, 921600}}) {
+        SCOPED_TRACE(c.fps);
+        const uint64_t period = static_cast<uint64_t>(1e6 / c.fps);
+        CLinkRateMeter meter;
+        CLinkHealth h;
+        for (uint64_t t = 0; t <= 20000000; t += 250000 + (t / 250000 % 3) * 1000) {
+            h = meter.Add(Line(t, period, c.bytesPerSecond, 1000), t, c.baud);
+            if (t < 3500000)
+                continue;  // the first two frames drawn
+            ASSERT_NEAR(h.framesPerSecond, c.fps, 0.01) << t;
+            ASSERT_NEAR(h.drawnPerSecond, c.fps, 0.01) << t;
+            ASSERT_NEAR(h.bytesPerSecond, c.bytesPerSecond, c.bytesPerSecond * 0.01) << t;
+            ASSERT_LE(h.lineShare, 1.005) << t;
+        }
+        EXPECT_EQ(h.level, CLinkHealth::Level::Green);
+        char figures[64];
+        std::snprintf(figures, sizeof figures, "链路：%.1f 帧/秒，显示 %.1f 帧/秒", c.fps, c.fps);
+        EXPECT_NE(h.Text().find(figures), std::string::npos) << h.Text();
+
+        // The board stops after frame 10: the rates hold for two frame times,
+        // then fall; bytes stop counting after the window.
+        CLinkRateMeter stopped;
+        const uint64_t end = 1000000 + 10 * period;
+        for (uint64_t t = 0; t <= end + period / 2; t += 250000)
+            h = stopped.Add(Line(t, period, c.bytesPerSecond, 10), t, c.baud);
+        EXPECT_NEAR(h.framesPerSecond, c.fps, 0.01);
+        h = stopped.Add(Line(end + 10000000, period, c.bytesPerSecond, 10), end + 10000000, c.baud);
+        EXPECT_LT(h.framesPerSecond, 0.11);
+        EXPECT_LT(h.drawnPerSecond, 0.11);
+        EXPECT_EQ(h.bytesPerSecond, 0);
+    }
+
+    // A new capture: counters fall, and nothing of the old one is counted.
+    CLinkRateMeter meter;
+    CLinkStatistics s = Line(5000000, 100000, 20000, 1000);
+    s.framesSkipped = 3;
+    CLinkHealth h = meter.Add(s, 5000000, 0);
+    EXPECT_EQ(h.level, CLinkHealth::Level::Yellow);
+    s.resyncs = 1;
+    EXPECT_EQ(meter.Add(s, 5250000, 0).level, CLinkHealth::Level::Red);
+    CLinkStatistics fresh;
+    fresh.bytesReceived = 500;
+    h = meter.Add(fresh, 5500000, 0);
+    EXPECT_EQ(h.bytesPerSecond, 0);
+    EXPECT_EQ(h.framesPerSecond, 0);
+    EXPECT_EQ(h.level, CLinkHealth::Level::Green);
+    fresh.bytesReceived = 1000;
+    h = meter.Add(fresh, 5750000, 0);
+    EXPECT_DOUBLE_EQ(h.bytesPerSecond, 2000);
+    EXPECT_DOUBLE_EQ(h.lineShare, 0);  // baud unknown
+    EXPECT_EQ(meter.Add(CLinkStatistics(), 6000000, 0).level, CLinkHealth::Level::Idle);
+}
 
 // The health pane's figures: rates over the interval, totals since the
 // start, the colour from what was lost or passed over, and a capture that
