@@ -2,6 +2,8 @@
 // picture and the binarized value listing.
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <string>
 
 #include "pages/CapturePage.h"
@@ -40,8 +42,14 @@ public:
     void OnThresholdSlider(int value);
     uint32_t m_nThreshold = 0;  // IDC_THRESHOLD
 
+    // The controls above the listing as laid out; the listing takes the
+    // page's width and the height below them, at least a few lines.
+    QSize MinimumPageSize() const override;
+    void FitTo(const QSize& area) override;
+
 protected:
     void OnCreate() override;
+    QRect m_valuesRect;  // the listing as its template lays it out
     void PrepareCapture() override;
     void PrepareStill() override;
     void OnCaptureEnded() override;

@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -42,6 +43,7 @@
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/PseudoTerminal.h"
 #include "ui/TaskPanel.h"
+#include "ui/ValueListing.h"
 
 namespace {
 
@@ -463,6 +465,51 @@ private slots:
         qInfo("%s", qPrintable(seen.join('\n')));
         camera.Stop();
         start->click();
+    }
+
+    // In a maximized window on 1366 x 768 and 1600 x 1000 screens (less a
+    // title bar and a panel) the grayscale page fits without scroll bars, its
+    // listing lies inside the window above the status bar, and the wheel over
+    // the listing scrolls the listing, not the page.
+    void thePageFitsCommonScreens_data() {
+        QTest::addColumn<QSize>("window");
+        QTest::newRow("1366x768") << QSize(1366, 768 - 70);
+        QTest::newRow("1600x1000") << QSize(1600, 1000 - 70);
+    }
+
+    void thePageFitsCommonScreens() {
+        QFETCH(QSize, window);
+        MakeFrame();
+        frame->showNormal();
+        frame->resize(window);
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61447);
+        CBlackPage* page = view->m_pBlackPage;
+        QTRY_COMPARE(frame->size(), window);
+        QTRY_VERIFY(!view->verticalScrollBar()->isVisible() &&
+                    !view->horizontalScrollBar()->isVisible());
+        CValueListing* listing = page->m_editValues;
+        const QRect box(listing->mapTo(frame.get(), QPoint()), listing->size());
+        QVERIFY2(frame->rect().contains(box) && box.bottom() < frame->statusBar()->y(),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(box.x())
+                                .arg(box.y())
+                                .arg(box.width())
+                                .arg(box.height())));
+        QVERIFY(box.height() >= 8 * listing->fontMetrics().lineSpacing());
+
+        for (int row = 0; row < 120; ++row) {
+            for (int column = 0; column < 80; ++column)
+                listing->Append(static_cast<char>('0' + (row + column) % 2));
+            listing->Append('\n');
+        }
+        QTRY_VERIFY(listing->verticalScrollBar()->maximum() > 0);
+        const QPoint centre = listing->viewport()->rect().center();
+        QWheelEvent wheel(centre, listing->viewport()->mapToGlobal(centre), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(listing->viewport(), &wheel);
+        QVERIFY(listing->verticalScrollBar()->value() > 0);
+        QCOMPARE(view->verticalScrollBar()->value(), 0);
     }
 
     void captureWithNoPortChosenShowsTheMessageOnTheUiThread() {
