@@ -49,11 +49,12 @@ public:
 
 protected:
     void OnCreate() override;
-    QRect m_valuesRect;  // the listing as its template lays it out
     void PrepareCapture() override;
     void PrepareStill() override;
     void OnCaptureEnded() override;
     void OnCaptureBegun() override;
     bool ScaleChoice() const override;
     void AddDisplayActions(QMenu* menu) override;
+
+    QRect m_valuesRect;  // the listing as its template lays it out
 };
