@@ -166,7 +166,7 @@ void CCaptureBase::ResetState() {
     m_firstData = Clock::time_point();
     m_nShownThreshold = m_nPreviewThreshold;
     m_nShownChannel = m_nChannel;
-    m_lastData = Clock::time_point();
+    m_lastData = Clock::now();  // a quiet line is told a while after the start
     m_nFrameCompleteNs = 0;
     m_link.Reset();
     {

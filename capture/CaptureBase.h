@@ -226,6 +226,8 @@ private:
     // A pass is worth starting: complete rows it may draw that no pass has
     // drawn (all of them, when only whole frames are shown). m_stateLock held.
     bool PassDueLocked() const;
+    // The least time without data before the line is said to be quiet.
+    static constexpr std::chrono::milliseconds kQuietLine{1000};
 
     // The port of the process's port owner; null without one.
     static SerialPort* OwnersPort();
@@ -299,7 +301,9 @@ private:
 
     // Worker only.
     bool m_bCheckSuccessor = false;  // the byte after the last full frame is still to check
-    std::chrono::steady_clock::time_point m_lastData;  // when the last byte arrived
+    std::chrono::steady_clock::time_point m_lastData;  // the last byte, or the capture's start
+    // No byte for a second, or for three frame times on a slow line.
+    bool LineQuiet() const;
     // Passes a chunk just read to the recording, if one runs. Worker only.
     void Record(const uint8_t* data, uint32_t n);
     mutable std::mutex m_recentLock;

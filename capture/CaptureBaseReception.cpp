@@ -267,11 +267,19 @@ int CCaptureBase::Receive(bool continuous) {
         StopWorker();
         return 1;
     }
-    if (continuous && !got && m_nRxLength == 0 && m_bHeaderFound == 0 &&
-        (m_lastData == Clock::time_point() || Clock::now() - m_lastData >= kPoll))
-        ShowStatus(kNoData);  // searching, and the line has been quiet for a poll
+    if (continuous && !got && m_nRxLength == 0 && m_bHeaderFound == 0 && LineQuiet())
+        ShowStatus(kNoData);  // searching, and nothing came for a while
     StartDrawingPass();
     return 0;
+}
+
+bool CCaptureBase::LineQuiet() const {
+    // A board pauses between frames; the line counts as quiet after a second
+    // without a byte, or three frame times for slower frames. Before the
+    // first byte the time counts from the capture's start.
+    const auto interval = std::chrono::microseconds(m_link.Snapshot().frameIntervalMicroseconds);
+    const Clock::duration quiet = std::max<Clock::duration>(kQuietLine, 3 * interval);
+    return Clock::now() - m_lastData >= quiet;
 }
 
 int CCaptureBase::ReceiveSingle(uint32_t) {

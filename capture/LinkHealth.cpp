@@ -4,20 +4,29 @@
 
 CLinkHealth CLinkHealth::From(const CLinkStatistics& before, const CLinkStatistics& now,
                               double seconds, int baud) {
-    CLinkHealth h;
-    h.totals = now;
     const bool restarted =
         now.bytesReceived < before.bytesReceived || now.framesDrawn < before.framesDrawn;
     const CLinkStatistics base = restarted ? CLinkStatistics() : before;
+    double frames = 0, drawn = 0, bytes = 0;
     if (seconds > 0) {
         const auto rate = [seconds](uint64_t a, uint64_t b) {
             return b >= a ? static_cast<double>(b - a) / seconds : 0.0;
         };
-        h.framesPerSecond =
+        frames =
             rate(base.framesStarted + base.framesSkipped, now.framesStarted + now.framesSkipped);
-        h.drawnPerSecond = rate(base.framesDrawn, now.framesDrawn);
-        h.bytesPerSecond = rate(base.bytesReceived, now.bytesReceived);
+        drawn = rate(base.framesDrawn, now.framesDrawn);
+        bytes = rate(base.bytesReceived, now.bytesReceived);
     }
+    return Of(now, frames, drawn, bytes, baud);
+}
+
+CLinkHealth CLinkHealth::Of(const CLinkStatistics& now, double framesPerSecond,
+                            double drawnPerSecond, double bytesPerSecond, int baud) {
+    CLinkHealth h;
+    h.totals = now;
+    h.framesPerSecond = framesPerSecond;
+    h.drawnPerSecond = drawnPerSecond;
+    h.bytesPerSecond = bytesPerSecond;
     if (baud > 0)
         h.lineShare = h.bytesPerSecond / (baud / 10.0);
     if (now.bytesReceived == 0)
@@ -50,9 +59,11 @@ std::string CLinkHealth::Text() const {
 }
 
 std::string CLinkHealth::Explanation() {
-    return "帧/秒：每秒收到的帧数（找到帧头的帧，以及为显示最新一帧而整帧跳过的帧）。\n"
-           "显示帧/秒：每秒完整画到屏幕上的帧数。\n"
-           "KB/秒：每秒从串口读到的数据量；括号里是占线路最大能力（波特率 / 10 字节每秒）的比例。\n"
+    return "帧/秒：每秒收到的帧数（找到帧头的帧，以及为显示最新一帧而整帧跳过的帧），"
+           "按最近约 2 秒内的帧计算，帧很慢时至少按最近两帧。\n"
+           "显示帧/秒：每秒完整画到屏幕上的帧数，算法同上。\n"
+           "KB/秒：最近约 2 秒每秒从串口读到的数据量；括号里是占线路最大能力（波特率 / 10 "
+           "字节每秒）的比例。\n"
            "共…字节…帧：本次采集开始以来收到的字节数和完整显示的帧数。\n"
            "跳过：屏幕跟不上时为显示最新一帧而整帧跳过的帧，数据本身完好。\n"
            "重同步：一帧之后的字节不是帧头的次数：丢了字节，或行数、列数、帧头设置不对。\n"

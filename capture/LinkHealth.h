@@ -15,7 +15,7 @@ struct CLinkHealth {
     };
 
     CLinkStatistics totals;      // since the capture started
-    double framesPerSecond = 0;  // frames started or passed over, over the last interval
+    double framesPerSecond = 0;  // frames started or passed over, per second
     double drawnPerSecond = 0;
     double bytesPerSecond = 0;
     double lineShare = 0;  // bytesPerSecond against the line's capacity (baud / 10); 0 unknown
@@ -25,6 +25,9 @@ struct CLinkHealth {
     // capture that restarted in between (counters fell) counts from zero.
     static CLinkHealth From(const CLinkStatistics& before, const CLinkStatistics& now,
                             double seconds, int baud);
+    // The totals `now` with rates worked out elsewhere (CLinkRateMeter).
+    static CLinkHealth Of(const CLinkStatistics& now, double framesPerSecond, double drawnPerSecond,
+                          double bytesPerSecond, int baud);
 
     // One line for the status bar, in Chinese.
     std::string Text() const;

@@ -1,10 +1,14 @@
 // What a capture's reception saw on the line: the figures a link-health
-// display and the benchmarks read. CLinkStatistics is one consistent-enough
-// copy; CLinkCounters are the live counters the engine's threads update.
+// display and the benchmarks read. CLinkStatistics is one copy; CLinkCounters
+// are the live counters the engine's threads update.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+
+// The clock the frame times below are read on (steady, in microseconds).
+uint64_t LinkClockMicroseconds();
 
 struct CLinkStatistics {
     uint64_t bytesReceived = 0;  // bytes read from the port
@@ -15,6 +19,13 @@ struct CLinkStatistics {
     uint64_t suspectFrames = 0;  // frames whose successor's header was not in its place
     // Last frame: from the read that brought its last byte to its last row drawn.
     uint64_t lastLatencyMicroseconds = 0;
+    // On the link clock, 0 before the first: the last frame started or passed
+    // over, and the last frame drawn. They belong to the counts beside them
+    // (taken together), so that a rate over a few frames is exact.
+    uint64_t lastFrameMicroseconds = 0;
+    uint64_t lastDrawnMicroseconds = 0;
+    // Between the last two frame starts; 0 before the second.
+    uint64_t frameIntervalMicroseconds = 0;
 };
 
 class CLinkCounters {
@@ -25,9 +36,9 @@ public:
     void Reset();
 
     void AddBytes(uint64_t n) { Add(m_bytesReceived, n); }
-    void FrameStarted() { Add(m_framesStarted, 1); }
+    void FrameStarted();
     void FrameDrawn(uint64_t latencyMicroseconds);
-    void FrameSkipped() { Add(m_framesSkipped, 1); }
+    void FrameSkipped();
     // The byte after a frame was not the header: the frame is suspect.
     void Resync();
 
@@ -37,10 +48,18 @@ private:
     }
 
     std::atomic<uint64_t> m_bytesReceived{0};
-    std::atomic<uint64_t> m_framesStarted{0};
-    std::atomic<uint64_t> m_framesDrawn{0};
-    std::atomic<uint64_t> m_framesSkipped{0};
     std::atomic<uint64_t> m_resyncs{0};
     std::atomic<uint64_t> m_suspectFrames{0};
     std::atomic<uint64_t> m_lastLatency{0};
+
+    // A frame count and its time change together (a few hundred times a
+    // second at most), so they share a lock.
+    mutable std::mutex m_frameLock;
+    uint64_t m_framesStarted = 0;
+    uint64_t m_framesDrawn = 0;
+    uint64_t m_framesSkipped = 0;
+    uint64_t m_lastFrame = 0;
+    uint64_t m_lastStart = 0;
+    uint64_t m_lastDrawn = 0;
+    uint64_t m_frameInterval = 0;
 };

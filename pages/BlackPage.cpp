@@ -34,6 +34,7 @@ CBlackPage::~CBlackPage() {
 void CBlackPage::OnCreate() {
     m_editValues = new CValueListing;
     m_template.Replace(*this, IDC_VALUES, m_editValues);
+    m_valuesRect = m_editValues->geometry();
     // "复制为 C 数组 › 原始像素值": the last frame's shown pixels, as listed.
     m_editValues->m_rawValues = [this](uint32_t& rows, uint32_t& columns,
                                        std::vector<uint8_t>& values) {
@@ -69,6 +70,35 @@ void CBlackPage::OnCreate() {
             [this] { OnOneToOne(); });
     connect(qobject_cast<QRadioButton*>(Control(IDC_SCALE_TO_AREA)), &QRadioButton::clicked, this,
             [this] { OnScaleToArea(); });
+}
+
+namespace {
+
+// The fewest lines the listing keeps when the page is fitted into a window.
+constexpr int kMinimumListedLines = 8;
+
+}  // namespace
+
+QSize CBlackPage::MinimumPageSize() const {
+    // The template's margins around the listing: beside it as left of it,
+    // below it as in the template.
+    const int below = std::max(0, m_templateSize.height() - m_valuesRect.bottom() - 1);
+    const int lines = m_editValues != nullptr ? m_editValues->fontMetrics().lineSpacing() : 16;
+    const int frame =
+        m_editValues != nullptr ? m_editValues->height() - m_editValues->viewport()->height() : 20;
+    return QSize(m_templateSize.width(),
+                 m_valuesRect.top() + kMinimumListedLines * lines + frame + below);
+}
+
+void CBlackPage::FitTo(const QSize& area) {
+    const QSize size = area.expandedTo(MinimumPageSize());
+    resize(size);
+    if (m_editValues == nullptr)
+        return;
+    const int below = std::max(0, m_templateSize.height() - m_valuesRect.bottom() - 1);
+    m_editValues->setGeometry(m_valuesRect.left(), m_valuesRect.top(),
+                              std::max(1, size.width() - 2 * m_valuesRect.left()),
+                              std::max(1, size.height() - m_valuesRect.top() - below));
 }
 
 bool CBlackPage::DoDataExchange(bool save) {

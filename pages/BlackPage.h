@@ -2,6 +2,8 @@
 // picture and the binarized value listing.
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <string>
 
 #include "pages/CapturePage.h"
@@ -40,6 +42,11 @@ public:
     void OnThresholdSlider(int value);
     uint32_t m_nThreshold = 0;  // IDC_THRESHOLD
 
+    // The controls above the listing as laid out; the listing takes the
+    // page's width and the height below them, at least a few lines.
+    QSize MinimumPageSize() const override;
+    void FitTo(const QSize& area) override;
+
 protected:
     void OnCreate() override;
     void PrepareCapture() override;
@@ -48,4 +55,6 @@ protected:
     void OnCaptureBegun() override;
     bool ScaleChoice() const override;
     void AddDisplayActions(QMenu* menu) override;
+
+    QRect m_valuesRect;  // the listing as its template lays it out
 };

@@ -125,6 +125,12 @@ bool CCapturePage::Create(QWidget* parent) {
     setParent(parent);
     hide();
     m_template.Build(*this);
+    // The controls' extent with the template's left and top margins on the
+    // other sides too; the rest of the template's size is empty.
+    const QRect controls = childrenRect();
+    m_templateSize =
+        QSize(controls.right() + 1 + controls.left(), controls.bottom() + 1 + controls.top())
+            .boundedTo(size());
     // The picture view takes the place of the picture control; the surface
     // takes its size and the background colour.
     m_pictureView = new CPictureView(&m_wndPicture);

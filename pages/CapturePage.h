@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -62,6 +63,12 @@ public:
 
     // The control with this id (after Create).
     QWidget* Control(int id) const;
+
+    // The least size the page is laid out for, and the page laid out over
+    // `area` (at least that size): a page with a listing gives it the room
+    // below its controls. After Create.
+    virtual QSize MinimumPageSize() const { return m_templateSize; }
+    virtual void FitTo(const QSize& area) { resize(area.expandedTo(MinimumPageSize())); }
 
     // The settings file, handed down by whoever creates the page.
     std::string m_strSettingsPath;
@@ -183,6 +190,7 @@ protected:
     void reject() override {}
 
     CDialogTemplate m_template;
+    QSize m_templateSize;  // the room the template's controls take, with margins
     CPictureView* m_pictureView = nullptr;
     bool m_bCreated = false;
 

@@ -496,15 +496,12 @@ void CMainFrame::UpdateLinkHealth() {
         else if (m_pView->m_pColourPage != nullptr && m_pView->m_pColourPage->isVisible())
             page = m_pView->m_pColourPage;
     }
-    const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
-    const CLinkStatistics now = page != nullptr ? page->GetLinkStatistics() : CLinkStatistics();
-    const CLinkStatistics before = page == m_pHealthPage ? m_lastLink : now;
-    const double seconds = page == m_pHealthPage ? (nowMs - m_nLastLinkMs) / 1000.0 : 0.0;
+    if (page != m_pHealthPage)
+        m_linkMeter.Clear();
     m_pHealthPage = page;
-    m_lastLink = now;
-    m_nLastLinkMs = nowMs;
+    const CLinkStatistics now = page != nullptr ? page->GetLinkStatistics() : CLinkStatistics();
     const CLinkHealth health =
-        CLinkHealth::From(before, now, seconds, TextToNumber(CurrentChoice().baudText));
+        m_linkMeter.Add(now, LinkClockMicroseconds(), TextToNumber(CurrentChoice().baudText));
     if (page == nullptr || health.level == CLinkHealth::Level::Idle) {
         m_wndLinkHealth->hide();
         return;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/LinkStatistics.h"
+#include "capture/LinkRateMeter.h"
 #include "serial/PortOwner.h"
 #include "ui/UiInvoker.h"
 
@@ -152,6 +152,5 @@ private:
     QTimer m_healthTimer;
     // The previous snapshot the rates are worked out from, and of which page.
     const void* m_pHealthPage = nullptr;
-    CLinkStatistics m_lastLink;
-    qint64 m_nLastLinkMs = 0;
+    CLinkRateMeter m_linkMeter;
 };

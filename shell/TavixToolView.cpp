@@ -6,13 +6,15 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QStyle>
 
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
 
-// The scroll area's content: 2000 x 2000 pixels, the pages' parent. It paints
-// the start picture at its top-left corner until a page has been shown, and
-// nothing else.
+// The scroll area's content, the pages' parent: 2000 x 2000 pixels while it
+// paints the start picture at its top-left corner, until a page has been
+// shown; then the window's room, or the shown page's least size where the
+// window is smaller. It paints nothing else.
 class CTavixToolView::Canvas : public QWidget {
 public:
     explicit Canvas(CTavixToolView* view) : m_view(view) {}
@@ -59,7 +61,8 @@ CTavixToolView::~CTavixToolView() {
 }
 
 void CTavixToolView::OnInitialUpdate() {
-    m_canvas->resize(2000, 2000);
+    if (!m_bPageShown)
+        m_canvas->resize(2000, 2000);
     ApplySteps();
     if (m_bmpStart.isNull())
         m_bmpStart.load(QStringLiteral(":/pictures/start.png"));
@@ -78,12 +81,39 @@ void CTavixToolView::ApplySteps() {
 // The scroll area sets its page steps to the viewport size; ours stay fixed.
 void CTavixToolView::resizeEvent(QResizeEvent* event) {
     QScrollArea::resizeEvent(event);
+    FitPage();
     ApplySteps();
 }
 
 void CTavixToolView::showEvent(QShowEvent* event) {
     QScrollArea::showEvent(event);
+    FitPage();
     ApplySteps();
+}
+
+void CTavixToolView::FitPage() {
+    if (!m_bPageShown)
+        return;
+    CCapturePage* page = nullptr;
+    if (m_pBlackPage != nullptr && m_pBlackPage->isVisibleTo(m_canvas))
+        page = m_pBlackPage;
+    else if (m_pColourPage != nullptr && m_pColourPage->isVisibleTo(m_canvas))
+        page = m_pColourPage;
+    // The page takes the room the window has; where that is less than the
+    // page needs, the view scrolls, and a scroll bar takes room from the
+    // other direction.
+    QSize room = maximumViewportSize();
+    const QSize least = page != nullptr ? page->MinimumPageSize() : QSize();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const bool wide = least.width() > room.width(), tall = least.height() > room.height();
+    if (wide && !tall)
+        room.rheight() -= bar;
+    if (tall && !wide)
+        room.rwidth() -= bar;
+    const QSize size = room.expandedTo(least);
+    if (page != nullptr)
+        page->FitTo(size);
+    m_canvas->resize(size);
 }
 
 int CTavixToolView::ShowPage(int id) {
@@ -94,6 +124,7 @@ int CTavixToolView::ShowPage(int id) {
         ShowChild(m_pBlackPage, true);
     else if (id == kColourPageId)
         ShowChild(m_pColourPage, true);
+    FitPage();
     // The start picture beside the page goes now, not at the next repaint.
     m_canvas->update();
     return 1;

@@ -1,5 +1,7 @@
-// The right-hand pane: a scroll view over 2000 x 2000 pixels that hosts the two
-// capture pages and shows the start picture until a page is chosen.
+// The right-hand pane: a scroll view that hosts the two capture pages and
+// shows the start picture until a page is chosen. It scrolls over 2000 x 2000
+// pixels with the start picture; a page fills the window's room, and the view
+// scrolls only where the window is smaller than the page needs.
 #pragma once
 
 #include <QImage>
@@ -58,6 +60,8 @@ protected:
 private:
     // Line 20 pixels, page 200 pixels, whatever the window size.
     void ApplySteps();
+    // Lays the shown page out over the window's room (see above).
+    void FitPage();
 
     class Canvas;
     Canvas* m_canvas;

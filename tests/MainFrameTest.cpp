@@ -12,12 +12,15 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 #include <atomic>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -40,6 +43,7 @@
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/PseudoTerminal.h"
 #include "ui/TaskPanel.h"
+#include "ui/ValueListing.h"
 
 namespace {
 
@@ -398,12 +402,123 @@ private slots:
         const QString totals = QStringLiteral("共 %1 字节 %2 帧")
                                    .arg(camera.Stats().bytesSent)
                                    .arg(camera.Stats().framesSent);
-        QTRY_VERIFY_WITH_TIMEOUT(frame->m_wndLinkHealth->text().contains(totals), 2000);
+        QTRY_VERIFY2_WITH_TIMEOUT(frame->m_wndLinkHealth->text().contains(totals),
+                                  qPrintable(frame->m_wndLinkHealth->text() + " | " + totals),
+                                  2000);
         QVERIFY(frame->m_wndLinkHealth->isVisible());
         QVERIFY(frame->m_wndLinkHealth->styleSheet().contains("#c8f0c8"));  // green
         QVERIFY(frame->m_wndLinkHealth->toolTip().contains("重同步"));
         camera.Stop();
         qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS))->click();
+    }
+
+    // UART lines carry 60 x 80 gray at 115200 baud as 2.4 frames a second,
+    // 120 x 160 colour at 921600 as 1.6. The pane, updated four times a
+    // second, shows that rate every time (not 0 or 4), received and drawn
+    // alike, and the line nearly full, not above it.
+    void linkHealthRatesOfASlowLine_data() {
+        QTest::addColumn<bool>("colour");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<double>("fps");
+        QTest::newRow("gray 60x80 115200") << false << 60 << 80 << 115200 << 2.4;
+        QTest::newRow("colour 120x160 921600") << true << 120 << 160 << 921600 << 1.6;
+    }
+
+    void linkHealthRatesOfASlowLine() {
+        QFETCH(bool, colour);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(int, baud);
+        QFETCH(double, fps);
+        MakeFrame();
+        TypeBaud(QString::number(baud));
+        frame->m_wndPortCombo->setCurrentIndex(2);  // COM12, board B
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(colour ? 61448 : 61447);
+        CCapturePage* page = colour ? static_cast<CCapturePage*>(view->m_pColourPage)
+                                    : static_cast<CCapturePage*>(view->m_pBlackPage);
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText(QString::number(rows));
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText(QString::number(columns));
+        auto* start = qobject_cast<QPushButton*>(
+            page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
+        start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->IsPortOpen(), 3000);
+        QTest::qWait(250);  // opened and purged
+        camsim::CameraBoard::Options options;
+        options.rows = rows;
+        options.columns = columns;
+        options.colour = colour;
+        options.baud = baud;
+        camsim::CameraBoard camera(boardB, options);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        QTRY_VERIFY_WITH_TIMEOUT(page->GetLinkStatistics().framesDrawn >= 4, 5000);
+        const QRegularExpression figures(
+            QStringLiteral("链路：([0-9.]+) 帧/秒，显示 ([0-9.]+) 帧/秒 .*线路的 ([0-9]+)%"));
+        QStringList seen;
+        for (int i = 0; i < 6; ++i) {
+            QTest::qWait(250);
+            const QString text = frame->m_wndLinkHealth->text();
+            seen << text.section(QStringLiteral(" · 共"), 0, 0);
+            const QRegularExpressionMatch m = figures.match(text);
+            QVERIFY2(m.hasMatch(), qPrintable(text));
+            const double received = m.captured(1).toDouble(), drawn = m.captured(2).toDouble();
+            const int share = m.captured(3).toInt();
+            const QByteArray all = seen.join('\n').toUtf8();
+            QVERIFY2(std::abs(received - fps) <= 0.2, all.constData());
+            QVERIFY2(std::abs(drawn - fps) <= 0.2, all.constData());
+            QVERIFY2(share >= 90 && share <= 102, all.constData());
+        }
+        qInfo("%s", qPrintable(seen.join('\n')));
+        camera.Stop();
+        start->click();
+    }
+
+    // In a maximized window on 1366 x 768 and 1600 x 1000 screens (less a
+    // title bar and a panel) the grayscale page fits without scroll bars, its
+    // listing lies inside the window above the status bar, and the wheel over
+    // the listing scrolls the listing, not the page.
+    void thePageFitsCommonScreens_data() {
+        QTest::addColumn<QSize>("window");
+        QTest::newRow("1366x768") << QSize(1366, 768 - 70);
+        QTest::newRow("1600x1000") << QSize(1600, 1000 - 70);
+    }
+
+    void thePageFitsCommonScreens() {
+        QFETCH(QSize, window);
+        MakeFrame();
+        frame->showNormal();
+        frame->resize(window);
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61447);
+        CBlackPage* page = view->m_pBlackPage;
+        QTRY_COMPARE(frame->size(), window);
+        QTRY_VERIFY(!view->verticalScrollBar()->isVisible() &&
+                    !view->horizontalScrollBar()->isVisible());
+        CValueListing* listing = page->m_editValues;
+        const QRect box(listing->mapTo(frame.get(), QPoint()), listing->size());
+        QVERIFY2(frame->rect().contains(box) && box.bottom() < frame->statusBar()->y(),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(box.x())
+                                .arg(box.y())
+                                .arg(box.width())
+                                .arg(box.height())));
+        QVERIFY(box.height() >= 8 * listing->fontMetrics().lineSpacing());
+
+        for (int row = 0; row < 120; ++row) {
+            for (int column = 0; column < 80; ++column)
+                listing->Append(static_cast<char>('0' + (row + column) % 2));
+            listing->Append('\n');
+        }
+        QTRY_VERIFY(listing->verticalScrollBar()->maximum() > 0);
+        const QPoint centre = listing->viewport()->rect().center();
+        QWheelEvent wheel(centre, listing->viewport()->mapToGlobal(centre), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(listing->viewport(), &wheel);
+        QVERIFY(listing->verticalScrollBar()->value() > 0);
+        QCOMPARE(view->verticalScrollBar()->value(), 0);
     }
 
     void captureWithNoPortChosenShowsTheMessageOnTheUiThread() {

@@ -7,6 +7,7 @@
 #include "FakePage.h"
 #include "FakePortOwner.h"
 #include "capture/LinkHealth.h"
+#include "capture/LinkRateMeter.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
@@ -163,8 +164,22 @@ TEST_F(ReceptionTest, OneByteFramesAreFound) {
     EXPECT_EQ(Frame(1), Bytes{42});
 }
 
+// "No data" is told only of a line quiet for a second: not at the start of a
+// capture, and not in the gaps between frames of a board sending six frames a
+// second. Single-frame mode has no text of its own for it.
 TEST_F(ReceptionTest, QuietLineStatusDiffersByMode) {
-    Prepare(60, 80, 1);
+    Prepare(6, 8, 1, 0, /*image=*/1);
+    Continuous();
+    EXPECT_EQ(page.log->Count(kNoData), 0u);  // only just started
+    for (int i = 0; i < 4; ++i) {
+        Feed(camsim::WireFrame(0xFF, Pixels(48, i)));
+        Settle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));  // to the next frame
+        Continuous();
+    }
+    EXPECT_EQ(page.GetLinkStatistics().framesDrawn, 4u);
+    EXPECT_EQ(page.log->Count(kNoData), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     Continuous();
     Continuous();
     EXPECT_EQ(page.log->Count(kNoData), 2u);
@@ -379,6 +394,59 @@ TEST_F(ReceptionTest, NoPassWithoutImageOrListing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The counters of a line on which a frame starts every `period` µs from 1 s
+// on, is drawn at the next one's start, and bytes flow at `bytesPerSecond`;
+// `frames` frames in all. Snapshot at `t` µs.
+CLinkStatistics Line(uint64_t t, uint64_t period, double bytesPerSecond, uint64_t frames) {
+    const uint64_t origin = 1000000;
+    CLinkStatistics s;
+    if (t < origin)
+        return s;
+    s.framesStarted = std::min<uint64_t>((t - origin) / period + 1, frames);
+    s.lastFrameMicroseconds = origin + (s.framesStarted - 1) * period;
+    s.bytesReceived = static_cast<uint64_t>(bytesPerSecond *
+                                            (std::min(t, origin + frames * period) - origin) / 1e6);
+    if (t >= origin + period) {
+        s.framesDrawn = std::min<uint64_t>((t - origin) / period, frames);
+        s.lastDrawnMicroseconds = origin + s.framesDrawn * period;
+    }
+    return s;
+}
+
+}  // namespace
+
+// Sampled four times a second, a line of 2.4 frames a second reads 2.4
+// every time, received and drawn alike, the line never above its capacity;
+// when the frames stop the rates hold two frame times, then fall. A new
+// capture is counted from zero.
+TEST(LinkRateMeter, SlowFramesAStopAndARestart) {
+    const uint64_t period = 416667, end = 1000000 + 40 * period;
+    CLinkRateMeter meter;
+    CLinkHealth h;
+    for (uint64_t t = 0; t <= end + period / 2; t += 250000 + t / 250000 % 3 * 1000) {
+        h = meter.Add(Line(t, period, 11520, 40), t, 115200);
+        if (t < 3500000)
+            continue;  // the first frames
+        ASSERT_NEAR(h.framesPerSecond, 2.4, 0.01) << t;
+        ASSERT_NEAR(h.drawnPerSecond, 2.4, 0.01) << t;
+        ASSERT_LE(h.lineShare, 1.005) << t;
+        ASSERT_TRUE(t > end || h.lineShare >= 0.99) << t;
+    }
+    h = meter.Add(Line(end + 10000000, period, 11520, 40), end + 10000000, 115200);
+    EXPECT_LT(h.framesPerSecond, 0.11);
+    EXPECT_LT(h.drawnPerSecond, 0.11);
+    EXPECT_EQ(h.bytesPerSecond, 0);
+
+    CLinkStatistics fresh;
+    fresh.bytesReceived = 500;
+    h = meter.Add(fresh, end + 10250000, 0);
+    EXPECT_EQ(h.framesPerSecond, 0);
+    fresh.bytesReceived = 1000;
+    EXPECT_DOUBLE_EQ(meter.Add(fresh, end + 10500000, 0).bytesPerSecond, 2000);
+}
 
 // The health pane's figures: rates over the interval, totals since the
 // start, the colour from what was lost or passed over, and a capture that

@@ -62,12 +62,18 @@ void Show(QWidget& w, int width, int height) {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 }
 
-// True once a paint has shown all of the text scrolled to its last line.
-bool ShowsEnd(const TestListing& w, const std::string& text) {
+// True once a paint has shown all of the text with line `top` at the top
+// (-1: scrolled to its last line).
+bool Shows(const TestListing& w, const std::string& text, int top = 0) {
     const QScrollBar* bar = w.verticalScrollBar();
     const int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
-    return w.length == text.size() && w.value == w.maximum && w.maximum == bar->maximum() &&
+    return w.length == text.size() && w.value == (top < 0 ? w.maximum : top) &&
+           w.maximum == bar->maximum() &&
            bar->maximum() + bar->pageStep() == std::max(lines, bar->pageStep());
+}
+
+bool ShowsEnd(const TestListing& w, const std::string& text) {
+    return Shows(w, text, -1);
 }
 
 bool Dark(QRgb pixel) {
@@ -161,7 +167,7 @@ void ShowWithText(TestListing& w, const std::string& text) {
     w.setPalette(palette);
     Show(w, 320, 200);
     AppendOnThread(*w.SharedContent(), text);
-    QTRY_VERIFY(ShowsEnd(w, text));
+    QTRY_VERIFY(Shows(w, text));
 }
 
 }  // namespace
@@ -195,27 +201,50 @@ private slots:
         QCOMPARE(w.Text(), first);  // in effect on return, before any event
         AppendOnThread(*w.SharedContent(), second);
         QCOMPARE(w.Text(), first + second);
-        QTRY_VERIFY(ShowsEnd(w, first + second));
+        QTRY_VERIFY(Shows(w, first + second));
     }
 
     // --- View ---------------------------------------------------------------
-    void followsTheNewestLine() {
+    // A listing opens at its first line, and a frame listed anew (the next
+    // one, or the same one at another threshold) opens there too. Where the
+    // user scrolled (wheel, bars or keys), the next frame keeps the place,
+    // also through a resize, until they go back to the start.
+    void opensAtTheFirstLineAndKeepsTheUsersPlace() {
         TestListing w;
         Show(w, 240, 160);
-        std::string text = FrameText(200, 60);
+        const std::string text = FrameText(200, 60);
         AppendOnThread(*w.SharedContent(), text);
-        QTRY_VERIFY(ShowsEnd(w, text));
+        QTRY_VERIFY(Shows(w, text));
         QVERIFY(w.verticalScrollBar()->maximum() > 150);
         QVERIFY(w.horizontalScrollBar()->maximum() > 0);  // 60 columns do not fit
 
-        // Scrolled away by the user, the next append brings the end back.
-        w.verticalScrollBar()->setValue(0);
-        QTRY_COMPARE(w.value, 0);
-        AppendOnThread(*w.SharedContent(), "1\n");
-        text += "1\n";
-        QTRY_VERIFY(ShowsEnd(w, text));
-        w.resize(240, 100);  // a lower box still ends at the last line
-        QTRY_VERIFY(ShowsEnd(w, text));
+        const auto relist = [&] {
+            std::thread([&] { w.Clear(); }).join();
+            QCoreApplication::processEvents();  // a repaint of the empty box between
+            AppendOnThread(*w.SharedContent(), text);
+        };
+        relist();
+        QTRY_VERIFY(Shows(w, text));
+
+        const QPoint centre = w.viewport()->rect().center();
+        QWheelEvent wheel(centre, w.viewport()->mapToGlobal(centre), QPoint(), QPoint(0, -360),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.viewport(), &wheel);
+        const int top = w.verticalScrollBar()->value();
+        QVERIFY(top > 5);
+        w.horizontalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        const int left = w.horizontalScrollBar()->value();
+        QVERIFY(left > 0);
+        relist();
+        QTRY_VERIFY(Shows(w, text, top));
+        QCOMPARE(w.horizontalScrollBar()->value(), left);
+        w.resize(240, 100);
+        QTRY_VERIFY(Shows(w, text, top));
+
+        QTest::keyClick(&w, Qt::Key_Home, Qt::ControlModifier);
+        relist();
+        QTRY_VERIFY(Shows(w, text));
+        QCOMPARE(w.horizontalScrollBar()->value(), 0);
     }
 
     void paintsTheLastLine() {
@@ -223,6 +252,8 @@ private slots:
         Show(w, 300, 200);
         const std::string text = FrameText(40, 25) + "1";  // long lines, then a short one
         AppendOnThread(*w.SharedContent(), text);
+        QTRY_VERIFY(Shows(w, text));
+        QTest::keyClick(&w, Qt::Key_End, Qt::ControlModifier);
         QTRY_VERIFY(ShowsEnd(w, text));
 
         const QImage image = w.grab().toImage();
@@ -373,7 +404,7 @@ private slots:
         QCOMPARE(w.SelectedText(), selected);
 
         AppendOnThread(*w.SharedContent(), FrameText(2, 10));
-        QTRY_VERIFY(ShowsEnd(w, text + FrameText(2, 10)));
+        QTRY_VERIFY(Shows(w, text + FrameText(2, 10)));
         QCOMPARE(w.SelectedText(), selected);
         QVERIFY(Highlighted(w, 1).first >= 0);
 
@@ -381,7 +412,7 @@ private slots:
         std::thread([&] { w.Clear(); }).join();
         QVERIFY(!w.HasSelection());
         AppendOnThread(*w.SharedContent(), text);
-        QTRY_VERIFY(ShowsEnd(w, text));
+        QTRY_VERIFY(Shows(w, text));
         QVERIFY(!w.HasSelection());
         QCOMPARE(w.SelectedText(), std::string());
         for (int line = 0; line < 3; ++line)
@@ -515,10 +546,10 @@ private slots:
         while (!done)
             QCoreApplication::processEvents();
         feeder.join();
-        while (!ShowsEnd(w, text) && Clock::now() - first < std::chrono::seconds(10))
+        while (!Shows(w, text) && Clock::now() - first < std::chrono::seconds(10))
             QCoreApplication::processEvents();
         const Clock::time_point painted = Clock::now();
-        QVERIFY(ShowsEnd(w, text));
+        QVERIFY(Shows(w, text));
         const auto ms = [](Clock::duration d) {
             return std::chrono::duration<double, std::milli>(d).count();
         };

@@ -113,7 +113,6 @@ void CValueListing::Content::Append(char c) {
         m_lineStarts.push_back(m_text.size());
     else
         m_longestLine = std::max(m_longestLine, m_text.size() - m_lineStarts.back());
-    m_follow = true;
     RequestRepaint();
 }
 
@@ -144,6 +143,16 @@ CValueListing::CValueListing(QWidget* parent)
     viewport()->setCursor(Qt::IBeamCursor);
     m_autoScroll.setInterval(50);
     connect(&m_autoScroll, &QTimer::timeout, this, [this] { OnAutoScroll(); });
+    // The place in the text the user scrolled to; range changes (a clear, a
+    // new frame growing) do not move it.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_adjustingBars)
+            m_viewTop = value;
+    });
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_adjustingBars)
+            m_viewLeft = value;
+    });
     m_saveFolder = QDir::homePath();
     m_chooseSaveFile = [this](const QString& proposed) {
         return QFileDialog::getSaveFileName(this, QStringLiteral("保存为文本"), proposed,
@@ -161,20 +170,16 @@ CValueListing::~CValueListing() {
 }
 
 void CValueListing::ApplyContent() {
-    bool follow;
     {
         std::lock_guard<std::mutex> lock(m_content->m_lock);
         m_content->m_pending = false;
         m_lineCount = m_content->m_lineStarts.size();
         m_longestLine = m_content->m_longestLine;
-        follow = m_content->m_follow;
-        m_content->m_follow = false;
         SyncSelectionLocked();
     }
+    // The view stays where the user put it, row 0 at the top unless they
+    // scrolled: a frame listed again or anew opens at its first row.
     UpdateScrollBars();
-    // A drag in progress keeps its view; the next append after it follows.
-    if (follow && !m_dragging)
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
     viewport()->update();
 }
 
@@ -191,7 +196,9 @@ int CValueListing::VisibleLines() const {
 }
 
 void CValueListing::UpdateScrollBars() {
-    // Vertically in lines, horizontally in pixels.
+    // Vertically in lines, horizontally in pixels. A range that shrinks moves
+    // a bar without the user.
+    m_adjustingBars = true;
     const int visible = VisibleLines();
     const size_t maxLines = static_cast<size_t>(std::numeric_limits<int>::max());
     const int lines = static_cast<int>(std::min(m_lineCount, maxLines));
@@ -207,6 +214,11 @@ void CValueListing::UpdateScrollBars() {
     hbar->setRange(0, std::max(0, width - viewport()->width()));
     hbar->setPageStep(std::max(1, viewport()->width()));
     hbar->setSingleStep(std::max(1, static_cast<int>(std::lround(charWidth))));
+
+    // Back to the user's place as far as the text now reaches.
+    vbar->setValue(m_viewTop);
+    hbar->setValue(m_viewLeft);
+    m_adjustingBars = false;
 }
 
 void CValueListing::paintEvent(QPaintEvent*) {
@@ -294,12 +306,8 @@ void CValueListing::paintEvent(QPaintEvent*) {
 }
 
 void CValueListing::resizeEvent(QResizeEvent* event) {
-    QScrollBar* vbar = verticalScrollBar();
-    const bool atBottom = vbar->value() == vbar->maximum();
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
-    if (atBottom)
-        vbar->setValue(vbar->maximum());
 }
 
 bool CValueListing::event(QEvent* event) {

@@ -41,8 +41,7 @@ public:
         void SetCapacity(size_t chars);
         size_t Capacity() const;
         void Clear();
-        // Adds one character ('\n' ends a line) and has the box follow the
-        // newest line.
+        // Adds one character ('\n' ends a line).
         void Append(char c);
         std::string Text() const;
 
@@ -58,7 +57,6 @@ public:
         size_t m_longestLine = 0;          // characters, '\n' excluded
         size_t m_capacity;
         uint64_t m_generation = 0;           // counts Clears: offsets of an older text are void
-        bool m_follow = false;               // appended since the box last looked
         CValueListing* m_owner = nullptr;    // the box, until it is destroyed
         std::atomic<bool> m_pending{false};  // a repaint request is posted
     };
@@ -148,6 +146,11 @@ private:
     size_t m_lineCount = 1;
     size_t m_longestLine = 0;
     size_t m_paintedLength = 0;
+    // Where the user scrolled to (line, pixel); kept through clears and new
+    // text, which only narrow the bars' ranges for a while.
+    int m_viewTop = 0;
+    int m_viewLeft = 0;
+    bool m_adjustingBars = false;  // the bars move for the text, not the user
 
     // The selection, from the anchor to the caret, in the text of
     // m_generation (user-interface thread).
