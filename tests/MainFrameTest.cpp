@@ -26,6 +26,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "capture/RecordingWriter.h"
 #include "help/HtmlHelp.h"
 #include "pages/BlackPage.h"
@@ -265,27 +266,14 @@ private slots:
         camsim::PseudoTerminal boardC;
         QVERIFY(boardC.Open());
         QVERIFY(boardC.MakeLink(Link(7)));
-        int ready[2], done[2];
-        QVERIFY(pipe(ready) == 0 && pipe(done) == 0);
-        const pid_t rival = fork();
-        if (rival == 0) {
-            ::close(boardC.MasterFd());  // not the board's end
-            SerialPort port;
-            char c = port.Open(115200, 7) > 2 ? 'y' : 'n';
-            (void)!::write(ready[1], &c, 1);
-            (void)!::read(done[0], &c, 1);
-            _exit(0);
-        }
-        char c = 0;
-        QVERIFY(::read(ready[0], &c, 1) == 1 && c == 'y');
+        CHoldingChild rival(Link(7), boardC.MasterFd());
+        QVERIFY(rival.Held());
         WriteCom("0", "115200", "115200");
         MakeFrame();
         QCOMPARE(Items(frame->m_wndPortCombo),
                  QStringList({"请选择串口", "COM4", "COM7（被占用）", "COM12"}));
-        const QString tip = frame->m_wndPortCombo->itemData(2, Qt::ToolTipRole).toString();
-        QVERIFY2(tip.startsWith(QString::fromStdString(Link(7)) + "\n正被另一个程序占用：") &&
-                     tip.contains(QStringLiteral("（进程号 %1）").arg(rival)),
-                 qPrintable(tip));
+        QCOMPARE(frame->m_wndPortCombo->itemData(2, Qt::ToolTipRole).toString(),
+                 QString::fromStdString(Link(7) + "\n正被另一个程序占用：" + rival.Named() + "。"));
         QCOMPARE(frame->m_wndPortCombo->itemData(1, Qt::ToolTipRole).toString(),
                  QString::fromStdString(Link(4)));
         frame->m_wndPortCombo->setCurrentIndex(3);
@@ -293,8 +281,6 @@ private slots:
         // Choosing it gives the reason with the port's number.
         frame->m_wndPortCombo->setCurrentIndex(2);
         frame->m_actPortOpen->trigger();
-        (void)!::write(done[1], "x", 1);
-        waitpid(rival, nullptr, 0);
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].startsWith("TavixTool|打开串口失败!串口号 7 ，波特率 115200 \n") &&
                      messages[0].contains("正被另一个程序占用"),
@@ -343,10 +329,6 @@ private slots:
         QCOMPARE(Items(frame->m_wndPortCombo),
                  QStringList({"请选择串口", "COM4", "COM7", "COM12", path}));
         QCOMPARE(frame->m_wndPortCombo->currentText(), path);
-        // Emptied, it is offered no more.
-        type(QString());
-        QCOMPARE(Items(frame->m_wndPortCombo),
-                 QStringList({"请选择串口", "COM4", "COM7", "COM12"}));
     }
 
     // The header byte is set on the serial settings bar and kept in "Data".
@@ -643,16 +625,8 @@ private slots:
     // a running capture is stopped with its button while the box is up.
     void theSharingWarningLeavesTheCaptureControlsWorking() {
         // A program that opened the board's line before this one (no lock).
-        int hold[2];
-        QVERIFY(pipe(hold) == 0);
-        const pid_t other = fork();
-        if (other == 0) {
-            ::close(boardA.MasterFd());
-            const int fd = ::open(boardA.DevicePath().c_str(), O_RDONLY | O_NOCTTY);
-            char c;
-            (void)!::read(hold[0], &c, 1);
-            _exit(fd >= 0 ? 0 : 1);
-        }
+        CHoldingChild other(boardA.DevicePath(), boardA.MasterFd(), false);
+        QVERIFY(other.Held());
         MakeFrame();
         frame->m_showMessage = nullptr;             // the real box
         frame->m_wndPortCombo->setCurrentIndex(1);  // COM4, board A
@@ -666,14 +640,12 @@ private slots:
         QTRY_COMPARE(button->text(), QStringLiteral("停止采集"));
         QMessageBox* box = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((frame->CheckPortSharing(), box = OpenBox()) != nullptr, 3000);
-        QVERIFY(box->text().contains(QStringLiteral("（进程号 %1）").arg(other)));
+        QVERIFY(box->text().contains(QString::fromStdString(other.Named())));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         QTest::mouseClick(button, Qt::LeftButton);
         QTRY_COMPARE(button->text(), QStringLiteral("连续采集"));
         QVERIFY(box->isVisible());
         box->close();
-        (void)!::write(hold[1], "x", 1);
-        waitpid(other, nullptr, 0);
     }
 
     // The start-up warning about a settings file that cannot be saved blocks

@@ -5,8 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <functional>
+#include <csignal>
 
 #include "ChildProcess.h"
 #include "FakePortOwner.h"
@@ -79,67 +78,17 @@ TEST_F(PortOwnerTest, FailedOpenNamesPortAndBaud) {
                        "不存在：摄像头板没有连接，或已被拔出。"});
 }
 
-// The program name /proc gives a process: the test's own, or valgrind's
-// tool's when it runs under valgrind.
-std::string ProcessName(pid_t pid) {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
-}
-
-// A child that takes a lock on `device` as a rival program would (after
-// letting go of the board's end it inherited); held until `Release`.
-class Rival {
-public:
-    Rival(const std::string& device, int inheritedMaster) {
-        if (pipe(m_ready) != 0 || pipe(m_done) != 0)
-            return;
-        m_pid = fork();
-        if (m_pid == 0) {
-            close(inheritedMaster);
-            SerialPort port;
-            char c = port.OpenDevice(115200, device) > 2 ? 'y' : 'n';
-            (void)!write(m_ready[1], &c, 1);
-            (void)!read(m_done[0], &c, 1);  // holds it until the test has looked
-            _exit(0);
-        }
-        char c = 0;
-        m_held = read(m_ready[0], &c, 1) == 1 && c == 'y';
-    }
-    ~Rival() { Release(); }
-    void Release() {
-        if (m_pid <= 0)
-            return;
-        (void)!write(m_done[1], "x", 1);
-        waitpid(m_pid, nullptr, 0);
-        m_pid = -1;
-        for (int fd : {m_ready[0], m_ready[1], m_done[0], m_done[1]})
-            close(fd);
-    }
-    bool Held() const { return m_held; }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    int m_ready[2] = {-1, -1};
-    int m_done[2] = {-1, -1};
-    pid_t m_pid = -1;
-    bool m_held = false;
-};
-
 TEST_F(PortOwnerTest, AFailedOpenSaysWhy) {
     SetPortDevicePath(12, board.DevicePath());
     owner.portText = "COM12";
     const std::string first = "打开串口失败!串口号 12 ，波特率 115200 \n";
     // Held by another program, which is named.
     {
-        Rival rival(board.DevicePath(), board.MasterFd());
+        CHoldingChild rival(board.DevicePath(), board.MasterFd());
         ASSERT_TRUE(rival.Held());
         EXPECT_EQ(owner.OpenPort(), 0);
-        ASSERT_EQ(owner.Messages().size(), 1u);
-        EXPECT_EQ(owner.Messages()[0], first + board.DevicePath() + " 正被另一个程序占用：" +
-                                           ProcessName(rival.Pid()) + "（进程号 " +
-                                           std::to_string(rival.Pid()) + "）。");
+        EXPECT_EQ(owner.Messages(), Messages{first + board.DevicePath() + " 正被另一个程序占用：" +
+                                             rival.Named() + "。"});
     }
 
     // No permission: the dialout hint.
@@ -162,35 +111,33 @@ TEST_F(PortOwnerTest, AFailedOpenSaysWhy) {
 // with openpty) holds both ends; only the program that took the line from
 // this one is named.
 TEST_F(PortOwnerTest, TheBoardsEndOfAPseudoTerminalIsNoRival) {
-    int pathPipe[2], done[2];
+    int pathPipe[2];
     ASSERT_EQ(pipe(pathPipe), 0);
-    ASSERT_EQ(pipe(done), 0);
     const pid_t emulator = fork();
     if (emulator == 0) {
+        alarm(20);
         close(board.MasterFd());
-        camsim::PseudoTerminal line;
+        close(pathPipe[0]);
+        camsim::PseudoTerminal line;  // both ends, as an emulator holds them
         const std::string path = line.Open() ? line.DevicePath() : std::string("-");
-        (void)!write(pathPipe[1], path.c_str(), path.size() + 1);
-        char c;
-        (void)!read(done[0], &c, 1);
+        (void)!write(pathPipe[1], path.c_str(), path.size());
+        pause();  // until the test ends it
         _exit(0);
     }
+    close(pathPipe[1]);
     char path[128] = {};
     ASSERT_GT(read(pathPipe[0], path, sizeof path - 1), 1);
-    ASSERT_EQ(path[0], '/');
+    close(pathPipe[0]);
     {
-        Rival rival(path, board.MasterFd());
+        CHoldingChild rival(path, board.MasterFd());
         ASSERT_TRUE(rival.Held());
         SetPortDevicePath(9, path);
         EXPECT_EQ(owner.OpenPort(), 0);
-        ASSERT_EQ(owner.Messages().size(), 1u);
-        const std::string rivalText =
-            ProcessName(rival.Pid()) + "（进程号 " + std::to_string(rival.Pid()) + "）";
-        EXPECT_EQ(owner.Messages()[0], "打开串口失败!串口号 9 ，波特率 115200 \n" +
-                                           std::string(path) + " 正被另一个程序占用：" + rivalText +
-                                           "。");
+        EXPECT_EQ(owner.Messages(),
+                  Messages{"打开串口失败!串口号 9 ，波特率 115200 \n" + std::string(path) +
+                           " 正被另一个程序占用：" + rival.Named() + "。"});
     }
-    (void)!write(done[1], "x", 1);
+    kill(emulator, SIGKILL);
     waitpid(emulator, nullptr, 0);
 }
 
