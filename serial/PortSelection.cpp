@@ -111,7 +111,7 @@ std::string PortEntryDetail(const CPortEntry& entry) {
     switch (entry.state) {
         case PortState::NoPermission:
             return device +
-                   "\n当前用户没有权限打开它：请把当前用户加入 dialout 组（sudo usermod -aG "
+                   "\n当前用户没有权限打开它。\n请把当前用户加入 dialout 组（sudo usermod -aG "
                    "dialout $USER），然后重新登录。";
         case PortState::Busy: {
             const std::string holders = DescribeHolders(FindCompetingHolders(entry.device));

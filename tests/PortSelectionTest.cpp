@@ -133,7 +133,7 @@ TEST(PortProbe, APortWithoutPermissionIsListedWithItsFix) {
         return text + (entries.size() == 2 ? PortEntryDetail(entries[1]) : std::string());
     });
     EXPECT_EQ(seen, "请选择串口|COM4|COM5（无权限）|" + locked.DevicePath() +
-                        "\n当前用户没有权限打开它：请把当前用户加入 dialout 组（sudo usermod "
+                        "\n当前用户没有权限打开它。\n请把当前用户加入 dialout 组（sudo usermod "
                         "-aG dialout $USER），然后重新登录。");
     EXPECT_EQ(PortEntryName("COM5（无权限）"), "COM5");
     for (int n = 1; n <= 15; ++n)
