@@ -166,6 +166,7 @@ bool CMainFrame::Create() {
 
     // The device watcher stands in for the system's device-change message.
     m_pDeviceWatcher = new CDeviceWatcher(this);
+    WatchTypedDevice();
     connect(m_pDeviceWatcher, &CDeviceWatcher::deviceChanged, this, [this] { OnDeviceChange(); });
 
     // Command states and lock keys are brought up to date while idle.
@@ -454,6 +455,7 @@ void CMainFrame::OnEnterDevicePath() {
     if (m_strChosenPort == m_strTypedDevice)
         m_strChosenPort.clear();
     m_strTypedDevice = typed.toStdString();
+    WatchTypedDevice();
     const std::string held = IsPortOpen() ? m_port.m_strDevice : std::string();
     FillPortList(ProbePortEntries(held), held);
     m_bFillingPorts = true;
@@ -461,6 +463,13 @@ void CMainFrame::OnEnterDevicePath() {
                                                     : FindPortEntry(m_strTypedDevice));
     m_bFillingPorts = false;
     RememberPortChoice();
+}
+
+void CMainFrame::WatchTypedDevice() {
+    if (m_pDeviceWatcher != nullptr)
+        m_pDeviceWatcher->SetExtraDevices(
+            m_strTypedDevice.empty() ? QStringList()
+                                     : QStringList{QString::fromStdString(m_strTypedDevice)});
 }
 
 void CMainFrame::SavePortSettings() {

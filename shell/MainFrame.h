@@ -148,6 +148,8 @@ private:
     int FindPortEntry(const std::string& name) const;
     // Takes the selected entry as the user's choice, with its device's identity.
     void RememberPortChoice();
+    // The device watcher also watches the typed device path.
+    void WatchTypedDevice();
     // The header box's value into the pages that are not capturing.
     void ApplyHeaderByte();
     bool AnyCaptureRunning() const;

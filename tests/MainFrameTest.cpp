@@ -293,7 +293,9 @@ private slots:
         WriteCom("1", "115200", "115200");
         MakeFrame();
         QCOMPARE(frame->m_wndPortCombo->currentText(), QStringLiteral("COM4"));
-        const QString path = QString::fromStdString(boardB.DevicePath());
+        camsim::PseudoTerminal loose;  // a device outside the ports' folders
+        QVERIFY(loose.Open());
+        const QString path = QString::fromStdString(loose.DevicePath());
         auto type = [this](const QString& text) {
             QTimer::singleShot(0, this, [text] {
                 for (QWidget* w : QApplication::topLevelWidgets())
@@ -313,12 +315,12 @@ private slots:
         QCOMPARE(frame->m_wndPortCombo->currentText(), path);
         frame->m_actPortOpen->trigger();
         QVERIFY(frame->IsPortOpen());
-        QCOMPARE(frame->m_port.m_strDevice, boardB.DevicePath());
+        QCOMPARE(frame->m_port.m_strDevice, loose.DevicePath());
         frame->ClosePort();
         frame->close();
         frame.reset();
-        QCOMPARE(ReadProfileString("Com", "device", "", settings), boardB.DevicePath());
-        QCOMPARE(ReadProfileString("Com", "port", "", settings), boardB.DevicePath());
+        QCOMPARE(ReadProfileString("Com", "device", "", settings), loose.DevicePath());
+        QCOMPARE(ReadProfileString("Com", "port", "", settings), loose.DevicePath());
         QCOMPARE(ReadProfileInt("Com", "com", -1, settings), 3);
 
         // The next start offers and chooses it again, also with COM7 ahead of it.
@@ -329,6 +331,9 @@ private slots:
         QCOMPARE(Items(frame->m_wndPortCombo),
                  QStringList({"请选择串口", "COM4", "COM7", "COM12", path}));
         QCOMPARE(frame->m_wndPortCombo->currentText(), path);
+        // Its going is noticed like a port's.
+        loose.Close();
+        QTRY_COMPARE_WITH_TIMEOUT(frame->m_wndPortCombo->currentText(), path + "（未连接）", 3000);
     }
 
     // The header byte is set on the serial settings bar and kept in "Data".
