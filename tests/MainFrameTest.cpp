@@ -293,9 +293,12 @@ private slots:
         WriteCom("1", "115200", "115200");
         MakeFrame();
         QCOMPARE(frame->m_wndPortCombo->currentText(), QStringLiteral("COM4"));
-        camsim::PseudoTerminal loose;  // a device outside the ports' folders
+        // A device outside the ports' folders, through a link that goes with it.
+        camsim::PseudoTerminal loose;
         QVERIFY(loose.Open());
-        const QString path = QString::fromStdString(loose.DevicePath());
+        QVERIFY(QDir().mkpath(dir.filePath("other")));
+        QVERIFY(loose.MakeLink(dir.filePath("other/tty").toStdString()));
+        const QString path = QString::fromStdString(loose.LinkPath());
         auto type = [this](const QString& text) {
             QTimer::singleShot(0, this, [text] {
                 for (QWidget* w : QApplication::topLevelWidgets())
@@ -315,12 +318,12 @@ private slots:
         QCOMPARE(frame->m_wndPortCombo->currentText(), path);
         frame->m_actPortOpen->trigger();
         QVERIFY(frame->IsPortOpen());
-        QCOMPARE(frame->m_port.m_strDevice, loose.DevicePath());
+        QCOMPARE(frame->m_port.m_strDevice, loose.LinkPath());
         frame->ClosePort();
         frame->close();
         frame.reset();
-        QCOMPARE(ReadProfileString("Com", "device", "", settings), loose.DevicePath());
-        QCOMPARE(ReadProfileString("Com", "port", "", settings), loose.DevicePath());
+        QCOMPARE(ReadProfileString("Com", "device", "", settings), loose.LinkPath());
+        QCOMPARE(ReadProfileString("Com", "port", "", settings), loose.LinkPath());
         QCOMPARE(ReadProfileInt("Com", "com", -1, settings), 3);
 
         // The next start offers and chooses it again, also with COM7 ahead of it.
