@@ -53,6 +53,8 @@ public:
     // The capture buttons' handlers.
     void OnCaptureOne();
     void OnCaptureContinuous();
+    // A capture of this page runs (a capture button shows "停止采集").
+    bool CaptureRunning() const;
 
     virtual void LoadSettings() = 0;
     virtual void SaveSettings() = 0;
@@ -202,7 +204,6 @@ private:
     void UpdateCaptureInfo();
     // Closes the recording and says where it went (or why it stopped).
     void FinishRecording();
-    bool CaptureRunning() const;
     // The bytes to diagnose and what is known of them; false (with a message
     // shown) when there are none to be had.
     bool CollectLineBytes(std::vector<uint8_t>& bytes, struct CDiagnosisContext& context);

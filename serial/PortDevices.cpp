@@ -1,6 +1,10 @@
 #include "serial/PortDevices.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -44,4 +48,21 @@ void SetPortDevicePath(int number, const std::string& path) {
 void SetPortDevicePaths(const std::map<int, std::string>& paths) {
     for (const auto& [number, path] : paths)
         SetPortDevicePath(number, path);
+}
+
+std::string DeviceIdentity(const std::string& path) {
+    struct stat target {};
+    if (path.empty() || stat(path.c_str(), &target) != 0)
+        return std::string();
+    const std::string folder = "/dev/serial/by-id/";
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    if (dir && S_ISCHR(target.st_mode)) {
+        while (const dirent* e = readdir(dir.get())) {
+            struct stat st {};
+            if (e->d_name[0] != '.' && stat((folder + e->d_name).c_str(), &st) == 0 &&
+                S_ISCHR(st.st_mode) && st.st_rdev == target.st_rdev)
+                return folder + e->d_name;
+        }
+    }
+    return path;
 }

@@ -16,3 +16,9 @@ void SetPortDevicePath(int number, const std::string& path);
 
 // SetPortDevicePath for each entry (the settings file's "Ports" section).
 void SetPortDevicePaths(const std::map<int, std::string>& paths);
+
+// What tells the device at `path` apart from another one that may appear at
+// the same path later: the name of its link in /dev/serial/by-id (the
+// adapter's make and serial number) when it has one, else `path` itself.
+// Empty when no device is there now.
+std::string DeviceIdentity(const std::string& path);

@@ -1,7 +1,6 @@
 #include "serial/PortOwner.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "serial/DeviceHolders.h"
@@ -19,7 +18,8 @@ std::string OpenFailureReason(const std::string& device, int error, int baud) {
                    "：请把当前用户加入 dialout 组（sudo usermod -aG dialout "
                    "$USER），然后重新登录。";
         case EBUSY: {
-            const std::string holders = DescribeHolders(FindDeviceHolders(device));
+            // The board's end of a pseudo-terminal holds it too, and is no rival.
+            const std::string holders = DescribeHolders(FindCompetingHolders(device));
             return device + " 正被另一个程序占用" + (holders.empty() ? "" : "：" + holders) + "。";
         }
         case ENOENT:
@@ -70,6 +70,7 @@ CPortChoice CPortOwner::CurrentChoice() {
     choice.baudText = GetBaudText();
     choice.portSelection = GetPortSelection();
     choice.portText = GetPortText();
+    choice.device = GetPortDevice();
     return choice;
 }
 
@@ -102,10 +103,11 @@ int CPortOwner::OpenPort(const CPortChoice& choice) {
             }
             if (handle != 0 && handle != -1)
                 return 1;
-            char text[128];
-            std::snprintf(text, sizeof text, "打开串口失败!串口号 %d ，波特率 %d ", port, baud);
-            // The design's text, then a line saying why.
-            message = std::string(text) + "\n" + OpenFailureReason(device, error, baud);
+            // A device named by its path has no port number: the path stands there.
+            message = (choice.device.empty() ? "打开串口失败!串口号 " + std::to_string(port)
+                                             : "打开串口失败!串口 " + choice.device) +
+                      " ，波特率 " + std::to_string(baud) + " \n" +
+                      OpenFailureReason(device, error, baud);
         }
     }
     ShowPortMessage(message, "TavixTool");

@@ -16,7 +16,8 @@ struct CPortChoice {
     std::string baudText;  // the selected entry's text, or the typed text
     int portSelection = 0;
     std::string portText;  // such as "COM12"
-    // A device file opened instead of the port number's (a replay).
+    // A device file opened instead of the port number's (a replay, or a
+    // device path the user typed).
     std::string device;
 };
 
@@ -61,8 +62,11 @@ protected:
     // The selected entry's text, or the typed text when nothing is selected.
     virtual std::string GetBaudText() = 0;
     virtual int GetPortSelection() = 0;
-    // The selected entry's text, such as "COM12".
+    // The selected entry's name, such as "COM12".
     virtual std::string GetPortText() = 0;
+    // The device path when the selected entry is one the user typed, else
+    // empty (the port number's device is opened).
+    virtual std::string GetPortDevice() { return std::string(); }
     // A message box owned by the window: OK button, no icon, this caption.
     // On the user-interface thread it returns when the user has closed it; on
     // any other thread it must not wait for the user-interface thread (the

@@ -5,22 +5,84 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "serial/DeviceHolders.h"
 #include "serial/PortDevices.h"
 #include "settings/TextToNumber.h"
 
 const char kPortPrompt[] = "请选择串口";
 const char kBaudPrompt[] = "请选择波特率";
 
-bool ProbePort(int number) {
-    const std::string path = PortDevicePath(number);
-    if (path.empty())
+namespace {
+
+// A serial port of the PC's own UART driver that has no chip behind it
+// (/dev/ttyS1 on most machines) says so in /sys: type 0. Such a port is no
+// port, also when this user may not open it to find out.
+bool NoUartBehind(const std::string& device) {
+    char real[PATH_MAX];
+    if (realpath(device.c_str(), real) == nullptr)
         return false;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;  // missing, no hardware behind it, or held (TIOCEXCL)
-    const bool free = isatty(fd) && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const char* name = std::strrchr(real, '/');
+    std::ifstream type("/sys/class/tty/" + std::string(name != nullptr ? name + 1 : real) +
+                       "/type");
+    int value = -1;
+    return type >> value && value == 0;
+}
+
+}  // namespace
+
+PortState ProbeDevice(const std::string& device) {
+    if (device.empty())
+        return PortState::Missing;
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        switch (errno) {
+            case EACCES:
+            case EPERM:
+                return NoUartBehind(device) ? PortState::Missing : PortState::NoPermission;
+            case EBUSY:  // TIOCEXCL of another program
+                return PortState::Busy;
+            default:  // missing, or no hardware behind it
+                return PortState::Missing;
+        }
+    }
+    PortState state = PortState::Free;
+    if (!isatty(fd))
+        state = PortState::NotSerial;
+    else if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        state = PortState::Busy;
     ::close(fd);
-    return free;
+    return state;
+}
+
+bool ProbePort(int number) {
+    return ProbeDevice(PortDevicePath(number)) == PortState::Free;
+}
+
+std::string CPortEntry::Text() const {
+    switch (state) {
+        case PortState::NoPermission:
+            return name + "（无权限）";
+        case PortState::Busy:
+            return name + "（被占用）";
+        case PortState::Missing:
+            return name + "（未连接）";
+        case PortState::NotSerial:
+            return name + "（不是串口）";
+        case PortState::Free:
+            break;
+    }
+    return name;
+}
+
+std::string PortEntryName(const std::string& text) {
+    const size_t mark = text.find("（");
+    return mark == std::string::npos ? text : text.substr(0, mark);
 }
 
 namespace {
@@ -35,11 +97,50 @@ bool SameDevice(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+CPortEntry ProbeEntry(const std::string& name, const std::string& device,
+                      const std::string& heldDevice) {
+    CPortEntry e;
+    e.name = name;
+    e.device = device;
+    e.state = SameDevice(device, heldDevice) ? PortState::Free : ProbeDevice(device);
+    return e;
+}
+
+std::string PortEntryDetail(const CPortEntry& entry) {
+    const std::string device = entry.device.empty() ? "（没有对应的设备）" : entry.device;
+    switch (entry.state) {
+        case PortState::NoPermission:
+            return device +
+                   "\n当前用户没有权限打开它。\n请把当前用户加入 dialout 组（sudo usermod -aG "
+                   "dialout $USER），然后重新登录。";
+        case PortState::Busy: {
+            const std::string holders = DescribeHolders(FindCompetingHolders(entry.device));
+            return device + "\n正被另一个程序占用" + (holders.empty() ? "" : "：" + holders) + "。";
+        }
+        case PortState::Missing:
+            return device + "\n设备不存在：摄像头板没有连接，或已被拔出。";
+        case PortState::NotSerial:
+            return device + "\n不是串口设备。";
+        case PortState::Free:
+            break;
+    }
+    return device;
+}
+
+std::vector<CPortEntry> ProbePortEntries(const std::string& heldDevice) {
+    std::vector<CPortEntry> entries;
+    for (int n = 1; n <= 15; ++n) {
+        CPortEntry e = ProbeEntry("COM" + std::to_string(n), PortDevicePath(n), heldDevice);
+        if (e.state != PortState::Missing && e.state != PortState::NotSerial)
+            entries.push_back(e);
+    }
+    return entries;
+}
+
 std::vector<std::string> ProbePortList(const std::string& heldDevice) {
     std::vector<std::string> list{kPortPrompt};
-    for (int n = 1; n <= 15; ++n)
-        if (ProbePort(n) || SameDevice(PortDevicePath(n), heldDevice))
-            list.push_back("COM" + std::to_string(n));
+    for (const CPortEntry& e : ProbePortEntries(heldDevice))
+        list.push_back(e.Text());
     return list;
 }
 
@@ -100,8 +201,11 @@ int PortSelectionFor(int com, size_t entryCount) {
 }
 
 ComSection BuildComSection(const std::vector<std::string>& baudEntries, int baudSelection,
-                           const std::string& typedBaud, int portSelection) {
+                           const std::string& typedBaud, int portSelection,
+                           const std::string& portName, const std::string& device) {
     ComSection s;
+    s.port = portSelection > 0 ? portName : std::string();
+    s.device = device;
     const bool selected =
         baudSelection >= 0 && static_cast<size_t>(baudSelection) < baudEntries.size();
     const std::string baud = selected ? baudEntries[baudSelection] : typedBaud;

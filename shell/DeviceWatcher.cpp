@@ -30,10 +30,21 @@ void CDeviceWatcher::Refresh() {
     m_fingerprint = Fingerprint();
 }
 
+void CDeviceWatcher::SetExtraDevices(const QStringList& paths) {
+    m_extraDevices = paths;
+    Refresh();
+}
+
+QStringList CDeviceWatcher::DevicePaths() const {
+    QStringList paths;
+    for (int n = 1; n <= kPortCount; ++n)
+        paths << QString::fromStdString(PortDevicePath(n));
+    return paths + m_extraDevices;
+}
+
 void CDeviceWatcher::WatchFolders() {
     std::set<QString> folders;
-    for (int n = 1; n <= kPortCount; ++n) {
-        const QString path = QString::fromStdString(PortDevicePath(n));
+    for (const QString& path : DevicePaths()) {
         if (path.isEmpty())
             continue;
         const QString folder = QFileInfo(path).absolutePath();
@@ -67,13 +78,13 @@ void CDeviceWatcher::OnSettled() {
     emit deviceChanged();
 }
 
-QString CDeviceWatcher::Fingerprint() {
+QString CDeviceWatcher::Fingerprint() const {
     QString text;
-    for (int n = 1; n <= kPortCount; ++n) {
-        const std::string path = PortDevicePath(n);
+    for (const QString& device : DevicePaths()) {
+        const std::string path = device.toStdString();
         struct stat st {};
         const bool exists = !path.empty() && ::stat(path.c_str(), &st) == 0;
-        text += QString::number(n);
+        text += device;
         text +=
             exists ? QStringLiteral(":%1,%2").arg(st.st_rdev).arg(st.st_ino) : QStringLiteral(":-");
         text += QLatin1Char(':') + QFileInfo(QString::fromStdString(path)).symLinkTarget();

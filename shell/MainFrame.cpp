@@ -5,10 +5,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -20,8 +23,9 @@
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
 #include "serial/DeviceHolders.h"
-#include "serial/PortSelection.h"
+#include "serial/PortDevices.h"
 #include "settings/ComSettings.h"
+#include "settings/DataSection.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPath.h"
 #include "settings/TextToNumber.h"
@@ -40,6 +44,13 @@ const char kReady[] = "就绪";
 const char* const kIndicatorTexts[3] = {"大写", "数字", "滚动"};
 
 constexpr int kComboWidth = 200;
+// What a port entry carries beside its text.
+constexpr int kPortNameRole = Qt::UserRole;        // "COM5", or the typed path
+constexpr int kPortDeviceRole = Qt::UserRole + 1;  // the device file
+constexpr int kPortTypedRole = Qt::UserRole + 2;   // the device path the user typed
+// Beside a box's caption a window manager's title bar holds an icon and
+// three buttons; the caption is cut to "…" where they leave too little room.
+constexpr int kTitleBarRoom = 160;
 // The dropped list of a 100-pixel combo shows about four entries.
 constexpr int kComboVisibleItems = 4;
 
@@ -155,6 +166,7 @@ bool CMainFrame::Create() {
 
     // The device watcher stands in for the system's device-change message.
     m_pDeviceWatcher = new CDeviceWatcher(this);
+    WatchTypedDevice();
     connect(m_pDeviceWatcher, &CDeviceWatcher::deviceChanged, this, [this] { OnDeviceChange(); });
 
     // Command states and lock keys are brought up to date while idle.
@@ -162,6 +174,7 @@ bool CMainFrame::Create() {
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
         UpdateCommandStates();
         UpdateLockIndicators();
+        m_wndHeaderSpin->setEnabled(!AnyCaptureRunning());
     });
     m_idleTimer.start();
     m_healthTimer.setInterval(250);
@@ -242,6 +255,37 @@ void CMainFrame::CreateSerialBar() {
         ClosePort();
         UpdateCommandStates();
     });
+    connect(m_wndPortCombo, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+        // The closed list shows the chosen port's device when hovered.
+        m_wndPortCombo->setToolTip(m_wndPortCombo->currentData(Qt::ToolTipRole).toString());
+        if (!m_bFillingPorts)
+            RememberPortChoice();
+    });
+
+    m_wndSerialBar->addSeparator();
+    m_actEnterDevice = m_wndSerialBar->addAction(QStringLiteral("输入设备路径…"));
+    m_actEnterDevice->setObjectName(QStringLiteral("EnterDevicePath"));
+    m_actEnterDevice->setToolTip(
+        QStringLiteral("选一个不在 COM1–COM15 中的串口设备，如 /dev/ttyAMA0，或 "
+                       "/dev/serial/by-id/ 下的名字"));
+    connect(m_actEnterDevice, &QAction::triggered, this, &CMainFrame::OnEnterDevicePath);
+
+    m_wndSerialBar->addSeparator();
+    auto* headerLabel = new QLabel(QStringLiteral(" 帧头 "), m_wndSerialBar);
+    m_wndSerialBar->addWidget(headerLabel);
+    m_wndHeaderSpin = new QSpinBox(m_wndSerialBar);
+    m_wndHeaderSpin->setObjectName(QStringLiteral("HeaderByte"));
+    m_wndHeaderSpin->setRange(0, 255);
+    m_wndHeaderSpin->setValue(ReadHeaderByte(m_strSettingsPath));
+    m_wndHeaderSpin->setToolTip(
+        QStringLiteral("每帧开头的帧头字节（0–255），两个页面共用；采集时不能改。"
+                       "保存在设置文件的 [Data] head 中。"));
+    headerLabel->setToolTip(m_wndHeaderSpin->toolTip());
+    connect(m_wndHeaderSpin, qOverload<int>(&QSpinBox::valueChanged), this, [this] {
+        m_bHeaderChanged = true;
+        ApplyHeaderByte();
+    });
+    m_wndSerialBar->addWidget(m_wndHeaderSpin);
 }
 
 void CMainFrame::CreateAccelerators() {
@@ -297,10 +341,18 @@ void CMainFrame::OnNextPane(bool forward) {
 int CMainFrame::LoadPortSettings() {
     const ComSettings saved = LoadComSection(m_strSettingsPath);
 
-    const std::vector<std::string> ports = ProbePortList();
-    m_wndPortCombo->clear();
-    m_wndPortCombo->addItems(ToStringList(ports));
-    m_wndPortCombo->setCurrentIndex(PortSelectionFor(saved.com, ports.size()));
+    // A port saved by name is chosen by name, and offered while its device
+    // is away; files without the name choose by position, as they always did.
+    m_strTypedDevice = saved.device;
+    m_strChosenPort = saved.port;
+    m_strChosenIdentity.clear();
+    FillPortList(ProbePortEntries(), std::string());
+    m_bFillingPorts = true;
+    m_wndPortCombo->setCurrentIndex(saved.port.empty()
+                                        ? PortSelectionFor(saved.com, m_wndPortCombo->count())
+                                        : FindPortEntry(saved.port));
+    m_bFillingPorts = false;
+    RememberPortChoice();
 
     const std::vector<std::string> bauds = BaudList(saved.baunds);
     m_wndBaudCombo->clear();
@@ -311,22 +363,122 @@ int CMainFrame::LoadPortSettings() {
 }
 
 int CMainFrame::OnDeviceChange() {
-    m_wndPortCombo->clear();
     // The port this program has open cannot be locked by the probe; it stays
     // on offer.
-    m_wndPortCombo->addItems(
-        ToStringList(ProbePortList(IsPortOpen() ? m_port.m_strDevice : std::string())));
-    m_wndPortCombo->setCurrentIndex(0);
+    const std::string held = IsPortOpen() ? m_port.m_strDevice : std::string();
+    const std::vector<CPortEntry> entries = ProbePortEntries(held);
+    if (!m_strChosenPort.empty() && !m_strChosenIdentity.empty()) {
+        // Another device where the chosen one was is not the user's choice.
+        for (const CPortEntry& e : entries)
+            if (e.name == m_strChosenPort && DeviceIdentity(e.device) != m_strChosenIdentity)
+                m_strChosenPort.clear();
+    }
+    FillPortList(entries, held);
+    m_bFillingPorts = true;
+    m_wndPortCombo->setCurrentIndex(
+        m_strChosenPort.empty() ? 0 : std::max(0, FindPortEntry(m_strChosenPort)));
+    m_bFillingPorts = false;
+    // A device that was away when it was chosen is known from now on.
+    if (m_strChosenPort.empty() || m_strChosenIdentity.empty())
+        RememberPortChoice();
     return 1;
+}
+
+void CMainFrame::FillPortList(std::vector<CPortEntry> entries, const std::string& heldDevice) {
+    if (!m_strTypedDevice.empty())
+        entries.push_back(ProbeEntry(m_strTypedDevice, m_strTypedDevice, heldDevice));
+    const bool offered = std::any_of(entries.begin(), entries.end(), [this](const CPortEntry& e) {
+        return e.name == m_strChosenPort;
+    });
+    if (!m_strChosenPort.empty() && !offered) {
+        // The chosen port, while its device is away, in its place by number.
+        const int number =
+            m_strChosenPort.rfind("COM", 0) == 0 ? TextToNumber(m_strChosenPort.substr(3)) : 0;
+        CPortEntry away;
+        away.name = m_strChosenPort;
+        away.device = number > 0 ? PortDevicePath(number) : m_strChosenPort;
+        away.state = PortState::Missing;
+        auto at = std::find_if(entries.begin(), entries.end(), [number](const CPortEntry& e) {
+            return number == 0 || e.name.rfind("COM", 0) != 0 ||
+                   TextToNumber(e.name.substr(3)) > number;
+        });
+        entries.insert(at, away);
+    }
+    m_bFillingPorts = true;
+    m_wndPortCombo->clear();
+    m_wndPortCombo->addItem(QString::fromUtf8(kPortPrompt));
+    for (const CPortEntry& e : entries) {
+        m_wndPortCombo->addItem(QString::fromStdString(e.Text()));
+        const int i = m_wndPortCombo->count() - 1;
+        m_wndPortCombo->setItemData(i, QString::fromStdString(e.name), kPortNameRole);
+        m_wndPortCombo->setItemData(i, QString::fromStdString(e.device), kPortDeviceRole);
+        m_wndPortCombo->setItemData(i, e.name == m_strTypedDevice, kPortTypedRole);
+        m_wndPortCombo->setItemData(i, QString::fromStdString(PortEntryDetail(e)), Qt::ToolTipRole);
+    }
+    m_bFillingPorts = false;
+}
+
+int CMainFrame::FindPortEntry(const std::string& name) const {
+    const int found = m_wndPortCombo->findData(QString::fromStdString(name), kPortNameRole);
+    return found > 0 ? found : -1;
+}
+
+void CMainFrame::RememberPortChoice() {
+    const int i = m_wndPortCombo->currentIndex();
+    if (i <= 0) {
+        m_strChosenPort.clear();
+        m_strChosenIdentity.clear();
+        return;
+    }
+    m_strChosenPort = m_wndPortCombo->itemData(i, kPortNameRole).toString().toStdString();
+    m_strChosenIdentity =
+        DeviceIdentity(m_wndPortCombo->itemData(i, kPortDeviceRole).toString().toStdString());
+}
+
+void CMainFrame::OnEnterDevicePath() {
+    bool ok = false;
+    const QString typed =
+        QInputDialog::getText(
+            this, QStringLiteral("TavixTool"),
+            QStringLiteral("串口设备的路径（如 /dev/ttyAMA0，或 "
+                           "/dev/serial/by-id/ 下的名字；留空则不再提供）："),
+            QLineEdit::Normal,
+            QString::fromStdString(m_strTypedDevice.empty() ? "/dev/" : m_strTypedDevice), &ok)
+            .trimmed();
+    if (!ok)
+        return;
+    if (!typed.isEmpty() && !typed.startsWith(QLatin1Char('/'))) {
+        ShowMessage(QStringLiteral("设备路径要以 / 开头，例如 /dev/ttyAMA0。"),
+                    QStringLiteral("TavixTool"), QMessageBox::Warning, true);
+        return;
+    }
+    if (m_strChosenPort == m_strTypedDevice)
+        m_strChosenPort.clear();
+    m_strTypedDevice = typed.toStdString();
+    WatchTypedDevice();
+    const std::string held = IsPortOpen() ? m_port.m_strDevice : std::string();
+    FillPortList(ProbePortEntries(held), held);
+    m_bFillingPorts = true;
+    m_wndPortCombo->setCurrentIndex(typed.isEmpty() ? std::max(0, FindPortEntry(m_strChosenPort))
+                                                    : FindPortEntry(m_strTypedDevice));
+    m_bFillingPorts = false;
+    RememberPortChoice();
+}
+
+void CMainFrame::WatchTypedDevice() {
+    if (m_pDeviceWatcher != nullptr)
+        m_pDeviceWatcher->SetExtraDevices(
+            m_strTypedDevice.empty() ? QStringList()
+                                     : QStringList{QString::fromStdString(m_strTypedDevice)});
 }
 
 void CMainFrame::SavePortSettings() {
     if (m_wndBaudCombo == nullptr || m_wndPortCombo == nullptr)
         return;
     const int baudSelection = m_bBaudTyped ? -1 : m_wndBaudCombo->currentIndex();
-    const ComSection section = BuildComSection(Entries(m_wndBaudCombo), baudSelection,
-                                               m_wndBaudCombo->currentText().toStdString(),
-                                               m_wndPortCombo->currentIndex());
+    const ComSection section = BuildComSection(
+        Entries(m_wndBaudCombo), baudSelection, m_wndBaudCombo->currentText().toStdString(),
+        m_wndPortCombo->currentIndex(), GetPortText(), m_strTypedDevice);
     SaveComSection(section, m_strSettingsPath);
 }
 
@@ -345,7 +497,33 @@ int CMainFrame::GetPortSelection() {
 }
 
 std::string CMainFrame::GetPortText() {
-    return m_wndPortCombo->currentText().toStdString();
+    const QVariant name = m_wndPortCombo->currentData(kPortNameRole);
+    return (name.isValid() ? name.toString() : m_wndPortCombo->currentText()).toStdString();
+}
+
+std::string CMainFrame::GetPortDevice() {
+    return m_wndPortCombo->currentData(kPortTypedRole).toBool()
+               ? m_wndPortCombo->currentData(kPortDeviceRole).toString().toStdString()
+               : std::string();
+}
+
+void CMainFrame::ApplyHeaderByte() {
+    if (m_pView == nullptr || m_wndHeaderSpin == nullptr)
+        return;
+    for (CCapturePage* page : {static_cast<CCapturePage*>(m_pView->m_pBlackPage),
+                               static_cast<CCapturePage*>(m_pView->m_pColourPage)})
+        if (page != nullptr && !page->CaptureRunning())
+            page->m_byHeader = static_cast<uint8_t>(m_wndHeaderSpin->value());
+}
+
+bool CMainFrame::AnyCaptureRunning() const {
+    if (m_pView == nullptr)
+        return false;
+    for (CCapturePage* page : {static_cast<CCapturePage*>(m_pView->m_pBlackPage),
+                               static_cast<CCapturePage*>(m_pView->m_pColourPage)})
+        if (page != nullptr && page->CaptureRunning())
+            return true;
+    return false;
 }
 
 void CMainFrame::ShowPortMessage(const std::string& text, const std::string& caption) {
@@ -361,16 +539,32 @@ void CMainFrame::ShowMessage(const QString& text, const QString& caption, int ic
         m_showMessage(text, caption);
         return;
     }
-    auto* box =
-        new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, this);
-    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    QMessageBox* box = CreateMessageBox(this, icon, caption, text);
     if (modal) {
         box->exec();
         delete box;
         return;
     }
+    // Not even window-modal (as QDialog::open would make it): the window's
+    // controls, the stop button among them, and its close go on working.
+    box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    box->show();
+}
+
+QMessageBox* CMainFrame::CreateMessageBox(QWidget* parent, int icon, const QString& caption,
+                                          const QString& text) {
+    auto* box = new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text,
+                                QMessageBox::Ok, parent);
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    // A message box sizes itself to its text; a short text ("请选择串口号!")
+    // left so little room that the caption showed as "…".
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        const int room = box->fontMetrics().horizontalAdvance(caption) + kTitleBarRoom;
+        grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+    return box;
 }
 
 void CMainFrame::TellSettingsFailure(const std::string& path, int error) {
@@ -383,21 +577,21 @@ void CMainFrame::TellSettingsFailure(const std::string& path, int error) {
         std::fprintf(stderr, "%s\n", text.c_str());
         return;
     }
+    // Not modal: a close request (a logout, the window's close button) must
+    // reach the window while the box is up.
     ShowMessage(QString::fromStdString(text), QStringLiteral("TavixTool"), QMessageBox::Warning,
-                true);
+                false);
 }
 
 void CMainFrame::CheckPortSharing() {
+    // A program on the board's end of a pseudo-terminal (the simulator, an
+    // emulator) holds this end too to keep the line's settings; it takes no
+    // bytes from this end and is left out.
     std::vector<CDeviceHolder> holders;
     if (IsPortOpen())
-        holders = FindDeviceHolders(m_port.m_strDevice);
+        holders = FindCompetingHolders(m_port.m_strDevice);
     else
         m_sharingPidsTold.clear();
-    // The simulator keeps the board's end of its pseudo-terminal open to keep
-    // the line's settings; it takes no bytes from the program's end.
-    holders.erase(std::remove_if(holders.begin(), holders.end(),
-                                 [](const CDeviceHolder& h) { return h.name == "tavix-camsim"; }),
-                  holders.end());
     if (holders.empty()) {
         if (m_bSharingShown && m_wndMessage != nullptr)
             m_wndMessage->setText(QString::fromUtf8(kReady));
@@ -478,6 +672,8 @@ int CMainFrame::OnTaskPanelNotify(int code, int id) {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     m_bClosing = true;
     SavePortSettings();
+    if (m_bHeaderChanged)
+        WriteHeaderByte(static_cast<uint8_t>(m_wndHeaderSpin->value()), m_strSettingsPath);
     QMainWindow::closeEvent(event);
     if (event->isAccepted())
         emit closed();

@@ -13,6 +13,7 @@
 
 #include "capture/LinkRateMeter.h"
 #include "serial/PortOwner.h"
+#include "serial/PortSelection.h"
 #include "ui/UiInvoker.h"
 
 class CDeviceWatcher;
@@ -23,6 +24,8 @@ class CTavixToolView;
 class QAction;
 class QComboBox;
 class QLabel;
+class QMessageBox;
+class QSpinBox;
 class QSplitter;
 class QStatusBar;
 class QToolBar;
@@ -51,8 +54,12 @@ public:
 
     // The port and baud lists (section "Com" of the settings file).
     int LoadPortSettings();
+    // Rebuilds the port list. The user's port stays chosen while its device
+    // is away (marked "（未连接）") and when the same device comes back.
     int OnDeviceChange();
     void SavePortSettings();
+    // "输入设备路径…": asks for a device path and offers and chooses it.
+    void OnEnterDevicePath();
     // Enables the open button exactly while the port is closed, the close
     // button exactly while it is open.
     void OnUpdatePortOpen();
@@ -61,6 +68,11 @@ public:
     // open it beside us and take the board's bytes): named in the status bar
     // while they do, and once each in a message box. Every 3 s while open.
     void CheckPortSharing();
+
+    // A box owned by `parent` with an OK button "确定", wide enough that a
+    // window manager shows its whole caption.
+    static QMessageBox* CreateMessageBox(QWidget* parent, int icon, const QString& caption,
+                                         const QString& text);
 
     // The help button: Help.chm from the executable's directory.
     void OnShowHelp();
@@ -91,6 +103,9 @@ public:
     QAction* m_actPortOpen = nullptr;
     QAction* m_actPortClose = nullptr;
     QAction* m_actShowHelp = nullptr;
+    QAction* m_actEnterDevice = nullptr;  // "输入设备路径…"
+    // The frame header byte of both pages ("帧头"), kept in section "Data".
+    QSpinBox* m_wndHeaderSpin = nullptr;
     QLabel* m_wndMessage = nullptr;   // "就绪"
     QLabel* m_wndIndicators[3] = {};  // "大写", "数字", "滚动"
     // The link's health while the shown page captures: rates, counts and a
@@ -118,6 +133,7 @@ protected:
     std::string GetBaudText() override;
     int GetPortSelection() override;
     std::string GetPortText() override;
+    std::string GetPortDevice() override;
     void ShowPortMessage(const std::string& text, const std::string& caption) override;
 
 private:
@@ -125,6 +141,18 @@ private:
     void CreateSerialBar();
     void CreateAccelerators();
     void UpdateCommandStates();
+    // The port list from the probed entries, the typed device and the
+    // chosen port while its device is away. Selects nothing.
+    void FillPortList(std::vector<CPortEntry> entries, const std::string& heldDevice);
+    // The entry named `name` ("COM5", a typed path), or -1.
+    int FindPortEntry(const std::string& name) const;
+    // Takes the selected entry as the user's choice, with its device's identity.
+    void RememberPortChoice();
+    // The device watcher also watches the typed device path.
+    void WatchTypedDevice();
+    // The header box's value into the pages that are not capturing.
+    void ApplyHeaderByte();
+    bool AnyCaptureRunning() const;
     void UpdateLockIndicators();
     void UpdateLinkHealth();
     // A box owned by the window with an OK button and this icon (a
@@ -143,6 +171,13 @@ private:
     // The user has typed into the baud field since the last choice from the
     // list: then no entry is selected and the typed text is the choice.
     bool m_bBaudTyped = false;
+    // The user's port: its entry's name and its device's identity (empty
+    // while unknown). Kept while the device is away.
+    std::string m_strChosenPort;
+    std::string m_strChosenIdentity;
+    std::string m_strTypedDevice;   // a device path the user typed, or empty
+    bool m_bFillingPorts = false;   // the list is being rebuilt
+    bool m_bHeaderChanged = false;  // the user set the header byte
     bool m_bSettingsFailureTold = false;
     bool m_bClosing = false;  // the close request has come
     QTimer m_shareTimer;

@@ -8,12 +8,15 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -26,6 +29,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "capture/RecordingWriter.h"
 #include "help/HtmlHelp.h"
 #include "pages/BlackPage.h"
@@ -215,19 +219,37 @@ private slots:
         QVERIFY(boardC.Open());
         QVERIFY(boardC.MakeLink(Link(7)));
         // The open COM4 cannot be probed, yet it is this program's and stays
-        // in the list; the prompt is selected and the open port stays open.
+        // in the list, chosen; the open port stays open.
         QTRY_COMPARE_WITH_TIMEOUT(Items(frame->m_wndPortCombo),
                                   QStringList({"请选择串口", "COM4", "COM7", "COM12"}), 3000);
-        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
+        QCOMPARE(frame->m_wndPortCombo->currentText(), QStringLiteral("COM4"));
         QVERIFY(frame->IsPortOpen());
 
-        // It goes again.
+        // The chosen board goes: its entry stays, chosen, and says so; the
+        // next open says why it fails instead of asking for a port.
         frame->m_wndPortCombo->setCurrentIndex(2);
         boardC.Close();
         QTRY_COMPARE_WITH_TIMEOUT(Items(frame->m_wndPortCombo),
-                                  QStringList({"请选择串口", "COM4", "COM12"}), 3000);
-        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
+                                  QStringList({"请选择串口", "COM4", "COM7（未连接）", "COM12"}),
+                                  3000);
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 2);
         QVERIFY(frame->IsPortOpen());
+        frame->m_actPortClose->trigger();
+        frame->m_actPortOpen->trigger();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("TavixTool|打开串口失败!串口号 7 ，"),
+                 qPrintable(messages[0]));
+
+        // It comes back: still the choice, and it opens.
+        QVERIFY(boardC.Open());
+        QVERIFY(boardC.MakeLink(Link(7)));
+        QTRY_COMPARE_WITH_TIMEOUT(Items(frame->m_wndPortCombo),
+                                  QStringList({"请选择串口", "COM4", "COM7", "COM12"}), 3000);
+        QCOMPARE(frame->m_wndPortCombo->currentText(), QStringLiteral("COM7"));
+        frame->m_actPortOpen->trigger();
+        QVERIFY(frame->IsPortOpen());
+        QCOMPARE(frame->m_port.m_strDevice, Link(7));
+        QCOMPARE(messages.size(), 1);
     }
 
     void unrelatedFilesAreNoDeviceChange() {
@@ -236,9 +258,112 @@ private slots:
         std::ofstream(dir.filePath("notes.txt").toStdString()) << "x";
         QTest::qWait(CDeviceWatcher::kSettleMs + 300);
         QCOMPARE(frame->m_wndPortCombo->currentIndex(), 2);
-        // A direct call is a device change of any kind.
+        // A direct call is a device change of any kind; the choice stays.
         QCOMPARE(frame->OnDeviceChange(), 1);
-        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 0);
+        QCOMPARE(Items(frame->m_wndPortCombo), QStringList({"请选择串口", "COM4", "COM12"}));
+        QCOMPARE(frame->m_wndPortCombo->currentIndex(), 2);
+    }
+
+    // A port held by another program is listed with the reason; every entry
+    // names its device, and the chosen one's device shows on the closed list.
+    void portsThatCannotBeOpenedAreListedWithTheirDevice() {
+        camsim::PseudoTerminal boardC;
+        QVERIFY(boardC.Open());
+        QVERIFY(boardC.MakeLink(Link(7)));
+        CHoldingChild rival(Link(7), boardC.MasterFd());
+        QVERIFY(rival.Held());
+        WriteCom("0", "115200", "115200");
+        MakeFrame();
+        QCOMPARE(Items(frame->m_wndPortCombo),
+                 QStringList({"请选择串口", "COM4", "COM7（被占用）", "COM12"}));
+        QCOMPARE(frame->m_wndPortCombo->itemData(2, Qt::ToolTipRole).toString(),
+                 QString::fromStdString(Link(7) + "\n正被另一个程序占用：" + rival.Named() + "。"));
+        QCOMPARE(frame->m_wndPortCombo->itemData(1, Qt::ToolTipRole).toString(),
+                 QString::fromStdString(Link(4)));
+        frame->m_wndPortCombo->setCurrentIndex(3);
+        QCOMPARE(frame->m_wndPortCombo->toolTip(), QString::fromStdString(Link(12)));
+        // Choosing it gives the reason with the port's number.
+        frame->m_wndPortCombo->setCurrentIndex(2);
+        frame->m_actPortOpen->trigger();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("TavixTool|打开串口失败!串口号 7 ，波特率 115200 \n") &&
+                     messages[0].contains("正被另一个程序占用"),
+                 qPrintable(messages[0]));
+    }
+
+    // A device path typed by the user is offered, chosen, opened, and kept
+    // in section "Com" for the next start; a file without it loads as before.
+    void aTypedDevicePathIsOfferedAndKept() {
+        WriteCom("1", "115200", "115200");
+        MakeFrame();
+        QCOMPARE(frame->m_wndPortCombo->currentText(), QStringLiteral("COM4"));
+        // A device outside the ports' folders, through a link that goes with it.
+        camsim::PseudoTerminal loose;
+        QVERIFY(loose.Open());
+        QVERIFY(QDir().mkpath(dir.filePath("other")));
+        QVERIFY(loose.MakeLink(dir.filePath("other/tty").toStdString()));
+        const QString path = QString::fromStdString(loose.LinkPath());
+        auto type = [this](const QString& text) {
+            QTimer::singleShot(0, this, [text] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* dialog = qobject_cast<QInputDialog*>(w);
+                        dialog && dialog->isVisible()) {
+                        dialog->setTextValue(text);
+                        dialog->accept();
+                    }
+            });
+            frame->m_actEnterDevice->trigger();
+        };
+        type("ttyAMA0");  // no path
+        QCOMPARE(messages, QStringList({"TavixTool|设备路径要以 / 开头，例如 /dev/ttyAMA0。"}));
+        QCOMPARE(frame->m_wndPortCombo->currentText(), QStringLiteral("COM4"));
+        type(path);
+        QCOMPARE(Items(frame->m_wndPortCombo), QStringList({"请选择串口", "COM4", "COM12", path}));
+        QCOMPARE(frame->m_wndPortCombo->currentText(), path);
+        frame->m_actPortOpen->trigger();
+        QVERIFY(frame->IsPortOpen());
+        QCOMPARE(frame->m_port.m_strDevice, loose.LinkPath());
+        frame->ClosePort();
+        frame->close();
+        frame.reset();
+        QCOMPARE(ReadProfileString("Com", "device", "", settings), loose.LinkPath());
+        QCOMPARE(ReadProfileString("Com", "port", "", settings), loose.LinkPath());
+        QCOMPARE(ReadProfileInt("Com", "com", -1, settings), 3);
+
+        // The next start offers and chooses it again, also with COM7 ahead of it.
+        camsim::PseudoTerminal boardC;
+        QVERIFY(boardC.Open());
+        QVERIFY(boardC.MakeLink(Link(7)));
+        MakeFrame();
+        QCOMPARE(Items(frame->m_wndPortCombo),
+                 QStringList({"请选择串口", "COM4", "COM7", "COM12", path}));
+        QCOMPARE(frame->m_wndPortCombo->currentText(), path);
+        // Its going is noticed like a port's.
+        loose.Close();
+        QTRY_COMPARE_WITH_TIMEOUT(frame->m_wndPortCombo->currentText(), path + "（未连接）", 3000);
+    }
+
+    // The header byte is set on the serial settings bar and kept in "Data".
+    void theHeaderByteIsSetInTheWindow() {
+        WriteProfileString("Data", "head", "300", settings);  // low 8 bits: 44
+        MakeFrame();
+        CTavixToolView* view = frame->GetActiveView();
+        QCOMPARE(frame->m_wndHeaderSpin->value(), 44);
+        QCOMPARE(view->m_pBlackPage->m_byHeader, uint8_t{44});
+        frame->close();
+        frame.reset();
+        QCOMPARE(ReadProfileString("Data", "head", "", settings), std::string("300"));  // untouched
+
+        MakeFrame();
+        frame->m_wndHeaderSpin->setValue(170);
+        view = frame->GetActiveView();
+        QCOMPARE(view->m_pBlackPage->m_byHeader, uint8_t{170});
+        QCOMPARE(view->m_pColourPage->m_byHeader, uint8_t{170});
+        frame->close();
+        frame.reset();
+        QCOMPARE(ReadProfileInt("Data", "head", -1, settings), 170);
+        MakeFrame();
+        QCOMPARE(frame->GetActiveView()->m_pColourPage->m_byHeader, uint8_t{170});
     }
 
     void navigation() {
@@ -610,6 +735,7 @@ private slots:
         QVERIFY(pipe(hold) == 0);
         const pid_t other = fork();
         if (other == 0) {
+            ::close(boardA.MasterFd());  // not the board's end
             const int fd = ::open(boardA.DevicePath().c_str(), O_RDONLY | O_NOCTTY);
             char c;
             (void)!::read(hold[0], &c, 1);  // until the test lets go
@@ -628,6 +754,74 @@ private slots:
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);  // it did open the port
         frame->CheckPortSharing();
         QCOMPARE(frame->m_wndMessage->text(), QStringLiteral("就绪"));
+    }
+
+    // The warning about a program sharing the port leaves the window working:
+    // a running capture is stopped with its button while the box is up.
+    void theSharingWarningLeavesTheCaptureControlsWorking() {
+        // A program that opened the board's line before this one (no lock).
+        CHoldingChild other(boardA.DevicePath(), boardA.MasterFd(), false);
+        QVERIFY(other.Held());
+        MakeFrame();
+        frame->m_showMessage = nullptr;             // the real box
+        frame->m_wndPortCombo->setCurrentIndex(1);  // COM4, board A
+        CBlackPage* page = frame->GetActiveView()->m_pBlackPage;
+        frame->GetActiveView()->ShowPage(61447);
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("60");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("80");
+        auto* button = qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS));
+        button->click();
+        QTRY_VERIFY(frame->IsPortOpen());
+        QTRY_COMPARE(button->text(), QStringLiteral("停止采集"));
+        QMessageBox* box = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((frame->CheckPortSharing(), box = OpenBox()) != nullptr, 3000);
+        QVERIFY(box->text().contains(QString::fromStdString(other.Named())));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_COMPARE(button->text(), QStringLiteral("连续采集"));
+        QVERIFY(box->isVisible());
+        box->close();
+    }
+
+    // The start-up warning about a settings file that cannot be saved blocks
+    // nothing: the window takes clicks and close requests while it is up.
+    void theSettingsWarningBlocksNothing() {
+        QVERIFY(chmod(settings.c_str(), 0444) == 0);
+        QWidget* modal = nullptr;
+        QString shown;
+        bool looked = false;
+        // Looked at from a timer: a modal box would hold the test in its own loop.
+        QTimer::singleShot(1000, this, [&] {
+            modal = QApplication::activeModalWidget();
+            if (QMessageBox* box = OpenBox())
+                shown = box->text();
+            looked = true;
+            if (modal != nullptr)
+                modal->close();
+        });
+        frame = std::make_unique<CMainFrame>(&document, settings);
+        QVERIFY(frame->Create());
+        frame->GetActiveView()->OnInitialUpdate();
+        frame->showMaximized();
+        QTRY_VERIFY_WITH_TIMEOUT(looked, 3000);
+        QVERIFY2(shown.contains(QStringLiteral("无法保存设置文件")), qPrintable(shown));
+        QVERIFY(modal == nullptr);
+        QVERIFY(QGuiApplication::modalWindow() == nullptr);
+        QVERIFY(frame->close());
+        QVERIFY(chmod(settings.c_str(), 0644) == 0);
+    }
+
+    // A box with a short text is still wide enough for its whole caption
+    // beside a title bar's icon and buttons.
+    void aShortMessageKeepsItsCaption() {
+        MakeFrame();
+        std::unique_ptr<QMessageBox> box(CMainFrame::CreateMessageBox(
+            frame.get(), QMessageBox::NoIcon, QStringLiteral("TavixTool"),
+            QStringLiteral("请选择串口号!")));
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        const int caption = box->fontMetrics().horizontalAdvance(QStringLiteral("TavixTool"));
+        QVERIFY2(box->width() >= caption + 150, qPrintable(QString::number(box->width())));
     }
 
     void closingDuringACaptureStopsIt() {
@@ -724,6 +918,14 @@ private:
         WriteProfileString("Com", "com", com, settings);
         WriteProfileString("Com", "baund", baund, settings);
         WriteProfileString("Com", "baunds", baunds, settings);
+    }
+
+    // The message box the window shows now, if any.
+    static QMessageBox* OpenBox() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible())
+                return box;
+        return nullptr;
     }
 
     void MakeFrame() {

@@ -5,8 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <functional>
+#include <csignal>
 
+#include "ChildProcess.h"
 #include "FakePortOwner.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/PseudoTerminal.h"
@@ -77,57 +78,18 @@ TEST_F(PortOwnerTest, FailedOpenNamesPortAndBaud) {
                        "不存在：摄像头板没有连接，或已被拔出。"});
 }
 
-// Runs `f` in a child process (as the unprivileged user 65534 when asked and
-// this one is root) and returns what it printed.
-std::string InChild(bool unprivileged, const std::function<std::string()>& f) {
-    int out[2];
-    if (pipe(out) != 0)
-        return "pipe failed";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(out[0]);
-        if (unprivileged && geteuid() == 0 &&
-            (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
-            _exit(2);
-        const std::string text = f();
-        _exit(write(out[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1);
-    }
-    close(out[1]);
-    std::string text;
-    char buf[512];
-    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<size_t>(n));
-    close(out[0]);
-    waitpid(pid, nullptr, 0);
-    return text;
-}
-
 TEST_F(PortOwnerTest, AFailedOpenSaysWhy) {
     SetPortDevicePath(12, board.DevicePath());
     owner.portText = "COM12";
     const std::string first = "打开串口失败!串口号 12 ，波特率 115200 \n";
     // Held by another program, which is named.
-    int ready[2], done[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(done), 0);
-    const pid_t holder = fork();
-    if (holder == 0) {
-        SerialPort port;
-        char c = port.Open(115200, 12) > 2 ? 'y' : 'n';
-        (void)!write(ready[1], &c, 1);
-        (void)!read(done[0], &c, 1);  // holds it until the parent has looked
-        _exit(0);
+    {
+        CHoldingChild rival(board.DevicePath(), board.MasterFd());
+        ASSERT_TRUE(rival.Held());
+        EXPECT_EQ(owner.OpenPort(), 0);
+        EXPECT_EQ(owner.Messages(), Messages{first + board.DevicePath() + " 正被另一个程序占用：" +
+                                             rival.Named() + "。"});
     }
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, 'y');
-    EXPECT_EQ(owner.OpenPort(), 0);
-    (void)!write(done[1], "x", 1);
-    waitpid(holder, nullptr, 0);
-    ASSERT_EQ(owner.Messages().size(), 1u);
-    EXPECT_EQ(owner.Messages()[0], first + board.DevicePath() +
-                                       " 正被另一个程序占用：PortOwnerTest（进程号 " +
-                                       std::to_string(holder) + "）。");
 
     // No permission: the dialout hint.
     ASSERT_EQ(chmod(board.DevicePath().c_str(), 0600), 0);
@@ -143,6 +105,40 @@ TEST_F(PortOwnerTest, AFailedOpenSaysWhy) {
                               "：请把当前用户加入 dialout 组（sudo usermod -aG dialout $USER），"
                               "然后重新登录。");
     }
+}
+
+// A board emulator on a pseudo-terminal (QEMU's -serial pty, socat, a script
+// with openpty) holds both ends; only the program that took the line from
+// this one is named.
+TEST_F(PortOwnerTest, TheBoardsEndOfAPseudoTerminalIsNoRival) {
+    int pathPipe[2];
+    ASSERT_EQ(pipe(pathPipe), 0);
+    const pid_t emulator = fork();
+    if (emulator == 0) {
+        alarm(20);
+        close(board.MasterFd());
+        close(pathPipe[0]);
+        camsim::PseudoTerminal line;  // both ends, as an emulator holds them
+        const std::string path = line.Open() ? line.DevicePath() : std::string("-");
+        (void)!write(pathPipe[1], path.c_str(), path.size());
+        pause();  // until the test ends it
+        _exit(0);
+    }
+    close(pathPipe[1]);
+    char path[128] = {};
+    ASSERT_GT(read(pathPipe[0], path, sizeof path - 1), 1);
+    close(pathPipe[0]);
+    {
+        CHoldingChild rival(path, board.MasterFd());
+        ASSERT_TRUE(rival.Held());
+        SetPortDevicePath(9, path);
+        EXPECT_EQ(owner.OpenPort(), 0);
+        EXPECT_EQ(owner.Messages(),
+                  Messages{"打开串口失败!串口号 9 ，波特率 115200 \n" + std::string(path) +
+                           " 正被另一个程序占用：" + rival.Named() + "。"});
+    }
+    kill(emulator, SIGKILL);
+    waitpid(emulator, nullptr, 0);
 }
 
 TEST_F(PortOwnerTest, TypedTextWithoutDigitsIsBaudZero) {

@@ -1,9 +1,11 @@
 // The port and baud-rate lists: probing, parsing, preselection and saving.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 
+#include "ChildProcess.h"
 #include "serial/PortDevices.h"
 #include "serial/PortSelection.h"
 #include "serial/SerialPort.h"
@@ -98,9 +100,9 @@ TEST(PortProbe, ListsFreeTerminalsOnly) {
     SetPortDevicePath(6, file);  // exists, but no terminal
     EXPECT_EQ(ProbePortList(), (List{"请选择串口", "COM4", "COM12"}));
 
-    SerialPort held;  // a port in use is not offered
+    SerialPort held;  // a port in use is offered with the reason it cannot be opened
     ASSERT_GT(held.Open(115200, 12), 2);
-    EXPECT_EQ(ProbePortList(), (List{"请选择串口", "COM4"}));
+    EXPECT_EQ(ProbePortList(), (List{"请选择串口", "COM4", "COM12（被占用）"}));
     // unless this program is the one that holds it
     EXPECT_EQ(ProbePortList(held.m_strDevice), (List{"请选择串口", "COM4", "COM12"}));
     held.Close();
@@ -108,6 +110,34 @@ TEST(PortProbe, ListsFreeTerminalsOnly) {
     for (int n = 1; n <= 15; ++n)
         SetPortDevicePath(n, "");
     std::remove(file);
+}
+
+// A port this user may not open (not in its group) is listed with the reason
+// and its fix. The check is the real open: as root it is run by an
+// unprivileged child, since root may open any device.
+TEST(PortProbe, APortWithoutPermissionIsListedWithItsFix) {
+    camsim::PseudoTerminal a, locked;
+    ASSERT_TRUE(a.Open());
+    ASSERT_TRUE(locked.Open());
+    ASSERT_EQ(chmod(a.DevicePath().c_str(), 0666), 0);
+    ASSERT_EQ(chmod(locked.DevicePath().c_str(), 0), 0);
+    for (int n = 1; n <= 15; ++n)
+        SetPortDevicePath(n, "/nonexistent/tty" + std::to_string(n));
+    SetPortDevicePath(4, a.DevicePath());
+    SetPortDevicePath(5, locked.DevicePath());
+    const std::string seen = InChild(true, [] {
+        std::string text;
+        for (const std::string& item : ProbePortList())
+            text += item + "|";
+        const std::vector<CPortEntry> entries = ProbePortEntries();
+        return text + (entries.size() == 2 ? PortEntryDetail(entries[1]) : std::string());
+    });
+    EXPECT_EQ(seen, "请选择串口|COM4|COM5（无权限）|" + locked.DevicePath() +
+                        "\n当前用户没有权限打开它。\n请把当前用户加入 dialout 组（sudo usermod "
+                        "-aG dialout $USER），然后重新登录。");
+    EXPECT_EQ(PortEntryName("COM5（无权限）"), "COM5");
+    for (int n = 1; n <= 15; ++n)
+        SetPortDevicePath(n, "");
 }
 
 }  // namespace
