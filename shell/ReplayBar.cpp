@@ -15,6 +15,7 @@
 namespace {
 
 const QString kStop = QStringLiteral("停止采集");
+const QString kContinuous = QStringLiteral("连续采集");
 
 // Stops a page's capture as its running button would.
 void StopCapture(CCapturePage* page) {
@@ -40,7 +41,7 @@ CReplayBar::CReplayBar(CPortOwner& owner, CTavixToolView& view, QWidget* parent)
     m_actStep->setEnabled(false);
     connect(m_actStep, &QAction::triggered, this, [this] { m_player.Step(); });
     m_actRestart = addAction(QStringLiteral("重新开始"));
-    connect(m_actRestart, &QAction::triggered, this, [this] { m_player.Restart(); });
+    connect(m_actRestart, &QAction::triggered, this, [this] { Restart(); });
     m_actFast = addAction(QStringLiteral("最快"));
     m_actFast->setCheckable(true);
     m_actFast->setToolTip(QStringLiteral("不按录制时的节奏，页面能收多快就放多快"));
@@ -91,20 +92,16 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     m_savedHeader = page->m_byHeader;
     page->m_byHeader = h.headerByte;
     m_page = page;
-    page->OnCaptureContinuous();
-    auto* button = qobject_cast<QPushButton*>(
-        page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
-    if (button->text() != kStop) {
-        // The page refused to start (its status line says why).
+    m_player.SetProgressProbe([page] {
+        const CLinkStatistics st = page->GetLinkStatistics();
+        return st.framesDrawn + st.framesSkipped;
+    });
+    if (!StartCaptureAndPlayer(false, false)) {
         error = QStringLiteral("页面无法开始采集：%1")
                     .arg(qobject_cast<QLabel*>(page->Control(IDC_STATUS))->text());
         End();
         return false;
     }
-    m_player.SetProgressProbe([page] {
-        const CLinkStatistics st = page->GetLinkStatistics();
-        return st.framesDrawn + st.framesSkipped;
-    });
     {
         const QSignalBlocker a(m_actPause), b(m_actFast);
         m_actPause->setChecked(false);
@@ -112,11 +109,55 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     }
     m_actStep->setEnabled(false);
     m_strName = QFileInfo(path).fileName();
-    m_player.Start(false);
     m_timer.start();
     UpdateProgress();
     show();
     return true;
+}
+
+bool CReplayBar::StartCaptureAndPlayer(bool fast, bool paused) {
+    const bool colour = m_player.Header().format == recording::PixelFormat::Colour;
+    auto* button = qobject_cast<QPushButton*>(
+        m_page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
+    // The capture purges the line once its worker runs; the playing waits
+    // for that, or the purge would take the first frame's bytes.
+    const uint64_t purges = m_owner.m_port.PurgeCount();
+    m_player.SetStartGate([this, purges] { return m_owner.m_port.PurgeCount() > purges; });
+    m_page->OnCaptureContinuous();
+    if (button->text() != kStop)
+        return false;
+    m_player.Start(fast, paused);
+    return true;
+}
+
+void CReplayBar::Restart() {
+    if (m_page == nullptr || m_bRestarting)
+        return;
+    // Nothing more of this playing goes down the line; the page's capture
+    // ends, and with it the frame it was receiving.
+    m_bRestarting = true;
+    m_player.Stop();
+    StopCapture(m_page);
+    FinishRestart(500);
+}
+
+void CReplayBar::FinishRestart(int triesLeft) {
+    if (m_page == nullptr) {  // the replay ended meanwhile
+        m_bRestarting = false;
+        return;
+    }
+    const bool colour = m_player.Header().format == recording::PixelFormat::Colour;
+    auto* button = qobject_cast<QPushButton*>(
+        m_page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
+    // The page gives its button back when its worker has ended.
+    if (button->text() != kContinuous && triesLeft > 0) {
+        QTimer::singleShot(10, this, [this, triesLeft] { FinishRestart(triesLeft - 1); });
+        return;
+    }
+    m_bRestarting = false;
+    if (!StartCaptureAndPlayer(m_actFast->isChecked(), m_actPause->isChecked()))
+        m_progress->setText(QStringLiteral("无法重新开始：%1")
+                                .arg(qobject_cast<QLabel*>(m_page->Control(IDC_STATUS))->text()));
 }
 
 void CReplayBar::End() {
