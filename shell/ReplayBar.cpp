@@ -1,10 +1,13 @@
 #include "shell/ReplayBar.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
@@ -15,14 +18,32 @@
 namespace {
 
 const QString kStop = QStringLiteral("停止采集");
-const QString kContinuous = QStringLiteral("连续采集");
 
-// Stops a page's capture as its running button would.
-void StopCapture(CCapturePage* page) {
+bool Capturing(const CCapturePage* page) {
+    for (int id : {IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_COLOUR_CAPTURE_CONTINUOUS})
+        if (auto* button = qobject_cast<QPushButton*>(page->Control(id)))
+            if (button->text() == kStop)
+                return true;
+    return false;
+}
+
+// Stops a page's capture as its running button would. With `wait`, returns
+// once the page has its buttons back, so that a capture can start at once:
+// the page takes its worker's end from the event queue, so events other than
+// the user's are handled meanwhile (at most 3 s).
+void StopCapture(CCapturePage* page, bool wait) {
+    if (!Capturing(page))
+        return;
     for (int id : {IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_COLOUR_CAPTURE_CONTINUOUS})
         if (auto* button = qobject_cast<QPushButton*>(page->Control(id)))
             if (button->text() == kStop)
                 button->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (wait && Capturing(page) && waited.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
 }
 
 }  // namespace
@@ -79,7 +100,7 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     for (CCapturePage* p : {static_cast<CCapturePage*>(m_view.m_pBlackPage),
                             static_cast<CCapturePage*>(m_view.m_pColourPage)})
         if (p != nullptr)
-            StopCapture(p);
+            StopCapture(p, true);
     m_owner.ClosePort();
     m_owner.SetReplayDevice(m_player.DevicePath(), static_cast<int>(h.baud));
     m_view.ShowPage(colour ? CTavixToolView::kColourPageId : CTavixToolView::kBlackPageId);
@@ -131,30 +152,12 @@ bool CReplayBar::StartCaptureAndPlayer(bool fast, bool paused) {
 }
 
 void CReplayBar::Restart() {
-    if (m_page == nullptr || m_bRestarting)
+    if (m_page == nullptr)
         return;
     // Nothing more of this playing goes down the line; the page's capture
-    // ends, and with it the frame it was receiving.
-    m_bRestarting = true;
+    // ends, and with it the frame it was receiving. Then both start again.
     m_player.Stop();
-    StopCapture(m_page);
-    FinishRestart(500);
-}
-
-void CReplayBar::FinishRestart(int triesLeft) {
-    if (m_page == nullptr) {  // the replay ended meanwhile
-        m_bRestarting = false;
-        return;
-    }
-    const bool colour = m_player.Header().format == recording::PixelFormat::Colour;
-    auto* button = qobject_cast<QPushButton*>(
-        m_page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
-    // The page gives its button back when its worker has ended.
-    if (button->text() != kContinuous && triesLeft > 0) {
-        QTimer::singleShot(10, this, [this, triesLeft] { FinishRestart(triesLeft - 1); });
-        return;
-    }
-    m_bRestarting = false;
+    StopCapture(m_page, true);
     if (!StartCaptureAndPlayer(m_actFast->isChecked(), m_actPause->isChecked()))
         m_progress->setText(QStringLiteral("无法重新开始：%1")
                                 .arg(qobject_cast<QLabel*>(m_page->Control(IDC_STATUS))->text()));
@@ -163,7 +166,7 @@ void CReplayBar::FinishRestart(int triesLeft) {
 void CReplayBar::End() {
     if (m_page == nullptr)
         return;
-    StopCapture(m_page);
+    StopCapture(m_page, false);
     m_player.Stop();
     m_owner.ClosePort();
     m_owner.SetReplayDevice(std::string(), 0);

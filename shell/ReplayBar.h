@@ -52,8 +52,6 @@ private:
     // byte once the capture has purged the line. False when the page did
     // not start (its status line says why).
     bool StartCaptureAndPlayer(bool fast, bool paused);
-    // The rest of a restart, once the page's stopped capture has ended.
-    void FinishRestart(int triesLeft);
 
     CPortOwner& m_owner;
     CTavixToolView& m_view;
@@ -66,5 +64,4 @@ private:
     QString m_strName;
     QLabel* m_progress = nullptr;
     QTimer m_timer;
-    bool m_bRestarting = false;
 };

@@ -364,6 +364,42 @@ private slots:
         QVERIFY2(error.contains("不是"), qPrintable(error));
     }
 
+    // A replay opened while the page captures from a live port takes the
+    // page over: the live capture ends and the recording's frames are drawn.
+    void aReplayTakesOverARunningCapture() {
+        MakeFrame();
+        TypeBaud("115200");
+        frame->m_wndPortCombo->setCurrentIndex(2);  // COM12, board B (silent)
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61447);
+        CBlackPage* page = view->m_pBlackPage;
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("2");
+        auto* button = qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS));
+        button->click();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->IsPortOpen(), 3000);
+        QCOMPARE(button->text(), QStringLiteral("停止采集"));
+        const std::string path = dir.filePath("takeover.tavixrec").toStdString();
+        {
+            RecordingHeader header;
+            header.rows = 1;
+            header.columns = 2;
+            CRecordingWriter writer;
+            std::string error;
+            QVERIFY2(writer.Open(path, header, error), error.c_str());
+            const uint8_t bytes[] = {255, 7, 8, 255, 9, 10};
+            QVERIFY(writer.Write(100000, bytes, sizeof bytes));
+            QVERIFY(writer.Close());
+        }
+        QString error;
+        QVERIFY2(frame->StartReplay(QString::fromStdString(path), error), qPrintable(error));
+        QTRY_VERIFY(frame->GetReplayBar()->ProgressText().contains("已放完"));
+        QTRY_COMPARE_WITH_TIMEOUT(page->GetLinkStatistics().bytesReceived, 6u, 3000);
+        QCOMPARE(button->text(), QStringLiteral("停止采集"));
+        frame->GetReplayBar()->End();
+        QTRY_COMPARE(button->text(), QStringLiteral("连续采集"));
+    }
+
     // "重新开始" while paused inside a frame: the replay's first frame is the
     // recording's first frame, whole and undamaged, and the totals count the
     // recording once. Nothing of the frame under way reaches it.
