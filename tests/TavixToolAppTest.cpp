@@ -1,26 +1,16 @@
-// The application as the user starts it, offscreen, in a home of its own:
+// The application as the user starts it, offscreen:
 // files opened with Ctrl+O (or named on the command line) are replayed, and
 // a file that cannot be is refused with a message that says why; the Open
-// dialog offers recordings first; the recent files live in the program's
-// own settings file.
+// dialog offers recordings first.
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <functional>
 
-#include "capture/RecordingWriter.h"
 #include "shell/MainFrame.h"
 #include "shell/ReplayBar.h"
 #include "shell/TavixToolApp.h"
-
-namespace {
-
-QTemporaryDir* g_home = nullptr;
-
-}  // namespace
 
 class TavixToolAppTest : public QObject {
     Q_OBJECT
@@ -88,33 +78,6 @@ private slots:
         QVERIFY(filters.contains(QStringLiteral("所有文件 (*)")));
     }
 
-    // A recording replays, and goes to the top of the recent files in the
-    // program's own settings file, inside the test's home.
-    void aRecordingReplaysAndIsRemembered() {
-        auto* app = static_cast<CTavixToolApp*>(QCoreApplication::instance());
-        const QString path = dir.filePath("run.tavixrec");
-        {
-            RecordingHeader header;
-            header.rows = 2;
-            header.columns = 2;
-            CRecordingWriter writer;
-            std::string error;
-            QVERIFY2(writer.Open(path.toStdString(), header, error), error.c_str());
-            const uint8_t bytes[] = {255, 1, 2, 3, 4};
-            QVERIFY(writer.Write(0, bytes, sizeof bytes));
-            QVERIFY(writer.Close());
-        }
-        QVERIFY(app->OpenDocumentFile(path));
-        QVERIFY(app->GetMainFrame()->GetReplayBar()->IsReplaying());
-        app->GetMainFrame()->GetReplayBar()->End();
-        QCOMPARE(app->RecentFiles().value(0), path);
-        const QString store = QSettings().fileName();
-        QCOMPARE(store, g_home->filePath(".config/TavixTool/TavixTool.conf"));
-        QFile file(store);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(file.readAll()).contains(path));
-    }
-
 private:
     // Waits up to 5 s for a modal window.
     static QWidget* WaitForModal() {
@@ -141,16 +104,9 @@ private:
 };
 
 int main(int argc, char** argv) {
-    // A home of the test's own, set before anything reads the environment,
-    // so that even a run by hand leaves the user's settings alone.
-    QTemporaryDir home;
-    g_home = &home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(".config").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", home.filePath(".local/share").toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", home.filePath(".cache").toLocal8Bit());
+    // The home is the test's own (TestHome.cpp). The program sees only its
+    // own name: test options are no files to open.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The program sees only its own name: test options are no files to open.
     int appArgc = 1;
     CTavixToolApp app(appArgc, argv);
     TavixToolAppTest test;
