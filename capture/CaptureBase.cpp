@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "capture/PixelFormat.h"
 #include "capture/RecordingWriter.h"
@@ -286,7 +287,10 @@ void CCaptureBase::Execute_Base() {
 }
 
 void CCaptureBase::EndWorker() {
-    std::fputs("Execute_Base() 正常退出线程\r\n", stderr);
+    // The worker's end line is a developer's trace: on the standard error
+    // only when TAVIX_DEBUG is set, never on a user's terminal.
+    if (const char* debug = std::getenv("TAVIX_DEBUG"); debug != nullptr && debug[0] != '\0')
+        std::fputs("Execute_Base() 正常退出线程\r\n", stderr);
     m_bStopped = 1;
     // A running pass aborts at its next pixel; it must have ended before the
     // page gets its controls back and may change the parameters it reads.

@@ -8,6 +8,8 @@ namespace {
 // Fast replay waits at most this long for the page between sends, so a
 // stream the page cannot take (garbage, the wrong sizes) still plays on.
 constexpr auto kFastWait = std::chrono::milliseconds(200);
+// The longest wait for the reading side's start gate.
+constexpr auto kGateWait = std::chrono::milliseconds(1500);
 
 }  // namespace
 
@@ -35,12 +37,13 @@ uint64_t CReplayPlayer::FrameBytes() const {
     return uint64_t{h.rows} * h.columns * perPixel + 1;
 }
 
-void CReplayPlayer::Start(bool fast) {
+void CReplayPlayer::Start(bool fast, bool paused) {
     Stop();
     std::lock_guard<std::mutex> lock(m_lock);
     m_bStop = false;
     m_bFast = fast;
-    m_bPaused = false;
+    m_bPaused = paused;
+    m_nStepBytes = 0;
     m_bRestart = true;  // the thread starts from the first chunk
     m_thread = std::thread(&CReplayPlayer::Run, this);
 }
@@ -122,6 +125,11 @@ void CReplayPlayer::Run() {
     size_t done = 0;  // bytes of `chunk` already sent
     bool haveChunk = false;
     std::unique_lock<std::mutex> lock(m_lock);
+    if (m_startGate) {
+        const auto until = Clock::now() + kGateWait;
+        while (!m_bStop && !m_startGate() && Clock::now() < until)
+            m_cv.wait_for(lock, std::chrono::milliseconds(2));
+    }
     while (!m_bStop) {
         if (m_bRestart) {
             m_bRestart = false;

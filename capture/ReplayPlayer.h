@@ -39,14 +39,21 @@ public:
         m_framesDone = std::move(framesDone);
     }
 
-    // Starts playing from the first chunk.
-    void Start(bool fast);
+    // The reading side's word that it is ready for the first byte (a starting
+    // capture purges its port, which would take bytes written before). The
+    // playing waits for it at most a second and a half. Set before Start.
+    void SetStartGate(std::function<bool()> ready) { m_startGate = std::move(ready); }
+
+    // Starts playing from the first chunk, paused if asked.
+    void Start(bool fast, bool paused = false);
     void Stop();
     void SetFast(bool fast);
     void SetPaused(bool paused);
     // While paused: plays one frame's bytes more.
     void Step();
-    // From the first chunk again, on the same line.
+    // From the first chunk again, on the same line. What the line still holds
+    // stays there: a reader that must not see it starts afresh on its own
+    // (CReplayBar restarts its page's capture and the playing instead).
     void Restart();
 
     struct Progress {
@@ -72,6 +79,7 @@ private:
     CRecordingReader m_reader;  // the playing thread only, once started
     CPseudoTerminal m_line;
     std::function<uint64_t()> m_framesDone;
+    std::function<bool()> m_startGate;
 
     mutable std::mutex m_lock;
     std::condition_variable m_cv;

@@ -192,8 +192,10 @@ int SerialPort::ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read) 
 void SerialPort::Purge() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (m_fd >= 0)
+        if (m_fd >= 0) {
             (void)ioctl(m_fd, TCFLSH, TCIOFLUSH);
+            ++m_nPurges;
+        }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }

@@ -2,6 +2,7 @@
 // Receive only: nothing is ever written to the line.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -32,6 +33,10 @@ public:
     bool LineErrorCounters(uint64_t& frame, uint64_t& parity, uint64_t& overrun, uint64_t& brk);
     // Discards everything queued in both directions, then pauses 50 ms.
     void Purge();
+    // How many purges have discarded the open device's queues so far: a
+    // replay writes its first bytes only once a starting capture has purged
+    // the line, or the purge would take them. Any thread.
+    uint64_t PurgeCount() const { return m_nPurges.load(); }
     // Closes the port if a read found its device gone or failing (hung up,
     // unplugged, a read error): 1 when it did. A port closed and opened
     // again since then is left alone.
@@ -61,4 +66,5 @@ private:
     std::mutex m_lock;
     int m_fd = -1;           // the descriptor while open, -1 otherwise
     bool m_bBroken = false;  // a read on m_fd failed
+    std::atomic<uint64_t> m_nPurges{0};
 };

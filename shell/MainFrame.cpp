@@ -141,7 +141,8 @@ bool CMainFrame::Create() {
     m_wndLinkHealth->setFrameShape(QFrame::StyledPanel);
     m_wndLinkHealth->setToolTip(QString::fromStdString(CLinkHealth::Explanation()));
     m_wndLinkHealth->hide();
-    m_wndStatusBar->insertPermanentWidget(0, m_wndLinkHealth);
+    // Right of the message pane, left of the lock indicators.
+    m_wndStatusBar->insertPermanentWidget(1, m_wndLinkHealth);
     setStatusBar(m_wndStatusBar);
 
     // The serial settings bar, on the same row, right of the main toolbar.
@@ -645,9 +646,9 @@ void CMainFrame::UpdateLockIndicators() {
         QLabel* label = m_wndIndicators[i];
         if (label == nullptr)
             continue;
-        // Where the lock state is known, a pane shows its text only while its
-        // lock is on; elsewhere it shows the text greyed.
-        label->setText(!known || on[i] ? QString::fromUtf8(kIndicatorTexts[i]) : QString());
+        // Where the lock state is known, a pane is there only while its lock
+        // is on (no empty boxes); elsewhere it shows its text greyed.
+        label->setVisible(!known || on[i]);
         label->setEnabled(known);
     }
 }

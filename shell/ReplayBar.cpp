@@ -1,10 +1,13 @@
 #include "shell/ReplayBar.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
 
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
@@ -16,12 +19,31 @@ namespace {
 
 const QString kStop = QStringLiteral("停止采集");
 
-// Stops a page's capture as its running button would.
-void StopCapture(CCapturePage* page) {
+bool Capturing(const CCapturePage* page) {
+    for (int id : {IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_COLOUR_CAPTURE_CONTINUOUS})
+        if (auto* button = qobject_cast<QPushButton*>(page->Control(id)))
+            if (button->text() == kStop)
+                return true;
+    return false;
+}
+
+// Stops a page's capture as its running button would. With `wait`, returns
+// once the page has its buttons back, so that a capture can start at once:
+// the page takes its worker's end from the event queue, so events other than
+// the user's are handled meanwhile (at most 3 s).
+void StopCapture(CCapturePage* page, bool wait) {
+    if (!Capturing(page))
+        return;
     for (int id : {IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_COLOUR_CAPTURE_CONTINUOUS})
         if (auto* button = qobject_cast<QPushButton*>(page->Control(id)))
             if (button->text() == kStop)
                 button->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (wait && Capturing(page) && waited.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
 }
 
 }  // namespace
@@ -40,7 +62,7 @@ CReplayBar::CReplayBar(CPortOwner& owner, CTavixToolView& view, QWidget* parent)
     m_actStep->setEnabled(false);
     connect(m_actStep, &QAction::triggered, this, [this] { m_player.Step(); });
     m_actRestart = addAction(QStringLiteral("重新开始"));
-    connect(m_actRestart, &QAction::triggered, this, [this] { m_player.Restart(); });
+    connect(m_actRestart, &QAction::triggered, this, [this] { Restart(); });
     m_actFast = addAction(QStringLiteral("最快"));
     m_actFast->setCheckable(true);
     m_actFast->setToolTip(QStringLiteral("不按录制时的节奏，页面能收多快就放多快"));
@@ -78,7 +100,7 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     for (CCapturePage* p : {static_cast<CCapturePage*>(m_view.m_pBlackPage),
                             static_cast<CCapturePage*>(m_view.m_pColourPage)})
         if (p != nullptr)
-            StopCapture(p);
+            StopCapture(p, true);
     m_owner.ClosePort();
     m_owner.SetReplayDevice(m_player.DevicePath(), static_cast<int>(h.baud));
     m_view.ShowPage(colour ? CTavixToolView::kColourPageId : CTavixToolView::kBlackPageId);
@@ -95,20 +117,16 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     // ended the picture is the last whole frame.
     m_savedWholeFrames = page->m_bWholeFramesOnly;
     page->m_bWholeFramesOnly = 1;
-    page->OnCaptureContinuous();
-    auto* button = qobject_cast<QPushButton*>(
-        page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
-    if (button->text() != kStop) {
-        // The page refused to start (its status line says why).
+    m_player.SetProgressProbe([page] {
+        const CLinkStatistics st = page->GetLinkStatistics();
+        return st.framesDrawn + st.framesSkipped;
+    });
+    if (!StartCaptureAndPlayer(false, false)) {
         error = QStringLiteral("页面无法开始采集：%1")
                     .arg(qobject_cast<QLabel*>(page->Control(IDC_STATUS))->text());
         End();
         return false;
     }
-    m_player.SetProgressProbe([page] {
-        const CLinkStatistics st = page->GetLinkStatistics();
-        return st.framesDrawn + st.framesSkipped;
-    });
     {
         const QSignalBlocker a(m_actPause), b(m_actFast);
         m_actPause->setChecked(false);
@@ -116,17 +134,43 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     }
     m_actStep->setEnabled(false);
     m_strName = QFileInfo(path).fileName();
-    m_player.Start(false);
     m_timer.start();
     UpdateProgress();
     show();
     return true;
 }
 
+bool CReplayBar::StartCaptureAndPlayer(bool fast, bool paused) {
+    const bool colour = m_player.Header().format == recording::PixelFormat::Colour;
+    auto* button = qobject_cast<QPushButton*>(
+        m_page->Control(colour ? IDC_COLOUR_CAPTURE_CONTINUOUS : IDC_CAPTURE_CONTINUOUS));
+    // The capture purges the line once its worker runs; the playing waits
+    // for that, or the purge would take the first frame's bytes.
+    const uint64_t purges = m_owner.m_port.PurgeCount();
+    m_player.SetStartGate([this, purges] { return m_owner.m_port.PurgeCount() > purges; });
+    m_page->OnCaptureContinuous();
+    if (button->text() != kStop)
+        return false;
+    m_player.Start(fast, paused);
+    return true;
+}
+
+void CReplayBar::Restart() {
+    if (m_page == nullptr)
+        return;
+    // Nothing more of this playing goes down the line; the page's capture
+    // ends, and with it the frame it was receiving. Then both start again.
+    m_player.Stop();
+    StopCapture(m_page, true);
+    if (!StartCaptureAndPlayer(m_actFast->isChecked(), m_actPause->isChecked()))
+        m_progress->setText(QStringLiteral("无法重新开始：%1")
+                                .arg(qobject_cast<QLabel*>(m_page->Control(IDC_STATUS))->text()));
+}
+
 void CReplayBar::End() {
     if (m_page == nullptr)
         return;
-    StopCapture(m_page);
+    StopCapture(m_page, false);
     m_player.Stop();
     m_owner.ClosePort();
     m_owner.SetReplayDevice(std::string(), 0);

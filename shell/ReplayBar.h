@@ -30,6 +30,10 @@ public:
     // Stops the page's capture and the playing, and gives the port back to
     // the serial settings bar's choice. Idempotent.
     void End();
+    // "重新开始": the playing and the page's capture both start again, so
+    // nothing of the frame under way reaches the first frame, and the link's
+    // totals count from zero. Pause and pace stay as they are.
+    void Restart();
     bool IsReplaying() const { return m_page != nullptr; }
     CReplayPlayer& Player() { return m_player; }
     CCapturePage* Page() const { return m_page; }
@@ -44,6 +48,10 @@ public:
 
 private:
     void UpdateProgress();
+    // Starts the page's capture and then the playing, which writes its first
+    // byte once the capture has purged the line. False when the page did
+    // not start (its status line says why).
+    bool StartCaptureAndPlayer(bool fast, bool paused);
 
     CPortOwner& m_owner;
     CTavixToolView& m_view;

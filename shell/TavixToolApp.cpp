@@ -4,6 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
+
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,7 +21,6 @@
 #include <QTimer>
 #include <QTranslator>
 
-#include "capture/RecordingFormat.h"
 #include "serial/PortDevices.h"
 #include "settings/PortsSection.h"
 #include "shell/AboutDialog.h"
@@ -29,6 +31,9 @@
 namespace {
 
 const char kRecentGroup[] = "Recent File List";
+// The folder older versions kept the program's state in, a name borrowed
+// from a code generator.
+const char kOldOrganization[] = "Local AppWizard-Generated Applications";
 
 // The signal handler's end of a pipe; the event loop reads the other end.
 int g_signalPipe[2] = {-1, -1};
@@ -36,6 +41,26 @@ int g_signalPipe[2] = {-1, -1};
 void OnTerminationSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// Moves the state an older version left under kOldOrganization to the
+// program's own file, once: only while the new file does not exist yet.
+void MoveOldProfileSettings() {
+    const QString now = QSettings().fileName();
+    const QString old =
+        QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                  QString::fromLatin1(kOldOrganization), QApplication::applicationName())
+            .fileName();
+    if (QFileInfo::exists(now) || !QFileInfo::exists(old))
+        return;
+    QDir().mkpath(QFileInfo(now).absolutePath());
+    QFile file(old);
+    if (!file.rename(now)) {
+        std::fprintf(stderr, "无法把 %s 移到 %s：%s\n", qPrintable(old), qPrintable(now),
+                     qPrintable(file.errorString()));
+        return;
+    }
+    QDir().rmdir(QFileInfo(old).absolutePath());  // only when nothing else is left there
 }
 
 }  // namespace
@@ -54,10 +79,11 @@ CTavixToolApp::~CTavixToolApp() {
 }
 
 bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
-    // The framework's own settings go to the platform's store for application
-    // settings under these two names.
-    setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    // The program's own state (the recent files) goes to the platform's
+    // store for application settings: ~/.config/TavixTool/TavixTool.conf.
+    setOrganizationName(QStringLiteral("TavixTool"));
     setApplicationName(QStringLiteral("TavixTool"));
+    MoveOldProfileSettings();
     LoadStdProfileSettings();
 
     const std::string& path = settingsPath;
@@ -77,22 +103,14 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     connect(m_pMainFrame.get(), &CMainFrame::closed, this, &QCoreApplication::quit,
             Qt::QueuedConnection);
 
-    // The command line: a file name opens that file, otherwise a new document.
-    // A recording is replayed once the window is up.
+    // The command line: a new document, and a file named there is opened
+    // as Ctrl+O opens one (replayed, or refused with a message) once the
+    // window is up.
     const QStringList args = arguments();
-    bool ok = true;
     QString replay;
-    if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-'))) {
-        if (IsRecording(args.at(1))) {
-            replay = args.at(1);
-            ok = m_pDocument->OnNewDocument();
-        } else {
-            ok = m_pDocument->OnOpenDocument(args.at(1));
-        }
-    } else {
-        ok = m_pDocument->OnNewDocument();
-    }
-    if (!ok) {
+    if (args.size() > 1 && !args.at(1).startsWith(QLatin1Char('-')))
+        replay = args.at(1);
+    if (!m_pDocument->OnNewDocument()) {
         m_pMainFrame.reset();
         return false;
     }
@@ -175,45 +193,27 @@ void CTavixToolApp::OnFileNew() {
 void CTavixToolApp::OnFileOpen() {
     const QString path = QFileDialog::getOpenFileName(
         m_pMainFrame.get(), QString(), QString(),
-        QStringLiteral("所有文件 (*);;TavixTool 录制文件 (*.tavixrec)"));
+        QStringLiteral("TavixTool 录制文件 (*.tavixrec);;所有文件 (*)"));
     if (!path.isEmpty())
         OpenDocumentFile(path);
-}
-
-bool CTavixToolApp::IsRecording(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) &&
-           file.read(sizeof recording::kMagic) ==
-               QByteArray(recording::kMagic, sizeof recording::kMagic);
 }
 
 bool CTavixToolApp::OpenDocumentFile(const QString& path) {
     if (m_pDocument == nullptr)
         return false;
-    if (IsRecording(path)) {
-        QString error;
-        if (m_pMainFrame == nullptr || !m_pMainFrame->StartReplay(path, error)) {
-            QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
-                            QStringLiteral("无法回放 %1：\n%2").arg(path, error), QMessageBox::Ok,
-                            m_pMainFrame.get());
-            box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-            box.exec();
-            return false;
-        }
-        AddToRecentFileList(path);
-        return true;
-    }
-    if (!m_pDocument->OnOpenDocument(path)) {
+    // The document holds nothing: a file is opened to be replayed. One that
+    // cannot be (empty, no recording, cut short in its header, unreadable)
+    // is refused with the reader's reason.
+    QString error;
+    if (m_pMainFrame == nullptr || !m_pMainFrame->StartReplay(path, error)) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
-                        QStringLiteral("无法打开文件：%1").arg(path), QMessageBox::Ok,
+                        QStringLiteral("无法回放这个文件：\n%1").arg(error), QMessageBox::Ok,
                         m_pMainFrame.get());
         box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box.exec();
         return false;
     }
     AddToRecentFileList(path);
-    if (m_pMainFrame != nullptr)
-        m_pMainFrame->GetActiveView()->OnInitialUpdate();
     return true;
 }
 

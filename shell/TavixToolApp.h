@@ -30,11 +30,9 @@ public:
     void OnFileNew();
     void OnFileOpen();
     void OnFilePrintSetup();
-    // Opens `path` as the (empty) document; false when it cannot be read. A
-    // recording is replayed instead (a message says why it cannot be).
+    // Ctrl+O and the command line: replays the recording `path`; false, with
+    // a message saying why, when it cannot be replayed.
     bool OpenDocumentFile(const QString& path);
-    // Whether the file starts as a recording does.
-    static bool IsRecording(const QString& path);
 
     CMainFrame* GetMainFrame() const { return m_pMainFrame.get(); }
     CTavixToolDoc* GetDocument() const { return m_pDocument.get(); }

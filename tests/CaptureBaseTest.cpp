@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "BoardTest.h"
 #include "FakePage.h"
@@ -83,6 +84,28 @@ TEST_F(CaptureBaseTest, UserStopEndsWithWelcomeAndCaptureEnd) {
     EXPECT_EQ(calls[calls.size() - 2], kWelcome);
     EXPECT_EQ(calls.back(), "end");
     EXPECT_EQ(page.m_bStopped.load(), 1);
+}
+
+// The worker's end line is a trace for a developer who asks for it with
+// TAVIX_DEBUG; a user's terminal stays clean.
+TEST_F(CaptureBaseTest, TheWorkersEndLineOnlyWithTavixDebug) {
+    FakePage page;
+    page.Configure(2, 2, 1);
+    const auto capture = [&page](size_t nth) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(page.StartWorker(), 1);
+        EXPECT_TRUE(page.log->WaitFor("begin", nth));
+        page.StopWorker();
+        EXPECT_TRUE(page.log->WaitFor("end", nth));
+        return testing::internal::GetCapturedStderr();
+    };
+    unsetenv("TAVIX_DEBUG");
+    const std::string quiet = capture(1);
+    EXPECT_EQ(quiet, "");
+    setenv("TAVIX_DEBUG", "1", 1);
+    const std::string traced = capture(2);
+    unsetenv("TAVIX_DEBUG");
+    EXPECT_EQ(traced, "Execute_Base() 正常退出线程\r\n");
 }
 
 TEST_F(CaptureBaseTest, AStopEndsTheWaitForDataAtOnce) {

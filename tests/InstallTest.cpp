@@ -120,6 +120,7 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
                          "share/icons/hicolor/128x128/apps/tavixtool.png",
                          "share/icons/hicolor/256x256/apps/tavixtool.png",
                          "share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
+                         "share/mime/packages/tavixtool.xml",
                          "share/tavixtool/Help.chm",
                          "share/tavixtool/help/about.html",
                          "share/tavixtool/help/camera-board.html",
@@ -128,6 +129,22 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
     const std::string desktop = ReadAll(prefix / "share/applications/tavixtool.desktop");
     EXPECT_NE(desktop.find("Exec=tavixtool"), std::string::npos);
     EXPECT_NE(desktop.find("Icon=tavixtool"), std::string::npos);
+    EXPECT_NE(desktop.find("\nMimeType=application/x-tavixrec;\n"), std::string::npos) << desktop;
+    // The file type as the shared MIME database builds it: by name and, for a
+    // recording renamed, by its first bytes.
+    int status = 0;
+    if (Shell("command -v update-mime-database", status).empty()) {
+        ADD_FAILURE() << "update-mime-database is missing (package shared-mime-info)";
+    } else {
+        const std::string out =
+            Shell("update-mime-database '" + (prefix / "share/mime").string() + "' 2>&1", status);
+        ASSERT_EQ(status, 0) << out;
+        const std::string globs = ReadAll(prefix / "share/mime/globs2");
+        EXPECT_NE(globs.find(":application/x-tavixrec:*.tavixrec"), std::string::npos) << globs;
+        const std::string magic = ReadAll(prefix / "share/mime/magic");
+        EXPECT_NE(magic.find("application/x-tavixrec"), std::string::npos);
+        EXPECT_NE(magic.find("TAVIXREC"), std::string::npos);
+    }
     // Each icon is the size its folder names (a theme scales a wrong one).
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const std::string name = std::to_string(size) + "x" + std::to_string(size);
@@ -168,7 +185,13 @@ TEST_F(InstallTest, TheInstalledProgramSaysWhatItIsAndWhereItsFilesAre) {
 
 // Started, then ended as a session would end it: the settings it writes at
 // exit go to the configuration folder; nothing appears beside the program.
+// The program's own state (the recent recordings) left by an older version
+// under a borrowed folder name moves to the program's own folder.
 TEST_F(InstallTest, SettingsLiveInTheUsersConfigurationFolder) {
+    const fs::path oldFolder = home / ".config/Local AppWizard-Generated Applications";
+    fs::create_directories(oldFolder);
+    const std::string state = "[Recent%20File%20List]\nFile1=/data/run.tavixrec\n";
+    std::ofstream(oldFolder / "TavixTool.conf") << state;
     const int status = RunUntilTerminated();
     ASSERT_TRUE(WIFEXITED(status)) << "still running or killed";
     EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -176,6 +199,8 @@ TEST_F(InstallTest, SettingsLiveInTheUsersConfigurationFolder) {
     ASSERT_TRUE(fs::exists(settings));
     EXPECT_NE(ReadAll(settings).find("[Com]"), std::string::npos) << ReadAll(settings);
     EXPECT_FALSE(fs::exists(prefix / "bin/DevSet.ini"));
+    EXPECT_EQ(ReadAll(home / ".config/TavixTool/TavixTool.conf"), state);
+    EXPECT_FALSE(fs::exists(oldFolder));
 }
 
 // A read-only DevSet.ini beside the installed program gives the defaults;
@@ -214,6 +239,7 @@ TEST(Package, TheDebHoldsTheProgramAndNamesItsDependencies) {
          {"./usr/bin/tavixtool", "./usr/bin/tavix-camsim", "./usr/bin/tavix-diagnose",
           "./usr/share/tavixtool/Help.chm", "./usr/share/applications/tavixtool.desktop",
           "./usr/share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
+          "./usr/share/mime/packages/tavixtool.xml",
           "./usr/share/icons/hicolor/256x256/apps/tavixtool.png",
           "./usr/share/icons/hicolor/16x16/apps/tavixtool.png",
           "./usr/share/man/man1/tavixtool.1.gz"})

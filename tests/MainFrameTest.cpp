@@ -26,6 +26,7 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -499,6 +500,98 @@ private slots:
         std::ofstream(dir.filePath("not.tavixrec").toStdString()) << "hello";
         QVERIFY(!frame->StartReplay(dir.filePath("not.tavixrec"), error));
         QVERIFY2(error.contains("不是"), qPrintable(error));
+    }
+
+    // A replay opened while the page captures from a live port takes the
+    // page over: the live capture ends and the recording's frames are drawn.
+    void aReplayTakesOverARunningCapture() {
+        MakeFrame();
+        TypeBaud("115200");
+        frame->m_wndPortCombo->setCurrentIndex(2);  // COM12, board B (silent)
+        CTavixToolView* view = frame->GetActiveView();
+        view->ShowPage(61447);
+        CBlackPage* page = view->m_pBlackPage;
+        qobject_cast<QLineEdit*>(page->Control(IDC_ROWS))->setText("2");
+        qobject_cast<QLineEdit*>(page->Control(IDC_COLUMNS))->setText("2");
+        auto* button = qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS));
+        button->click();
+        QTRY_VERIFY_WITH_TIMEOUT(frame->IsPortOpen(), 3000);
+        QCOMPARE(button->text(), QStringLiteral("停止采集"));
+        const std::string path = dir.filePath("takeover.tavixrec").toStdString();
+        {
+            RecordingHeader header;
+            header.rows = 1;
+            header.columns = 2;
+            CRecordingWriter writer;
+            std::string error;
+            QVERIFY2(writer.Open(path, header, error), error.c_str());
+            const uint8_t bytes[] = {255, 7, 8, 255, 9, 10};
+            QVERIFY(writer.Write(100000, bytes, sizeof bytes));
+            QVERIFY(writer.Close());
+        }
+        QString error;
+        QVERIFY2(frame->StartReplay(QString::fromStdString(path), error), qPrintable(error));
+        QTRY_VERIFY(frame->GetReplayBar()->ProgressText().contains("已放完"));
+        QTRY_COMPARE_WITH_TIMEOUT(page->GetLinkStatistics().bytesReceived, 6u, 3000);
+        QCOMPARE(button->text(), QStringLiteral("停止采集"));
+        frame->GetReplayBar()->End();
+        QTRY_COMPARE(button->text(), QStringLiteral("连续采集"));
+    }
+
+    // "重新开始" while paused inside a frame: the replay's first frame is the
+    // recording's first frame, whole and undamaged, and the totals count the
+    // recording once. Nothing of the frame under way reaches it.
+    void aRestartInsideAFrameStartsReceptionAfresh() {
+        MakeFrame();
+        CBlackPage* page = frame->GetActiveView()->m_pBlackPage;
+        const std::string path = dir.filePath("restart.tavixrec").toStdString();
+        const std::vector<uint8_t> first = {10, 11, 12, 13, 14, 15};
+        {
+            RecordingHeader header;
+            header.rows = 2;
+            header.columns = 3;
+            CRecordingWriter writer;
+            std::string error;
+            QVERIFY2(writer.Open(path, header, error), error.c_str());
+            const uint8_t bytes[] = {255, 10, 11, 12,  13, 14, 15, 255, 20, 21, 22,
+                                     23,  24, 25, 255, 30, 31, 32, 33,  34, 35};
+            QVERIFY(writer.Write(0, bytes, 4));  // a frame's start, its rest a second later
+            QVERIFY(writer.Write(1000000, bytes + 4, sizeof bytes - 4));
+            QVERIFY(writer.Close());
+        }
+        std::mutex lock;
+        std::vector<std::vector<uint8_t>> drawn;
+        page->m_onFrameDrawn = [&](const CFrameCopy& f) {
+            std::lock_guard<std::mutex> g(lock);
+            drawn.push_back(f.bytes);
+        };
+        QString error;
+        QVERIFY2(frame->StartReplay(QString::fromStdString(path), error), qPrintable(error));
+        CReplayBar* bar = frame->GetReplayBar();
+        QTRY_COMPARE_WITH_TIMEOUT(page->GetLinkStatistics().bytesReceived, 4u, 3000);
+        bar->m_actPause->trigger();
+        bar->m_actRestart->trigger();
+        auto* button = qobject_cast<QPushButton*>(page->Control(IDC_CAPTURE_CONTINUOUS));
+        QTest::qWait(400);  // the capture has started again, paused
+        QCOMPARE(button->text(), QStringLiteral("停止采集"));
+        QCOMPARE(page->GetLinkStatistics().bytesReceived, 0u);
+        bar->m_actPause->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(bar->ProgressText().contains("已放完"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            page->GetLinkStatistics().framesDrawn + page->GetLinkStatistics().framesSkipped, 3u,
+            3000);
+        const CLinkStatistics st = page->GetLinkStatistics();
+        QCOMPARE(st.bytesReceived, 21u);
+        QCOMPARE(st.resyncs, 0u);
+        QCOMPARE(st.suspectFrames, 0u);
+        {
+            std::lock_guard<std::mutex> g(lock);
+            QVERIFY(!drawn.empty());
+            QCOMPARE(drawn.front(), first);
+        }
+        bar->End();
+        QTRY_COMPARE(button->text(), QStringLiteral("连续采集"));
+        page->m_onFrameDrawn = nullptr;
     }
 
     // The health pane counts what the simulator sent, frames and bytes, and

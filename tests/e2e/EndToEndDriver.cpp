@@ -836,6 +836,13 @@ private:
             m_app.Crashed() || m_app.ExitCode() != 0)
             Fail(QStringLiteral("TavixTool did not end cleanly after the replay; its output:\n%1")
                      .arg(m_app.Output()));
+        // The recording heads the recent files in the program's own settings
+        // file, in the run's home.
+        const QString state = m_dir + "/home/.config/TavixTool/TavixTool.conf";
+        if (!ReadText(state).contains(QStringLiteral("File1=") + path))
+            Fail(QStringLiteral("%1 does not name the replayed recording first:\n%2")
+                     .arg(state, ReadText(state)));
+        Log(QStringLiteral("the recording is the first recent file in %1").arg(state));
     }
 
     // Closes the window as a window manager would; the program saves its
@@ -851,6 +858,13 @@ private:
                      .arg(m_app.ExitCode())
                      .arg(m_app.Output()));
         Log(QStringLiteral("TavixTool closed"));
+        // A capture, a saved frame and a diagnosis leave the terminal clean:
+        // no trace of the workers, no warning of the window's making.
+        const QString output = m_app.Output();
+        for (const char* trace : {"Execute_Base()", "QStatusBar::", "Index out of range"})
+            if (output.contains(QLatin1String(trace)))
+                Fail(QStringLiteral("TavixTool printed \"%1\"; its output:\n%2")
+                         .arg(QLatin1String(trace), output));
         const std::string ini = m_settings.toStdString();
         const std::string baund = ReadProfileString("Com", "baund", "", ini);
         const int com = ReadProfileInt("Com", "com", -1, ini);
@@ -1071,6 +1085,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     QDir().mkpath(options.out);
+    // The run's own home, for this process and every program it starts: the
+    // user's configuration, recent files and caches stay untouched.
+    const QString home = dir.path() + "/home";
+    QDir().mkpath(home);
+    setenv("HOME", home.toLocal8Bit().constData(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").toLocal8Bit().constData(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").toLocal8Bit().constData(), 1);
+    setenv("XDG_CACHE_HOME", (home + "/.cache").toLocal8Bit().constData(), 1);
+    setenv("XDG_STATE_HOME", (home + "/.local/state").toLocal8Bit().constData(), 1);
 
     XServer xserver;
     int code = 1;
