@@ -164,6 +164,8 @@ xdotool mousemove 900 600
 sleep 1
 grab link-health
 crop link-health 760x28+606+742
+click 1029 397 1 1  # 停止采集
+click 1180 397 1 2  # 采集一幅图: a still, whole frame
 click 300 100 3 0.8 # the picture's menu
 grab picture-menu
 crop picture-menu 570x268+216+40
@@ -178,7 +180,6 @@ crop inspector 732x464+218+42
 # --- Threshold slider and the listing's menu (capture stopped) -------------
 xdotool mousemove 400 300 click --repeat 2 --delay 80 1
 sleep 0.5
-click 1029 397 1 1  # 停止采集
 click 400 150 3 0.8 # the picture's menu
 click 480 342 1 0.5 # 按阈值显示二值化图像
 click 1180 397 1 2  # 采集一幅图
@@ -230,15 +231,10 @@ click 350 268 1 1 # 录制… off
 click 1020 367 1 1
 stop_program
 
-# --- Replay of that recording, paused ---------------------------------------
+# --- Replay of that recording, played to its end ---------------------------
 start_program 60 80 "$work/scene.tavixrec" --
-sleep 2
-click 126 53 1 2.2 # 重新开始
-click 33 53 1 0.8  # 暂停
-click 73 53 1 1    # 单步: the frame cut by the pause ends
-click 73 53 1 1    # 单步: one whole frame
 xdotool mousemove 700 650
-sleep 0.5
+sleep 4
 grab replay-bar
-crop replay-bar 720x130+0+0
+crop replay-bar 720x68+0+0
 stop_program
