@@ -2,6 +2,8 @@
 // the help window over the Help.chm built beside this test, and the decoding
 // of the CHM's GBK strings and pages.
 #include <QApplication>
+#include <QDir>
+#include <QSet>
 #include <QTextBlock>
 #include <QTreeWidget>
 #include <QtTest>
@@ -58,6 +60,28 @@ QString FirstImageName(QTextBrowser* browser) {
             if (it.fragment().charFormat().isImageFormat())
                 return it.fragment().charFormat().toImageFormat().name();
     return QString();
+}
+
+// The topic paths of a sitemap (contents or index) stored in the help file,
+// without their #fragment.
+QSet<QString> SitemapTopics(const CChmArchive& archive, const QString& file) {
+    QSet<QString> topics;
+    const std::optional<QByteArray> bytes = archive.Read(file);
+    if (!bytes)
+        return topics;
+    for (const CContentsEntry& e : ParseSitemap(DecodeCodePage(*bytes, "GBK")))
+        topics.insert(e.local.section(QLatin1Char('#'), 0, 0));
+    return topics;
+}
+
+// The names of every picture on the shown page.
+QStringList ImageNames(QTextBrowser* browser) {
+    QStringList names;
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                names << it.fragment().charFormat().toImageFormat().name();
+    return names;
 }
 
 QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& name) {
@@ -201,11 +225,11 @@ private slots:
         CHelpViewer* viewer = Show(HelpFile());
         QVERIFY(viewer != nullptr);
         QTreeWidget* tree = viewer->m_wndContents;
-        QCOMPARE(tree->topLevelItemCount(), 7);
+        QCOMPARE(tree->topLevelItemCount(), 8);
         QCOMPARE(tree->topLevelItem(0)->text(0), QString::fromUtf8("欢迎使用摄像头测试工具"));
         QTreeWidgetItem* main = FindItem(tree, QString::fromUtf8("主窗口"));
         QVERIFY(main != nullptr);
-        QCOMPARE(main->childCount(), 3);
+        QCOMPARE(main->childCount(), 7);
         QCOMPARE(main->child(1)->text(0), QString::fromUtf8("黑白数据"));
         QCOMPARE(main->child(2)->text(0), QString::fromUtf8("彩色数据"));
         QVERIFY(FindItem(tree, QString::fromUtf8("常见问题")) != nullptr);
@@ -254,6 +278,65 @@ private slots:
         QVERIFY(Show(GetExeDirectory() + "HelpTest") == viewer);
         QVERIFY(!viewer->m_archive.IsOpen());
         QCOMPARE(HtmlHelpLoadAttempts(), 1);
+    }
+
+    // --- Every topic and picture -----------------------------------------
+
+    // Each page and picture of the help's sources is in the built file, each
+    // page is in the contents and the index and shows with all its pictures,
+    // and each picture is shown by some page, small, and as committed.
+    void everySourcePageAndPictureIsInTheFile() {
+        const QDir sources(QStringLiteral(TAVIX_HELP_SOURCES));
+        const QStringList pages = sources.entryList({QStringLiteral("*.html")}, QDir::Files);
+        const QStringList pictures = QDir(sources.filePath(QStringLiteral("images")))
+                                         .entryList({QStringLiteral("*.png")}, QDir::Files);
+        // The topics and pictures of recording, replay, diagnosis, the link,
+        // the inspector, the histogram, the threshold slider, the C array, the
+        // picture's menu and the channels: the listing above alone would not
+        // notice one of them deleted.
+        for (const char* page : {"picture.html", "saving.html", "recording.html",
+                                 "link-health.html", "diagnosis.html"})
+            QVERIFY2(pages.contains(QLatin1String(page)), page);
+        for (const char* picture :
+             {"inspector.png", "threshold.png", "listing-menu.png", "channel-menu.png",
+              "picture-menu.png", "replay-bar.png", "link-health.png", "diagnosis.png"})
+            QVERIFY2(pictures.contains(QLatin1String(picture)), picture);
+
+        CHelpViewer* viewer = Show(HelpFile());
+        QVERIFY(viewer != nullptr);
+        const QStringList files = viewer->m_archive.Files();
+        const QSet<QString> contents =
+            SitemapTopics(viewer->m_archive, QStringLiteral("/Help.hhc"));
+        const QSet<QString> index = SitemapTopics(viewer->m_archive, QStringLiteral("/Help.hhk"));
+        QSet<QString> shown;
+        for (const QString& page : pages) {
+            QVERIFY2(files.contains(QLatin1Char('/') + page),
+                     qPrintable(page + " is not built in"));
+            QVERIFY2(contents.contains(page), qPrintable(page + " is not in the contents"));
+            QVERIFY2(index.contains(page), qPrintable(page + " is not in the index"));
+            QVERIFY(Show(HelpFile(), page.toUtf8().constData()) == viewer);
+            CHelpBrowser* browser = viewer->m_wndBrowser;
+            QCOMPARE(browser->source(), QUrl(QStringLiteral("chm:///") + page));
+            QVERIFY2(!browser->toPlainText().contains(QString::fromUtf8("找不到主题")),
+                     qPrintable(page));
+            QVERIFY2(!browser->documentTitle().isEmpty(), qPrintable(page));
+            for (const QString& name : ImageNames(browser)) {
+                const QImage image =
+                    browser->loadResource(QTextDocument::ImageResource, QUrl(name)).value<QImage>();
+                QVERIFY2(!image.isNull(), qPrintable(page + ": " + name + " does not load"));
+                shown.insert(name);
+            }
+        }
+        for (const QString& picture : pictures) {
+            const QString name = QStringLiteral("images/") + picture;
+            const std::optional<QByteArray> built = viewer->m_archive.Read(QLatin1Char('/') + name);
+            QVERIFY2(built.has_value(), qPrintable(name + " is not built in"));
+            QFile source(sources.filePath(name));
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            QCOMPARE(*built, source.readAll());
+            QVERIFY2(built->size() < 80 * 1024, qPrintable(name + " is 80 KB or more"));
+            QVERIFY2(shown.contains(name), qPrintable(name + " is on no page"));
+        }
     }
 
     // --- Decoding --------------------------------------------------------
