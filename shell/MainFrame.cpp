@@ -511,20 +511,17 @@ std::string CMainFrame::GetPortDevice() {
 void CMainFrame::ApplyHeaderByte() {
     if (m_pView == nullptr || m_wndHeaderSpin == nullptr)
         return;
-    for (CCapturePage* page : {static_cast<CCapturePage*>(m_pView->m_pBlackPage),
-                               static_cast<CCapturePage*>(m_pView->m_pColourPage)})
-        if (page != nullptr && !page->CaptureRunning())
+    for (CCapturePage* page : m_pView->CapturePages())
+        if (!page->CaptureRunning())
             page->m_byHeader = static_cast<uint8_t>(m_wndHeaderSpin->value());
 }
 
 bool CMainFrame::AnyCaptureRunning() const {
     if (m_pView == nullptr)
         return false;
-    for (CCapturePage* page : {static_cast<CCapturePage*>(m_pView->m_pBlackPage),
-                               static_cast<CCapturePage*>(m_pView->m_pColourPage)})
-        if (page != nullptr && page->CaptureRunning())
-            return true;
-    return false;
+    const std::vector<CCapturePage*> pages = m_pView->CapturePages();
+    return std::any_of(pages.begin(), pages.end(),
+                       [](CCapturePage* page) { return page->CaptureRunning(); });
 }
 
 void CMainFrame::ShowPortMessage(const std::string& text, const std::string& caption) {

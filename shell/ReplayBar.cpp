@@ -97,10 +97,8 @@ bool CReplayBar::Start(const QString& path, QString& error) {
         return false;
     }
     // Both pages stop: the port is about to become the replay's line.
-    for (CCapturePage* p : {static_cast<CCapturePage*>(m_view.m_pBlackPage),
-                            static_cast<CCapturePage*>(m_view.m_pColourPage)})
-        if (p != nullptr)
-            StopCapture(p, true);
+    for (CCapturePage* p : m_view.CapturePages())
+        StopCapture(p, true);
     m_owner.ClosePort();
     m_owner.SetReplayDevice(m_player.DevicePath(), static_cast<int>(h.baud));
     m_view.ShowPage(colour ? CTavixToolView::kColourPageId : CTavixToolView::kBlackPageId);

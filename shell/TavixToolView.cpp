@@ -167,3 +167,12 @@ bool CTavixToolView::OnPrint(QPrinter* printer) {
 }
 
 void CTavixToolView::OnDraw(QPainter*) {}
+
+std::vector<CCapturePage*> CTavixToolView::CapturePages() const {
+    std::vector<CCapturePage*> pages;
+    if (m_pBlackPage != nullptr)
+        pages.push_back(m_pBlackPage);
+    if (m_pColourPage != nullptr)
+        pages.push_back(m_pColourPage);
+    return pages;
+}

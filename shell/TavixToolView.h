@@ -8,8 +8,10 @@
 #include <QPoint>
 #include <QScrollArea>
 #include <string>
+#include <vector>
 
 class CBlackPage;
+class CCapturePage;
 class CColourPage;
 class QPainter;
 class QPrinter;
@@ -44,6 +46,9 @@ public:
     bool OnPrint(QPrinter* printer);
     // The view's drawing for printing: nothing.
     void OnDraw(QPainter* painter);
+
+    // The pages created so far, grayscale first.
+    std::vector<CCapturePage*> CapturePages() const;
 
     CBlackPage* m_pBlackPage = nullptr;
     CColourPage* m_pColourPage = nullptr;
