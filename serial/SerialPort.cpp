@@ -10,6 +10,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -151,6 +152,37 @@ void SerialPort::CloseLocked() {
     (void)ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);  // also drops the flock
     m_fd = -1;
+}
+
+int SerialPort::Write(const uint8_t* data, uint32_t n, uint32_t& written, int timeoutMs) {
+    written = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (written < n) {
+        int fd;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            fd = m_fd;
+            if (fd < 0)
+                return 1;
+            const ssize_t w = ::write(fd, data + written, n - written);
+            if (w > 0) {
+                written += static_cast<uint32_t>(w);
+                continue;
+            }
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                return 1;
+        }
+        // The queue is full: wait for room, never holding the lock meanwhile.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return 1;
+        pollfd pfd{fd, POLLOUT, 0};
+        ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
+    }
+    return 0;
 }
 
 int SerialPort::ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read) {

@@ -27,6 +27,10 @@ public:
     // Reads what is queued, at most `wanted` bytes, without waiting for the line.
     // 0 on success (also when nothing was queued), 1 on a read failure (read = 0).
     int ReadAvailable(uint8_t* buffer, uint32_t wanted, uint32_t& read);
+    // Writes `n` bytes to the board (a request, a command), waiting at most
+    // `timeoutMs` in all for room in the line's queue. 0 when all went, 1
+    // otherwise (written tells how many did).
+    int Write(const uint8_t* data, uint32_t n, uint32_t& written, int timeoutMs = 500);
     // The UART's error counters since the driver started counting (framing,
     // parity, overrun, break), as TIOCGICOUNT gives them. False where the
     // driver keeps none (pseudo-terminals, many USB adapters) or when closed.

@@ -15,10 +15,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bottom to top.
-const std::vector<std::string> kLayers = {"settings", "serial", "capture", "ui",
-                                          "pages",    "help",   "shell"};
+const std::vector<std::string> kLayers = {"settings", "serial", "stream", "capture",
+                                          "ui",       "pages",  "help",   "shell"};
 // Layers that must build without Qt.
-const size_t kPlainLayers = 3;
+const size_t kPlainLayers = 4;
 
 int LayerOf(const std::string& folder) {
     for (size_t i = 0; i < kLayers.size(); ++i)
