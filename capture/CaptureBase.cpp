@@ -299,3 +299,12 @@ void CCaptureBase::EndWorker() {
     StopWorker();
     OnCaptureEnd();
 }
+
+bool CCaptureBase::WireGeometry(uint32_t& rows, uint32_t& columns) const {
+    const uint64_t packed = m_nWireGeometry.load();
+    if (packed == 0)
+        return false;
+    rows = static_cast<uint32_t>(packed >> 32);
+    columns = static_cast<uint32_t>(packed);
+    return true;
+}

@@ -26,6 +26,7 @@
 #include "capture/PixelFormat.h"
 #include "serial/PortOwner.h"
 #include "serial/WakeEvent.h"
+#include "stream/StreamFormat.h"
 
 class CRecordingWriter;
 
@@ -93,6 +94,10 @@ public:
 
     // What reception has seen since the capture started; any thread.
     CLinkStatistics GetLinkStatistics() const { return m_link.Snapshot(); }
+    // The rows and columns of the last frame whose size the line carried
+    // (formats with geometry from the wire); false before the first such
+    // frame of this capture. Any thread.
+    bool WireGeometry(uint32_t& rows, uint32_t& columns) const;
 
     // --- What a capture leaves; any thread ---------------------------------
     // The last frame drawn whole, exactly as received; false before the first.
@@ -156,6 +161,9 @@ public:
     int m_nAreaWidth;
     int m_bScaleToArea;
     uint8_t m_byFormat;  // 0 grayscale, 1 colour (U, Y, V)
+    // What the board sends: framing, encoding (Page: m_byFormat's), request
+    // bytes. The design's format by default. Set before StartWorker.
+    stream::CStreamFormat m_streamFormat;
     uint32_t m_nFrameSize;
     uint32_t m_nRows;
     uint32_t m_nColumns;
@@ -321,4 +329,6 @@ private:
     // When the current frame's last byte was read (steady clock, ns); read by
     // the pass that ends the frame.
     std::atomic<int64_t> m_nFrameCompleteNs{0};
+    // Rows << 32 | columns of the last frame sized by the wire; 0 before one.
+    std::atomic<uint64_t> m_nWireGeometry{0};
 };

@@ -14,6 +14,7 @@ CLinkStatistics CLinkCounters::Snapshot() const {
     s.bytesReceived = m_bytesReceived.load(std::memory_order_relaxed);
     s.resyncs = m_resyncs.load(std::memory_order_relaxed);
     s.suspectFrames = m_suspectFrames.load(std::memory_order_relaxed);
+    s.framesLost = m_framesLost.load(std::memory_order_relaxed);
     s.lastLatencyMicroseconds = m_lastLatency.load(std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(m_frameLock);
     s.framesStarted = m_framesStarted;
@@ -27,7 +28,7 @@ CLinkStatistics CLinkCounters::Snapshot() const {
 
 void CLinkCounters::Reset() {
     for (std::atomic<uint64_t>* c :
-         {&m_bytesReceived, &m_resyncs, &m_suspectFrames, &m_lastLatency})
+         {&m_bytesReceived, &m_resyncs, &m_suspectFrames, &m_lastLatency, &m_framesLost})
         c->store(0, std::memory_order_relaxed);
     std::lock_guard<std::mutex> lock(m_frameLock);
     m_framesStarted = m_framesDrawn = m_framesSkipped = 0;

@@ -26,6 +26,9 @@ struct CLinkStatistics {
     uint64_t lastDrawnMicroseconds = 0;
     // Between the last two frame starts; 0 before the second.
     uint64_t frameIntervalMicroseconds = 0;
+    // Frames the board numbered and the line never brought (gaps in the
+    // frame counter of formats that carry one).
+    uint64_t framesLost = 0;
 };
 
 class CLinkCounters {
@@ -41,6 +44,11 @@ public:
     void FrameSkipped();
     // The byte after a frame was not the header: the frame is suspect.
     void Resync();
+    // A frame whose bytes showed a loss (a check bit, a JPEG that does not
+    // decode cleanly, a frame cut short) without losing sync: suspect only.
+    void Suspect() { Add(m_suspectFrames, 1); }
+    // The board's frame counter skipped n frames.
+    void FramesLost(uint64_t n) { Add(m_framesLost, n); }
 
 private:
     static void Add(std::atomic<uint64_t>& counter, uint64_t n) {
@@ -51,6 +59,7 @@ private:
     std::atomic<uint64_t> m_resyncs{0};
     std::atomic<uint64_t> m_suspectFrames{0};
     std::atomic<uint64_t> m_lastLatency{0};
+    std::atomic<uint64_t> m_framesLost{0};
 
     // A frame count and its time change together (a few hundred times a
     // second at most), so they share a lock.

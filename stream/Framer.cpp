@@ -34,14 +34,7 @@ size_t CFramer::WholeFrameLength(const uint8_t* bytes, size_t n,
     if (!start.found || start.offset != 0 || start.header.payloadLength == kUntilEnd)
         return 0;
     const uint64_t length = uint64_t{start.header.headerLength} + start.header.payloadLength;
-    if (length == 0 || length > n)
-        return 0;
-    ScanContext after;
-    after.inStep = true;
-    const End end = CheckEnd(bytes + length, n - static_cast<size_t>(length), after);
-    if (end.kind != End::Good)
-        return 0;
-    return static_cast<size_t>(length) + end.consumed;
+    return length > 0 && length <= n ? static_cast<size_t>(length) : 0;
 }
 
 std::unique_ptr<CFramer> MakeFramer(const FramerSetup& setup) {

@@ -103,10 +103,15 @@ public:
     // Whether what follows a whole payload checks out: an end marker, the next
     // frame's start. The default: Good, consuming nothing.
     virtual End CheckEnd(const uint8_t* bytes, size_t n, const ScanContext& context) const;
-    // The length of the whole frame (header, payload, trailer) that starts at
-    // bytes[0], when it lies whole and sound in bytes[0, n); 0 otherwise.
+    // The length of the whole frame (header, payload and an end marker where
+    // the framing has one, not what must follow it) that starts at bytes[0],
+    // when it lies whole and sound in bytes[0, n); 0 otherwise. The default:
+    // FindStart finds a start at 0 and its known payload lies whole.
     virtual size_t WholeFrameLength(const uint8_t* bytes, size_t n,
                                     const ScanContext& context) const;
+    // A quiet gap (a mark) inside a payload ends the frame there, cut short:
+    // frames that only the line's pauses mark off (headerless).
+    virtual bool GapEndsFrame() const { return false; }
 
 protected:
     FramerSetup m_setup;
