@@ -174,10 +174,8 @@ void CCaptureBase::ResetState() {
         std::lock_guard<std::mutex> lock(m_frameLock);
         m_nFramesDrawn = 0;
     }
-    if (m_byFormat == pixel::kGray)
-        m_nFrameSize = m_nColumns * m_nRows;
-    else if (m_byFormat == pixel::kUyv)
-        m_nFrameSize = m_nColumns * m_nRows * 3;
+    m_nCompletedSize = 0;
+    SetUpFormat();
     ClearPicture();
     ClearValueList();
 }
@@ -194,7 +192,22 @@ bool CCaptureBase::ShowStillFrame(const CFrameCopy& frame) {
     m_nColumns = frame.columns;
     m_nMode = 0;
     ResetState();
-    if (frame.bytes.size() != m_nFrameSize || m_nFrameSize == 0 || !AllocateBuffers())
+    // The frame's own encoding, whatever the format chosen now.
+    const stream::Encoding encoding =
+        frame.encoding != stream::Encoding::Page ? frame.encoding
+        : frame.format == pixel::kUyv            ? stream::Encoding::Uyv
+                                                 : stream::Encoding::Gray8;
+    const bool compressed = stream::Info(encoding).compressed;
+    const uint64_t size =
+        compressed ? frame.bytes.size() : stream::FrameBytes(encoding, frame.columns, frame.rows);
+    if (frame.bytes.size() != size || size == 0 || size >= UINT32_MAX)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        m_frameEncoding = encoding;
+        m_nFrameSize = static_cast<uint32_t>(size);
+    }
+    if (!AllocateBuffers())
         return false;
     std::copy(frame.bytes.begin(), frame.bytes.end(), m_pFrame.get());
     {
@@ -254,6 +267,8 @@ void CCaptureBase::Execute_Base() {
         EndEarly(kNoMemory);
         return;
     }
+    // A board that sends on request is asked now.
+    SendRequest(m_streamFormat.requestAtStart);
     const uint32_t frameSize = m_nFrameSize;
     // The page's controls are disabled while the worker runs; the mode it was
     // started with holds to the end.
@@ -292,6 +307,7 @@ void CCaptureBase::EndWorker() {
     if (const char* debug = std::getenv("TAVIX_DEBUG"); debug != nullptr && debug[0] != '\0')
         std::fputs("Execute_Base() 正常退出线程\r\n", stderr);
     m_bStopped = 1;
+    SendRequest(m_streamFormat.requestAtStop);
     // A running pass aborts at its next pixel; it must have ended before the
     // page gets its controls back and may change the parameters it reads.
     JoinDrawingPass();

@@ -26,6 +26,8 @@
 #include "capture/PixelFormat.h"
 #include "serial/PortOwner.h"
 #include "serial/WakeEvent.h"
+#include "stream/Framer.h"
+#include "stream/JpegDecoder.h"
 #include "stream/StreamFormat.h"
 
 class CRecordingWriter;
@@ -137,8 +139,8 @@ public:
     int PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64_t displayRow,
                   uint64_t displayColumn, CPictureSurface::DC& dc);
 
-    // Replaces m_pFrame and m_pRxBuffer with new buffers of m_nFrameSize bytes:
-    // false when they cannot be had.
+    // Replaces m_pFrame and m_pRxBuffer with new buffers for frames of
+    // m_nFrameSize bytes: false when they cannot be had.
     bool AllocateBuffers();
 
     // --- Parameters, set by the page before StartWorker -------------------
@@ -164,6 +166,10 @@ public:
     // What the board sends: framing, encoding (Page: m_byFormat's), request
     // bytes. The design's format by default. Set before StartWorker.
     stream::CStreamFormat m_streamFormat;
+    // The current frame's payload bytes: worked out at a capture's start
+    // from the format and the page's rows and columns, and at each frame's
+    // start where the line carries the size (a compressed frame: UINT32_MAX
+    // until its end is found).
     uint32_t m_nFrameSize;
     uint32_t m_nRows;
     uint32_t m_nColumns;
@@ -275,7 +281,9 @@ private:
     void SkipToNewestFrame();
     // Drops the first n bytes of the receive buffer.
     void DropRx(uint32_t n);
-    void TakeFrameStart(uint32_t position);
+    // Takes the frame whose start is at `position`: false when it was not
+    // one after all (the bytes it dropped are gone).
+    bool TakeFrameStart(uint32_t position);
     void StartDrawingPass();
     void JoinDrawingPass();
     void EndWorker();
@@ -331,4 +339,61 @@ private:
     std::atomic<int64_t> m_nFrameCompleteNs{0};
     // Rows << 32 | columns of the last frame sized by the wire; 0 before one.
     std::atomic<uint64_t> m_nWireGeometry{0};
+
+    // --- Stream format ---------------------------------------------------
+    // Made at each capture's start from m_streamFormat. Worker only.
+    std::unique_ptr<stream::CFramer> m_pFramer;
+    stream::Encoding m_formatEncoding = stream::Encoding::Gray8;  // Page resolved
+    // Receive-buffer positions before which the line was quiet for the
+    // format's gap or a request went out (headerless frames start there).
+    std::vector<uint64_t> m_marks;
+    bool m_bInStep = false;        // the receive buffer starts right after a frame that checked out
+    bool m_bFrameDamaged = false;  // the current frame's bytes showed a loss
+    bool m_bHaveCounter = false;   // the board's frame counter, once one came
+    uint32_t m_nLastCounter = 0;
+    uint32_t m_nFrameCapacity = 0;  // bytes m_pFrame holds
+    uint32_t m_nCompletedSize = 0;  // payload bytes of the last frame that came whole
+    // The current frame's shape, set at its start under m_stateLock (a
+    // compressed frame's by the pass that decodes it); passes draw with it.
+    uint32_t m_nFrameRows = 0;
+    uint32_t m_nFrameColumns = 0;
+    stream::Encoding m_frameEncoding = stream::Encoding::Gray8;
+    // A compressed frame's pixels, decoded by the pass that draws it.
+    std::vector<uint8_t> m_decoded;
+    stream::CJpegDecoder m_jpeg;
+
+    // The framer's view of where the receive buffer stands.
+    stream::ScanContext ScanContextNow() const;
+    // Makes the framer and works out the frame size: the capture's start.
+    void SetUpFormat();
+    // A frame starts with `header` at the receive buffer's front: its shape,
+    // buffers and counter. False when its buffers cannot be had.
+    bool BeginFrame(const stream::FrameHeader& header);
+    // Sends `bytes` to the board (a request); a mark for headerless frames.
+    void SendRequest(const std::vector<uint8_t>& bytes);
+    // The frame's payload is whole (or ended): completion time, the check of
+    // what follows, the per-frame request.
+    void PayloadComplete(bool continuous);
+    // Gives up the current frame (cut short, overlong): counted suspect,
+    // reception searches again.
+    void AbandonFrame();
+    // After a frame whose end did not check out: its last bytes go back in
+    // front of the receive buffer, so that a start a lost byte pulled into
+    // the payload is found again.
+    void ReturnTail();
+    // A compressed frame: decodes it into m_decoded and sets its shape. False
+    // when it does not decode.
+    bool DecodeFrame();
+    // A frame that does not decode: counted suspect, not drawn, reception
+    // takes the next one.
+    void DropUndecodable();
+    // What a pass draws from, set at its start (pass only): the payload, or
+    // a compressed frame's decoded pixels, their encoding and row length.
+    bool PreparePass();
+    const uint8_t* m_passPixels = nullptr;
+    stream::Encoding m_passEncoding = stream::Encoding::Gray8;
+    uint64_t m_passRowBytes = 0;
+    // The listing's value of a frame pixel.
+    uint8_t ListedValue(uint64_t row, uint64_t column) const;
+    uint32_t RowsReceived(uint32_t received, bool listingOnly) const;
 };

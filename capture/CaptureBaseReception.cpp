@@ -32,13 +32,23 @@ const char kRollbackReadFailed[] = "读回滚数据失败";
 constexpr uint64_t kLargeFrame = 16u << 20;
 constexpr uint64_t kReadRoom = 64u << 10;
 
-uint32_t RxCapacity(uint32_t frameSize) {
-    const uint64_t whole = uint64_t{frameSize} + 1;
+uint32_t RxCapacity(uint64_t frameSize) {
+    const uint64_t whole = frameSize + 1;
     const uint64_t capacity = whole + std::min(whole, kLargeFrame) + kReadRoom;
     return static_cast<uint32_t>(std::min<uint64_t>(capacity, UINT32_MAX));
 }
 
+// A compressed frame's buffer starts at this size and doubles up to the
+// largest compressed frame taken; a frame without an end by then is dropped.
+constexpr uint32_t kCompressedStart = 256u << 10;
+constexpr uint32_t kCompressedMax = 16u << 20;
+// After a frame whose end did not check out, this many of its last bytes are
+// searched again for the next frame's start.
+constexpr uint32_t kTailSearched = 64;
+
 constexpr uint32_t kNoHeader = 0xFFFFFFFFu;
+
+const char kTooLarge[] = "数据流中的帧太大，已跳过";
 
 }  // namespace
 
@@ -55,18 +65,76 @@ bool CCaptureBase::AllocateBuffers() {
     m_pFrame.reset();
     m_pRxBuffer.reset();
     m_nRxCapacity = 0;
-    const uint32_t capacity = RxCapacity(m_nFrameSize);
-    m_pFrame = AllocateBuffer(m_nFrameSize);
+    m_nFrameCapacity = 0;
+    const uint32_t frameCapacity =
+        stream::Info(m_frameEncoding).compressed && m_nFrameSize == UINT32_MAX ? kCompressedStart
+                                                                               : m_nFrameSize;
+    const uint32_t capacity = RxCapacity(frameCapacity);
+    m_pFrame = AllocateBuffer(frameCapacity);
     if (m_pFrame)
         m_pRxBuffer = AllocateBuffer(capacity);
     if (m_pFrame && m_pRxBuffer) {
         m_nRxCapacity = capacity;
+        m_nFrameCapacity = frameCapacity;
         return true;
     }
     m_pFrame.reset();
     m_pRxBuffer.reset();
     return false;
 }
+
+void CCaptureBase::SetUpFormat() {
+    m_formatEncoding = m_streamFormat.Resolved(m_byFormat == pixel::kUyv);
+    stream::FramerSetup setup;
+    setup.format = m_streamFormat;
+    setup.headerByte = m_byHeader;
+    setup.rows = m_nRows;
+    setup.columns = m_nColumns;
+    setup.encoding = m_formatEncoding;
+    m_pFramer = stream::MakeFramer(setup);
+    m_marks.clear();
+    m_bInStep = false;
+    m_bFrameDamaged = false;
+    m_bHaveCounter = false;
+    m_nLastCounter = 0;
+    m_nWireGeometry = 0;
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    m_frameEncoding = m_formatEncoding;
+    m_nFrameRows = m_nRows;
+    m_nFrameColumns = m_nColumns;
+    if (stream::Info(m_formatEncoding).compressed) {
+        m_nFrameSize = UINT32_MAX;
+    } else {
+        const uint64_t size = stream::FrameBytes(m_formatEncoding, m_nColumns, m_nRows);
+        m_nFrameSize = static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX - 1));
+    }
+}
+
+stream::ScanContext CCaptureBase::ScanContextNow() const {
+    stream::ScanContext context;
+    context.inStep = m_bInStep;
+    context.marks = m_marks.data();
+    context.markCount = m_marks.size();
+    return context;
+}
+
+namespace {
+
+// The marks of `marks` from `offset` on, moved to start there.
+struct ShiftedContext {
+    std::vector<uint64_t> marks;
+    stream::ScanContext context;
+    ShiftedContext(const std::vector<uint64_t>& all, uint64_t offset, bool inStep) {
+        for (uint64_t m : all)
+            if (m >= offset)
+                marks.push_back(m - offset);
+        context.inStep = inStep;
+        context.marks = marks.data();
+        context.markCount = marks.size();
+    }
+};
+
+}  // namespace
 
 int CCaptureBase::FindHeader(uint32_t& position) {
     ShowStatus(kSearching);
@@ -75,113 +143,259 @@ int CCaptureBase::FindHeader(uint32_t& position) {
 }
 
 uint32_t CCaptureBase::SearchHeader() const {
-    const uint32_t length = m_nRxLength;
-    if (length == 0)
+    if (m_nRxLength == 0 || !m_pFramer)
         return kNoHeader;
-    const uint8_t* rx = m_pRxBuffer.get();
-    const uint8_t* end = rx + length;
-    const uint64_t step = uint64_t{m_nFrameSize} + 1;
-    const void* first = std::memchr(rx, m_byHeader, length);
-    // A header byte whose successor, a frame later, is a header too is a real
-    // frame start; a pixel of the header's value rarely is. Without such
-    // evidence the first header byte is taken.
-    for (const uint8_t* p = static_cast<const uint8_t*>(first); p != nullptr;) {
-        const uint64_t next = static_cast<uint64_t>(p - rx) + step;
-        if (next >= length)
-            break;  // too short to tell, here and further on
-        if (rx[next] == m_byHeader)
-            return static_cast<uint32_t>(p - rx);
-        p = static_cast<const uint8_t*>(std::memchr(p + 1, m_byHeader, end - (p + 1)));
-    }
-    return first != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(first) - rx)
-                            : kNoHeader;
+    const stream::Search s = m_pFramer->FindStart(m_pRxBuffer.get(), m_nRxLength, ScanContextNow());
+    return s.found ? static_cast<uint32_t>(s.offset) : kNoHeader;
 }
 
 void CCaptureBase::DropRx(uint32_t n) {
     n = std::min(n, m_nRxLength);
+    if (n == 0)
+        return;
     if (n < m_nRxLength)
         std::memmove(m_pRxBuffer.get(), m_pRxBuffer.get() + n, m_nRxLength - n);
     m_nRxLength -= n;
+    m_bInStep = false;
+    if (!m_marks.empty()) {
+        size_t kept = 0;
+        for (uint64_t m : m_marks)
+            if (m >= n)
+                m_marks[kept++] = m - n;
+        m_marks.resize(kept);
+    }
 }
 
 void CCaptureBase::SkipToNewestFrame() {
-    // Frame k of the buffer starts at k * (frame size + 1). It is passed over
-    // when it starts with a header and frame k + 1, whole, starts with one too.
-    const uint64_t step = uint64_t{m_nFrameSize} + 1;
+    // The frame at the front is passed over when it lies whole and a newer
+    // whole frame follows it.
     const uint8_t* rx = m_pRxBuffer.get();
-    uint64_t skip = 0;
-    while ((skip + 2) * step <= m_nRxLength && rx[skip * step] == m_byHeader &&
-           rx[(skip + 1) * step] == m_byHeader) {
-        ++skip;
+    for (;;) {
+        const size_t length = m_nRxLength;
+        const size_t first = m_pFramer->WholeFrameLength(rx, length, ScanContextNow());
+        if (first == 0)
+            break;
+        const ShiftedContext after(m_marks, first, true);
+        const stream::Search next = m_pFramer->FindStart(rx + first, length - first, after.context);
+        if (!next.found)
+            break;
+        const size_t at = first + next.offset;
+        const ShiftedContext there(m_marks, at, next.offset == 0);
+        if (m_pFramer->WholeFrameLength(rx + at, length - at, there.context) == 0)
+            break;
+        // A skipped frame's number is no loss of the board's.
+        const stream::Search skipped = m_pFramer->FindStart(rx, length, ScanContextNow());
+        if (skipped.found && skipped.header.hasCounter) {
+            m_bHaveCounter = true;
+            m_nLastCounter = skipped.header.counter;
+        }
+        DropRx(static_cast<uint32_t>(at));
+        m_bInStep = next.offset == 0;
         m_link.FrameSkipped();
     }
-    DropRx(static_cast<uint32_t>(skip * step));
 }
 
-void CCaptureBase::TakeFrameStart(uint32_t position) {
-    DropRx(position);  // what came before the header
+bool CCaptureBase::BeginFrame(const stream::FrameHeader& header) {
+    uint32_t rows = m_nRows, columns = m_nColumns;
+    const bool wire = header.width > 0 && header.height > 0;
+    if (wire) {
+        rows = header.height;
+        columns = header.width;
+    }
+    const stream::Encoding encoding =
+        header.encoding != stream::Encoding::Page ? header.encoding : m_formatEncoding;
+    const bool compressed = stream::Info(encoding).compressed;
+    uint64_t size = UINT32_MAX;
+    if (!compressed)
+        size = header.payloadLength != stream::kUntilEnd
+                   ? header.payloadLength
+                   : stream::FrameBytes(encoding, columns, rows);
+    if (!compressed && (size == 0 || size > stream::kMaxPayload))
+        return false;
+    const uint32_t needed = compressed ? std::max(m_nFrameCapacity, kCompressedStart)
+                                       : static_cast<uint32_t>(size);
+    if (needed > m_nFrameCapacity || RxCapacity(needed) > m_nRxCapacity) {
+        // A larger frame than the buffers hold: new ones, once the last pass
+        // (which may still be ending the frame before) is gone.
+        JoinDrawingPass();
+        std::unique_ptr<uint8_t[]> frame = AllocateBuffer(std::max(needed, m_nFrameCapacity));
+        const uint32_t rxCapacity = std::max(RxCapacity(needed), m_nRxCapacity);
+        std::unique_ptr<uint8_t[]> rx = AllocateBuffer(rxCapacity);
+        if (!frame || !rx)
+            return false;
+        std::memcpy(rx.get(), m_pRxBuffer.get(), m_nRxLength);
+        m_pFrame = std::move(frame);
+        m_pRxBuffer = std::move(rx);
+        m_nFrameCapacity = std::max(needed, m_nFrameCapacity);
+        m_nRxCapacity = rxCapacity;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        m_nFrameSize = static_cast<uint32_t>(size);
+        m_nFrameRows = rows;
+        m_nFrameColumns = columns;
+        m_frameEncoding = encoding;
+    }
+    if (wire)
+        m_nWireGeometry = (uint64_t{rows} << 32) | columns;
+    if (header.hasCounter) {
+        // Numbers the board skipped are frames the line never brought; a
+        // jump backwards or by more than 65535 is a board that started over.
+        const uint32_t gap = header.counter - m_nLastCounter - 1;
+        if (m_bHaveCounter && header.counter != m_nLastCounter + 1 && gap < 65536)
+            m_link.FramesLost(gap);
+        m_bHaveCounter = true;
+        m_nLastCounter = header.counter;
+    }
+    m_pFramer->BeginFrame(header);
+    m_bFrameDamaged = false;
+    return true;
+}
+
+bool CCaptureBase::TakeFrameStart(uint32_t position) {
+    DropRx(position);  // what came before the frame's start
     SkipToNewestFrame();
-    DropRx(1);  // the header
-    // The frame begins empty; the filling step moves the bytes behind the
-    // header into it.
+    const stream::Search start =
+        m_pFramer->FindStart(m_pRxBuffer.get(), m_nRxLength, ScanContextNow());
+    if (!start.found || start.offset != 0) {
+        DropRx(1);  // a framer that contradicts itself still moves on
+        return false;
+    }
+    if (!BeginFrame(start.header)) {
+        // Its size cannot be held: passed over as a false start.
+        DropRx(std::max<uint32_t>(1, start.header.headerLength));
+        m_link.Resync();
+        ShowStatus(kTooLarge);
+        return false;
+    }
+    DropRx(start.header.headerLength);  // the header
+    // The frame begins empty; the filling step moves the payload into it.
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
         m_nReceived = 0;
         m_bHeaderFound = 1;
     }
     m_link.FrameStarted();
+    return true;
+}
+
+void CCaptureBase::SendRequest(const std::vector<uint8_t>& bytes) {
+    if (bytes.empty())
+        return;
+    SerialPort* port = OwnersPort();
+    uint32_t written = 0;
+    if (port != nullptr)
+        port->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), written);
+    // What arrives from now on answers the request.
+    if (m_marks.empty() || m_marks.back() != m_nRxLength)
+        m_marks.push_back(m_nRxLength);
+}
+
+void CCaptureBase::PayloadComplete(bool continuous) {
+    m_nFrameCompleteNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+            .count();
+    m_bCheckSuccessor = continuous;
+    m_nCompletedSize = m_nReceived;
+    if (m_bFrameDamaged)
+        m_link.Suspect();
+    // The next frame is asked for at once (a single capture wants no more).
+    if (continuous)
+        SendRequest(m_streamFormat.requestPerFrame);
+}
+
+void CCaptureBase::AbandonFrame() {
+    m_link.Suspect();
+    // A pass may be drawing the frame's first rows; the frame ends once it
+    // has (passes never wait for the worker).
+    JoinDrawingPass();
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    ClearFrameLocked();
+}
+
+void CCaptureBase::ReturnTail() {
+    // The frame's bytes stay in m_pFrame until the next frame starts, which
+    // cannot happen before this check.
+    const uint32_t size = m_nCompletedSize;
+    const uint32_t tail = std::min(kTailSearched, size);
+    if (tail == 0 || tail > m_nFrameCapacity || m_nRxLength + tail > m_nRxCapacity)
+        return;
+    std::memmove(m_pRxBuffer.get() + tail, m_pRxBuffer.get(), m_nRxLength);
+    std::memcpy(m_pRxBuffer.get(), m_pFrame.get() + size - tail, tail);
+    m_nRxLength += tail;
+    for (uint64_t& m : m_marks)
+        m += tail;
 }
 
 void CCaptureBase::Consume(bool continuous) {
-    const uint32_t frameSize = m_nFrameSize;
     for (;;) {
         int headerFound, frameDone;
-        uint32_t received;
+        uint32_t received, frameSize;
         {
             std::lock_guard<std::mutex> lock(m_stateLock);
             headerFound = m_bHeaderFound;
             frameDone = m_bFrameDone;
             received = m_nReceived;
+            frameSize = m_nFrameSize;
         }
         // A single-frame capture whose frame has been drawn takes nothing more.
         if (!continuous && frameDone) {
             m_nRxLength = 0;
+            m_marks.clear();
             return;
         }
-        // In step, the byte after a frame is the next frame's header. When it
-        // is not, bytes were lost or the settings are wrong: the frame just
-        // received is suspect, and the stream is searched again.
+        // In step, what follows a frame is its end marker or the next frame's
+        // start. When it is not, bytes were lost or the settings are wrong:
+        // the frame just received is suspect, and the stream is searched
+        // again, from the frame's last bytes on.
         if (m_bCheckSuccessor && m_nRxLength > 0) {
+            const stream::End end =
+                m_pFramer->CheckEnd(m_pRxBuffer.get(), m_nRxLength, ScanContextNow());
+            if (end.kind == stream::End::NeedMore)
+                return;
             m_bCheckSuccessor = false;
-            if (m_pRxBuffer[0] != m_byHeader)
+            if (end.kind == stream::End::Good) {
+                DropRx(static_cast<uint32_t>(end.consumed));
+                m_bInStep = true;
+            } else {
                 m_link.Resync();
+                ReturnTail();
+            }
         }
 
         if (headerFound && received >= frameSize) {
             // Full: the frame waits to be drawn. In a single-frame capture
             // what follows it goes. In a continuous one it is the next frames'
-            // data, kept from a header on, newest whole frame first.
+            // data, kept from a frame start on, newest whole frame first.
             if (!continuous) {
                 m_nRxLength = 0;
+                m_marks.clear();
                 return;
             }
-            if (m_nRxLength > 0 && m_pRxBuffer[0] != m_byHeader) {
-                const uint32_t position = SearchHeader();
-                DropRx(position != kNoHeader ? position : m_nRxLength);
-            }
-            SkipToNewestFrame();
+            if (m_bCheckSuccessor || m_nRxLength == 0)
+                return;
+            const stream::Search s =
+                m_pFramer->FindStart(m_pRxBuffer.get(), m_nRxLength, ScanContextNow());
+            DropRx(static_cast<uint32_t>(s.offset));
+            if (s.found)
+                SkipToNewestFrame();
             return;
         }
 
         if (!headerFound) {
             if (m_nRxLength == 0)
                 return;
-            uint32_t position;
-            if (!FindHeader(position)) {
-                m_nRxLength = 0;  // no header in it: nothing to keep
+            ShowStatus(kSearching);
+            const stream::Search s =
+                m_pFramer->FindStart(m_pRxBuffer.get(), m_nRxLength, ScanContextNow());
+            if (!s.found) {
+                // Nothing in it starts a frame; only a tail that may begin a
+                // start is kept.
+                DropRx(static_cast<uint32_t>(s.offset));
                 return;
             }
-            TakeFrameStart(position);
+            if (!TakeFrameStart(static_cast<uint32_t>(s.offset)))
+                continue;
             m_bDrawingShown = false;
             if (continuous) {
                 // With whole frames only, the listing too keeps the last
@@ -204,19 +418,78 @@ void CCaptureBase::Consume(bool continuous) {
         // Filling.
         if (m_nRxLength == 0)
             return;
-        const uint32_t n = std::min(m_nRxLength, frameSize - received);
-        std::memcpy(m_pFrame.get() + received, m_pRxBuffer.get(), n);
-        DropRx(n);
-        if (received + n >= frameSize) {
-            m_nFrameCompleteNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     Clock::now().time_since_epoch())
-                                     .count();
-            m_bCheckSuccessor = continuous;
+        size_t available = m_nRxLength;
+        bool gapInside = false;
+        if (m_pFramer->GapEndsFrame()) {
+            // A pause inside a headerless frame: the frame was cut short, and
+            // the bytes after the pause start the next one.
+            for (uint64_t m : m_marks) {
+                if (m < available && (m > 0 || received > 0)) {
+                    available = static_cast<size_t>(m);
+                    gapInside = true;
+                    break;
+                }
+            }
+        }
+        const bool compressed = frameSize == UINT32_MAX;
+        size_t room = compressed ? m_nFrameCapacity - received : frameSize - received;
+        if (compressed && room == 0 && m_nFrameCapacity < kCompressedMax) {
+            // A compressed frame longer than its buffer so far: a larger one,
+            // with what came of the frame.
+            const uint32_t grown = std::min(kCompressedMax, m_nFrameCapacity * 2);
+            std::unique_ptr<uint8_t[]> frame = AllocateBuffer(grown);
+            if (frame) {
+                std::memcpy(frame.get(), m_pFrame.get(), received);
+                m_pFrame = std::move(frame);
+                m_nFrameCapacity = grown;
+                room = grown - received;
+            }
+        }
+        if (compressed && room == 0) {
+            AbandonFrame();  // no end within the largest frame taken
+            ShowStatus(kTooLarge);
+            continue;
+        }
+        const stream::Take take =
+            m_pFramer->TakePayload(m_pRxBuffer.get(), available, m_pFrame.get() + received, room);
+        DropRx(static_cast<uint32_t>(take.consumed));
+        if (!take.text.empty())
+            ShowStatus(take.text);
+        if (take.damaged)
+            m_bFrameDamaged = true;
+        const uint32_t now = received + static_cast<uint32_t>(take.produced);
+        const bool whole = !compressed && now >= frameSize;
+        if (whole || take.ended) {
+            if (!whole && !compressed) {
+                // Ended before its size: what came is drawn no further.
+                AbandonFrame();
+                continue;
+            }
+            {
+                std::lock_guard<std::mutex> lock(m_stateLock);
+                if (compressed)
+                    m_nFrameSize = now;
+                m_nReceived = now;
+            }
+            PayloadComplete(continuous);
+            continue;
+        }
+        if (gapInside && take.consumed == available) {
+            {
+                std::lock_guard<std::mutex> lock(m_stateLock);
+                m_nReceived = now;
+            }
+            AbandonFrame();
+            continue;
         }
         // Published under the lock: a pass that reads m_nReceived then sees
         // the bytes below it.
-        std::lock_guard<std::mutex> lock(m_stateLock);
-        m_nReceived = received + n;
+        {
+            std::lock_guard<std::mutex> lock(m_stateLock);
+            m_nReceived = now;
+        }
+        if (take.consumed == 0)
+            return;  // the framer waits for more bytes
     }
 }
 
@@ -241,7 +514,14 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
         if (n > 0) {
             Record(m_pRxBuffer.get() + m_nRxLength, n);
             got = true;
-            m_lastData = Clock::now();
+            const auto now = Clock::now();
+            // Frames that only the line's pauses mark off start after one
+            // (not at the capture's first bytes: those may be mid-frame).
+            if (m_pFramer && m_pFramer->GapEndsFrame() && m_nBytesRead > 0 &&
+                now - m_lastData >= std::chrono::milliseconds(m_streamFormat.gapMilliseconds) &&
+                (m_marks.empty() || m_marks.back() != m_nRxLength))
+                m_marks.push_back(m_nRxLength);
+            m_lastData = now;
             m_link.AddBytes(n);
             m_nRxLength += n;
             if (m_nBytesRead == 0)
@@ -334,8 +614,19 @@ bool CCaptureBase::PassDueLocked() const {
     // in, not per chunk of bytes.
     const bool listingOnly = !m_bShowImage && m_nMode != 1;
     return received >= m_nFrameSize ||
-           pixel::CompleteRows(received, m_nRows, m_nColumns, m_byFormat, listingOnly) >
-               pixel::CompleteRows(m_nDrawn, m_nRows, m_nColumns, m_byFormat, listingOnly);
+           RowsReceived(received, listingOnly) > RowsReceived(m_nDrawn, listingOnly);
+}
+
+uint32_t CCaptureBase::RowsReceived(uint32_t received, bool listingOnly) const {
+    const stream::Encoding encoding = m_frameEncoding;
+    if (encoding == stream::Encoding::Gray8 || encoding == stream::Encoding::Uyv)
+        return pixel::CompleteRows(received, m_nFrameRows, m_nFrameColumns,
+                                   encoding == stream::Encoding::Uyv ? pixel::kUyv : pixel::kGray,
+                                   listingOnly);
+    // A compressed frame is drawn once it is whole.
+    if (stream::Info(encoding).compressed)
+        return received >= m_nFrameSize ? m_nFrameRows : 0;
+    return stream::CompleteRows(encoding, received, m_nFrameColumns, m_nFrameRows);
 }
 
 void CCaptureBase::JoinDrawingPass() {

@@ -38,13 +38,18 @@ void CCaptureBase::CountFrameDrawn() {
     // until this pass has ended the frame.
     {
         std::lock_guard<std::mutex> lock(m_frameLock);
-        m_lastFrame.rows = m_nRows;
-        m_lastFrame.columns = m_nColumns;
+        m_lastFrame.rows = m_nFrameRows;
+        m_lastFrame.columns = m_nFrameColumns;
         m_lastFrame.format = m_byFormat;
+        m_lastFrame.encoding = m_frameEncoding;
         m_lastFrame.rowGap = m_nRowGap;
         m_lastFrame.columnGap = m_nColumnGap;
         m_lastFrame.number = ++m_nFramesDrawn;
         m_lastFrame.bytes.assign(m_pFrame.get(), m_pFrame.get() + m_nFrameSize);
+        if (stream::Info(m_frameEncoding).compressed)
+            m_lastFrame.decoded = m_decoded;
+        else
+            m_lastFrame.decoded.clear();
     }
     // Only drawing passes change it, one at a time: read here without the lock.
     if (m_onFrameDrawn)
@@ -97,27 +102,90 @@ uint32_t CCaptureBase::BeginPass(bool rolling) {
 CCaptureBase::PassGeometry CCaptureBase::Geometry(uint32_t received, uint32_t rowGap,
                                                   uint32_t columnGap, bool listingOnly) const {
     PassGeometry g{};
-    static_cast<pixel::Geometry&>(g) = pixel::PassGeometry(
-        m_nRows, m_nColumns, rowGap, columnGap, m_bScaleToArea != 0, m_nAreaWidth, m_nAreaHeight);
-    g.availableRows = pixel::CompleteRows(received, m_nRows, m_nColumns, m_byFormat, listingOnly);
+    static_cast<pixel::Geometry&>(g) =
+        pixel::PassGeometry(m_nFrameRows, m_nFrameColumns, rowGap, columnGap,
+                            m_bScaleToArea != 0, m_nAreaWidth, m_nAreaHeight);
+    g.availableRows = RowsReceived(received, listingOnly);
     return g;
+}
+
+bool CCaptureBase::PreparePass() {
+    const stream::Encoding encoding = m_frameEncoding;
+    if (stream::Info(encoding).compressed) {
+        m_passEncoding = encoding == stream::Encoding::JpegGray ? stream::Encoding::Gray8
+                                                                : stream::Encoding::Rgb888;
+        // A compressed frame is decoded by its first pass.
+        if (m_nNextRow == 0 && !DecodeFrame())
+            return false;
+        m_passPixels = m_decoded.data();
+    } else {
+        m_passEncoding = encoding;
+        m_passPixels = m_pFrame.get();
+    }
+    m_passRowBytes = stream::RowBytes(m_passEncoding, m_nFrameColumns);
+    return true;
+}
+
+bool CCaptureBase::DecodeFrame() {
+    uint32_t width = 0, height = 0;
+    std::string message;
+    const auto result =
+        m_jpeg.Decode(m_pFrame.get(), m_nFrameSize, m_frameEncoding == stream::Encoding::JpegGray,
+                      m_decoded, width, height, &message);
+    if (result == stream::CJpegDecoder::Result::Failed || width == 0 || height == 0)
+        return false;
+    if (result == stream::CJpegDecoder::Result::Warning)
+        m_link.Suspect();  // drawn, but damaged
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        m_nFrameRows = height;
+        m_nFrameColumns = width;
+    }
+    m_nWireGeometry = (uint64_t{height} << 32) | width;
+    return true;
+}
+
+void CCaptureBase::DropUndecodable() {
+    // Counted suspect and not drawn; reception takes the next frame.
+    m_link.Suspect();
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    ClearFrameLocked();
+    if (m_nMode == 1)
+        m_bFrameDone = 1;
+}
+
+uint8_t CCaptureBase::ListedValue(uint64_t row, uint64_t column) const {
+    // The design's formats list the frame's bytes as they are.
+    if (m_frameEncoding == stream::Encoding::Gray8 || m_frameEncoding == stream::Encoding::Uyv)
+        return m_pFrame[row * m_nFrameColumns + column];
+    return stream::ListingValue(m_passEncoding, m_passPixels + row * m_passRowBytes,
+                                static_cast<uint32_t>(column));
 }
 
 int CCaptureBase::PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64_t displayRow,
                             uint64_t displayColumn, CPictureSurface::DC& dc) {
-    const uint64_t index = uint64_t{row} * m_nColumns + column;
+    const stream::Encoding encoding = m_passEncoding;
+    const uint8_t* line = m_passPixels + uint64_t{row} * m_passRowBytes;
     uint32_t rgb;
     if (m_byFormat == pixel::kGray) {
-        uint8_t v = m_pFrame[index];
+        // The grayscale page shows brightness.
+        uint8_t v = encoding == stream::Encoding::Gray8 ? line[column]
+                                                        : stream::PixelLuma(encoding, line, column);
         const int threshold = m_nPreviewThreshold.load(std::memory_order_relaxed);
         if (threshold >= 0)
             v = v > threshold ? 255 : 0;
         rgb = pixel::GrayToRgb(v);
     } else if (m_byFormat == pixel::kUyv) {
-        const uint8_t* p = m_pFrame.get() + index * 3;
         const int channel = m_nChannel.load(std::memory_order_relaxed);
-        rgb = channel >= 0 && channel <= 2 ? pixel::GrayToRgb(p[channel])
-                                           : pixel::UyvToRgb(p[0], p[1], p[2]);
+        if (encoding == stream::Encoding::Uyv) {
+            const uint8_t* p = line + uint64_t{column} * 3;
+            rgb = channel >= 0 && channel <= 2 ? pixel::GrayToRgb(p[channel])
+                                               : pixel::UyvToRgb(p[0], p[1], p[2]);
+        } else {
+            rgb = channel >= 0 && channel <= 2
+                      ? pixel::GrayToRgb(stream::PixelChannel(encoding, line, column, channel))
+                      : stream::PixelRgb(encoding, line, column);
+        }
     } else {
         return 1;
     }
@@ -148,6 +216,11 @@ int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
     }
     const bool image = kind != Pass::Values;
     const bool values = kind != Pass::Image;
+    if (!PreparePass()) {
+        DropUndecodable();
+        EndPass();
+        return 0;
+    }
     if (values)
         ClearValueList();
     const PassGeometry g = Geometry(received, rowGap, columnGap, kind == Pass::Values);
@@ -156,7 +229,8 @@ int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
     uint64_t displayRow = 0;
     for (uint64_t row = 0; row < g.availableRows; row += g.rowStep, ++displayRow) {
         uint64_t displayColumn = 0;
-        for (uint64_t column = 0; column < m_nColumns; column += g.columnStep, ++displayColumn) {
+        for (uint64_t column = 0; column < m_nFrameColumns;
+             column += g.columnStep, ++displayColumn) {
             if (m_bStopped) {
                 // Aborted: what is drawn stays; neither the frame nor the
                 // capture ends here.
@@ -168,13 +242,13 @@ int CCaptureBase::SinglePass(Pass kind, uint32_t rowGap, uint32_t columnGap) {
                 PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
                           displayRow, displayColumn, dc);
             if (values)
-                AppendValue(m_pFrame[row * m_nColumns + column], 0);
+                AppendValue(ListedValue(row, column), 0);
         }
         dc.Flush();
         if (values)
             AppendValue(0, 1);
     }
-    if (g.availableRows >= m_nRows) {
+    if (g.availableRows >= m_nFrameRows) {
         CountFrameDrawn();
         if (kind == Pass::Image) {
             OnFrameDone();
@@ -194,6 +268,11 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
         EndPass();
         return 0;
     }
+    if (!PreparePass()) {
+        DropUndecodable();
+        EndPass();
+        return 0;
+    }
     const PassGeometry g = Geometry(received, rowGap, columnGap, false);
     CPictureSurface::DC dc(m_wndPicture);
     uint64_t row = m_nNextRow;
@@ -202,7 +281,8 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
         ClearValueList();
     while (row < g.availableRows) {
         uint64_t displayColumn = 0;
-        for (uint64_t column = 0; column < m_nColumns; column += g.columnStep, ++displayColumn) {
+        for (uint64_t column = 0; column < m_nFrameColumns;
+             column += g.columnStep, ++displayColumn) {
             if (m_bStopped) {
                 dc.Flush();
                 StopWorker();
@@ -216,7 +296,7 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
             PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
                       displayRow, displayColumn, dc);
             if (m_bShowValues)
-                AppendValue(m_pFrame[row * m_nColumns + column], 0);
+                AppendValue(ListedValue(row, column), 0);
         }
         dc.Flush();
         if (m_bShowValues)
@@ -226,7 +306,7 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
         m_nNextRow = static_cast<uint32_t>(std::min<uint64_t>(row, UINT32_MAX));
         m_nNextDisplayRow = static_cast<uint32_t>(std::min<uint64_t>(displayRow, UINT32_MAX));
     }
-    if (g.availableRows >= m_nRows) {
+    if (g.availableRows >= m_nFrameRows) {
         CountFrameDrawn();
         OnFrameDone();
     }

@@ -11,9 +11,9 @@ struct CFrameCopy {
     uint32_t rows = 0;
     uint32_t columns = 0;
     uint8_t format = 0;  // the page it came from: pixel::kGray or pixel::kUyv
-    // How `bytes` encode the pixels (never Page): Gray8 or Uyv for the
-    // design's format.
-    stream::Encoding encoding = stream::Encoding::Gray8;
+    // How `bytes` encode the pixels; Page: the design's, Gray8 or Uyv by
+    // `format` (a frame drawn by the engine always names its own).
+    stream::Encoding encoding = stream::Encoding::Page;
     uint32_t rowGap = 0;
     uint32_t columnGap = 0;
     uint64_t number = 0;         // frames drawn whole since the capture started, from 1
