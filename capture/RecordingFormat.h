@@ -15,6 +15,10 @@
 //    34  rows                       u32 (1..9999)
 //    38  columns                    u32 (1..9999)
 //    42  start time                 u64, microseconds since the Unix epoch (wall clock)
+//   and, where the stream format is not the header byte's (header length > 50):
+//    50  stream format text length  u16 (0..kMaxStreamFormatText)
+//    52  stream format              that many bytes, UTF-8: a preset's id or
+//                                   "custom,...", as the settings file holds it
 //   chunks, to the end of the file
 //     0  time                       u64, microseconds since the start (monotonic)
 //     8  length                     u32 (1..kMaxChunkBytes)
@@ -36,6 +40,7 @@ constexpr size_t kChunkHeadSize = 12;  // Time and length.
 constexpr size_t kChunkTailSize = 4;   // The CRC.
 constexpr uint32_t kMaxChunkBytes = 1024 * 1024;
 constexpr uint32_t kMaxRowsOrColumns = 9999;
+constexpr uint16_t kMaxStreamFormatText = 1024;
 // The suffix the user interface gives recordings.
 constexpr const char* kFileSuffix = ".tavixrec";
 
@@ -91,4 +96,7 @@ struct RecordingHeader {
     uint32_t columns = 80;
     // Microseconds since the Unix epoch; 0 lets the writer take the current time.
     uint64_t startMicroseconds = 0;
+    // The stream format's text (stream::FormatToText); empty for the header
+    // byte's format, which files without the field were recorded in.
+    std::string streamFormat;
 };

@@ -89,6 +89,22 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
     if (h[33] > static_cast<uint8_t>(PixelFormat::Colour)) {
         return fail(text::BadValue(path, "像素格式", h[33], "0（灰度）或 1（U,Y,V 彩色）"));
     }
+    // The stream format, where the header goes on to hold one.
+    r.streamFormat.clear();
+    if (length >= kHeaderSize + 2) {
+        uint8_t size[2] = {};
+        if (ReadAt(kHeaderSize, size, 2) != 2)
+            return fail(text::CannotRead(path, m_nReadError));
+        const uint16_t n = GetU16(size);
+        if (n > kMaxStreamFormatText || kHeaderSize + 2u + n > length) {
+            return fail(text::BadValue(path, "数据格式长度", n,
+                                       "至多 " + std::to_string(kMaxStreamFormatText) +
+                                           " 字节且在文件头内"));
+        }
+        r.streamFormat.resize(n);
+        if (n > 0 && ReadAt(kHeaderSize + 2u, reinterpret_cast<uint8_t*>(&r.streamFormat[0]), n) != n)
+            return fail(text::CannotRead(path, m_nReadError));
+    }
     m_bDurationKnown = false;
     Rewind();
     return true;

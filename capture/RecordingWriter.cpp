@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 using namespace recording;
 
@@ -44,6 +45,10 @@ std::string CheckHeader(const std::string& path, const RecordingHeader& h) {
     if (static_cast<uint8_t>(h.format) > static_cast<uint8_t>(PixelFormat::Colour)) {
         return text::BadValue(path, "像素格式", static_cast<uint8_t>(h.format), "0 或 1");
     }
+    if (h.streamFormat.size() > kMaxStreamFormatText) {
+        return text::BadValue(path, "数据格式长度", h.streamFormat.size(),
+                              "至多 " + std::to_string(kMaxStreamFormatText) + " 字节");
+    }
     return {};
 }
 
@@ -78,10 +83,17 @@ bool CRecordingWriter::Open(const std::string& path, const RecordingHeader& head
         return false;
     }
 
-    uint8_t h[kHeaderSize] = {};
+    // A stream format other than the header byte's follows the fixed fields.
+    const size_t extra = header.streamFormat.empty() ? 0 : 2 + header.streamFormat.size();
+    std::vector<uint8_t> bytes(kHeaderSize + extra);
+    uint8_t* h = bytes.data();
     std::memcpy(h, kMagic, sizeof kMagic);
     PutU16(h + 8, kFormatVersion);
-    PutU16(h + 10, kHeaderSize);
+    PutU16(h + 10, static_cast<uint16_t>(kHeaderSize + extra));
+    if (extra > 0) {
+        PutU16(h + kHeaderSize, static_cast<uint16_t>(header.streamFormat.size()));
+        std::memcpy(h + kHeaderSize + 2, header.streamFormat.data(), header.streamFormat.size());
+    }
     std::memcpy(h + 12, header.tool.data(), std::min(header.tool.size(), kToolFieldSize));
     PutU32(h + 28, header.baud);
     h[32] = header.headerByte;
@@ -96,7 +108,7 @@ bool CRecordingWriter::Open(const std::string& path, const RecordingHeader& head
     }
     PutU64(h + 42, start);
 
-    if (WriteFully(fd, h, sizeof h) != sizeof h) {
+    if (WriteFully(fd, h, bytes.size()) != bytes.size()) {
         m_error = errno;
         m_strErrorText = error = text::WriteFailed(path, m_error);
         // A header-less file is no recording: remove it, if it is still the
@@ -112,7 +124,7 @@ bool CRecordingWriter::Open(const std::string& path, const RecordingHeader& head
         return false;
     }
     m_fd = fd;
-    m_nKeptOffset = kHeaderSize;
+    m_nKeptOffset = bytes.size();
     m_strErrorText.clear();
     return true;
 }
