@@ -123,7 +123,11 @@ uint64_t RowBytes(Encoding encoding, uint32_t width) {
 }
 
 uint64_t FrameBytes(Encoding encoding, uint32_t width, uint32_t height) {
-    return RowBytes(encoding, width) * height;
+    const uint64_t row = RowBytes(encoding, width);
+    // Saturates rather than wrapping to a small size that a buffer would get.
+    if (height != 0 && row > UINT64_MAX / height)
+        return UINT64_MAX;
+    return row * height;
 }
 
 uint32_t CompleteRows(Encoding encoding, uint64_t received, uint32_t width, uint32_t height) {

@@ -43,7 +43,8 @@ bool EncodingFromId(const std::string& id, Encoding& encoding);
 // Bytes of one row of `width` pixels; 0 for JPEG. Odd widths of 4:2:2 take
 // the last pair whole.
 uint64_t RowBytes(Encoding encoding, uint32_t width);
-// Bytes of a frame of `width` x `height` pixels; 0 for JPEG.
+// Bytes of a frame of `width` x `height` pixels; 0 for JPEG; UINT64_MAX when
+// beyond 64 bits.
 uint64_t FrameBytes(Encoding encoding, uint32_t width, uint32_t height);
 // Complete rows among the first `received` payload bytes, at most `height`
 // (JPEG: `height` for any bytes; the engine counts a compressed frame only

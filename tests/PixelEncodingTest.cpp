@@ -163,8 +163,9 @@ TEST(PixelEncoding, SizesForOddWidths) {
     EXPECT_EQ(stream::FrameBytes(Encoding::Bits1, 160, 120), 2400u);
     EXPECT_EQ(stream::FrameBytes(Encoding::Rgb565Be, 320, 240), 153600u);
     EXPECT_EQ(stream::FrameBytes(Encoding::Jpeg, 320, 240), 0u);
-    // No overflow at the largest sizes.
+    // No overflow at the largest sizes: a size beyond 64 bits saturates.
     EXPECT_EQ(stream::FrameBytes(Encoding::Rgb888, UINT32_MAX, 2), uint64_t{UINT32_MAX} * 6);
+    EXPECT_EQ(stream::FrameBytes(Encoding::Rgb888, UINT32_MAX, UINT32_MAX), UINT64_MAX);
     EXPECT_EQ(stream::CompleteRows(Encoding::Yuyv, 23, 5, 10), 1u);
     EXPECT_EQ(stream::CompleteRows(Encoding::Yuyv, 24, 5, 10), 2u);
     EXPECT_EQ(stream::CompleteRows(Encoding::Bits1, 1000, 9, 10), 10u);
