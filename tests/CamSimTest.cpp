@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -316,6 +317,55 @@ TEST(FrameSourceTest, MovingSquareStepsOnePixelPerFrame) {
     const Bytes c = FrameSource(rows, columns, true, Pattern::Moving).Frame(0);
     EXPECT_EQ(Bytes(c.begin(), c.begin() + 3), (Bytes{128, 235, 128}));
     EXPECT_EQ(Bytes(c.end() - 3, c.end()), (Bytes{128, 16, 128}));
+}
+
+// The scene must look like a camera picture, not a ramp: detail between
+// neighbours, colour, clipped white and black areas, noise that changes with
+// every frame while the shapes only drift.
+TEST(FrameSourceTest, SceneIsTexturedSaturatedDriftingAndRepeatable) {
+    const int rows = 120, columns = 160;
+    const size_t n = size_t{rows} * columns;
+    // The share of neighbours, left and right, more than 8 apart.
+    auto texture = [&](const Bytes& g) {
+        size_t steps = 0;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c + 1 < columns; ++c) {
+                steps += std::abs(g[r * columns + c] - g[r * columns + c + 1]) > 8;
+            }
+        }
+        return static_cast<double>(steps) / (rows * (columns - 1));
+    };
+    const FrameSource gradient(rows, columns, false, Pattern::Gradient);
+    EXPECT_LT(texture(gradient.Frame(0)), 0.02);
+
+    const FrameSource scene(rows, columns, false, Pattern::Scene, 7);
+    EXPECT_EQ(FrameSource::ParsePattern("scene"), Pattern::Scene);
+    for (uint64_t i : {0, 1, 50, 1000}) {
+        const Bytes g = scene.Frame(i);
+        ASSERT_EQ(g.size(), n);
+        EXPECT_EQ(g, FrameSource(rows, columns, false, Pattern::Scene, 7).Frame(i));
+        EXPECT_GT(texture(g), 0.25) << "frame " << i;
+        const auto white = static_cast<double>(std::count(g.begin(), g.end(), 255)) / n;
+        const auto black = static_cast<double>(std::count(g.begin(), g.end(), 0)) / n;
+        EXPECT_GT(white, 0.04) << "frame " << i;
+        EXPECT_GT(black, 0.04) << "frame " << i;
+        EXPECT_GE(white + black, 0.10) << "frame " << i;
+        EXPECT_LE(white + black, 0.20) << "frame " << i;
+    }
+    EXPECT_NE(scene.Frame(0), FrameSource(rows, columns, false, Pattern::Scene, 8).Frame(0));
+
+    // Successive frames: every pixel's noise is new, few pixels change much.
+    const Bytes a = scene.Frame(10), b = scene.Frame(11), far = scene.Frame(80);
+    size_t changed = 0, jumped = 0, moved = 0;
+    for (size_t i = 0; i < n; ++i) {
+        changed += a[i] != b[i];
+        jumped += std::abs(a[i] - b[i]) > 40;
+        moved += std::abs(a[i] - far[i]) > 40;
+    }
+    EXPECT_GT(changed, n / 2);
+    EXPECT_LT(jumped, n / 10);
+    EXPECT_GT(moved, 2 * jumped + n / 50);
+
 }
 
 using FrameSourceFileTest = TempDir;

@@ -120,8 +120,11 @@ std::optional<Pnm> ParsePnm(const std::string& bytes, std::string* error) {
 
 }  // namespace
 
-FrameSource::FrameSource(int rows, int columns, bool colour, Pattern pattern)
+FrameSource::FrameSource(int rows, int columns, bool colour, Pattern pattern, uint32_t seed)
     : rows_(std::max(rows, 1)), columns_(std::max(columns, 1)), colour_(colour), pattern_(pattern) {
+    if (pattern_ == Pattern::Scene) {
+        scene_.emplace(rows_, columns_, seed);
+    }
     if (pattern_ == Pattern::File) {
         picture_.assign(FrameBytes(), 0);
         if (colour_) {
@@ -172,7 +175,7 @@ std::optional<FrameSource> FrameSource::FromFile(const std::string& path, int ro
 }
 
 std::optional<Pattern> FrameSource::ParsePattern(const std::string& name) {
-    for (Pattern p : {Pattern::Gradient, Pattern::Bars, Pattern::Moving}) {
+    for (Pattern p : {Pattern::Gradient, Pattern::Bars, Pattern::Moving, Pattern::Scene}) {
         if (name == PatternName(p)) {
             return p;
         }
@@ -190,6 +193,8 @@ const char* FrameSource::PatternName(Pattern pattern) {
             return "moving";
         case Pattern::File:
             return "file";
+        case Pattern::Scene:
+            return "scene";
     }
     return "?";
 }
@@ -201,6 +206,19 @@ size_t FrameSource::FrameBytes() const {
 std::vector<uint8_t> FrameSource::Frame(uint64_t index) const {
     if (pattern_ == Pattern::File) {
         return picture_;
+    }
+    if (scene_) {
+        if (!colour_) {
+            return scene_->Gray(index);
+        }
+        std::vector<uint8_t> frame = scene_->Rgb(index);
+        for (size_t i = 0; i < frame.size(); i += 3) {
+            const Yuv yuv = RgbToYuv(frame[i], frame[i + 1], frame[i + 2]);
+            frame[i] = yuv.u;
+            frame[i + 1] = yuv.y;
+            frame[i + 2] = yuv.v;
+        }
+        return frame;
     }
     std::vector<uint8_t> frame(FrameBytes());
     const size_t step = colour_ ? 3 : 1;
@@ -235,6 +253,7 @@ void FrameSource::FillPixel(uint8_t* out, int r, int c, uint64_t index) const {
             break;
         }
         case Pattern::File:
+        case Pattern::Scene:
             break;  // Handled by Frame().
     }
     if (colour_) {
