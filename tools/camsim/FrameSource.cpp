@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "stream/PixelEncoding.h"
+
 namespace camsim {
 
 namespace {
@@ -263,6 +265,23 @@ void FrameSource::FillPixel(uint8_t* out, int r, int c, uint64_t index) const {
     } else {
         out[0] = yuv.y;
     }
+}
+
+std::vector<uint8_t> FrameSource::Rgb(uint64_t index) const {
+    if (scene_) {
+        return scene_->Rgb(index);
+    }
+    std::vector<uint8_t> frame = Frame(index);
+    if (!colour_) {
+        return frame;  // Not asked of gray sources; their bytes unchanged.
+    }
+    for (size_t i = 0; i < frame.size(); i += 3) {
+        const uint32_t rgb = stream::PixelRgb(stream::Encoding::Uyv, &frame[i], 0);
+        frame[i] = static_cast<uint8_t>(rgb >> 16);
+        frame[i + 1] = static_cast<uint8_t>(rgb >> 8);
+        frame[i + 2] = static_cast<uint8_t>(rgb);
+    }
+    return frame;
 }
 
 std::vector<uint8_t> WireFrame(uint8_t header, const std::vector<uint8_t>& pixels) {

@@ -56,6 +56,9 @@ public:
 
     // The pixel bytes of frame index: FrameBytes() of them, no header.
     std::vector<uint8_t> Frame(uint64_t index) const;
+    // Frame index of a colour source as R, G, B bytes: the scene's own colours,
+    // other patterns' U, Y, V as the tool converts them (stream::PixelRgb).
+    std::vector<uint8_t> Rgb(uint64_t index) const;
 
     int Rows() const { return rows_; }
     int Columns() const { return columns_; }
