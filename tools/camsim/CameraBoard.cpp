@@ -200,7 +200,7 @@ uint64_t CameraBoard::BytesDue(long baud, std::chrono::nanoseconds elapsed) {
 // the between text and the frame with the requested faults applied.
 CameraBoard::Chunk CameraBoard::NextChunk(uint64_t index, std::mt19937& rng) const {
     const Options& o = options_;
-    EncodedFrame frame = encoder_->Encode(index);
+    EncodedFrame frame = encoder_->Encode(index, false);
     const size_t length = frame.payload.size();
     if (o.headerPixels) {
         for (size_t i = 0; i < frame.payload.size(); i += kHeaderPixelStride) {

@@ -123,15 +123,15 @@ bool FrameEncoder::Check(const stream::CStreamFormat& format, Encoding encoding,
     return why.empty();
 }
 
-EncodedFrame FrameEncoder::Encode(uint64_t index) const {
+EncodedFrame FrameEncoder::Encode(uint64_t index, bool picture) const {
     EncodedFrame frame;
-    Pixels(index, frame);
+    Pixels(index, picture, frame);
     Frame(frame, index);
     return frame;
 }
 
 // The payload and the picture it shows.
-void FrameEncoder::Pixels(uint64_t index, EncodedFrame& frame) const {
+void FrameEncoder::Pixels(uint64_t index, bool withPicture, EncodedFrame& frame) const {
     const auto width = static_cast<uint32_t>(source_.Columns());
     const auto height = static_cast<uint32_t>(source_.Rows());
     Picture& picture = frame.picture;
@@ -177,6 +177,9 @@ void FrameEncoder::Pixels(uint64_t index, EncodedFrame& frame) const {
         for (uint32_t r = 0; r < height; ++r) {
             SetCheckBits(encoding_, &payload[r * rowBytes], width);
         }
+    }
+    if (!withPicture) {
+        return;
     }
     picture.pixels.resize(static_cast<size_t>(width) * height * (picture.gray ? 1 : 3));
     uint8_t* out = picture.pixels.data();

@@ -66,10 +66,12 @@ public:
     // Whether a picture for `encoding` comes in colour (R, G, B) or gray.
     static bool NeedsColour(stream::Encoding encoding);
 
-    EncodedFrame Encode(uint64_t index) const;
+    // Frame index; without `picture`, the picture is left empty (the board
+    // streaming needs only the bytes).
+    EncodedFrame Encode(uint64_t index, bool picture = true) const;
 
 private:
-    void Pixels(uint64_t index, EncodedFrame& frame) const;
+    void Pixels(uint64_t index, bool picture, EncodedFrame& frame) const;
     void Frame(EncodedFrame& frame, uint64_t index) const;
 
     stream::CStreamFormat format_;
