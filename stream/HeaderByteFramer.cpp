@@ -1,0 +1,54 @@
+#include "stream/HeaderByteFramer.h"
+
+#include <cstring>
+
+namespace stream {
+
+CHeaderByteFramer::CHeaderByteFramer(const FramerSetup& setup)
+    : CFramer(setup), m_payload(FrameBytes(setup.encoding, setup.columns, setup.rows)) {}
+
+Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n, const ScanContext&) const {
+    Search search;
+    const uint8_t header = m_setup.headerByte;
+    const auto* first =
+        static_cast<const uint8_t*>(n > 0 ? std::memchr(bytes, header, n) : nullptr);
+    if (first == nullptr) {
+        search.offset = n;  // no header byte: nothing here can begin a frame
+        return search;
+    }
+    search.found = true;
+    search.offset = static_cast<size_t>(first - bytes);
+    // A header byte whose successor, a frame later, is a header too is a real
+    // frame start; a pixel of the header's value rarely is. Without such
+    // evidence (or when the bytes are too short to tell) the first one is taken.
+    const uint64_t step = m_payload + 1;
+    for (const uint8_t* p = first; p != nullptr;) {
+        const uint64_t next = static_cast<uint64_t>(p - bytes) + step;
+        if (next >= n)
+            break;
+        if (bytes[next] == header) {
+            search.offset = static_cast<size_t>(p - bytes);
+            break;
+        }
+        p = static_cast<const uint8_t*>(std::memchr(p + 1, header, bytes + n - (p + 1)));
+    }
+    search.header.headerLength = 1;
+    search.header.payloadLength = m_payload;
+    return search;
+}
+
+End CHeaderByteFramer::CheckEnd(const uint8_t* bytes, size_t n, const ScanContext&) const {
+    // In step, the byte after a frame is the next frame's header.
+    End end;
+    if (n > 0)
+        end.kind = bytes[0] == m_setup.headerByte ? End::Good : End::Bad;
+    return end;
+}
+
+size_t CHeaderByteFramer::WholeFrameLength(const uint8_t* bytes, size_t n,
+                                           const ScanContext&) const {
+    const uint64_t length = m_payload + 1;
+    return n > 0 && bytes[0] == m_setup.headerByte && length <= n ? static_cast<size_t>(length) : 0;
+}
+
+}  // namespace stream
