@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FramerHarness.h"
+#include "stream/Framer.h"
 #include "stream/JpegDecoder.h"
 #include "stream/StreamFormat.h"
 #include "tools/camsim/CameraBoard.h"
@@ -1042,5 +1044,56 @@ TEST(StreamFormatBoardTest, LoseByteEveryDropsExactlyOnePayloadByte) {
             }
             return sum;
         }());
+    }
+}
+
+// The simulator and the tool's own framers agree: every preset's frames, with
+// the scene and the gradient, text before JPEG frames and debug text among
+// packet pixels, fed in odd chunks, come out of stream::MakeFramer whole and
+// sound with exactly the payloads (and the sizes on the wire) the board sent.
+TEST(StreamFormatBoardTest, TheToolsFramersTakeEveryPresetsFramesWhole) {
+    for (const stream::CStreamPreset& preset : stream::Presets()) {
+        for (Pattern pattern : {Pattern::Scene, Pattern::Gradient}) {
+            SCOPED_TRACE(std::string(preset.id) + " " + FrameSource::PatternName(pattern));
+            const int rows = preset.rows > 0 ? static_cast<int>(preset.rows) : 60;
+            const int columns = preset.columns > 0 ? static_cast<int>(preset.columns) : 80;
+            const Encoding e = preset.format.Resolved(false);
+            const FrameSource source(rows, columns, camsim::FrameEncoder::NeedsColour(e), pattern);
+            const bool packet = preset.format.framing == Framing::Packet;
+            const camsim::FrameEncoder encoder(preset.format, e, 255, source, 80,
+                                               packet ? "dbg" : "");
+            framertest::PlayOptions options = framertest::Chunked({7, 1000, 1, 4096});
+            Bytes line;
+            std::vector<camsim::EncodedFrame> sent;
+            for (uint64_t i = 0; i < 3; ++i) {
+                sent.push_back(encoder.Encode(i, false));
+                if (preset.format.framing == Framing::Jpeg) {
+                    const std::string text = "ACK IMG END\r\n";
+                    line.insert(line.end(), text.begin(), text.end());
+                }
+                options.marks.push_back(line.size());
+                const Bytes wire = sent.back().Wire();
+                line.insert(line.end(), wire.begin(), wire.end());
+            }
+            stream::FramerSetup setup;
+            setup.format = preset.format;
+            setup.rows = static_cast<uint32_t>(rows);
+            setup.columns = static_cast<uint32_t>(columns);
+            setup.encoding = e;
+            const auto framer = stream::MakeFramer(setup);
+            const framertest::PlayResult played = framertest::Play(*framer, line, options);
+            EXPECT_TRUE(played.faults.empty()) << played.faults.front();
+            ASSERT_EQ(played.frames.size(), 3u);
+            for (size_t i = 0; i < 3; ++i) {
+                const framertest::PlayedFrame& f = played.frames[i];
+                EXPECT_TRUE(f.Good()) << "frame " << i;
+                EXPECT_EQ(f.payload, sent[i].payload) << "frame " << i;
+                if (preset.format.framing == Framing::Described || packet) {
+                    EXPECT_EQ(f.header.width, static_cast<uint32_t>(columns));
+                    EXPECT_EQ(f.header.height, static_cast<uint32_t>(rows));
+                }
+                EXPECT_EQ(f.text, packet ? "dbg" : "");
+            }
+        }
     }
 }
