@@ -18,6 +18,8 @@
 #include "capture/RecordingWriter.h"
 #include "serial/PortDevices.h"
 #include "serial/SerialPort.h"
+#include "stream/StreamFormat.h"
+#include "tools/camsim/FrameEncoder.h"
 #include "tools/camsim/FrameSource.h"
 
 extern char** environ;
@@ -123,6 +125,55 @@ TEST(CamSimLink, PortOnTheLinkReadsTheFramesByteExact) {
     ExpectTail(got, FourFrames());
     const std::string out = Printed(".out");
     EXPECT_NE(out.find("frames sent 4"), std::string::npos) << out;
+}
+
+// A request-per-frame board run from the command line: the preset's size
+// unless told otherwise, silent until asked, then one scene frame, exactly as
+// the simulator's classes say, per request byte the port sends.
+TEST(CamSimLink, RequestBoardAnswersEachRequestWithOneFrame) {
+    const std::string link = kStem + ".link";
+    const pid_t pid = Spawn({"--format", "request-565", "--pattern", "scene", "--seed", "5",
+                             "--count", "2", "--baud", "4000000", "--link", link});
+    struct stat st {};
+    const auto deadline = steady_clock::now() + seconds(5);
+    while (lstat(link.c_str(), &st) != 0 && steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(5));
+    SetPortDevicePath(14, link);
+    SerialPort port;
+    ASSERT_GT(port.Open(4000000, 14), 2);
+
+    stream::CStreamFormat format;
+    ASSERT_TRUE(stream::FormatFromText("request-565", format));
+    const camsim::FrameSource source(120, 160, true, camsim::Pattern::Scene, 5);
+    const camsim::FrameEncoder encoder(format, stream::Encoding::Rgb565Be, 255, source);
+    auto read = [&](size_t want, milliseconds quiet) {
+        Bytes got, buf(8192);
+        auto last = steady_clock::now();
+        while (got.size() <= want && steady_clock::now() - last < quiet) {
+            uint32_t n = 0;
+            if (port.ReadAvailable(buf.data(), static_cast<uint32_t>(buf.size()), n) != 0)
+                break;
+            if (n > 0)
+                last = steady_clock::now();
+            got.insert(got.end(), buf.begin(), buf.begin() + n);
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        return got;
+    };
+    EXPECT_TRUE(read(0, milliseconds(300)).empty()) << "no request, no frame";
+    for (uint64_t i = 0; i < 2; ++i) {
+        const uint8_t request = 0x01;
+        uint32_t written = 0;
+        ASSERT_EQ(port.Write(&request, 1, written), 0);
+        const Bytes got = read(120 * 160 * 2, milliseconds(500));
+        EXPECT_EQ(got, encoder.Encode(i).payload) << "frame " << i;
+    }
+    port.Close();
+    SetPortDevicePath(14, "");
+    EXPECT_EQ(ExitCode(pid), 0);
+    const std::string out = Printed(".out");
+    EXPECT_NE(out.find("frames sent 2"), std::string::npos) << out;
+    EXPECT_NE(out.find("requests received 2"), std::string::npos) << out;
 }
 
 TEST(CamSimLink, ReplayPlaysTheRecordingOnTheLinkAtItsPace) {

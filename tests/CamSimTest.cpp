@@ -7,9 +7,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -20,6 +22,10 @@
 
 #include <gtest/gtest.h>
 
+#include "FramerHarness.h"
+#include "stream/Framer.h"
+#include "stream/JpegDecoder.h"
+#include "stream/StreamFormat.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
@@ -316,6 +322,67 @@ TEST(FrameSourceTest, MovingSquareStepsOnePixelPerFrame) {
     const Bytes c = FrameSource(rows, columns, true, Pattern::Moving).Frame(0);
     EXPECT_EQ(Bytes(c.begin(), c.begin() + 3), (Bytes{128, 235, 128}));
     EXPECT_EQ(Bytes(c.end() - 3, c.end()), (Bytes{128, 16, 128}));
+}
+
+// The scene must look like a camera picture, not a ramp: detail between
+// neighbours, colour, clipped white and black areas, noise that changes with
+// every frame while the shapes only drift.
+TEST(FrameSourceTest, SceneIsTexturedSaturatedDriftingAndRepeatable) {
+    const int rows = 120, columns = 160;
+    const size_t n = size_t{rows} * columns;
+    // The share of neighbours, left and right, more than 8 apart.
+    auto texture = [&](const Bytes& g) {
+        size_t steps = 0;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c + 1 < columns; ++c) {
+                steps += std::abs(g[r * columns + c] - g[r * columns + c + 1]) > 8;
+            }
+        }
+        return static_cast<double>(steps) / (rows * (columns - 1));
+    };
+    const FrameSource gradient(rows, columns, false, Pattern::Gradient);
+    EXPECT_LT(texture(gradient.Frame(0)), 0.02);
+
+    const FrameSource scene(rows, columns, false, Pattern::Scene, 7);
+    EXPECT_EQ(FrameSource::ParsePattern("scene"), Pattern::Scene);
+    for (uint64_t i : {0, 1, 50, 1000}) {
+        const Bytes g = scene.Frame(i);
+        ASSERT_EQ(g.size(), n);
+        EXPECT_EQ(g, FrameSource(rows, columns, false, Pattern::Scene, 7).Frame(i));
+        EXPECT_GT(texture(g), 0.25) << "frame " << i;
+        const auto white = static_cast<double>(std::count(g.begin(), g.end(), 255)) / n;
+        const auto black = static_cast<double>(std::count(g.begin(), g.end(), 0)) / n;
+        EXPECT_GT(white, 0.04) << "frame " << i;
+        EXPECT_GT(black, 0.04) << "frame " << i;
+        EXPECT_GE(white + black, 0.10) << "frame " << i;
+        EXPECT_LE(white + black, 0.20) << "frame " << i;
+    }
+    EXPECT_NE(scene.Frame(0), FrameSource(rows, columns, false, Pattern::Scene, 8).Frame(0));
+
+    // Successive frames: every pixel's noise is new, few pixels change much.
+    const Bytes a = scene.Frame(10), b = scene.Frame(11), far = scene.Frame(80);
+    size_t changed = 0, jumped = 0, moved = 0;
+    for (size_t i = 0; i < n; ++i) {
+        changed += a[i] != b[i];
+        jumped += std::abs(a[i] - b[i]) > 40;
+        moved += std::abs(a[i] - far[i]) > 40;
+    }
+    EXPECT_GT(changed, n / 2);
+    EXPECT_LT(jumped, n / 10);
+    EXPECT_GT(moved, 2 * jumped + n / 50);
+
+    // In colour: clearly coloured pixels, and the scene's own colours as RGB.
+    const FrameSource colour(rows, columns, true, Pattern::Scene, 7);
+    const Bytes rgb = colour.Rgb(3);
+    const Bytes uyv = colour.Frame(3);
+    const Bytes gray = scene.Frame(3);
+    size_t coloured = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const auto [lo, hi] = std::minmax({rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]});
+        coloured += hi - lo > 30;
+        ASSERT_EQ(uyv[3 * i + 1], gray[i]) << "Y of the colour scene is its gray";
+    }
+    EXPECT_GT(coloured, n / 5);
 }
 
 using FrameSourceFileTest = TempDir;
@@ -630,4 +697,403 @@ TEST(CameraBoardTest, InitRejectsBadOptions) {
         EXPECT_FALSE(board.Start());
     }
     EXPECT_TRUE(CameraBoard(pty, SmallUnpaced()).Init());
+}
+
+// ---- Stream formats ----
+
+namespace {
+
+using stream::Encoding;
+using stream::Framing;
+
+struct SplitFrame {
+    Bytes payload;
+    Bytes before;  // What came between the previous frame and this one.
+    uint32_t width = 0, height = 0, counter = 0;
+    std::string text;  // Debug-text packets among the pixels.
+};
+
+size_t Find(const Bytes& b, size_t from, const Bytes& what) {
+    if (what.empty() || from > b.size()) {
+        return b.size();
+    }
+    const auto it = std::search(b.begin() + static_cast<std::ptrdiff_t>(from), b.end(),
+                                what.begin(), what.end());
+    return static_cast<size_t>(it - b.begin());
+}
+
+uint32_t Le(const Bytes& b, size_t at, int n) {
+    uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        v = (v << 8) | b.at(at + static_cast<size_t>(i));
+    }
+    return v;
+}
+
+// Splits what a board sent into frames, each start searched for as a host
+// would (garbage may come first); any header, end marker, check byte or check
+// bit that does not check out fails the test.
+std::vector<SplitFrame> Split(const stream::CStreamFormat& f, Encoding e, uint32_t w, uint32_t h,
+                              const Bytes& got) {
+    std::vector<SplitFrame> frames;
+    const size_t size = stream::FrameBytes(e, w, h);
+    size_t pos = 0;
+    while (pos < got.size()) {
+        SplitFrame fr;
+        size_t start = pos, body = pos;
+        switch (f.framing) {
+            case Framing::HeaderByte:
+                start = Find(got, pos, {255});
+                body = start + 1;
+                break;
+            case Framing::Marker:
+                start = Find(got, pos, f.startMarker);
+                body = start + f.startMarker.size();
+                break;
+            case Framing::Described:
+                start = Find(got, pos, {0xD5, 0xAA, 0x96, 0x5A});
+                body = start + 20;
+                break;
+            case Framing::Packet:
+                start = Find(got, pos, {0x00});
+                body = start + 7;
+                break;
+            case Framing::Jpeg:
+                start = Find(got, pos, {0xFF, 0xD8});
+                body = start;
+                break;
+            case Framing::Headerless:
+                break;
+        }
+        if (start >= got.size()) {
+            ADD_FAILURE() << got.size() - pos << " bytes after frame " << frames.size()
+                          << " hold no frame";
+            break;
+        }
+        fr.before.assign(got.begin() + pos, got.begin() + start);
+        fr.width = w;
+        fr.height = h;
+        size_t length = size;
+        if (f.framing == Framing::Described) {
+            EXPECT_EQ(got.at(start + 4), 1);
+            EXPECT_EQ(got.at(start + 5), e == Encoding::Gray8 ? 1 : 0);
+            EXPECT_EQ(got.at(start + 6), e == Encoding::Rgb565Le ? 1 : 0);
+            fr.width = Le(got, start + 8, 2);
+            fr.height = Le(got, start + 10, 2);
+            length = Le(got, start + 12, 4);
+            fr.counter = Le(got, start + 16, 4);
+            EXPECT_EQ(length, stream::FrameBytes(e, fr.width, fr.height));
+        } else if (f.framing == Framing::Packet) {
+            EXPECT_EQ(got.at(start + 1), 4);
+            EXPECT_EQ(got.at(start + 2), 0x11);
+            EXPECT_EQ(got.at(start + 2) ^ got.at(start + 3) ^ got.at(start + 4) ^ got.at(start + 5),
+                      got.at(start + 6));
+            const uint8_t high = got.at(start + 5);
+            fr.width = got.at(start + 3) | ((high & 3u) << 8);
+            fr.height = got.at(start + 4) | (((high >> 2) & 3u) << 8);
+            EXPECT_EQ(high >> 4, e == Encoding::Gray8 ? 2 : 1);
+            length = stream::FrameBytes(e, fr.width, fr.height);
+        }
+        if (f.framing == Framing::Jpeg) {
+            length = Find(got, start, {0xFF, 0xD9}) + 2 - start;
+        }
+        if (f.framing == Framing::Packet) {
+            // Pixel bytes, with any debug-text packet taken out.
+            size_t at = body;
+            while (fr.payload.size() < length && at < got.size()) {
+                if (got[at] == 0x00) {
+                    const size_t n = got.at(at + 1);
+                    uint8_t check = 0;
+                    for (size_t k = 0; k < n; ++k) {
+                        check ^= got.at(at + 2 + k);
+                    }
+                    EXPECT_EQ(check, got.at(at + 2 + n));
+                    EXPECT_EQ(got.at(at + 2), 0x13);
+                    fr.text.append(got.begin() + at + 3, got.begin() + at + 2 + n);
+                    at += n + 3;
+                    continue;
+                }
+                const size_t i = fr.payload.size();
+                const uint8_t b = got[at++];
+                if (e == Encoding::Gray8) {
+                    EXPECT_EQ(b & 1, (i % fr.width) & 1) << "gray parity at " << i;
+                } else if (i % 2 == 0) {
+                    EXPECT_NE(b & 0x20, (b & 0x08) << 2) << "high byte check bits at " << i;
+                } else {
+                    EXPECT_EQ(b & 0x21, ((b & 0x08) << 2) | 1) << "low byte check bits at " << i;
+                }
+                fr.payload.push_back(b);
+            }
+            pos = at;
+        } else {
+            if (body + length > got.size()) {
+                ADD_FAILURE() << "frame " << frames.size() << " cut short";
+                break;
+            }
+            fr.payload.assign(got.begin() + body, got.begin() + body + length);
+            pos = body + length;
+            if (f.framing == Framing::Marker && !f.endMarker.empty()) {
+                EXPECT_EQ(Bytes(got.begin() + pos, got.begin() + pos + f.endMarker.size()),
+                          f.endMarker)
+                    << "end marker of frame " << frames.size();
+                pos += f.endMarker.size();
+            }
+        }
+        frames.push_back(std::move(fr));
+    }
+    return frames;
+}
+
+// Runs a board of `o` until it has sent o.count frames, sending it `requests`
+// first, and returns all the host read.
+Bytes RunBoard(const CameraBoard::Options& o, const Bytes& requests, CameraBoard::Statistics* stats,
+               std::vector<camsim::EncodedFrame>* expected) {
+    PseudoTerminal pty;
+    EXPECT_TRUE(pty.Open());
+    HostEnd host(pty.DevicePath());
+    CameraBoard board(pty, o);
+    std::string error;
+    EXPECT_TRUE(board.Init(&error)) << error;
+    for (uint64_t i = 0; expected && i < o.count; ++i) {
+        expected->push_back(board.Expected(i));
+    }
+    if (!requests.empty()) {
+        EXPECT_EQ(::write(host.Fd(), requests.data(), requests.size()),
+                  static_cast<ssize_t>(requests.size()));
+    }
+    EXPECT_TRUE(board.Start());
+    Bytes got;
+    const auto deadline = Clock::now() + 10s;
+    for (bool done = false; !done && Clock::now() < deadline;) {
+        done = board.Stats().framesSent == o.count;  // Then one more read takes the rest.
+        const Bytes some = host.Read(SIZE_MAX, 50);
+        got.insert(got.end(), some.begin(), some.end());
+    }
+    board.Stop();
+    *stats = board.Stats();
+    return got;
+}
+
+// How far apart two pictures' pixels are at most, and on average.
+std::pair<int, double> Distance(const Bytes& a, const Bytes& b) {
+    int most = 0;
+    double sum = 0;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        const int d = std::abs(a[i] - b[i]);
+        most = std::max(most, d);
+        sum += d;
+    }
+    return {most, a.empty() ? 0.0 : sum / static_cast<double>(a.size())};
+}
+
+}  // namespace
+
+// Every preset, with the scene and with the gradient: the frames a host finds
+// on the line carry exactly the payloads the board says, in the presets'
+// framings (garbage before frames never starting one), and show the picture.
+TEST(StreamFormatBoardTest, EveryPresetSendsTheExpectedFramesAndPictures) {
+    for (const stream::CStreamPreset& preset : stream::Presets()) {
+        for (Pattern pattern : {Pattern::Scene, Pattern::Gradient}) {
+            SCOPED_TRACE(std::string(preset.id) + " " + FrameSource::PatternName(pattern));
+            CameraBoard::Options o = SmallUnpaced();
+            o.format = preset.format;
+            o.pattern = pattern;
+            o.rows = preset.rows > 0 ? static_cast<int>(preset.rows) : 60;
+            o.columns = preset.columns > 0 ? static_cast<int>(preset.columns) : 80;
+            o.count = 3;
+            const bool headerless = preset.format.framing == Framing::Headerless;
+            o.garbage = headerless ? 0 : 40;
+            if (preset.format.framing == Framing::Jpeg) {
+                (pattern == Pattern::Scene ? o.between = "ACK IMG END\r\n" : o.between = "");
+                o.betweenLength = pattern == Pattern::Gradient;
+            }
+            if (preset.format.framing == Framing::Packet) {
+                o.packetText = "hello";
+            }
+            Bytes requests = preset.format.requestAtStart;
+            while (!preset.format.requestPerFrame.empty() && requests.size() < 3) {
+                requests.insert(requests.end(), preset.format.requestPerFrame.begin(),
+                                preset.format.requestPerFrame.end());
+            }
+            const Encoding e = preset.format.Resolved(false);
+            CameraBoard::Statistics stats;
+            std::vector<camsim::EncodedFrame> expected;
+            const auto t0 = Clock::now();
+            const Bytes got = RunBoard(o, requests, &stats, &expected);
+            const auto took = Clock::now() - t0;
+            const auto frames = Split(preset.format, e, static_cast<uint32_t>(o.columns),
+                                      static_cast<uint32_t>(o.rows), got);
+            ASSERT_EQ(frames.size(), 3u);
+            EXPECT_EQ(stats.framesSent, 3u);
+            if (headerless) {
+                EXPECT_GE(took, 3 * 2 * std::chrono::milliseconds(preset.format.gapMilliseconds));
+            }
+            const FrameSource source(o.rows, o.columns, camsim::FrameEncoder::NeedsColour(e),
+                                     pattern, o.seed);
+            for (uint64_t i = 0; i < 3; ++i) {
+                const SplitFrame& f = frames[i];
+                const camsim::EncodedFrame& x = expected[i];
+                EXPECT_EQ(f.payload, x.payload) << "frame " << i;
+                EXPECT_EQ(f.width, static_cast<uint32_t>(o.columns));
+                EXPECT_EQ(f.height, static_cast<uint32_t>(o.rows));
+                EXPECT_EQ(f.counter, preset.format.framing == Framing::Described ? i : 0);
+                if (preset.format.framing == Framing::Packet) {
+                    EXPECT_EQ(f.text, "hello");
+                }
+                if (o.betweenLength) {
+                    const std::string length = std::to_string(x.payload.size()) + "\r\n";
+                    EXPECT_EQ(
+                        std::string(f.before.end() - static_cast<std::ptrdiff_t>(length.size()),
+                                    f.before.end()),
+                        length);
+                } else if (!o.between.empty()) {
+                    EXPECT_EQ(std::string(f.before.end() - 13, f.before.end()), o.between);
+                }
+                // The picture: the source's within the encoding's rounding;
+                // JPEG's decodes close to the picture that was encoded.
+                ASSERT_EQ(x.picture.width, static_cast<uint32_t>(o.columns));
+                ASSERT_EQ(x.picture.gray, stream::Info(e).gray);
+                const Bytes want = x.picture.gray ? source.Frame(i) : source.Rgb(i);
+                if (stream::Info(e).compressed) {
+                    EXPECT_EQ(x.picture.pixels, want);
+                    stream::CJpegDecoder decoder;
+                    Bytes decoded;
+                    uint32_t dw = 0, dh = 0;
+                    ASSERT_EQ(decoder.Decode(f.payload.data(), f.payload.size(), x.picture.gray,
+                                             decoded, dw, dh),
+                              stream::CJpegDecoder::Result::Ok);
+                    EXPECT_LT(Distance(decoded, want).second, 12.0);
+                } else if (e == Encoding::Bits1) {
+                    for (size_t k = 0; k < want.size(); ++k) {
+                        ASSERT_EQ(x.picture.pixels[k], want[k] < 128 ? 0 : 255) << "pixel " << k;
+                    }
+                } else {
+                    EXPECT_LE(Distance(x.picture.pixels, want).first,
+                              e == Encoding::Gray8 ? 2 : 12);
+                }
+            }
+        }
+    }
+}
+
+// The Arduino board sends one frame per R it reads and nothing without one;
+// credits add up; its header counts frames.
+TEST(StreamFormatBoardTest, ArduinoBoardSendsOneFramePerCredit) {
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.Open());
+    HostEnd host(pty.DevicePath());
+    CameraBoard::Options o = SmallUnpaced();
+    ASSERT_TRUE(stream::FormatFromText("arduino", o.format));
+    o.pattern = Pattern::Scene;
+    CameraBoard board(pty, o);
+    ASSERT_TRUE(board.Start());
+    const size_t frame = 20 + 4 * 5;
+    EXPECT_TRUE(host.Read(1, 300).empty()) << "a board without a request is silent";
+    auto request = [&](const char* r) {
+        ASSERT_EQ(::write(host.Fd(), r, std::strlen(r)), static_cast<ssize_t>(std::strlen(r)));
+    };
+    request("R");
+    Bytes got = host.Read(SIZE_MAX, 300);
+    EXPECT_EQ(got.size(), frame);
+    request("RR");
+    const Bytes more = host.Read(SIZE_MAX, 300);
+    EXPECT_EQ(more.size(), 2 * frame);
+    got.insert(got.end(), more.begin(), more.end());
+    board.Stop();
+    EXPECT_EQ(board.Stats().requestsReceived, 3u);
+    EXPECT_EQ(board.Stats().framesSent, 3u);
+    const auto frames = Split(o.format, Encoding::Gray8, 5, 4, got);
+    ASSERT_EQ(frames.size(), 3u);
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(frames[i].counter, i);
+        EXPECT_EQ(frames[i].payload, board.Expected(i).payload);
+    }
+}
+
+// --lose-byte-every K: frames K, 2K, ... arrive one payload byte short, the
+// middle one missing; the frames between arrive whole.
+TEST(StreamFormatBoardTest, LoseByteEveryDropsExactlyOnePayloadByte) {
+    for (const char* id : {"fe01-gray", "liveov7670"}) {
+        SCOPED_TRACE(id);
+        CameraBoard::Options o = SmallUnpaced();
+        ASSERT_TRUE(stream::FormatFromText(id, o.format));
+        o.pattern = Pattern::Scene;
+        o.rows = 6;
+        o.columns = 8;
+        o.count = 4;
+        o.loseByteEvery = 2;
+        CameraBoard::Statistics stats;
+        std::vector<camsim::EncodedFrame> expected;
+        const Bytes got = RunBoard(o, {}, &stats, &expected);
+        Bytes whole;
+        for (uint64_t i = 0; i < 4; ++i) {
+            camsim::EncodedFrame x = expected[i];
+            const size_t n = x.payload.size();
+            if (i % 2 == 1) {
+                x.LoseByte(CameraBoard::LostByte(n));
+                ASSERT_EQ(x.payload.size(), n - 1);
+            }
+            const Bytes wire = x.Wire();
+            whole.insert(whole.end(), wire.begin(), wire.end());
+        }
+        EXPECT_EQ(got, whole);
+        EXPECT_EQ(got.size() + 2, [&] {
+            size_t sum = 0;
+            for (const auto& x : expected) {
+                sum += x.Wire().size();
+            }
+            return sum;
+        }());
+    }
+}
+
+// The simulator and the tool's own framers agree: every preset's frames, with
+// the scene and the gradient, text before JPEG frames and debug text among
+// packet pixels, fed in odd chunks, come out of stream::MakeFramer whole and
+// sound with exactly the payloads (and the sizes on the wire) the board sent.
+TEST(StreamFormatBoardTest, TheToolsFramersTakeEveryPresetsFramesWhole) {
+    for (const stream::CStreamPreset& preset : stream::Presets()) {
+        for (Pattern pattern : {Pattern::Scene, Pattern::Gradient}) {
+            SCOPED_TRACE(std::string(preset.id) + " " + FrameSource::PatternName(pattern));
+            const int rows = preset.rows > 0 ? static_cast<int>(preset.rows) : 60;
+            const int columns = preset.columns > 0 ? static_cast<int>(preset.columns) : 80;
+            const Encoding e = preset.format.Resolved(false);
+            const FrameSource source(rows, columns, camsim::FrameEncoder::NeedsColour(e), pattern);
+            const bool packet = preset.format.framing == Framing::Packet;
+            const camsim::FrameEncoder encoder(preset.format, e, 255, source, 80,
+                                               packet ? "dbg" : "");
+            framertest::PlayOptions options = framertest::Chunked({7, 1000, 1, 4096});
+            Bytes line;
+            std::vector<camsim::EncodedFrame> sent;
+            for (uint64_t i = 0; i < 3; ++i) {
+                sent.push_back(encoder.Encode(i, false));
+                if (preset.format.framing == Framing::Jpeg) {
+                    const std::string text = "ACK IMG END\r\n";
+                    line.insert(line.end(), text.begin(), text.end());
+                }
+                options.marks.push_back(line.size());
+                const Bytes wire = sent.back().Wire();
+                line.insert(line.end(), wire.begin(), wire.end());
+            }
+            stream::FramerSetup setup;
+            setup.format = preset.format;
+            setup.rows = static_cast<uint32_t>(rows);
+            setup.columns = static_cast<uint32_t>(columns);
+            setup.encoding = e;
+            const auto framer = stream::MakeFramer(setup);
+            const framertest::PlayResult played = framertest::Play(*framer, line, options);
+            EXPECT_TRUE(played.faults.empty()) << played.faults.front();
+            ASSERT_EQ(played.frames.size(), 3u);
+            for (size_t i = 0; i < 3; ++i) {
+                const framertest::PlayedFrame& f = played.frames[i];
+                EXPECT_TRUE(f.Good()) << "frame " << i;
+                EXPECT_EQ(f.payload, sent[i].payload) << "frame " << i;
+                if (preset.format.framing == Framing::Described || packet) {
+                    EXPECT_EQ(f.header.width, static_cast<uint32_t>(columns));
+                    EXPECT_EQ(f.header.height, static_cast<uint32_t>(rows));
+                }
+                EXPECT_EQ(f.text, packet ? "dbg" : "");
+            }
+        }
+    }
 }

@@ -54,12 +54,30 @@ bool CameraBoard::Init(std::string* error) {
         why = "baud and fps must not be negative";
     } else if (!line_.IsOpen()) {
         why = "the line is not open";
-    } else if (o.pattern == Pattern::File) {
-        source_ = FrameSource::FromFile(o.file, o.rows, o.columns, o.colour, &why);
+    } else if (o.quality < 1 || o.quality > 100) {
+        why = "the JPEG quality must be 1..100";
+    } else if (o.headerPixels && o.format.framing != stream::Framing::HeaderByte) {
+        why = "header-valued pixels go only with the header-byte framing";
+    } else if (!o.packetText.empty() &&
+               (o.format.framing != stream::Framing::Packet || o.packetText.size() > 254)) {
+        why = "a debug-text packet goes only with the packet framing, at most 254 bytes";
+    } else if (!FrameEncoder::Check(o.format, SentEncoding(), o.rows, o.columns, &why)) {
+        // why says what the format cannot carry.
     } else {
-        source_.emplace(o.rows, o.columns, o.colour, o.pattern);
+        encoder_.reset();
+        const bool colour = FrameEncoder::NeedsColour(SentEncoding());
+        if (o.pattern == Pattern::File) {
+            source_ = FrameSource::FromFile(o.file, o.rows, o.columns, colour, &why);
+        } else {
+            source_.emplace(o.rows, o.columns, colour, o.pattern, o.seed);
+        }
     }
-    if (!why.empty()) {
+    if (why.empty()) {
+        encoder_.emplace(o.format, SentEncoding(), o.header, *source_, o.quality, o.packetText);
+        request_ =
+            !o.format.requestPerFrame.empty() ? o.format.requestPerFrame : o.format.requestAtStart;
+    } else {
+        encoder_.reset();
         source_.reset();
         if (error) {
             *error = why;
@@ -107,7 +125,20 @@ void CameraBoard::Stream(const std::atomic<bool>& stop) {
     std::mt19937 rng(options_.seed);
     origin_ = Clock::now();
     linePos_ = 0;
+    heard_.clear();
+    credits_ = 0;
+    const bool perFrame = !options_.format.requestPerFrame.empty();
+    const bool headerless = options_.format.framing == stream::Framing::Headerless;
+    const auto gap = std::chrono::milliseconds(2 * uint64_t{options_.format.gapMilliseconds});
     for (uint64_t index = 0; options_.count == 0 || index < options_.count; ++index) {
+        if (!request_.empty() && (perFrame || index == 0)) {
+            if (!WaitForRequest(stop)) {
+                break;
+            }
+            if (perFrame) {
+                --credits_;
+            }
+        }
         if (options_.fps > 0) {
             auto due = origin_ + FrameTime(options_.fps, index);
             if (Clock::now() - due > FrameTime(options_.fps, 1)) {
@@ -117,8 +148,18 @@ void CameraBoard::Stream(const std::atomic<bool>& stop) {
             }
             SleepUntil(due, stop);
         }
-        if (stop.load() || !SendPaced(NextChunk(index, rng), stop)) {
+        const Chunk chunk = NextChunk(index, rng);
+        if (stop.load() || !SendPaced(chunk.before, stop)) {
             break;
+        }
+        if (headerless) {
+            Quiet(gap, stop);
+        }
+        if (stop.load() || !SendPaced(chunk.frame, stop)) {
+            break;
+        }
+        if (!request_.empty()) {
+            ReadRequests(0);
         }
         framesSent_.fetch_add(1, std::memory_order_relaxed);
         if (callback_) {
@@ -144,6 +185,7 @@ CameraBoard::Statistics CameraBoard::Stats() const {
     s.framesSent = framesSent_.load(std::memory_order_relaxed);
     s.bytesSent = bytesSent_.load(std::memory_order_relaxed);
     s.bytesDropped = bytesDropped_.load(std::memory_order_relaxed);
+    s.requestsReceived = requestsReceived_.load(std::memory_order_relaxed);
     return s;
 }
 
@@ -154,31 +196,113 @@ uint64_t CameraBoard::BytesDue(long baud, std::chrono::nanoseconds elapsed) {
     return static_cast<uint64_t>(static_cast<double>(elapsed.count()) * baud / 1e10);
 }
 
-// One frame as it goes on the line: garbage (not before the first frame), the
-// header, then the pixels with the requested faults applied.
-std::vector<uint8_t> CameraBoard::NextChunk(uint64_t index, std::mt19937& rng) const {
-    const uint8_t header = options_.header;
-    std::vector<uint8_t> pixels = source_->Frame(index);
-    if (options_.headerPixels) {
-        for (size_t i = 0; i < pixels.size(); i += kHeaderPixelStride) {
-            pixels[i] = header;
+// One frame as it goes on the line: garbage (not before the first frame), then
+// the between text and the frame with the requested faults applied.
+CameraBoard::Chunk CameraBoard::NextChunk(uint64_t index, std::mt19937& rng) const {
+    const Options& o = options_;
+    EncodedFrame frame = encoder_->Encode(index, false);
+    const size_t length = frame.payload.size();
+    if (o.headerPixels) {
+        for (size_t i = 0; i < frame.payload.size(); i += kHeaderPixelStride) {
+            frame.payload[i] = o.header;
         }
     }
-    if (options_.truncateEvery > 0 && (index + 1) % options_.truncateEvery == 0) {
-        pixels.resize(pixels.size() / 2);
+    if (o.loseByteEvery > 0 && (index + 1) % o.loseByteEvery == 0) {
+        frame.LoseByte(LostByte(frame.payload.size()));
     }
-    std::vector<uint8_t> chunk;
-    const size_t garbage = index > 0 ? options_.garbage : 0;
-    chunk.reserve(garbage + 1 + pixels.size());
-    // 255 values other than the header, drawn evenly.
-    std::uniform_int_distribution<int> noise(0, 254);
-    for (size_t i = 0; i < garbage; ++i) {
-        const int v = noise(rng);
-        chunk.push_back(static_cast<uint8_t>(v >= header ? v + 1 : v));
+    if (o.truncateEvery > 0 && (index + 1) % o.truncateEvery == 0) {
+        // The frame stops half way: nothing after it, not even its end marker.
+        frame.payload.resize(length / 2);
+        frame.trailer.clear();
     }
-    chunk.push_back(header);
-    chunk.insert(chunk.end(), pixels.begin(), pixels.end());
+    Chunk chunk;
+    if (index > 0 && o.garbage > 0) {
+        // Values that cannot start a frame: not the header byte, the start
+        // marker's first byte, the sync's first byte, a packet's 00 or a
+        // JPEG's FF. Headerless frames have no start to avoid.
+        int avoid = -1;
+        switch (o.format.framing) {
+            case stream::Framing::HeaderByte:
+                avoid = o.header;
+                break;
+            case stream::Framing::Marker:
+                avoid = o.format.startMarker.empty() ? -1 : o.format.startMarker[0];
+                break;
+            case stream::Framing::Described:
+                avoid = 0xD5;
+                break;
+            case stream::Framing::Packet:
+                avoid = 0x00;
+                break;
+            case stream::Framing::Jpeg:
+                avoid = 0xFF;
+                break;
+            case stream::Framing::Headerless:
+                break;
+        }
+        // The allowed values, drawn evenly.
+        std::uniform_int_distribution<int> noise(0, avoid < 0 ? 255 : 254);
+        chunk.before.reserve(o.garbage);
+        for (size_t i = 0; i < o.garbage; ++i) {
+            const int v = noise(rng);
+            chunk.before.push_back(static_cast<uint8_t>(avoid >= 0 && v >= avoid ? v + 1 : v));
+        }
+    }
+    chunk.frame.assign(o.between.begin(), o.between.end());
+    if (o.betweenLength) {
+        const std::string text = std::to_string(length) + "\r\n";
+        chunk.frame.insert(chunk.frame.end(), text.begin(), text.end());
+    }
+    const std::vector<uint8_t> wire = frame.Wire();
+    chunk.frame.insert(chunk.frame.end(), wire.begin(), wire.end());
     return chunk;
+}
+
+// Reads what the host sent, up to timeoutMs for the first byte, and counts
+// the requests in it.
+void CameraBoard::ReadRequests(int timeoutMs) {
+    if (request_.empty()) {
+        return;
+    }
+    uint8_t buf[256];
+    const size_t n = line_.ReadFromHost(buf, sizeof buf, timeoutMs);
+    heard_.insert(heard_.end(), buf, buf + n);
+    size_t at = 0;
+    while (heard_.size() - at >= request_.size()) {
+        if (std::equal(request_.begin(), request_.end(),
+                       heard_.begin() + static_cast<std::ptrdiff_t>(at))) {
+            ++credits_;
+            requestsReceived_.fetch_add(1, std::memory_order_relaxed);
+            at += request_.size();
+        } else {
+            ++at;
+        }
+    }
+    heard_.erase(heard_.begin(), heard_.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// Waits, silent, until a request has come (false if stopped first); the
+// line's schedule then starts afresh, as the board's does.
+bool CameraBoard::WaitForRequest(const std::atomic<bool>& stop) {
+    while (credits_ == 0) {
+        if (stop.load()) {
+            return false;
+        }
+        ReadRequests(static_cast<int>(kStopCheck.count()));
+    }
+    if (options_.baud > 0) {
+        origin_ = Clock::now() - LineTime(options_.baud, linePos_);
+    }
+    return true;
+}
+
+// Leaves the line quiet for `gap`; the schedule restarts after it, so no
+// burst follows.
+void CameraBoard::Quiet(std::chrono::milliseconds gap, const std::atomic<bool>& stop) {
+    SleepUntil(Clock::now() + gap, stop);
+    if (options_.baud > 0) {
+        origin_ = Clock::now() - LineTime(options_.baud, linePos_);
+    }
 }
 
 // Offers the chunk to the line at the baud rate (or all at once when not

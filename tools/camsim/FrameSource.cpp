@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "stream/PixelEncoding.h"
+
 namespace camsim {
 
 namespace {
@@ -120,8 +122,11 @@ std::optional<Pnm> ParsePnm(const std::string& bytes, std::string* error) {
 
 }  // namespace
 
-FrameSource::FrameSource(int rows, int columns, bool colour, Pattern pattern)
+FrameSource::FrameSource(int rows, int columns, bool colour, Pattern pattern, uint32_t seed)
     : rows_(std::max(rows, 1)), columns_(std::max(columns, 1)), colour_(colour), pattern_(pattern) {
+    if (pattern_ == Pattern::Scene) {
+        scene_.emplace(rows_, columns_, seed);
+    }
     if (pattern_ == Pattern::File) {
         picture_.assign(FrameBytes(), 0);
         if (colour_) {
@@ -172,7 +177,7 @@ std::optional<FrameSource> FrameSource::FromFile(const std::string& path, int ro
 }
 
 std::optional<Pattern> FrameSource::ParsePattern(const std::string& name) {
-    for (Pattern p : {Pattern::Gradient, Pattern::Bars, Pattern::Moving}) {
+    for (Pattern p : {Pattern::Gradient, Pattern::Bars, Pattern::Moving, Pattern::Scene}) {
         if (name == PatternName(p)) {
             return p;
         }
@@ -190,6 +195,8 @@ const char* FrameSource::PatternName(Pattern pattern) {
             return "moving";
         case Pattern::File:
             return "file";
+        case Pattern::Scene:
+            return "scene";
     }
     return "?";
 }
@@ -201,6 +208,19 @@ size_t FrameSource::FrameBytes() const {
 std::vector<uint8_t> FrameSource::Frame(uint64_t index) const {
     if (pattern_ == Pattern::File) {
         return picture_;
+    }
+    if (scene_) {
+        if (!colour_) {
+            return scene_->Gray(index);
+        }
+        std::vector<uint8_t> frame = scene_->Rgb(index);
+        for (size_t i = 0; i < frame.size(); i += 3) {
+            const Yuv yuv = RgbToYuv(frame[i], frame[i + 1], frame[i + 2]);
+            frame[i] = yuv.u;
+            frame[i + 1] = yuv.y;
+            frame[i + 2] = yuv.v;
+        }
+        return frame;
     }
     std::vector<uint8_t> frame(FrameBytes());
     const size_t step = colour_ ? 3 : 1;
@@ -235,6 +255,7 @@ void FrameSource::FillPixel(uint8_t* out, int r, int c, uint64_t index) const {
             break;
         }
         case Pattern::File:
+        case Pattern::Scene:
             break;  // Handled by Frame().
     }
     if (colour_) {
@@ -244,6 +265,23 @@ void FrameSource::FillPixel(uint8_t* out, int r, int c, uint64_t index) const {
     } else {
         out[0] = yuv.y;
     }
+}
+
+std::vector<uint8_t> FrameSource::Rgb(uint64_t index) const {
+    if (scene_) {
+        return scene_->Rgb(index);
+    }
+    std::vector<uint8_t> frame = Frame(index);
+    if (!colour_) {
+        return frame;  // Not asked of gray sources; their bytes unchanged.
+    }
+    for (size_t i = 0; i < frame.size(); i += 3) {
+        const uint32_t rgb = stream::PixelRgb(stream::Encoding::Uyv, &frame[i], 0);
+        frame[i] = static_cast<uint8_t>(rgb >> 16);
+        frame[i + 1] = static_cast<uint8_t>(rgb >> 8);
+        frame[i + 2] = static_cast<uint8_t>(rgb);
+    }
+    return frame;
 }
 
 std::vector<uint8_t> WireFrame(uint8_t header, const std::vector<uint8_t>& pixels) {

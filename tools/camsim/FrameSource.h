@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "tools/camsim/TexturedScene.h"
+
 namespace camsim {
 
 // What the simulated camera looks at.
-enum class Pattern { Gradient, Bars, Moving, File };
+enum class Pattern { Gradient, Bars, Moving, File, Scene };
 
 // Deterministic pictures for the simulated camera, so a test can compute the
 // exact bytes of any frame. Pixels go row by row; grayscale is one byte per
@@ -34,23 +36,29 @@ enum class Pattern { Gradient, Bars, Moving, File };
 //             nearest-neighbour (source row r * height / rows, column
 //             c * width / columns). PGM in colour gives U = V = 128; PPM in
 //             grayscale gives Y. Same every frame.
+//   Scene     a TexturedScene from the seed: its luma in grayscale, its R, G, B
+//             converted as above in colour.
 class FrameSource {
 public:
     // A generated pattern. rows and columns must be at least 1; Pattern::File
-    // here gives a black picture (use FromFile to load one).
-    FrameSource(int rows, int columns, bool colour, Pattern pattern);
+    // here gives a black picture (use FromFile to load one). The seed shapes
+    // Pattern::Scene.
+    FrameSource(int rows, int columns, bool colour, Pattern pattern, uint32_t seed = 1);
 
     // Loads a PGM/PPM picture. nullopt, with a reason in *error, if the file
     // is missing, unreadable or not a binary 8-bit PGM/PPM.
     static std::optional<FrameSource> FromFile(const std::string& path, int rows, int columns,
                                                bool colour, std::string* error = nullptr);
 
-    // "gradient", "bars", "moving" (not "file", which needs a path).
+    // "gradient", "bars", "moving", "scene" (not "file", which needs a path).
     static std::optional<Pattern> ParsePattern(const std::string& name);
     static const char* PatternName(Pattern pattern);
 
     // The pixel bytes of frame index: FrameBytes() of them, no header.
     std::vector<uint8_t> Frame(uint64_t index) const;
+    // Frame index of a colour source as R, G, B bytes: the scene's own colours,
+    // other patterns' U, Y, V as the tool converts them (stream::PixelRgb).
+    std::vector<uint8_t> Rgb(uint64_t index) const;
 
     int Rows() const { return rows_; }
     int Columns() const { return columns_; }
@@ -66,6 +74,7 @@ private:
     bool colour_;
     Pattern pattern_;
     std::vector<uint8_t> picture_;  // Pattern::File: the scaled picture.
+    std::optional<TexturedScene> scene_;
 };
 
 // A frame as the board sends it: the header byte, then the pixels.

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "capture/RecordingReader.h"
+#include "stream/StreamFormat.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
@@ -27,15 +29,28 @@ const char kHelp[] =
     "Usage: tavix-camsim [options]\n"
     "       tavix-camsim --replay FILE [--fast] [--link PATH]\n"
     "Simulates a camera board streaming raw frames over a serial line. Opens a\n"
-    "pseudo-terminal, prints its device path and streams frames to it. Each frame\n"
-    "is one header byte, then rows x columns pixels row by row: one byte per pixel\n"
-    "in grayscale, three (U, Y, V) in colour. Nothing sent to the board is read.\n"
+    "pseudo-terminal, prints its device path and streams frames to it. By default\n"
+    "each frame is one header byte, then rows x columns pixels row by row: one\n"
+    "byte per pixel in grayscale, three (U, Y, V) in colour, and nothing sent to\n"
+    "the board is read. --format sends what other camera boards send.\n"
     "\n"
+    "Stream format:\n"
+    "  --format FORMAT     a preset or a custom format (see below); default design\n"
+    "  --quality Q         JPEG quality, 1..100 (default 80)\n"
+    "  --between TEXT      send TEXT before every frame, with C escapes (\\r \\n\n"
+    "                      \\t \\\\ \\xHH), e.g. 'ACK IMG END\\r\\n'\n"
+    "  --between-length    send the frame's payload length in decimal and \\r\\n\n"
+    "                      before every frame (after --between)\n"
+    "  --packet-text TEXT  packet format: a debug-text packet (command 13) after\n"
+    "                      each frame's first row\n"
     "Picture:\n"
-    "  --rows N            rows per frame, 1..9999 (default 60)\n"
-    "  --columns N         columns per frame, 1..9999 (default 80)\n"
-    "  --colour            send U,Y,V triplets instead of grayscale bytes\n"
-    "  --pattern NAME      gradient (default), bars or moving\n"
+    "  --rows N            rows per frame, 1..9999 (default 60, or the preset's)\n"
+    "  --columns N         columns per frame, 1..9999 (default 80, or the preset's)\n"
+    "  --colour            send U,Y,V triplets instead of grayscale bytes (the\n"
+    "                      design format only; other formats set the encoding)\n"
+    "  --pattern NAME      gradient (default), bars, moving or scene (textured\n"
+    "                      shapes, fine detail, noise, blown-out and black areas)\n"
+    "  --seed N            seeds the scene and the garbage bytes (default 1)\n"
     "  --file PATH         send a binary PGM (P5) or PPM (P6) picture, maxval 255,\n"
     "                      scaled to rows x columns\n"
     "  --header N          header byte, 0..255 (default 255)\n"
@@ -46,9 +61,10 @@ const char kHelp[] =
     "  --blocking          wait while the host does not read, instead of dropping\n"
     "                      the bytes the line cannot take as a real UART would\n"
     "Faults:\n"
-    "  --garbage N         N random bytes, never the header value, between frames\n"
+    "  --garbage N         N random bytes between frames, never starting a frame\n"
     "  --truncate-every K  cut frames K, 2K, ... to half their pixel bytes\n"
     "  --header-pixels     set every 16th pixel byte to the header value\n"
+    "  --lose-byte-every K frames K, 2K, ... lose the middle byte of their payload\n"
     "Replay:\n"
     "  --replay FILE       play a TavixTool recording (.tavixrec) instead: exactly\n"
     "                      the bytes the port delivered, each chunk at its recorded\n"
@@ -66,9 +82,29 @@ const char kHelp[] =
     "or the end of a recording, it waits up to 2 s for the host to read what is\n"
     "still queued. A recording that cannot be read ends it with exit code 2.\n"
     "\n"
-    "Example:\n"
+    "Formats (--format): a preset id, or custom,framing=F,... as TavixTool's\n"
+    "format settings write it. Presets (usual rows x columns):\n"
+    "%PRESETS%"
+    "\n"
+    "Custom: custom,framing=header|marker|described|packet|jpeg|headerless,\n"
+    "start=HEX,end=HEX,encoding=ID,gap=MS,request-start=BYTES,\n"
+    "request-frame=BYTES,request-stop=BYTES (BYTES: hex pairs, or text in\n"
+    "double quotes). Encodings: gray8, uyv, rgb565be, rgb565le, rgb888, yuyv,\n"
+    "uyvy, yvyu, yuyv-y, uyvy-y, bits1, jpeg, jpeg-gray.\n"
+    "\n"
+    "Garbage never starts a frame: it avoids the header byte, the start marker's\n"
+    "first byte, D5 (described), 00 (packet) and FF (JPEG). A headerless board is\n"
+    "quiet for twice the format's gap before each frame. A board with a per-frame\n"
+    "request sends one frame per request it reads (requests add up) and nothing\n"
+    "without one; with a start request only, it waits for that, then streams.\n"
+    "\n"
+    "Examples:\n"
     "  tavix-camsim --rows 120 --columns 160 --colour --pattern bars --link /tmp/cam\n"
-    "  then open /tmp/cam as the serial port.\n";
+    "  then open /tmp/cam as the serial port.\n"
+    "\n"
+    "  tavix-camsim --format arduino --pattern scene --baud 921600 --link /tmp/cam\n"
+    "\n"
+    "  tavix-camsim --format jpeg --between 'ACK IMG END\\r\\n' --link /tmp/cam\n";
 
 std::atomic<bool> g_stop{false};
 
@@ -97,6 +133,51 @@ uint64_t ParseUnsigned(const std::string& option, const std::string& text, uint6
     return value;
 }
 
+// The help text with the preset list filled in.
+std::string HelpText() {
+    std::string presets;
+    for (const stream::CStreamPreset& p : stream::Presets()) {
+        std::string size = p.rows > 0 ? std::to_string(p.rows) + "x" + std::to_string(p.columns)
+                                      : std::string("60x80");
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-14s %-9s %s\n", p.id, size.c_str(), p.label);
+        presets += line;
+    }
+    std::string text = kHelp;
+    const std::string mark = "%PRESETS%";
+    text.replace(text.find(mark), mark.size(), presets);
+    return text;
+}
+
+// TEXT with C escapes \r \n \t \\ \xHH as bytes.
+std::string Unescape(const std::string& option, const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        const char e = i + 1 < text.size() ? text[++i] : '\0';
+        if (e == 'r') {
+            out += '\r';
+        } else if (e == 'n') {
+            out += '\n';
+        } else if (e == 't') {
+            out += '\t';
+        } else if (e == '\\') {
+            out += '\\';
+        } else if (e == 'x' && i + 2 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            throw BadOption{option + ": unknown escape in '" + text + "' (\\r \\n \\t \\\\ \\xHH)"};
+        }
+    }
+    return out;
+}
+
 struct CommandLine {
     camsim::CameraBoard::Options board;
     std::string link;
@@ -110,6 +191,9 @@ CommandLine Parse(int argc, char** argv) {
     camsim::CameraBoard::Options& o = cl.board;
     bool baudGiven = false;
     bool patternGiven = false;
+    bool rowsGiven = false;
+    bool columnsGiven = false;
+    const stream::CStreamPreset* preset = nullptr;
     std::string boardOption;  // The last option that shapes generated frames.
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -141,6 +225,27 @@ CommandLine Parse(int argc, char** argv) {
         } else if (arg == "--rows" || arg == "--columns") {
             (arg == "--rows" ? o.rows : o.columns) =
                 static_cast<int>(ParseUnsigned(arg, next(), 1, 9999));
+            (arg == "--rows" ? rowsGiven : columnsGiven) = true;
+        } else if (arg == "--format") {
+            const std::string text = next();
+            std::string reason;
+            if (!stream::FormatFromText(text, o.format, &reason)) {
+                throw BadOption{"--format '" + text + "': " + reason};
+            }
+            preset = stream::FindPreset(text);
+        } else if (arg == "--quality") {
+            o.quality = static_cast<int>(ParseUnsigned(arg, next(), 1, 100));
+        } else if (arg == "--between") {
+            o.between = Unescape(arg, next());
+        } else if (arg == "--between-length") {
+            flag();
+            o.betweenLength = true;
+        } else if (arg == "--packet-text") {
+            o.packetText = Unescape(arg, next());
+        } else if (arg == "--seed") {
+            o.seed = static_cast<uint32_t>(ParseUnsigned(arg, next(), 0, UINT32_MAX));
+        } else if (arg == "--lose-byte-every") {
+            o.loseByteEvery = ParseUnsigned(arg, next(), 1, UINT64_MAX);
         } else if (arg == "--colour" || arg == "--color") {
             flag();
             o.colour = true;
@@ -216,6 +321,15 @@ CommandLine Parse(int argc, char** argv) {
     }
     if (patternGiven && !o.file.empty()) {
         throw BadOption{"use either --pattern or --file, not both"};
+    }
+    if (o.colour && o.format.encoding != stream::Encoding::Page) {
+        throw BadOption{
+            "--colour goes only with a format whose encoding is the page's (design); "
+            "this format sets its own encoding"};
+    }
+    if (preset != nullptr && preset->rows > 0) {
+        o.rows = rowsGiven ? o.rows : static_cast<int>(preset->rows);
+        o.columns = columnsGiven ? o.columns : static_cast<int>(preset->columns);
     }
     return cl;
 }
@@ -322,7 +436,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (cl.help) {
-        std::fputs(kHelp, stdout);
+        std::fputs(HelpText().c_str(), stdout);
         return 0;
     }
     if (!cl.replay.empty()) {
@@ -355,9 +469,21 @@ int main(int argc, char** argv) {
     const std::string count = o.count == 0 ? "endless" : std::to_string(o.count) + " frame(s)";
     const std::string what =
         o.pattern == camsim::Pattern::File ? o.file : camsim::FrameSource::PatternName(o.pattern);
-    std::printf("%s: sending %dx%d %s %s frames, header %d, at %s, %s%s\n", kName, o.rows,
-                o.columns, o.colour ? "colour" : "grayscale", what.c_str(), o.header, pace,
-                count.c_str(), o.blocking ? ", blocking" : "");
+    if (o.format.IsDesignFormat()) {
+        std::printf("%s: sending %dx%d %s %s frames, header %d, at %s, %s%s\n", kName, o.rows,
+                    o.columns, o.colour ? "colour" : "grayscale", what.c_str(), o.header, pace,
+                    count.c_str(), o.blocking ? ", blocking" : "");
+    } else {
+        const stream::CStreamPreset* preset = stream::PresetOf(o.format);
+        std::printf("%s: sending %dx%d %s frames as %s (%s, %s), at %s, %s%s\n", kName, o.rows,
+                    o.columns, what.c_str(), stream::FormatToText(o.format).c_str(),
+                    preset ? preset->label : stream::kCustomLabel,
+                    stream::Info(board.SentEncoding()).id, pace, count.c_str(),
+                    o.blocking ? ", blocking" : "");
+        if (!o.format.requestPerFrame.empty() || !o.format.requestAtStart.empty()) {
+            std::printf("%s: waiting for the host's requests\n", kName);
+        }
+    }
     std::fflush(stdout);
 
     board.Run(g_stop);
@@ -365,10 +491,15 @@ int main(int argc, char** argv) {
         LetHostDrain(line);
     }
     const auto stats = board.Stats();
-    std::printf("%s: frames sent %llu, bytes sent %llu, bytes dropped %llu\n", kName,
+    std::printf("%s: frames sent %llu, bytes sent %llu, bytes dropped %llu", kName,
                 static_cast<unsigned long long>(stats.framesSent),
                 static_cast<unsigned long long>(stats.bytesSent),
                 static_cast<unsigned long long>(stats.bytesDropped));
+    if (!o.format.requestPerFrame.empty() || !o.format.requestAtStart.empty()) {
+        std::printf(", requests received %llu",
+                    static_cast<unsigned long long>(stats.requestsReceived));
+    }
+    std::printf("\n");
     std::fflush(stdout);
     line.Close();
     return 0;
