@@ -49,7 +49,7 @@ uint8_t Clip(int v) {
 }
 
 constexpr int kNoise = 6;  // Sensor noise: -6..+6 on every channel, every frame.
-constexpr int kOrdinaryObjects = 9;
+constexpr size_t kOrdinaryObjects = 9;
 
 }  // namespace
 
@@ -59,7 +59,7 @@ TexturedScene::TexturedScene(int rows, int columns, uint32_t seed)
     const double h = rows_;
     uint32_t k = 0;
     auto unit = [&] { return Unit(seed_, k++); };
-    for (int i = 0; i < kOrdinaryObjects; ++i) {
+    for (uint32_t i = 0; i < kOrdinaryObjects; ++i) {
         Object o{};
         o.shape = static_cast<Shape>(Hash(seed_, 1, i) % 3);
         o.texture = static_cast<Texture>(Hash(seed_, 2, i) % 3);
@@ -90,11 +90,12 @@ TexturedScene::TexturedScene(int rows, int columns, uint32_t seed)
 }
 
 // Ordinary objects drift over the whole picture and partly out of it; the
-// saturated two stay whole inside their own half, so their share stays put.
-void TexturedScene::Centre(const Object& o, uint64_t index, double& x, double& y) const {
-    const bool saturated = &o >= &objects_[kOrdinaryObjects];
-    if (saturated) {
-        const bool left = &o == &objects_[kOrdinaryObjects];
+// saturated two (the last) stay whole inside their own half, so their share
+// stays put.
+void TexturedScene::Centre(size_t i, uint64_t index, double& x, double& y) const {
+    const Object& o = objects_[i];
+    if (i >= kOrdinaryObjects) {
+        const bool left = i == kOrdinaryObjects;
         const double lo = left ? o.rx : columns_ / 2.0 + o.rx;
         const double hi = left ? columns_ / 2.0 - o.rx : columns_ - o.rx;
         x = Bounce(o.x, o.vx, index, lo, hi);
@@ -170,7 +171,7 @@ void TexturedScene::Pixel(int r, int c, uint64_t index, const std::vector<double
 std::vector<uint8_t> TexturedScene::Rgb(uint64_t index) const {
     std::vector<double> centres(objects_.size() * 2);
     for (size_t i = 0; i < objects_.size(); ++i) {
-        Centre(objects_[i], index, centres[2 * i], centres[2 * i + 1]);
+        Centre(i, index, centres[2 * i], centres[2 * i + 1]);
     }
     std::vector<uint8_t> rgb(static_cast<size_t>(rows_) * static_cast<size_t>(columns_) * 3);
     uint8_t* out = rgb.data();

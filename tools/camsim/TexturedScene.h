@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -43,7 +44,7 @@ private:
         int texturePeriod;  // Stripe and check size, pixels.
     };
 
-    void Centre(const Object& o, uint64_t index, double& x, double& y) const;
+    void Centre(size_t i, uint64_t index, double& x, double& y) const;
     static bool Inside(const Object& o, double dx, double dy);
     void Pixel(int r, int c, uint64_t index, const std::vector<double>& centres,
                uint8_t* out) const;

@@ -255,7 +255,7 @@ CommandLine Parse(int argc, char** argv) {
             const std::string name = next();
             const auto pattern = camsim::FrameSource::ParsePattern(name);
             if (!pattern) {
-                throw BadOption{"unknown pattern '" + name + "' (gradient, bars or moving)"};
+                throw BadOption{"unknown pattern '" + name + "' (gradient, bars, moving or scene)"};
             }
             o.pattern = *pattern;
             patternGiven = true;
