@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -153,10 +152,8 @@ TEST(JpegDecoder, GiantHeaderIsRefusedUnallocated) {
     EXPECT_EQ(h, 60000u);
     std::vector<uint8_t> pixels;
     std::string message;
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(decoder.Decode(jpeg.data(), jpeg.size(), false, pixels, w, h, &message),
               CJpegDecoder::Result::Failed);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_EQ(pixels.capacity(), 0u);
     EXPECT_NE(message.find("60000"), std::string::npos) << message;
     // A lower limit refuses a picture that the default accepts.
