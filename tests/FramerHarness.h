@@ -24,7 +24,7 @@ struct PlayedFrame {
     stream::FrameHeader header;
     Bytes payload;
     bool damaged = false;   // the framer saw a loss in it (or it was cut short)
-    bool cutShort = false;  // ended before its length (a new frame, a gap)
+    bool cutShort = false;  // ended before its known length (a new frame, a gap)
     bool suspect = false;   // what followed it did not check out
     std::string text;       // text the board sent among its pixels
 
@@ -86,7 +86,9 @@ inline PlayResult Play(stream::CFramer& framer, const Bytes& stream, const PlayO
     };
     // Runs the framer over what is buffered until it waits for more bytes.
     auto run = [&]() -> bool {
-        for (size_t guard = 0; guard < 4 * buf.size() + 64; ++guard) {
+        // Each byte is searched, filled and checked at most a few times over.
+        const size_t budget = 4 * buf.size() + 64;
+        for (size_t guard = 0; guard < budget; ++guard) {
             const size_t n = buf.size();
             if (phase == Phase::Search) {
                 if (n == 0)
@@ -188,13 +190,16 @@ inline PlayResult Play(stream::CFramer& framer, const Bytes& stream, const PlayO
                 frame.damaged |= t.damaged;
                 drop(t.consumed);
                 if (t.ended) {
-                    if (untilEnd ? t.damaged : frame.payload.size() < want) {
+                    // A frame that only its end tells ends when it ends (cut
+                    // short or not, its damage says); one of known length
+                    // that ends early is cut short.
+                    if (untilEnd) {
+                        result.frames.push_back(frame);
+                        phase = Phase::Check;
+                    } else if (frame.payload.size() < want) {
                         frame.cutShort = true;
                         result.frames.push_back(frame);
                         phase = Phase::Search;
-                    } else if (untilEnd) {
-                        result.frames.push_back(frame);
-                        phase = Phase::Check;
                     } else {
                         fault("ended with its whole known payload");
                         return false;
