@@ -99,9 +99,13 @@ void CCaptureBase::SetUpFormat() {
     m_nLastCounter = 0;
     m_nWireGeometry = 0;
     std::lock_guard<std::mutex> lock(m_stateLock);
-    m_frameEncoding = m_formatEncoding;
     m_nFrameRows = m_nRows;
     m_nFrameColumns = m_nColumns;
+    // A page format the engine does not know keeps the frame as it was.
+    if (m_streamFormat.encoding == stream::Encoding::Page && m_byFormat != pixel::kGray &&
+        m_byFormat != pixel::kUyv)
+        return;
+    m_frameEncoding = m_formatEncoding;
     if (stream::Info(m_formatEncoding).compressed) {
         m_nFrameSize = UINT32_MAX;
     } else {
@@ -328,6 +332,13 @@ void CCaptureBase::ReturnTail() {
 }
 
 void CCaptureBase::Consume(bool continuous) {
+    // The header byte may be changed while a capture runs; the search uses
+    // the new one from now on.
+    if (m_pFramer && m_pFramer->Setup().headerByte != m_byHeader) {
+        stream::FramerSetup setup = m_pFramer->Setup();
+        setup.headerByte = m_byHeader;
+        m_pFramer = stream::MakeFramer(setup);
+    }
     for (;;) {
         int headerFound, frameDone;
         uint32_t received, frameSize;

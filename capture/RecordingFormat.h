@@ -15,9 +15,11 @@
 //    34  rows                       u32 (1..9999)
 //    38  columns                    u32 (1..9999)
 //    42  start time                 u64, microseconds since the Unix epoch (wall clock)
-//   and, where the stream format is not the header byte's (header length > 50):
-//    50  stream format text length  u16 (0..kMaxStreamFormatText)
-//    52  stream format              that many bytes, UTF-8: a preset's id or
+//   and, where the stream format is not the header byte's (a reader that
+//   finds other bytes here skips them, as any longer header):
+//    50  tag "SFMT"                 4 bytes
+//    54  stream format text length  u16 (1..kMaxStreamFormatText)
+//    56  stream format              that many bytes, UTF-8: a preset's id or
 //                                   "custom,...", as the settings file holds it
 //   chunks, to the end of the file
 //     0  time                       u64, microseconds since the start (monotonic)
@@ -41,6 +43,7 @@ constexpr size_t kChunkTailSize = 4;   // The CRC.
 constexpr uint32_t kMaxChunkBytes = 1024 * 1024;
 constexpr uint32_t kMaxRowsOrColumns = 9999;
 constexpr uint16_t kMaxStreamFormatText = 1024;
+constexpr char kStreamFormatTag[4] = {'S', 'F', 'M', 'T'};
 // The suffix the user interface gives recordings.
 constexpr const char* kFileSuffix = ".tavixrec";
 

@@ -91,18 +91,17 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
     }
     // The stream format, where the header goes on to hold one.
     r.streamFormat.clear();
-    if (length >= kHeaderSize + 2) {
-        uint8_t size[2] = {};
-        if (ReadAt(kHeaderSize, size, 2) != 2)
-            return fail(text::CannotRead(path, m_nReadError));
-        const uint16_t n = GetU16(size);
-        if (n > kMaxStreamFormatText || kHeaderSize + 2u + n > length) {
+    uint8_t tag[6] = {};
+    if (length >= kHeaderSize + sizeof tag && ReadAt(kHeaderSize, tag, sizeof tag) == sizeof tag &&
+        std::memcmp(tag, kStreamFormatTag, sizeof kStreamFormatTag) == 0) {
+        const uint16_t n = GetU16(tag + 4);
+        if (n == 0 || n > kMaxStreamFormatText || kHeaderSize + sizeof tag + n > length) {
             return fail(text::BadValue(path, "数据格式长度", n,
-                                       "至多 " + std::to_string(kMaxStreamFormatText) +
-                                           " 字节且在文件头内"));
+                                       "1–" + std::to_string(kMaxStreamFormatText) +
+                                           " 字节，且在文件头内"));
         }
         r.streamFormat.resize(n);
-        if (n > 0 && ReadAt(kHeaderSize + 2u, reinterpret_cast<uint8_t*>(&r.streamFormat[0]), n) != n)
+        if (ReadAt(kHeaderSize + sizeof tag, &r.streamFormat[0], n) != n)
             return fail(text::CannotRead(path, m_nReadError));
     }
     m_bDurationKnown = false;

@@ -84,15 +84,16 @@ bool CRecordingWriter::Open(const std::string& path, const RecordingHeader& head
     }
 
     // A stream format other than the header byte's follows the fixed fields.
-    const size_t extra = header.streamFormat.empty() ? 0 : 2 + header.streamFormat.size();
+    const size_t extra = header.streamFormat.empty() ? 0 : 6 + header.streamFormat.size();
     std::vector<uint8_t> bytes(kHeaderSize + extra);
     uint8_t* h = bytes.data();
     std::memcpy(h, kMagic, sizeof kMagic);
     PutU16(h + 8, kFormatVersion);
     PutU16(h + 10, static_cast<uint16_t>(kHeaderSize + extra));
     if (extra > 0) {
-        PutU16(h + kHeaderSize, static_cast<uint16_t>(header.streamFormat.size()));
-        std::memcpy(h + kHeaderSize + 2, header.streamFormat.data(), header.streamFormat.size());
+        std::memcpy(h + kHeaderSize, kStreamFormatTag, sizeof kStreamFormatTag);
+        PutU16(h + kHeaderSize + 4, static_cast<uint16_t>(header.streamFormat.size()));
+        std::memcpy(h + kHeaderSize + 6, header.streamFormat.data(), header.streamFormat.size());
     }
     std::memcpy(h + 12, header.tool.data(), std::min(header.tool.size(), kToolFieldSize));
     PutU32(h + 28, header.baud);
