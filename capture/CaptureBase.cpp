@@ -267,8 +267,12 @@ void CCaptureBase::Execute_Base() {
         EndEarly(kNoMemory);
         return;
     }
-    // A board that sends on request is asked now.
-    SendRequest(m_streamFormat.requestAtStart);
+    // A board that sends on request is asked now: with its start request,
+    // or, where it has none, with the request for a frame.
+    SendRequest(!m_streamFormat.requestAtStart.empty() ? m_streamFormat.requestAtStart
+                                                       : m_streamFormat.requestPerFrame);
+    // A quiet line from here on is a pause before a frame.
+    m_lastData = Clock::now();
     const uint32_t frameSize = m_nFrameSize;
     // The page's controls are disabled while the worker runs; the mode it was
     // started with holds to the end.

@@ -371,6 +371,11 @@ private:
     bool BeginFrame(const stream::FrameHeader& header);
     // Sends `bytes` to the board (a request); a mark for headerless frames.
     void SendRequest(const std::vector<uint8_t>& bytes);
+    // A board that sends per request and has gone quiet mid-frame or before
+    // answering: the frame is given up and the board asked again.
+    void AskAgainIfStalled(bool continuous);
+    static constexpr std::chrono::milliseconds kAskAgain{500};
+    std::chrono::steady_clock::time_point m_lastAsked;
     // The frame's payload is whole (or ended): completion time, the check of
     // what follows, the per-frame request.
     void PayloadComplete(bool continuous);

@@ -196,6 +196,9 @@ void CCaptureBase::SkipToNewestFrame() {
         DropRx(static_cast<uint32_t>(at));
         m_bInStep = next.offset == 0;
         m_link.FrameSkipped();
+        // A frame passed over came whole: the board is asked for the next.
+        if (m_nMode == 1)
+            SendRequest(m_streamFormat.requestPerFrame);
     }
 }
 
@@ -286,6 +289,7 @@ bool CCaptureBase::TakeFrameStart(uint32_t position) {
 void CCaptureBase::SendRequest(const std::vector<uint8_t>& bytes) {
     if (bytes.empty())
         return;
+    m_lastAsked = Clock::now();
     SerialPort* port = OwnersPort();
     uint32_t written = 0;
     if (port != nullptr)
@@ -526,9 +530,10 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
             Record(m_pRxBuffer.get() + m_nRxLength, n);
             got = true;
             const auto now = Clock::now();
-            // Frames that only the line's pauses mark off start after one
-            // (not at the capture's first bytes: those may be mid-frame).
-            if (m_pFramer && m_pFramer->GapEndsFrame() && m_nBytesRead > 0 &&
+            // Frames that only the line's pauses mark off start after one;
+            // the capture's first bytes too when the line was quiet since
+            // its start (bytes that come at once are mid-frame).
+            if (m_pFramer && m_pFramer->GapEndsFrame() &&
                 now - m_lastData >= std::chrono::milliseconds(m_streamFormat.gapMilliseconds) &&
                 (m_marks.empty() || m_marks.back() != m_nRxLength))
                 m_marks.push_back(m_nRxLength);
@@ -560,8 +565,34 @@ int CCaptureBase::Receive(bool continuous) {
     }
     if (continuous && !got && m_nRxLength == 0 && m_bHeaderFound == 0 && LineQuiet())
         ShowStatus(kNoData);  // searching, and nothing came for a while
+    if (!got)
+        AskAgainIfStalled(continuous);
     StartDrawingPass();
     return 0;
+}
+
+void CCaptureBase::AskAgainIfStalled(bool continuous) {
+    // A board that sends a frame per request waits for the next request; a
+    // frame that lost a byte never ends, a request the board missed is never
+    // answered. After a quiet while the frame is given up and asked again.
+    if (!continuous || m_streamFormat.requestPerFrame.empty())
+        return;
+    const auto now = Clock::now();
+    if (now - m_lastData < kAskAgain || now - m_lastAsked < kAskAgain)
+        return;
+    bool partial;
+    {
+        std::lock_guard<std::mutex> lock(m_stateLock);
+        partial = m_bHeaderFound && m_nReceived < m_nFrameSize;
+        if (m_bHeaderFound && !partial)
+            return;  // a whole frame waits to be drawn
+    }
+    if (partial)
+        AbandonFrame();
+    m_nRxLength = 0;
+    m_marks.clear();
+    m_lastAsked = now;
+    SendRequest(m_streamFormat.requestPerFrame);
 }
 
 bool CCaptureBase::LineQuiet() const {

@@ -134,8 +134,9 @@ bool CCaptureBase::DecodeFrame() {
                       m_decoded, width, height, &message);
     if (result == stream::CJpegDecoder::Result::Failed || width == 0 || height == 0)
         return false;
-    if (result == stream::CJpegDecoder::Result::Warning)
-        m_link.Suspect();  // drawn, but damaged
+    // Drawn, but damaged; counted once with what the framing saw.
+    if (result == stream::CJpegDecoder::Result::Warning && !m_bFrameDamaged)
+        m_link.Suspect();
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
         m_nFrameRows = height;
@@ -146,8 +147,10 @@ bool CCaptureBase::DecodeFrame() {
 }
 
 void CCaptureBase::DropUndecodable() {
-    // Counted suspect and not drawn; reception takes the next frame.
-    m_link.Suspect();
+    // Counted suspect (once with what the framing saw) and not drawn;
+    // reception takes the next frame.
+    if (!m_bFrameDamaged)
+        m_link.Suspect();
     std::lock_guard<std::mutex> lock(m_stateLock);
     ClearFrameLocked();
     if (m_nMode == 1)
