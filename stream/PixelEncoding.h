@@ -43,7 +43,8 @@ bool EncodingFromId(const std::string& id, Encoding& encoding);
 // Bytes of one row of `width` pixels; 0 for JPEG. Odd widths of 4:2:2 take
 // the last pair whole.
 uint64_t RowBytes(Encoding encoding, uint32_t width);
-// Bytes of a frame of `width` x `height` pixels; 0 for JPEG.
+// Bytes of a frame of `width` x `height` pixels; 0 for JPEG; UINT64_MAX when
+// beyond 64 bits.
 uint64_t FrameBytes(Encoding encoding, uint32_t width, uint32_t height);
 // Complete rows among the first `received` payload bytes, at most `height`
 // (JPEG: `height` for any bytes; the engine counts a compressed frame only
@@ -52,7 +53,9 @@ uint32_t CompleteRows(Encoding encoding, uint64_t received, uint32_t width, uint
 
 // The pixel at `column` of the row whose bytes start at `row` (RowBytes of
 // them), as 0xRRGGBB. U,Y,V and 4:2:2 use the same conversion as the
-// design's U,Y,V (pixel::UyvToRgb); gray g is 0xgggggg.
+// design's U,Y,V (UyvToRgb, ColourConversion.h); gray g is 0xgggggg. Page
+// reads as Gray8 (resolve it first); JPEG reads a decoded row: R, G, B per
+// pixel for Jpeg, one gray byte for JpegGray.
 uint32_t PixelRgb(Encoding encoding, const uint8_t* row, uint32_t column);
 // Its brightness 0..255 (gray byte, Y, BT.601 luma of RGB; 1-bit: 0 black,
 // 255 white): what a threshold compares and the grayscale page draws.
@@ -61,7 +64,7 @@ uint8_t PixelLuma(Encoding encoding, const uint8_t* row, uint32_t column);
 // shows the bits as sent (255 for a 1 bit, 0 for a 0 bit).
 uint8_t ListingValue(Encoding encoding, const uint8_t* row, uint32_t column);
 // One of its U (0), Y (1), V (2) bytes: as sent for U,Y,V and 4:2:2, from the
-// colour (BT.601 studio swing, pixel::RgbToUyv) for RGB; gray: Y = the
+// colour (BT.601 studio swing, RgbToUyv) for RGB; gray: Y = the
 // byte, U = V = 128.
 uint8_t PixelChannel(Encoding encoding, const uint8_t* row, uint32_t column, int channel);
 // What the inspector says of it, e.g. "RGB565 0xF800 = R 255 G 0 B 0",
@@ -71,7 +74,8 @@ std::string PixelText(Encoding encoding, const uint8_t* row, uint32_t column);
 // Writes one pixel of colour 0xRRGGBB into a row of `encoding`: the inverse
 // of PixelRgb, for the simulator and for picture files opened as frames.
 // 4:2:2 writes the pixel's Y, and at an even column the pair's U and V from
-// this pixel. 1-bit sets the bit for a dark pixel (luma < 128). Not for JPEG.
+// this pixel (the Y-only encodings: the luma, U = V = 128). 1-bit sets the
+// bit for a dark pixel (luma < 128). JPEG writes a decoded row.
 void PutPixel(Encoding encoding, uint8_t* row, uint32_t column, uint32_t rgb);
 
 }  // namespace stream

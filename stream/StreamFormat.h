@@ -53,6 +53,8 @@ struct CStreamFormat {
     // when not.
     bool Valid(std::string* reason = nullptr) const;
 
+    // Parts the framing does not use (markers unless Marker, the gap unless
+    // Headerless) do not count: such formats behave alike and read as one preset.
     bool operator==(const CStreamFormat& other) const;
     bool operator!=(const CStreamFormat& other) const { return !(*this == other); }
 };
