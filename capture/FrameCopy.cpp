@@ -10,12 +10,12 @@ stream::Encoding CFrameCopy::Encoding() const {
 
 stream::Encoding CFrameCopy::PixelEncoding() const {
     switch (Encoding()) {
-    case stream::Encoding::Jpeg:
-        return stream::Encoding::Rgb888;
-    case stream::Encoding::JpegGray:
-        return stream::Encoding::Gray8;
-    default:
-        return Encoding();
+        case stream::Encoding::Jpeg:
+            return stream::Encoding::Rgb888;
+        case stream::Encoding::JpegGray:
+            return stream::Encoding::Gray8;
+        default:
+            return Encoding();
     }
 }
 
@@ -65,7 +65,6 @@ std::vector<uint8_t> CFrameCopy::ShownValues(uint32_t& shownRows, uint32_t& show
     values.reserve(uint64_t{shownRows} * shownColumns);
     for (uint64_t r = 0; r < rows; r += g.rowStep)
         for (uint64_t c = 0; c < columns; c += g.columnStep)
-            values.push_back(
-                ListingValue(static_cast<uint32_t>(r), static_cast<uint32_t>(c)));
+            values.push_back(ListingValue(static_cast<uint32_t>(r), static_cast<uint32_t>(c)));
     return values;
 }

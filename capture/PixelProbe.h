@@ -18,10 +18,10 @@ struct Probe {
     uint32_t row = 0, column = 0;  // in the frame, from 0
     uint8_t format = kGray;
     stream::Encoding encoding = stream::Encoding::Gray8;  // the frame's, resolved
-    uint8_t value = 0;     // grayscale: the listing value; colour: Y
-    uint8_t u = 0, v = 0;  // colour only
-    uint32_t rgb = 0;      // 0xRRGGBB as drawn in colour
-    std::string text;      // the pixel as its encoding tells it (stream::PixelText)
+    uint8_t value = 0;                                    // grayscale: the listing value; colour: Y
+    uint8_t u = 0, v = 0;                                 // colour only
+    uint32_t rgb = 0;                                     // 0xRRGGBB as drawn in colour
+    std::string text;  // the pixel as its encoding tells it (stream::PixelText)
 };
 
 // The frame pixel drawn at surface point (x, y) when the frame was drawn

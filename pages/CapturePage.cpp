@@ -515,9 +515,8 @@ void CCapturePage::OnSaveFrame() {
                                      frame.rows, frame.columns, suffix));
     const QString filter =
         jpeg ? QStringLiteral("JPEG 文件 (*.jpg)（收到的字节原样保存）")
-        : gray
-            ? (rawBeside ? QStringLiteral("PGM 图像 (*.pgm)（同时保存原始数据 *.%1）").arg(raw)
-                         : QStringLiteral("PGM 图像 (*.pgm)"))
+        : gray ? (rawBeside ? QStringLiteral("PGM 图像 (*.pgm)（同时保存原始数据 *.%1）").arg(raw)
+                            : QStringLiteral("PGM 图像 (*.pgm)"))
         : raw == QLatin1String("uyv")
             ? QStringLiteral("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）")
             : QStringLiteral("PPM 图像 (*.ppm)（同时保存原始数据 *.%1）").arg(raw);

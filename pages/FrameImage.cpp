@@ -81,9 +81,9 @@ bool Save(const QString& path, const CFrameCopy& frame, QString& error) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool jpeg = stream::Info(frame.Encoding()).compressed;
     // The bytes exactly as received: raw data, or a JPEG frame as its file.
-    const bool asReceived = suffix == QLatin1String("uyv") || suffix == QLatin1String("raw") ||
-                            (jpeg && (suffix == QLatin1String("jpg") ||
-                                      suffix == QLatin1String("jpeg")));
+    const bool asReceived =
+        suffix == QLatin1String("uyv") || suffix == QLatin1String("raw") ||
+        (jpeg && (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")));
     if (asReceived)
         return WriteWhole(path,
                           QByteArray(reinterpret_cast<const char*>(frame.bytes.data()),
@@ -116,13 +116,13 @@ bool Save(const QString& path, const CFrameCopy& frame, QString& error) {
 
 QString RawSuffix(const CFrameCopy& frame) {
     switch (frame.Encoding()) {
-    case stream::Encoding::Uyv:
-        return QStringLiteral("uyv");
-    case stream::Encoding::Jpeg:
-    case stream::Encoding::JpegGray:
-        return QStringLiteral("jpg");
-    default:
-        return QStringLiteral("raw");
+        case stream::Encoding::Uyv:
+            return QStringLiteral("uyv");
+        case stream::Encoding::Jpeg:
+        case stream::Encoding::JpegGray:
+            return QStringLiteral("jpg");
+        default:
+            return QStringLiteral("raw");
     }
 }
 
@@ -174,10 +174,9 @@ bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error
             }
             const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
             for (int x = 0; x < rgb.width(); ++x)
-                frame.decoded.insert(frame.decoded.end(),
-                                     {static_cast<uint8_t>(qRed(row[x])),
-                                      static_cast<uint8_t>(qGreen(row[x])),
-                                      static_cast<uint8_t>(qBlue(row[x]))});
+                frame.decoded.insert(frame.decoded.end(), {static_cast<uint8_t>(qRed(row[x])),
+                                                           static_cast<uint8_t>(qGreen(row[x])),
+                                                           static_cast<uint8_t>(qBlue(row[x]))});
         }
         return true;
     }

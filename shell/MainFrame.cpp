@@ -358,15 +358,17 @@ void CMainFrame::SelectFormatEntry() {
     const int data = preset != nullptr ? static_cast<int>(preset - presets.data()) : kCustomEntry;
     m_wndFormatCombo->setCurrentIndex(m_wndFormatCombo->findData(data));
     // The whole format, as the settings file holds it.
-    m_wndFormatCombo->setToolTip(QStringLiteral("当前：%1").arg(
-        QString::fromStdString(stream::FormatToText(m_streamFormat))));
+    m_wndFormatCombo->setToolTip(
+        QStringLiteral("当前：%1")
+            .arg(QString::fromStdString(stream::FormatToText(m_streamFormat))));
 }
 
 void CMainFrame::OnFormatChosen(int index) {
     const int data = m_wndFormatCombo->itemData(index).toInt();
     const std::vector<stream::CStreamPreset>& presets = stream::Presets();
     if (data >= 0 && data < static_cast<int>(presets.size())) {
-        SetStreamFormat(presets[static_cast<size_t>(data)].format, &presets[static_cast<size_t>(data)]);
+        SetStreamFormat(presets[static_cast<size_t>(data)].format,
+                        &presets[static_cast<size_t>(data)]);
         return;
     }
     stream::CStreamFormat format = m_streamFormat;
@@ -422,7 +424,8 @@ void CMainFrame::ApplyStreamFormat() {
 void CMainFrame::OnSend() {
     const QString text = m_wndSendCombo->currentText().trimmed();
     if (text.isEmpty()) {
-        ShowMessage(QStringLiteral("请输入要发送的内容：十六进制（如 01 FE）或带双引号的文字（如 \"R\"）。"),
+        ShowMessage(QStringLiteral(
+                        "请输入要发送的内容：十六进制（如 01 FE）或带双引号的文字（如 \"R\"）。"),
                     QStringLiteral("TavixTool"), QMessageBox::Warning, true);
         return;
     }

@@ -390,6 +390,8 @@ private slots:
         // A capture runs on the colour page when the format changes.
         frame->m_wndPortCombo->setCurrentIndex(1);
         view->ShowPage(CTavixToolView::kColourPageId);
+        qobject_cast<QLineEdit*>(colour->Control(IDC_ROWS))->setText("60");
+        qobject_cast<QLineEdit*>(colour->Control(IDC_COLUMNS))->setText("80");
         qobject_cast<QPushButton*>(colour->Control(IDC_COLOUR_CAPTURE_CONTINUOUS))->click();
         QTRY_VERIFY(frame->IsPortOpen());
         QVERIFY(colour->CaptureRunning());
@@ -412,7 +414,8 @@ private slots:
 
         // A format whose frames carry their size leaves the boxes and says so.
         const QString colourRows = qobject_cast<QLineEdit*>(colour->Control(IDC_ROWS))->text();
-        emit frame->m_wndFormatCombo->activated(labels.indexOf(QStringLiteral("JPEG（FF D8 … FF D9）")));
+        emit frame->m_wndFormatCombo->activated(
+            labels.indexOf(QStringLiteral("JPEG（FF D8 … FF D9）")));
         QVERIFY(colour->isVisible());
         QCOMPARE(qobject_cast<QLineEdit*>(colour->Control(IDC_ROWS))->text(), colourRows);
         QVERIFY(colour->m_wndWireGeometry != nullptr && colour->m_wndWireGeometry->isVisible());
@@ -450,8 +453,8 @@ private slots:
         WriteProfileString("Stream", "format", "custom,framing=smoke", settings);
         MakeFrame();
         QTRY_COMPARE(messages.size(), 1);
-        QVERIFY2(messages[0].startsWith(
-                     QStringLiteral("TavixTool|设置文件中的数据格式“custom,framing=smoke”无法识别（")),
+        QVERIFY2(messages[0].startsWith(QStringLiteral(
+                     "TavixTool|设置文件中的数据格式“custom,framing=smoke”无法识别（")),
                  qPrintable(messages[0]));
         QCOMPARE(frame->m_wndFormatCombo->currentIndex(), 0);
         QVERIFY(frame->StreamFormat().IsDesignFormat());

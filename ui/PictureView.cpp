@@ -402,21 +402,22 @@ QString CPictureView::FormatProbe(const pixel::Probe& probe) {
                             .arg((probe.rgb >> 8) & 0xFF)
                             .arg(probe.rgb & 0xFF);
     switch (probe.encoding) {
-    case stream::Encoding::Page:
-    case stream::Encoding::Gray8:
-        return where + QStringLiteral("值 %1").arg(int{probe.value});
-    case stream::Encoding::Uyv:
-        return where + QStringLiteral("U %1 Y %2 V %3")
-                           .arg(int{probe.u})
-                           .arg(int{probe.value})
-                           .arg(int{probe.v}) +
-               rgb;
-    case stream::Encoding::Yuyv:
-    case stream::Encoding::Uyvy:
-    case stream::Encoding::Yvyu:
-        // Y, U, V as sent, and the colour they make.
-        return where + QString::fromStdString(probe.text) + rgb;
-    default:
-        return where + QString::fromStdString(probe.text);
+        case stream::Encoding::Page:
+        case stream::Encoding::Gray8:
+            return where + QStringLiteral("值 %1").arg(int{probe.value});
+        case stream::Encoding::Uyv:
+            return where +
+                   QStringLiteral("U %1 Y %2 V %3")
+                       .arg(int{probe.u})
+                       .arg(int{probe.value})
+                       .arg(int{probe.v}) +
+                   rgb;
+        case stream::Encoding::Yuyv:
+        case stream::Encoding::Uyvy:
+        case stream::Encoding::Yvyu:
+            // Y, U, V as sent, and the colour they make.
+            return where + QString::fromStdString(probe.text) + rgb;
+        default:
+            return where + QString::fromStdString(probe.text);
     }
 }
