@@ -652,15 +652,16 @@ void CCapturePage::SetFrameSize(uint32_t rows, uint32_t columns) {
 
 void CCapturePage::UpdateWireGeometry() {
     if (m_wndWireGeometry == nullptr) {
-        // Right of the size boxes, on the rows box's line.
+        // Under the size boxes, from the first of them.
         QLineEdit* rows = Box(IDC_ROWS);
         QLineEdit* columns = Box(IDC_COLUMNS);
         m_wndWireGeometry = new QLabel(this);
         m_wndWireGeometry->setObjectName(QStringLiteral("WireGeometry"));
         m_wndWireGeometry->setFont(m_fontLabels);
         m_wndWireGeometry->setStyleSheet(QStringLiteral("QLabel { color: #0050a0; }"));
-        const int right = std::max(rows->geometry().right(), columns->geometry().right());
-        m_wndWireGeometry->move(right + 8, rows->y() + 2);
+        m_wndWireGeometry->move(
+            std::min(rows->x(), columns->x()),
+            std::max(rows->geometry().bottom(), columns->geometry().bottom()) + 3);
         m_wndWireGeometry->hide();
     }
     if (!m_streamFormat.GeometryFromWire()) {

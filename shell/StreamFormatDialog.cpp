@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -18,7 +19,16 @@ constexpr stream::Framing kFramings[] = {
 
 const char kBytesHint[] = "十六进制（如 01 FE）或带双引号的文字（如 \"*RDY*\"、\"R\"）";
 
+// Printable bytes as quoted text ("RR", "*RDY*"), any others as hex pairs.
 QString Hex(const std::vector<uint8_t>& bytes) {
+    const bool text = !bytes.empty() && std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) {
+        return b >= 0x20 && b < 0x7F && b != '"' && b != '\\';
+    });
+    if (text)
+        return QLatin1Char('"') +
+               QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
+                                   static_cast<qsizetype>(bytes.size())) +
+               QLatin1Char('"');
     return QString::fromStdString(stream::BytesToHex(bytes));
 }
 
@@ -46,13 +56,15 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
     auto bytesBox = [this](const char* name, const std::vector<uint8_t>& bytes) {
         auto* box = new QLineEdit(Hex(bytes), this);
         box->setObjectName(QString::fromUtf8(name));
-        box->setPlaceholderText(QString::fromUtf8(kBytesHint));
+        box->setPlaceholderText(QStringLiteral("不发送"));
         box->setToolTip(QString::fromUtf8(kBytesHint));
         box->setMinimumWidth(260);
         return box;
     };
     m_wndStart = bytesBox("StartMarker", format.startMarker);
     m_wndEnd = bytesBox("EndMarker", format.endMarker);
+    m_wndStart->setPlaceholderText(QStringLiteral("如 01 FE"));
+    m_wndEnd->setPlaceholderText(QStringLiteral("没有结束标记"));
     m_wndGap = new QSpinBox(this);
     m_wndGap->setObjectName(QStringLiteral("Gap"));
     m_wndGap->setRange(1, 10000);
@@ -73,6 +85,9 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
     form->addRow(QStringLiteral("每帧后发送："), m_wndRequestFrame);
     form->addRow(QStringLiteral("停止时发送："), m_wndRequestStop);
 
+    auto* hint =
+        new QLabel(QStringLiteral("字节的写法：%1。").arg(QString::fromUtf8(kBytesHint)), this);
+    hint->setWordWrap(true);
     m_wndReason = new QLabel(this);
     m_wndReason->setObjectName(QStringLiteral("Reason"));
     m_wndReason->setWordWrap(true);
@@ -89,6 +104,7 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(hint);
     layout->addWidget(m_wndReason);
     layout->addWidget(m_wndButtons);
 
