@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,7 @@
 #include "shell/DeviceWatcher.h"
 #include "shell/MainFrame.h"
 #include "shell/ReplayBar.h"
+#include "shell/StreamFormatDialog.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
 #include "stream/StreamSettings.h"
@@ -445,6 +447,46 @@ private slots:
         QVERIFY(frame->StreamFormat() == custom);
         QVERIFY(frame->GetActiveView()->m_pBlackPage->m_streamFormat == custom);
         QVERIFY(messages.isEmpty());
+    }
+
+    // "自定义…": every part set by hand, checked as it is typed; the reason
+    // shows under the fields and OK stays off while the format cannot be used.
+    void theCustomFormatDialogChecksWhatIsTyped() {
+        CStreamFormatDialog dialog(stream::CStreamFormat(), nullptr);
+        QPushButton* ok = dialog.m_wndButtons->button(QDialogButtonBox::Ok);
+        QVERIFY(ok->isEnabled() && dialog.Reason().isEmpty());
+        QVERIFY(!dialog.m_wndStart->isEnabled());
+        dialog.m_wndFraming->setCurrentIndex(
+            dialog.m_wndFraming->findData(static_cast<int>(stream::Framing::Marker)));
+        QVERIFY(dialog.m_wndStart->isEnabled() && dialog.m_wndEnd->isEnabled());
+        QVERIFY(!ok->isEnabled());  // a marker framing without a start marker
+        QVERIFY(!dialog.Reason().isEmpty());
+        QTest::keyClicks(dialog.m_wndStart, "01 F");
+        QVERIFY(!ok->isEnabled());
+        QVERIFY2(dialog.Reason().startsWith(QStringLiteral("起始标记：")),
+                 qPrintable(dialog.Reason()));
+        QTest::keyClicks(dialog.m_wndStart, "E");
+        dialog.m_wndEnd->setText(QStringLiteral("FE 01"));
+        dialog.m_wndRequestFrame->setText(QStringLiteral("\"R\""));
+        dialog.m_wndEncoding->setCurrentIndex(
+            dialog.m_wndEncoding->findData(static_cast<int>(stream::Encoding::Bits1)));
+        QVERIFY2(ok->isEnabled(), qPrintable(dialog.Reason()));
+        stream::CStreamFormat want;
+        want.framing = stream::Framing::Marker;
+        want.encoding = stream::Encoding::Bits1;
+        want.startMarker = {0x01, 0xFE};
+        want.endMarker = {0xFE, 0x01};
+        want.requestPerFrame = {'R'};
+        QVERIFY(dialog.Format() == want);
+        // A JPEG encoding needs the JPEG framing.
+        dialog.m_wndEncoding->setCurrentIndex(
+            dialog.m_wndEncoding->findData(static_cast<int>(stream::Encoding::Jpeg)));
+        QVERIFY(!ok->isEnabled() && !dialog.Reason().isEmpty());
+        // The dialog opens with a format's parts, printable bytes as text.
+        CStreamFormatDialog again(want, nullptr);
+        QCOMPARE(again.m_wndStart->text(), QStringLiteral("01 FE"));
+        QCOMPARE(again.m_wndRequestFrame->text(), QStringLiteral("\"R\""));
+        QVERIFY(again.Check() && again.Format() == want);
     }
 
     // A value in the file that does not read: a warning that blocks nothing,
