@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "stream/PixelEncoding.h"
@@ -23,7 +24,28 @@ struct CFrameCopy {
     std::vector<uint8_t> decoded;
 
     bool Empty() const { return bytes.empty(); }
-    // The bytes of the shown pixels (every (gap + 1)th row and column), row
-    // by row: for gray the pixel values, for colour the Y of each pixel.
+    // The encoding with Page resolved by `format`.
+    stream::Encoding Encoding() const;
+    // Every pixel is there: the bytes (a compressed frame: the decoded
+    // pixels) cover rows x columns.
+    bool Whole() const;
+    // The pixel at (row, column), which must lie inside a whole frame: its
+    // colour 0xRRGGBB, brightness, listing value, U (0) / Y (1) / V (2)
+    // byte and the inspector's text, by the frame's encoding (a JPEG
+    // frame's from its decoded pixels).
+    uint32_t PixelRgb(uint32_t row, uint32_t column) const;
+    uint8_t PixelLuma(uint32_t row, uint32_t column) const;
+    uint8_t ListingValue(uint32_t row, uint32_t column) const;
+    uint8_t PixelChannel(uint32_t row, uint32_t column, int channel) const;
+    std::string PixelText(uint32_t row, uint32_t column) const;
+    // The listing values of the shown pixels (every (gap + 1)th row and
+    // column), row by row: for gray the pixel values, for colour the Y of
+    // each pixel, for 1-bit the bits as sent (0 or 255).
     std::vector<uint8_t> ShownValues(uint32_t& shownRows, uint32_t& shownColumns) const;
+
+private:
+    // How the pixels the functions above read are encoded (a JPEG frame's
+    // decoded pixels: RGB888 or Gray8), and where a row of them starts.
+    stream::Encoding PixelEncoding() const;
+    const uint8_t* Row(uint32_t row) const;
 };

@@ -11,6 +11,7 @@
 #include "pages/ControlIds.h"
 #include "settings/BlackSettings.h"
 #include "settings/DataSection.h"
+#include "stream/StreamSettings.h"
 #include "ui/HistogramView.h"
 #include "ui/ValueListing.h"
 
@@ -134,6 +135,7 @@ bool CBlackPage::DoDataExchange(bool save) {
 
 void CBlackPage::LoadSettings() {
     m_byHeader = ReadHeaderByte(m_strSettingsPath);
+    m_streamFormat = stream::ReadStreamFormat(m_strSettingsPath);
     const CBlackSettings s = CBlackSettings::Load(m_strSettingsPath);
     m_nRows = static_cast<uint32_t>(s.row);
     m_nColumns = static_cast<uint32_t>(s.column);

@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,6 +18,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
+#include <QThread>
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
@@ -496,16 +499,28 @@ void CCapturePage::OnSaveFrame() {
         m_showWarning(QStringLiteral("还没有完整的一帧可以保存：请先采集。"));
         return;
     }
+    const stream::Encoding encoding = frame.Encoding();
+    const bool jpeg = stream::Info(encoding).compressed;
     const bool gray = frame.format == pixel::kGray;
-    const QString suffix = gray ? QStringLiteral("pgm") : QStringLiteral("ppm");
+    // A JPEG frame is kept as the board sent it; any other as a picture,
+    // with its bytes beside it unless the picture holds them exactly.
+    const QString suffix = jpeg   ? QStringLiteral("jpg")
+                           : gray ? QStringLiteral("pgm")
+                                  : QStringLiteral("ppm");
+    const bool rawBeside = !jpeg && encoding != stream::Encoding::Gray8;
+    const QString raw = frameimage::RawSuffix(frame);
     const QString proposed = QDir(LastFolder())
                                  .filePath(frameimage::ProposedName(
                                      QStringLiteral("frame"), QDateTime::currentDateTime(),
                                      frame.rows, frame.columns, suffix));
-    const QString path =
-        m_chooseSaveFile(QStringLiteral("保存原始帧"), proposed,
-                         gray ? QStringLiteral("PGM 图像 (*.pgm)")
-                              : QStringLiteral("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）"));
+    const QString filter =
+        jpeg ? QStringLiteral("JPEG 文件 (*.jpg)（收到的字节原样保存）")
+        : gray ? (rawBeside ? QStringLiteral("PGM 图像 (*.pgm)（同时保存原始数据 *.%1）").arg(raw)
+                            : QStringLiteral("PGM 图像 (*.pgm)"))
+        : raw == QLatin1String("uyv")
+            ? QStringLiteral("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）")
+            : QStringLiteral("PPM 图像 (*.ppm)（同时保存原始数据 *.%1）").arg(raw);
+    const QString path = m_chooseSaveFile(QStringLiteral("保存原始帧"), proposed, filter);
     if (path.isEmpty())
         return;
     RememberFolder(path);
@@ -514,18 +529,18 @@ void CCapturePage::OnSaveFrame() {
         m_showWarning(error);
         return;
     }
-    if (gray) {
+    if (!rawBeside) {
         ShowStatus(QStringLiteral("原始帧已保存到 %1").arg(path).toStdString());
         return;
     }
-    // Colour: the bytes as received beside the converted picture.
+    // The bytes as received beside the converted picture.
     const QFileInfo info(path);
-    const QString raw = info.dir().filePath(info.completeBaseName() + QStringLiteral(".uyv"));
-    if (!frameimage::Save(raw, frame, error)) {
+    const QString rawPath = info.dir().filePath(info.completeBaseName() + QLatin1Char('.') + raw);
+    if (!frameimage::Save(rawPath, frame, error)) {
         m_showWarning(error);
         return;
     }
-    ShowStatus(QStringLiteral("原始帧已保存到 %1 和 %2").arg(path, raw).toStdString());
+    ShowStatus(QStringLiteral("原始帧已保存到 %1 和 %2").arg(path, rawPath).toStdString());
 }
 
 void CCapturePage::OnCopyPicture() {
@@ -540,13 +555,14 @@ uint32_t CCapturePage::GapBox(int id) const {
 
 void CCapturePage::OnOpenPicture() {
     const QString path = m_chooseOpenFile(QStringLiteral("打开图片"), LastFolder(),
-                                          QStringLiteral("图片 (*.pgm *.ppm *.png)"));
+                                          QStringLiteral("图片 (*.pgm *.ppm *.png *.jpg *.jpeg)"));
     if (path.isEmpty())
         return;
     RememberFolder(path);
     CFrameCopy frame;
     QString error;
-    if (!frameimage::Load(path, m_byFormat, frame, error)) {
+    if (!frameimage::Load(path, m_byFormat, frame, error,
+                          m_streamFormat.Resolved(m_byFormat == pixel::kUyv))) {
         m_showWarning(error);
         return;
     }
@@ -612,6 +628,56 @@ bool CCapturePage::CaptureRunning() const {
         if (Button(id)->text() == kStop)
             return true;
     return false;
+}
+
+void CCapturePage::StopCapture() {
+    if (!CaptureRunning())
+        return;
+    StopWorker();
+    QElapsedTimer waited;
+    waited.start();
+    while (CaptureRunning() && waited.elapsed() < 3000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
+}
+
+void CCapturePage::SetFrameSize(uint32_t rows, uint32_t columns) {
+    ShowUnsigned(Box(IDC_ROWS), rows);
+    ShowUnsigned(Box(IDC_COLUMNS), columns);
+    m_nRows = rows;
+    m_nColumns = columns;
+    SaveSettings();
+}
+
+void CCapturePage::UpdateWireGeometry() {
+    if (m_wndWireGeometry == nullptr) {
+        // Under the size boxes, from the first of them.
+        QLineEdit* rows = Box(IDC_ROWS);
+        QLineEdit* columns = Box(IDC_COLUMNS);
+        m_wndWireGeometry = new QLabel(this);
+        m_wndWireGeometry->setObjectName(QStringLiteral("WireGeometry"));
+        m_wndWireGeometry->setFont(m_fontLabels);
+        m_wndWireGeometry->setStyleSheet(QStringLiteral("QLabel { color: #0050a0; }"));
+        m_wndWireGeometry->move(
+            std::min(rows->x(), columns->x()),
+            std::max(rows->geometry().bottom(), columns->geometry().bottom()) + 3);
+        m_wndWireGeometry->hide();
+    }
+    if (!m_streamFormat.GeometryFromWire()) {
+        m_wndWireGeometry->hide();
+        return;
+    }
+    uint32_t rows = 0, columns = 0;
+    const QString text = WireGeometry(rows, columns)
+                             ? QStringLiteral("尺寸来自数据流：%1 × %2").arg(columns).arg(rows)
+                             : QStringLiteral("尺寸来自数据流");
+    if (m_wndWireGeometry->text() != text) {
+        m_wndWireGeometry->setText(text);
+        m_wndWireGeometry->adjustSize();
+    }
+    m_wndWireGeometry->show();
+    m_wndWireGeometry->raise();
 }
 
 void CCapturePage::OnRecord(bool on) {

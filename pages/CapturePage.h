@@ -55,6 +55,20 @@ public:
     void OnCaptureContinuous();
     // A capture of this page runs (a capture button shows "停止采集").
     bool CaptureRunning() const;
+    // Stops a running capture as its button would, and returns once the
+    // page has its buttons back (events other than the user's are handled
+    // meanwhile, at most 3 s).
+    void StopCapture();
+
+    // --- The stream format ---------------------------------------------------
+    // Sets the size boxes to `rows` x `columns` and saves the page's
+    // settings, as the page does at exit.
+    void SetFrameSize(uint32_t rows, uint32_t columns);
+    // Beside the size boxes, for a format whose frames carry their size:
+    // "尺寸来自数据流：W × H" once a frame has told it; hidden otherwise.
+    // The boxes are left as they are.
+    void UpdateWireGeometry();
+    QLabel* m_wndWireGeometry = nullptr;
 
     virtual void LoadSettings() = 0;
     virtual void SaveSettings() = 0;

@@ -9,6 +9,7 @@
 #include "pages/ControlIds.h"
 #include "settings/ColourSettings.h"
 #include "settings/DataSection.h"
+#include "stream/StreamSettings.h"
 #include "ui/PictureView.h"
 
 CColourPage::CColourPage(std::string settingsPath)
@@ -57,6 +58,7 @@ bool CColourPage::DoDataExchange(bool save) {
 
 void CColourPage::LoadSettings() {
     m_byHeader = ReadHeaderByte(m_strSettingsPath);
+    m_streamFormat = stream::ReadStreamFormat(m_strSettingsPath);
     const CColourSettings s = CColourSettings::Load(m_strSettingsPath);
     m_nRows = static_cast<uint32_t>(s.row);
     m_nColumns = static_cast<uint32_t>(s.column);

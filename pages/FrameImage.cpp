@@ -1,6 +1,7 @@
 #include "pages/FrameImage.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -20,23 +21,31 @@ QString Failed(const QString& path, const QString& reason) {
 }  // namespace
 
 QImage ToImage(const CFrameCopy& frame) {
-    const uint64_t pixels = uint64_t{frame.rows} * frame.columns;
-    const bool colour = frame.format == pixel::kUyv;
-    if (pixels == 0 || frame.bytes.size() < pixels * (colour ? 3 : 1))
+    if (!frame.Whole())
         return QImage();
+    // The grayscale page draws brightness, the colour page colour.
+    const bool colour = frame.format == pixel::kUyv;
     const int w = static_cast<int>(frame.columns), h = static_cast<int>(frame.rows);
     QImage image(w, h, colour ? QImage::Format_RGB32 : QImage::Format_Grayscale8);
     if (image.isNull())
         return image;
+    const stream::Encoding encoding = frame.Encoding();
     for (int y = 0; y < h; ++y) {
-        const uint8_t* row = frame.bytes.data() + uint64_t(y) * w * (colour ? 3 : 1);
-        if (!colour) {
+        const auto r = static_cast<uint32_t>(y);
+        if (!colour && encoding == stream::Encoding::Gray8) {
+            const uint8_t* row = frame.bytes.data() + uint64_t(y) * w;
             std::copy(row, row + w, image.scanLine(y));
             continue;
         }
+        if (!colour) {
+            uchar* out = image.scanLine(y);
+            for (int x = 0; x < w; ++x)
+                out[x] = frame.PixelLuma(r, static_cast<uint32_t>(x));
+            continue;
+        }
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x, row += 3)
-            out[x] = 0xFF000000u | pixel::UyvToRgb(row[0], row[1], row[2]);
+        for (int x = 0; x < w; ++x)
+            out[x] = 0xFF000000u | frame.PixelRgb(r, static_cast<uint32_t>(x));
     }
     return image;
 }
@@ -70,34 +79,65 @@ bool WriteWhole(const QString& path, const QByteArray& data, QString& error) {
 
 bool Save(const QString& path, const CFrameCopy& frame, QString& error) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("uyv") || suffix == QLatin1String("raw"))
+    const bool jpeg = stream::Info(frame.Encoding()).compressed;
+    // The bytes exactly as received: raw data, or a JPEG frame as its file.
+    const bool asReceived =
+        suffix == QLatin1String("uyv") || suffix == QLatin1String("raw") ||
+        (jpeg && (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")));
+    if (asReceived)
         return WriteWhole(path,
                           QByteArray(reinterpret_cast<const char*>(frame.bytes.data()),
                                      static_cast<qsizetype>(frame.bytes.size())),
                           error);
-    const char* format = suffix == QLatin1String("pgm")   ? "pgm"
-                         : suffix == QLatin1String("ppm") ? "ppm"
-                                                          : "png";
+    const char* format = suffix == QLatin1String("pgm")    ? "pgm"
+                         : suffix == QLatin1String("ppm")  ? "ppm"
+                         : suffix == QLatin1String("jpg")  ? "jpg"
+                         : suffix == QLatin1String("jpeg") ? "jpg"
+                                                           : "png";
     if (qstrcmp(format, "pgm") == 0 && frame.format != pixel::kGray) {
-        error = Failed(path, QStringLiteral("彩色帧请保存为 PPM 或原始 UYV 数据"));
+        error = Failed(path, QStringLiteral("彩色帧请保存为 PPM、PNG 或原始数据"));
+        return false;
+    }
+    const QImage image = ToImage(frame);
+    if (image.isNull()) {
+        error = Failed(path, QStringLiteral("这一帧的数据不完整"));
         return false;
     }
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (!writer.write(ToImage(frame))) {
+    if (!writer.write(image)) {
         error = Failed(path, writer.errorString());
         return false;
     }
     return WriteWhole(path, data, error);
 }
 
-bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error) {
-    QImageReader reader(path);
-    const QImage image = reader.read();
+QString RawSuffix(const CFrameCopy& frame) {
+    switch (frame.Encoding()) {
+        case stream::Encoding::Uyv:
+            return QStringLiteral("uyv");
+        case stream::Encoding::Jpeg:
+        case stream::Encoding::JpegGray:
+            return QStringLiteral("jpg");
+        default:
+            return QStringLiteral("raw");
+    }
+}
+
+bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error,
+          stream::Encoding encoding) {
+    QFile file(path);
+    QByteArray contents;
+    if (file.open(QIODevice::ReadOnly))
+        contents = file.readAll();
+    QBuffer buffer(&contents);
+    QImageReader reader(&buffer);
+    const QImage image = file.isOpen() ? reader.read() : QImage();
     if (image.isNull()) {
-        error = QStringLiteral("无法读取图片 %1：%2").arg(path, reader.errorString());
+        error = QStringLiteral("无法读取图片 %1：%2")
+                    .arg(path, file.isOpen() ? reader.errorString() : file.errorString());
         return false;
     }
     if (image.width() > 9999 || image.height() > 9999) {
@@ -111,7 +151,36 @@ bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error
     frame.rows = static_cast<uint32_t>(image.height());
     frame.columns = static_cast<uint32_t>(image.width());
     frame.format = format;
-    if (format == pixel::kGray) {
+    const bool colour = format == pixel::kUyv;
+    if (encoding == stream::Encoding::Page)
+        encoding = colour ? stream::Encoding::Uyv : stream::Encoding::Gray8;
+    const bool jpegFile = contents.startsWith(QByteArrayLiteral("\xFF\xD8"));
+    if (stream::Info(encoding).compressed && !jpegFile)
+        // Not a JPEG file: its pixels in the page's own encoding.
+        encoding = colour ? stream::Encoding::Uyv : stream::Encoding::Gray8;
+    frame.encoding = encoding;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    if (stream::Info(encoding).compressed) {
+        // The file as received, its pixels as decoded.
+        frame.bytes.assign(contents.begin(), contents.end());
+        const bool gray = encoding == stream::Encoding::JpegGray;
+        frame.decoded.reserve(uint64_t{frame.rows} * frame.columns * (gray ? 1 : 3));
+        const QImage grayImage = image.convertToFormat(QImage::Format_Grayscale8);
+        for (int y = 0; y < rgb.height(); ++y) {
+            if (gray) {
+                frame.decoded.insert(frame.decoded.end(), grayImage.constScanLine(y),
+                                     grayImage.constScanLine(y) + grayImage.width());
+                continue;
+            }
+            const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            for (int x = 0; x < rgb.width(); ++x)
+                frame.decoded.insert(frame.decoded.end(), {static_cast<uint8_t>(qRed(row[x])),
+                                                           static_cast<uint8_t>(qGreen(row[x])),
+                                                           static_cast<uint8_t>(qBlue(row[x]))});
+        }
+        return true;
+    }
+    if (encoding == stream::Encoding::Gray8) {
         const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
         frame.bytes.reserve(uint64_t{frame.rows} * frame.columns);
         for (int y = 0; y < gray.height(); ++y)
@@ -119,17 +188,28 @@ bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error
                                gray.constScanLine(y) + gray.width());
         return true;
     }
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    frame.bytes.reserve(uint64_t{frame.rows} * frame.columns * 3);
+    if (encoding == stream::Encoding::Uyv) {
+        frame.bytes.reserve(uint64_t{frame.rows} * frame.columns * 3);
+        for (int y = 0; y < rgb.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            for (int x = 0; x < rgb.width(); ++x) {
+                uint8_t u, y, v;
+                pixel::RgbToUyv(static_cast<uint8_t>(qRed(row[x])),
+                                static_cast<uint8_t>(qGreen(row[x])),
+                                static_cast<uint8_t>(qBlue(row[x])), u, y, v);
+                frame.bytes.insert(frame.bytes.end(), {u, y, v});
+            }
+        }
+        return true;
+    }
+    // Any other encoding, pixel by pixel as a board would have sent it.
+    const uint64_t rowBytes = stream::RowBytes(encoding, frame.columns);
+    frame.bytes.assign(rowBytes * frame.rows, 0);
     for (int y = 0; y < rgb.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x) {
-            uint8_t u, y, v;
-            pixel::RgbToUyv(static_cast<uint8_t>(qRed(row[x])),
-                            static_cast<uint8_t>(qGreen(row[x])),
-                            static_cast<uint8_t>(qBlue(row[x])), u, y, v);
-            frame.bytes.insert(frame.bytes.end(), {u, y, v});
-        }
+        uint8_t* out = frame.bytes.data() + rowBytes * static_cast<uint64_t>(y);
+        for (int x = 0; x < rgb.width(); ++x)
+            stream::PutPixel(encoding, out, static_cast<uint32_t>(x), row[x] & 0xFFFFFFu);
     }
     return true;
 }

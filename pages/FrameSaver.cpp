@@ -83,8 +83,10 @@ void CFrameSaver::Run() {
             folder = m_status.folder;
             stem = m_stem;
         }
-        const QString suffix =
-            frame.format == pixel::kGray ? QStringLiteral("pgm") : QStringLiteral("ppm");
+        // A JPEG frame as the board sent it, any other as a picture.
+        const QString suffix = stream::Info(frame.Encoding()).compressed ? QStringLiteral("jpg")
+                               : frame.format == pixel::kGray            ? QStringLiteral("pgm")
+                                                                         : QStringLiteral("ppm");
         const QString path = QDir(folder).filePath(QStringLiteral("%1-%2.%3")
                                                        .arg(stem)
                                                        .arg(++number, 6, 10, QLatin1Char('0'))

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -32,8 +33,10 @@
 #include "shell/DeviceWatcher.h"
 #include "shell/LockKeyState.h"
 #include "shell/ReplayBar.h"
+#include "shell/StreamFormatDialog.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
+#include "stream/StreamSettings.h"
 #include "ui/TaskPanel.h"
 
 namespace {
@@ -53,6 +56,11 @@ constexpr int kPortTypedRole = Qt::UserRole + 2;   // the device path the user t
 constexpr int kTitleBarRoom = 160;
 // The dropped list of a 100-pixel combo shows about four entries.
 constexpr int kComboVisibleItems = 4;
+// The format list's entry for a custom format carries this instead of a
+// preset's index.
+constexpr int kCustomEntry = -1;
+// The send box's history in the program's state.
+const char kSendHistoryKey[] = "Board/SendHistory";
 
 QStringList ToStringList(const std::vector<std::string>& entries) {
     QStringList list;
@@ -175,7 +183,9 @@ bool CMainFrame::Create() {
     connect(&m_idleTimer, &QTimer::timeout, this, [this] {
         UpdateCommandStates();
         UpdateLockIndicators();
-        m_wndHeaderSpin->setEnabled(!AnyCaptureRunning());
+        // The header byte only means something to the header-byte framing.
+        m_wndHeaderSpin->setEnabled(!AnyCaptureRunning() &&
+                                    m_streamFormat.framing == stream::Framing::HeaderByte);
     });
     m_idleTimer.start();
     m_healthTimer.setInterval(250);
@@ -287,6 +297,187 @@ void CMainFrame::CreateSerialBar() {
         ApplyHeaderByte();
     });
     m_wndSerialBar->addWidget(m_wndHeaderSpin);
+
+    // The stream format; a value in the file that does not read is said
+    // once the window is up, and the design's format is used.
+    std::string reason;
+    m_streamFormat = stream::ReadStreamFormat(m_strSettingsPath, &reason);
+    if (!reason.empty())
+        QTimer::singleShot(0, this, [this, reason] {
+            ShowMessage(QString::fromStdString(reason), QStringLiteral("TavixTool"),
+                        QMessageBox::Warning, false);
+        });
+    m_wndSerialBar->addSeparator();
+    auto* formatLabel = new QLabel(QStringLiteral(" 数据格式 "), m_wndSerialBar);
+    m_wndSerialBar->addWidget(formatLabel);
+    m_wndFormatCombo = new QComboBox(m_wndSerialBar);
+    m_wndFormatCombo->setObjectName(QStringLiteral("StreamFormat"));
+    const std::vector<stream::CStreamPreset>& presets = stream::Presets();
+    for (size_t i = 0; i < presets.size(); ++i)
+        m_wndFormatCombo->addItem(QString::fromUtf8(presets[i].label), static_cast<int>(i));
+    m_wndFormatCombo->addItem(QStringLiteral("自定义…"), kCustomEntry);
+    m_wndFormatCombo->setMaxVisibleItems(m_wndFormatCombo->count());
+    m_wndFormatCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    formatLabel->setToolTip(
+        QStringLiteral("摄像头板发来的数据是什么样的：帧怎样划分、像素怎样编码、要向板子发送什么。"
+                       "采集时改动会先停止采集。保存在设置文件的 [Stream] format 中。"));
+    SelectFormatEntry();
+    connect(m_wndFormatCombo, qOverload<int>(&QComboBox::activated), this,
+            &CMainFrame::OnFormatChosen);
+    m_wndSerialBar->addWidget(m_wndFormatCombo);
+
+    CreateCommandBar();
+}
+
+void CMainFrame::CreateCommandBar() {
+    // The send box: what the user types goes to the board as it is.
+    m_wndSerialBar->addSeparator();
+    m_wndSendCombo = new QComboBox(m_wndSerialBar);
+    m_wndSendCombo->setObjectName(QStringLiteral("SendBox"));
+    m_wndSendCombo->setEditable(true);
+    m_wndSendCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_wndSendCombo->setCompleter(nullptr);
+    m_wndSendCombo->setFixedWidth(kComboWidth * 3 / 4);
+    m_wndSendCombo->addItems(QSettings().value(QString::fromUtf8(kSendHistoryKey)).toStringList());
+    m_wndSendCombo->setCurrentIndex(-1);
+    m_wndSendCombo->lineEdit()->setPlaceholderText(QStringLiteral("板子命令，如 01 FE 或 \"R\""));
+    m_wndSendCombo->setToolTip(
+        QStringLiteral("发给摄像头板的字节：十六进制（如 01 FE）或带双引号的文字（如 \"R\"、"
+                       "\"AT\\r\\n\"）。按回车或“发送”发出；串口未打开时先打开它。"));
+    connect(m_wndSendCombo->lineEdit(), &QLineEdit::returnPressed, this, &CMainFrame::OnSend);
+    m_wndSerialBar->addWidget(m_wndSendCombo);
+    m_actSend = m_wndSerialBar->addAction(QStringLiteral("发送"));
+    m_actSend->setObjectName(QStringLiteral("Send"));
+    m_actSend->setToolTip(m_wndSendCombo->toolTip());
+    connect(m_actSend, &QAction::triggered, this, &CMainFrame::OnSend);
+}
+
+void CMainFrame::SelectFormatEntry() {
+    const stream::CStreamPreset* preset = stream::PresetOf(m_streamFormat);
+    const std::vector<stream::CStreamPreset>& presets = stream::Presets();
+    const int data = preset != nullptr ? static_cast<int>(preset - presets.data()) : kCustomEntry;
+    m_wndFormatCombo->setCurrentIndex(m_wndFormatCombo->findData(data));
+    // The whole format, as the settings file holds it.
+    m_wndFormatCombo->setToolTip(
+        QStringLiteral("当前：%1")
+            .arg(QString::fromStdString(stream::FormatToText(m_streamFormat))));
+}
+
+void CMainFrame::OnFormatChosen(int index) {
+    const int data = m_wndFormatCombo->itemData(index).toInt();
+    const std::vector<stream::CStreamPreset>& presets = stream::Presets();
+    if (data >= 0 && data < static_cast<int>(presets.size())) {
+        SetStreamFormat(presets[static_cast<size_t>(data)].format,
+                        &presets[static_cast<size_t>(data)]);
+        return;
+    }
+    stream::CStreamFormat format = m_streamFormat;
+    bool accepted = false;
+    if (m_editCustomFormat) {
+        accepted = m_editCustomFormat(format);
+    } else {
+        CStreamFormatDialog dialog(m_streamFormat, this);
+        accepted = dialog.exec() == QDialog::Accepted;
+        format = dialog.Format();
+    }
+    if (accepted)
+        SetStreamFormat(format, nullptr);
+    else
+        SelectFormatEntry();
+}
+
+void CMainFrame::SetStreamFormat(const stream::CStreamFormat& format,
+                                 const stream::CStreamPreset* preset) {
+    // A capture runs with the format it started with: it is stopped first.
+    if (m_pView != nullptr)
+        for (CCapturePage* page : m_pView->CapturePages())
+            page->StopCapture();
+    m_streamFormat = format;
+    stream::WriteStreamFormat(format, m_strSettingsPath);
+    ApplyStreamFormat();
+    SelectFormatEntry();
+    m_wndHeaderSpin->setEnabled(!AnyCaptureRunning() &&
+                                format.framing == stream::Framing::HeaderByte);
+    if (format.encoding == stream::Encoding::Page || m_pView == nullptr)
+        return;
+    // The page its encoding belongs to, with the boards' usual size.
+    const bool gray = stream::Info(format.encoding).gray;
+    const int pageId = gray ? CTavixToolView::kBlackPageId : CTavixToolView::kColourPageId;
+    CCapturePage* page =
+        gray ? static_cast<CCapturePage*>(m_pView->m_pBlackPage) : m_pView->m_pColourPage;
+    if (page != nullptr && preset != nullptr && preset->rows > 0 && preset->columns > 0 &&
+        !format.GeometryFromWire())
+        page->SetFrameSize(preset->rows, preset->columns);
+    OnTaskPanelNotify(CTaskPanel::kItemClicked, pageId);
+}
+
+void CMainFrame::ApplyStreamFormat() {
+    if (m_pView == nullptr)
+        return;
+    for (CCapturePage* page : m_pView->CapturePages())
+        if (!page->CaptureRunning()) {
+            page->m_streamFormat = m_streamFormat;
+            page->UpdateWireGeometry();
+        }
+}
+
+void CMainFrame::OnSend() {
+    const QString text = m_wndSendCombo->currentText().trimmed();
+    if (text.isEmpty()) {
+        ShowMessage(QStringLiteral(
+                        "请输入要发送的内容：十六进制（如 01 FE）或带双引号的文字（如 \"R\"）。"),
+                    QStringLiteral("TavixTool"), QMessageBox::Warning, true);
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!stream::ParseBytes(text.toStdString(), bytes, &reason)) {
+        ShowMessage(QStringLiteral("无法发送“%1”：%2").arg(text, QString::fromStdString(reason)),
+                    QStringLiteral("TavixTool"), QMessageBox::Warning, true);
+        return;
+    }
+    if (!IsPortOpen()) {
+        // Opened as a capture would open it; without a port chosen, said so.
+        const CPortChoice choice = CurrentChoice();
+        if (choice.portSelection <= 0 && choice.device.empty()) {
+            ShowMessage(QStringLiteral("串口未打开：请先选择串口号。"), QStringLiteral("TavixTool"),
+                        QMessageBox::Warning, true);
+            return;
+        }
+        if (!OpenPort(choice)) {
+            m_wndMessage->setText(QStringLiteral("串口未打开"));
+            return;
+        }
+        UpdateCommandStates();
+    }
+    uint32_t written = 0;
+    if (!bytes.empty() &&
+        m_port.Write(bytes.data(), static_cast<uint32_t>(bytes.size()), written) != 0) {
+        ShowMessage(QStringLiteral("发送失败：%1 字节中只发出了 %2 字节（%3）。")
+                        .arg(bytes.size())
+                        .arg(written)
+                        .arg(QString::fromStdString(m_port.m_strDevice)),
+                    QStringLiteral("TavixTool"), QMessageBox::Warning, true);
+        return;
+    }
+    m_wndMessage->setText(QStringLiteral("已发送 %1 字节：%2")
+                              .arg(bytes.size())
+                              .arg(QString::fromStdString(stream::BytesToHex(bytes))));
+    SaveSendHistory(text);
+}
+
+void CMainFrame::SaveSendHistory(const QString& text) {
+    QStringList history = QSettings().value(QString::fromUtf8(kSendHistoryKey)).toStringList();
+    history.removeAll(text);
+    history.prepend(text);
+    while (history.size() > kSendHistory)
+        history.removeLast();
+    QSettings().setValue(QString::fromUtf8(kSendHistoryKey), history);
+    m_wndSendCombo->blockSignals(true);
+    m_wndSendCombo->clear();
+    m_wndSendCombo->addItems(history);
+    m_wndSendCombo->setCurrentIndex(0);
+    m_wndSendCombo->blockSignals(false);
 }
 
 void CMainFrame::CreateAccelerators() {
@@ -690,6 +881,9 @@ void CMainFrame::UpdateLinkHealth() {
         else if (m_pView->m_pColourPage != nullptr && m_pView->m_pColourPage->isVisible())
             page = m_pView->m_pColourPage;
     }
+    if (m_pView != nullptr)
+        for (CCapturePage* p : m_pView->CapturePages())
+            p->UpdateWireGeometry();
     if (page != m_pHealthPage)
         m_linkMeter.Clear();
     m_pHealthPage = page;
@@ -704,6 +898,10 @@ void CMainFrame::UpdateLinkHealth() {
     m_wndLinkHealth->setStyleSheet(
         QStringLiteral("QLabel { background: %1; padding: 0 4px; }")
             .arg(QLatin1String(kColours[static_cast<int>(health.level)])));
-    m_wndLinkHealth->setText(QString::fromStdString(health.Text()));
+    QString text = QString::fromStdString(health.Text());
+    // Frames the board numbered and that never arrived.
+    if (now.framesLost > 0)
+        text += QStringLiteral("  丢帧（计数）%1").arg(now.framesLost);
+    m_wndLinkHealth->setText(text);
     m_wndLinkHealth->show();
 }

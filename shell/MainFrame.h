@@ -14,6 +14,7 @@
 #include "capture/LinkRateMeter.h"
 #include "serial/PortOwner.h"
 #include "serial/PortSelection.h"
+#include "stream/StreamFormat.h"
 #include "ui/UiInvoker.h"
 
 class CDeviceWatcher;
@@ -69,6 +70,24 @@ public:
     // while they do, and once each in a message box. Every 3 s while open.
     void CheckPortSharing();
 
+    // "数据格式": the presets' labels in their order, then "自定义…". Choosing
+    // one stops a running capture, keeps the format in the settings file,
+    // hands it to both pages, sets the page's size to the preset's usual one
+    // (unless frames carry their size) and shows the page of its encoding.
+    // `index` is the list's entry.
+    void OnFormatChosen(int index);
+    // Takes `format` as the stream format, as a choice in the list would;
+    // `preset` (or null) gives the usual size.
+    void SetStreamFormat(const stream::CStreamFormat& format, const stream::CStreamPreset* preset);
+    const stream::CStreamFormat& StreamFormat() const { return m_streamFormat; }
+    // "发送": the send box's text as bytes to the board, through the open
+    // port (opened first when closed and a port is chosen). Kept in the
+    // send box's history when sent.
+    void OnSend();
+    // The last sent texts, newest first (at most kSendHistory), in the
+    // program's state.
+    static constexpr int kSendHistory = 20;
+
     // A box owned by `parent` with an OK button "确定", wide enough that a
     // window manager shows its whole caption.
     static QMessageBox* CreateMessageBox(QWidget* parent, int icon, const QString& caption,
@@ -106,6 +125,15 @@ public:
     QAction* m_actEnterDevice = nullptr;  // "输入设备路径…"
     // The frame header byte of both pages ("帧头"), kept in section "Data".
     QSpinBox* m_wndHeaderSpin = nullptr;
+    // "数据格式" and its entries; "自定义…" last.
+    QComboBox* m_wndFormatCombo = nullptr;
+    // The board command bar: the send box and its "发送".
+    QToolBar* m_wndCommandBar = nullptr;
+    QComboBox* m_wndSendCombo = nullptr;
+    QAction* m_actSend = nullptr;
+    // Edits a custom format: a dialog unless replaced (tests). False when
+    // cancelled.
+    std::function<bool(stream::CStreamFormat&)> m_editCustomFormat;
     QLabel* m_wndMessage = nullptr;   // "就绪"
     QLabel* m_wndIndicators[3] = {};  // "大写", "数字", "滚动"
     // The link's health while the shown page captures: rates, counts and a
@@ -152,6 +180,12 @@ private:
     void WatchTypedDevice();
     // The header box's value into the pages that are not capturing.
     void ApplyHeaderByte();
+    // The stream format into both pages (none captures when it changes).
+    void ApplyStreamFormat();
+    // The format list's entry of the current format.
+    void SelectFormatEntry();
+    void CreateCommandBar();
+    void SaveSendHistory(const QString& text);
     bool AnyCaptureRunning() const;
     void UpdateLockIndicators();
     void UpdateLinkHealth();
@@ -178,6 +212,7 @@ private:
     std::string m_strTypedDevice;   // a device path the user typed, or empty
     bool m_bFillingPorts = false;   // the list is being rebuilt
     bool m_bHeaderChanged = false;  // the user set the header byte
+    stream::CStreamFormat m_streamFormat;
     bool m_bSettingsFailureTold = false;
     bool m_bClosing = false;  // the close request has come
     QTimer m_shareTimer;

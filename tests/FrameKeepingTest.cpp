@@ -5,9 +5,11 @@
 #include <sys/resource.h>
 
 #include <QAction>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,6 +29,7 @@
 #include "pages/ColourPage.h"
 #include "pages/ControlIds.h"
 #include "pages/DiagnosisDialog.h"
+#include "pages/FrameImage.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
@@ -170,6 +173,91 @@ private slots:
                 QCOMPARE(uint32_t(rgb[0]) << 16 | uint32_t(rgb[1]) << 8 | rgb[2],
                          page->m_wndPicture.PixelAt(x, y));
             }
+    }
+
+    // Frames of other encodings as files: an RGB565 frame as the picture the
+    // colour page draws, its bytes beside it, and a picture file back into
+    // RGB565 of either byte order; a JPEG frame saved as the very bytes the
+    // board sent and opened again as the same bytes.
+    void framesOfEveryEncodingRoundTripThroughFiles() {
+        // Red, green, blue, white, black and two in-between colours, high byte first.
+        const std::vector<uint16_t> values = {0xF800, 0x07E0, 0x001F, 0xFFFF,
+                                              0x0000, 0x8410, 0x1234, 0xC618};
+        CFrameCopy frame;
+        frame.rows = 2;
+        frame.columns = 4;
+        frame.format = pixel::kUyv;
+        frame.encoding = stream::Encoding::Rgb565Be;
+        for (uint16_t v : values)
+            frame.bytes.insert(frame.bytes.end(), {uint8_t(v >> 8), uint8_t(v & 0xFF)});
+        const QImage image = frameimage::ToImage(frame);
+        QCOMPARE(image.size(), QSize(4, 2));
+        QCOMPARE(image.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+        QCOMPARE(image.pixel(1, 0) & 0xFFFFFF, 0x00FF00u);
+        QCOMPARE(image.pixel(2, 0) & 0xFFFFFF, 0x0000FFu);
+        QCOMPARE(image.pixel(3, 0) & 0xFFFFFF, 0xFFFFFFu);
+
+        QString error;
+        const QString ppm = dir.filePath("rgb565.ppm"), raw = dir.filePath("rgb565.raw");
+        QVERIFY2(frameimage::Save(ppm, frame, error), qPrintable(error));
+        QVERIFY2(frameimage::Save(raw, frame, error), qPrintable(error));
+        QCOMPARE(frameimage::RawSuffix(frame), QStringLiteral("raw"));
+        QCOMPARE(ReadBytes(raw), frame.bytes);
+        const Netpbm p = ReadNetpbm(ppm);
+        QCOMPARE(p.magic, std::string("P6"));
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(uint32_t(p.pixels[i * 3]) << 16 | uint32_t(p.pixels[i * 3 + 1]) << 8 |
+                         p.pixels[i * 3 + 2],
+                     image.pixel(i % 4, i / 4) & 0xFFFFFF);
+        // The picture read back as a board would send it: the same bytes.
+        CFrameCopy back;
+        QVERIFY2(frameimage::Load(ppm, pixel::kUyv, back, error, stream::Encoding::Rgb565Be),
+                 qPrintable(error));
+        QCOMPARE(back.encoding, stream::Encoding::Rgb565Be);
+        QCOMPARE(back.bytes, frame.bytes);
+        QVERIFY(frameimage::Load(ppm, pixel::kUyv, back, error, stream::Encoding::Rgb565Le));
+        for (size_t i = 0; i < values.size(); ++i)
+            QVERIFY(back.bytes[2 * i] == frame.bytes[2 * i + 1] &&
+                    back.bytes[2 * i + 1] == frame.bytes[2 * i]);
+        // On the grayscale page the same frame is its brightness.
+        frame.format = pixel::kGray;
+        QVERIFY(frameimage::ToImage(frame).format() == QImage::Format_Grayscale8);
+        QCOMPARE(qGray(frameimage::ToImage(frame).pixel(3, 0)), 255);
+
+        // A JPEG frame: its bytes as received, trailing bytes and all.
+        QImage picture(16, 8, QImage::Format_RGB32);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x)
+                picture.setPixel(x, y, qRgb(x * 16, y * 32, 128));
+        QByteArray jpegBytes;
+        QBuffer buffer(&jpegBytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpg");
+        QVERIFY2(writer.write(picture), qPrintable(writer.errorString()));
+        CFrameCopy jpeg;
+        const QString jpg = dir.filePath("board.jpg");
+        {
+            std::ofstream(jpg.toStdString(), std::ios::binary)
+                .write(jpegBytes.constData(), jpegBytes.size());
+        }
+        QVERIFY2(frameimage::Load(jpg, pixel::kUyv, jpeg, error, stream::Encoding::Jpeg),
+                 qPrintable(error));
+        QCOMPARE(jpeg.encoding, stream::Encoding::Jpeg);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(jpeg.bytes.data()),
+                            static_cast<int>(jpeg.bytes.size())),
+                 jpegBytes);
+        QCOMPARE(jpeg.decoded.size(), size_t{16 * 8 * 3});
+        QCOMPARE(frameimage::RawSuffix(jpeg), QStringLiteral("jpg"));
+        const QString saved = dir.filePath("saved.jpg");
+        QVERIFY2(frameimage::Save(saved, jpeg, error), qPrintable(error));
+        QCOMPARE(ReadBytes(saved), jpeg.bytes);
+        // Drawn from its decoded pixels, as the screen shows them.
+        const QImage decoded = QImage::fromData(jpegBytes).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(frameimage::ToImage(jpeg).convertToFormat(QImage::Format_RGB32), decoded);
+        // A JPEG frame whose pixels are not all there is no picture.
+        jpeg.decoded.pop_back();
+        QVERIFY(!frameimage::Save(dir.filePath("short.png"), jpeg, error));
+        QVERIFY2(error.contains(QStringLiteral("不完整")), qPrintable(error));
     }
 
     // A picture file shown as if received: drawn, listed, and kept as the

@@ -193,6 +193,39 @@ private slots:
         QVERIFY(!pixel::ProbeAt(d.frame, d.g, 0, 0, p));
     }
 
+    // RGB565 under the mouse: the 16-bit value as sent, in either byte
+    // order, and its red, green and blue.
+    void inspectorSaysTheRgb565Pixel() {
+        CPictureSurface surface;
+        surface.Resize(8, 4);
+        CPictureView view(&surface);
+        const pixel::Geometry g = pixel::PassGeometry(1, 3, 0, 0, false, 8, 4);
+        for (const auto encoding : {stream::Encoding::Rgb565Be, stream::Encoding::Rgb565Le}) {
+            CFrameCopy frame;
+            frame.rows = 1;
+            frame.columns = 3;
+            frame.format = pixel::kUyv;
+            frame.encoding = encoding;
+            const bool be = encoding == stream::Encoding::Rgb565Be;
+            for (uint16_t v : {uint16_t{0x001F}, uint16_t{0xF800}, uint16_t{0x8410}})
+                frame.bytes.insert(frame.bytes.end(), {be ? uint8_t(v >> 8) : uint8_t(v & 0xFF),
+                                                       be ? uint8_t(v & 0xFF) : uint8_t(v >> 8)});
+            view.m_frameSource = [&](CFrameCopy& f, pixel::Geometry& geometry) {
+                f = frame;
+                geometry = g;
+                return true;
+            };
+            Show(view, QSize(8, 4));
+            Hover(view, QPoint(1, 0));
+            QCOMPARE(view.ProbeText(), QStringLiteral("行 0  列 1  RGB565 0xF800 = R 255 G 0 B 0"));
+            Hover(view, QPoint(2, 0));
+            QCOMPARE(view.ProbeText(),
+                     QStringLiteral("行 0  列 2  RGB565 0x8410 = R 132 G 130 B 132"));
+            Hover(view, QPoint(3, 0));  // past the frame
+            QCOMPARE(view.ProbeText(), QString());
+        }
+    }
+
     // The mouse over block edges and past the picture, 1:1 and enlarged,
     // with gaps, gray and colour: the label says the frame pixel's bytes and
     // the colour on screen under the pointer.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -43,8 +45,10 @@
 #include "shell/DeviceWatcher.h"
 #include "shell/MainFrame.h"
 #include "shell/ReplayBar.h"
+#include "shell/StreamFormatDialog.h"
 #include "shell/TavixToolDoc.h"
 #include "shell/TavixToolView.h"
+#include "stream/StreamSettings.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/PseudoTerminal.h"
 #include "ui/TaskPanel.h"
@@ -365,6 +369,189 @@ private slots:
         QCOMPARE(ReadProfileInt("Data", "head", -1, settings), 170);
         MakeFrame();
         QCOMPARE(frame->GetActiveView()->m_pColourPage->m_byHeader, uint8_t{170});
+    }
+
+    // "数据格式": the presets in order, then "自定义…". A choice stops the
+    // running capture, is written to the settings file and handed to both
+    // pages, sets the page's size when the frames do not carry it and shows
+    // the page of its encoding; the next start reads it back.
+    void theStreamFormatIsChosenKeptAndReadBack() {
+        MakeFrame();
+        const std::vector<stream::CStreamPreset>& presets = stream::Presets();
+        QStringList labels;
+        for (const stream::CStreamPreset& p : presets)
+            labels << QString::fromUtf8(p.label);
+        labels << QStringLiteral("自定义…");
+        QCOMPARE(Items(frame->m_wndFormatCombo), labels);
+        QCOMPARE(frame->m_wndFormatCombo->currentIndex(), 0);
+        QTRY_VERIFY(frame->m_wndHeaderSpin->isEnabled());
+        CTavixToolView* view = frame->GetActiveView();
+        CBlackPage* black = view->m_pBlackPage;
+        CColourPage* colour = view->m_pColourPage;
+
+        // A capture runs on the colour page when the format changes.
+        frame->m_wndPortCombo->setCurrentIndex(1);
+        view->ShowPage(CTavixToolView::kColourPageId);
+        qobject_cast<QLineEdit*>(colour->Control(IDC_ROWS))->setText("60");
+        qobject_cast<QLineEdit*>(colour->Control(IDC_COLUMNS))->setText("80");
+        qobject_cast<QPushButton*>(colour->Control(IDC_COLOUR_CAPTURE_CONTINUOUS))->click();
+        QTRY_VERIFY(frame->IsPortOpen());
+        QVERIFY(colour->CaptureRunning());
+
+        const int smartcar = labels.indexOf(QStringLiteral("00 FF 01 01 + 灰度"));
+        QVERIFY(smartcar > 0);
+        emit frame->m_wndFormatCombo->activated(smartcar);
+        QVERIFY(!colour->CaptureRunning());
+        const stream::CStreamFormat& chosen = presets[static_cast<size_t>(smartcar)].format;
+        QVERIFY(black->m_streamFormat == chosen);
+        QVERIFY(colour->m_streamFormat == chosen);
+        QVERIFY(stream::ReadStreamFormat(settings) == chosen);
+        QVERIFY(black->isVisible() && !colour->isVisible());
+        QCOMPARE(qobject_cast<QLineEdit*>(black->Control(IDC_ROWS))->text(), QStringLiteral("120"));
+        QCOMPARE(qobject_cast<QLineEdit*>(black->Control(IDC_COLUMNS))->text(),
+                 QStringLiteral("188"));
+        QCOMPARE(ReadProfileInt("Black", "row", 0, settings), 120);
+        QCOMPARE(ReadProfileInt("Black", "column", 0, settings), 188);
+        QTRY_VERIFY(!frame->m_wndHeaderSpin->isEnabled());
+
+        // A format whose frames carry their size leaves the boxes and says so.
+        const QString colourRows = qobject_cast<QLineEdit*>(colour->Control(IDC_ROWS))->text();
+        emit frame->m_wndFormatCombo->activated(
+            labels.indexOf(QStringLiteral("JPEG（FF D8 … FF D9）")));
+        QVERIFY(colour->isVisible());
+        QCOMPARE(qobject_cast<QLineEdit*>(colour->Control(IDC_ROWS))->text(), colourRows);
+        QVERIFY(colour->m_wndWireGeometry != nullptr && colour->m_wndWireGeometry->isVisible());
+        QVERIFY(colour->m_wndWireGeometry->text().startsWith(QStringLiteral("尺寸来自数据流")));
+
+        // A custom format, as the dialog gives it; a cancelled dialog keeps the last.
+        stream::CStreamFormat custom;
+        custom.framing = stream::Framing::Marker;
+        custom.startMarker = {0xA5, 0x5A};
+        custom.encoding = stream::Encoding::Rgb565Le;
+        frame->m_editCustomFormat = [](stream::CStreamFormat&) { return false; };
+        emit frame->m_wndFormatCombo->activated(labels.size() - 1);
+        QCOMPARE(frame->m_wndFormatCombo->currentText(), QStringLiteral("JPEG（FF D8 … FF D9）"));
+        frame->m_editCustomFormat = [&](stream::CStreamFormat& format) {
+            format = custom;
+            return true;
+        };
+        emit frame->m_wndFormatCombo->activated(labels.size() - 1);
+        QCOMPARE(frame->m_wndFormatCombo->currentText(), QStringLiteral("自定义…"));
+        QVERIFY(colour->m_streamFormat == custom);
+        QVERIFY(!colour->m_wndWireGeometry->isVisible());
+        frame->close();
+        frame.reset();
+
+        MakeFrame();
+        QCOMPARE(frame->m_wndFormatCombo->currentText(), QStringLiteral("自定义…"));
+        QVERIFY(frame->StreamFormat() == custom);
+        QVERIFY(frame->GetActiveView()->m_pBlackPage->m_streamFormat == custom);
+        QVERIFY(messages.isEmpty());
+    }
+
+    // "自定义…": every part set by hand, checked as it is typed; the reason
+    // shows under the fields and OK stays off while the format cannot be used.
+    void theCustomFormatDialogChecksWhatIsTyped() {
+        CStreamFormatDialog dialog(stream::CStreamFormat(), nullptr);
+        QPushButton* ok = dialog.m_wndButtons->button(QDialogButtonBox::Ok);
+        QVERIFY(ok->isEnabled() && dialog.Reason().isEmpty());
+        QVERIFY(!dialog.m_wndStart->isEnabled());
+        dialog.m_wndFraming->setCurrentIndex(
+            dialog.m_wndFraming->findData(static_cast<int>(stream::Framing::Marker)));
+        QVERIFY(dialog.m_wndStart->isEnabled() && dialog.m_wndEnd->isEnabled());
+        QVERIFY(!ok->isEnabled());  // a marker framing without a start marker
+        QVERIFY(!dialog.Reason().isEmpty());
+        QTest::keyClicks(dialog.m_wndStart, "01 F");
+        QVERIFY(!ok->isEnabled());
+        QVERIFY2(dialog.Reason().startsWith(QStringLiteral("起始标记：")),
+                 qPrintable(dialog.Reason()));
+        QTest::keyClicks(dialog.m_wndStart, "E");
+        dialog.m_wndEnd->setText(QStringLiteral("FE 01"));
+        dialog.m_wndRequestFrame->setText(QStringLiteral("\"R\""));
+        dialog.m_wndEncoding->setCurrentIndex(
+            dialog.m_wndEncoding->findData(static_cast<int>(stream::Encoding::Bits1)));
+        QVERIFY2(ok->isEnabled(), qPrintable(dialog.Reason()));
+        stream::CStreamFormat want;
+        want.framing = stream::Framing::Marker;
+        want.encoding = stream::Encoding::Bits1;
+        want.startMarker = {0x01, 0xFE};
+        want.endMarker = {0xFE, 0x01};
+        want.requestPerFrame = {'R'};
+        QVERIFY(dialog.Format() == want);
+        // A JPEG encoding needs the JPEG framing.
+        dialog.m_wndEncoding->setCurrentIndex(
+            dialog.m_wndEncoding->findData(static_cast<int>(stream::Encoding::Jpeg)));
+        QVERIFY(!ok->isEnabled() && !dialog.Reason().isEmpty());
+        // The dialog opens with a format's parts, printable bytes as text.
+        CStreamFormatDialog again(want, nullptr);
+        QCOMPARE(again.m_wndStart->text(), QStringLiteral("01 FE"));
+        QCOMPARE(again.m_wndRequestFrame->text(), QStringLiteral("\"R\""));
+        QVERIFY(again.Check() && again.Format() == want);
+    }
+
+    // A value in the file that does not read: a warning that blocks nothing,
+    // and the design's format; the file keeps its text until a choice.
+    void aGarbledStreamFormatWarnsAndFallsBack() {
+        WriteProfileString("Stream", "format", "custom,framing=smoke", settings);
+        MakeFrame();
+        QTRY_COMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith(QStringLiteral(
+                     "TavixTool|设置文件中的数据格式“custom,framing=smoke”无法识别（")),
+                 qPrintable(messages[0]));
+        QCOMPARE(frame->m_wndFormatCombo->currentIndex(), 0);
+        QVERIFY(frame->StreamFormat().IsDesignFormat());
+        QVERIFY(frame->GetActiveView()->m_pColourPage->m_streamFormat.IsDesignFormat());
+        QVERIFY(frame->m_wndHeaderSpin->isEnabled());
+        frame->close();
+        frame.reset();
+        QCOMPARE(ReadProfileString("Stream", "format", "", settings),
+                 std::string("custom,framing=smoke"));
+    }
+
+    // The send box: typed bytes reach the board exactly and in order, the
+    // closed port is opened first, bad text is refused with its reason, and
+    // what was sent is offered again, newest first.
+    void theSendBoxWritesTheTypedBytesToTheBoard() {
+        QSettings().remove(QStringLiteral("Board/SendHistory"));
+        MakeFrame();
+        auto send = [this](const QString& text) {
+            frame->m_wndSendCombo->setEditText(text);
+            frame->m_actSend->trigger();
+        };
+        frame->m_wndPortCombo->setCurrentIndex(0);
+        send(QStringLiteral("01 FE"));
+        QCOMPARE(messages, QStringList({"TavixTool|串口未打开：请先选择串口号。"}));
+        QVERIFY(!frame->IsPortOpen());
+
+        frame->m_wndPortCombo->setCurrentIndex(1);  // COM4, board A
+        send(QStringLiteral("01 FE"));
+        QVERIFY(frame->IsPortOpen());
+        send(QStringLiteral("\"R\\r\\n\""));
+        send(QStringLiteral("00ff 0101"));
+        uint8_t got[16] = {};
+        size_t n = 0;
+        const uint8_t want[] = {0x01, 0xFE, 'R', '\r', '\n', 0x00, 0xFF, 0x01, 0x01};
+        for (int i = 0; i < 10 && n < sizeof want; ++i)
+            n += boardA.ReadFromHost(got + n, sizeof got - n, 500);
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(got), static_cast<int>(n)),
+                 QByteArray(reinterpret_cast<const char*>(want), sizeof want));
+
+        messages.clear();
+        send(QStringLiteral("01 F"));
+        send(QStringLiteral("\"open"));
+        QCOMPARE(messages.size(), 2);
+        QVERIFY2(messages[0].startsWith(QStringLiteral("TavixTool|无法发送“01 F”：")),
+                 qPrintable(messages[0]));
+        QVERIFY(messages[1].startsWith(QStringLiteral("TavixTool|无法发送“\"open”：")));
+        QCOMPARE(boardA.ReadFromHost(got, sizeof got, 200), size_t{0});
+
+        const QStringList history{"00ff 0101", "\"R\\r\\n\"", "01 FE"};
+        QCOMPARE(Items(frame->m_wndSendCombo), history);
+        frame->close();
+        frame.reset();
+        MakeFrame();
+        QCOMPARE(Items(frame->m_wndSendCombo), history);
+        QCOMPARE(ReadAll(settings).find("SendHistory"), std::string::npos);
     }
 
     void navigation() {

@@ -397,13 +397,27 @@ void CPictureView::ShowProbe(const QString& text, QPoint at) {
 
 QString CPictureView::FormatProbe(const pixel::Probe& probe) {
     const QString where = QStringLiteral("行 %1  列 %2  ").arg(probe.row).arg(probe.column);
-    if (probe.format == pixel::kGray)
-        return where + QStringLiteral("值 %1").arg(int{probe.value});
-    return where + QStringLiteral("U %1 Y %2 V %3 → R %4 G %5 B %6")
+    const QString rgb = QStringLiteral(" → R %1 G %2 B %3")
+                            .arg((probe.rgb >> 16) & 0xFF)
+                            .arg((probe.rgb >> 8) & 0xFF)
+                            .arg(probe.rgb & 0xFF);
+    switch (probe.encoding) {
+        case stream::Encoding::Page:
+        case stream::Encoding::Gray8:
+            return where + QStringLiteral("值 %1").arg(int{probe.value});
+        case stream::Encoding::Uyv:
+            return where +
+                   QStringLiteral("U %1 Y %2 V %3")
                        .arg(int{probe.u})
                        .arg(int{probe.value})
-                       .arg(int{probe.v})
-                       .arg((probe.rgb >> 16) & 0xFF)
-                       .arg((probe.rgb >> 8) & 0xFF)
-                       .arg(probe.rgb & 0xFF);
+                       .arg(int{probe.v}) +
+                   rgb;
+        case stream::Encoding::Yuyv:
+        case stream::Encoding::Uyvy:
+        case stream::Encoding::Yvyu:
+            // Y, U, V as sent, and the colour they make.
+            return where + QString::fromStdString(probe.text) + rgb;
+        default:
+            return where + QString::fromStdString(probe.text);
+    }
 }
