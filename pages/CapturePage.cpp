@@ -24,6 +24,7 @@
 #include <atomic>
 #include <thread>
 
+#include "stream/StreamFormat.h"
 #include "capture/RecordingWriter.h"
 #include "pages/ControlIds.h"
 #include "pages/DiagnosisDialog.h"
@@ -713,6 +714,9 @@ void CCapturePage::OnRecord(bool on) {
                                               : recording::PixelFormat::Grayscale;
     header.rows = m_nRows;
     header.columns = m_nColumns;
+    // A replay reads the stream as it was recorded, whatever is chosen then.
+    if (!m_streamFormat.IsDesignFormat())
+        header.streamFormat = stream::FormatToText(m_streamFormat);
     auto writer = std::make_unique<CRecordingWriter>();
     std::string error;
     if (!writer->Open(path.toStdString(), header, error)) {

@@ -14,6 +14,7 @@
 #include "pages/ControlIds.h"
 #include "serial/PortOwner.h"
 #include "shell/TavixToolView.h"
+#include "stream/StreamFormat.h"
 
 namespace {
 
@@ -90,6 +91,17 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     }
     const RecordingHeader& h = m_player.Header();
     const bool colour = h.format == recording::PixelFormat::Colour;
+    // The stream format it was recorded in; the header byte's when it names none.
+    stream::CStreamFormat format;
+    if (!h.streamFormat.empty() && !stream::FormatFromText(h.streamFormat, format, &why)) {
+        error = QStringLiteral("录制文件中的数据格式“%1”无法识别：%2")
+                    .arg(QString::fromStdString(h.streamFormat), QString::fromStdString(why));
+        return false;
+    }
+    // The board is not there: nothing is sent to it.
+    format.requestAtStart.clear();
+    format.requestPerFrame.clear();
+    format.requestAtStop.clear();
     CCapturePage* page = colour ? static_cast<CCapturePage*>(m_view.m_pColourPage)
                                 : static_cast<CCapturePage*>(m_view.m_pBlackPage);
     if (page == nullptr) {
@@ -110,6 +122,8 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     columns->setText(QString::number(h.columns));
     m_savedHeader = page->m_byHeader;
     page->m_byHeader = h.headerByte;
+    m_savedFormat = page->m_streamFormat;
+    page->m_streamFormat = format;
     m_page = page;
     // A replay shows whole frames only, so that wherever it ends or is
     // ended the picture is the last whole frame.
@@ -173,6 +187,7 @@ void CReplayBar::End() {
     m_owner.ClosePort();
     m_owner.SetReplayDevice(std::string(), 0);
     m_page->m_byHeader = m_savedHeader;
+    m_page->m_streamFormat = m_savedFormat;
     m_page->m_bWholeFramesOnly = m_savedWholeFrames;
     qobject_cast<QLineEdit*>(m_page->Control(IDC_ROWS))->setText(m_savedRows);
     qobject_cast<QLineEdit*>(m_page->Control(IDC_COLUMNS))->setText(m_savedColumns);

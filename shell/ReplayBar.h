@@ -9,6 +9,7 @@
 #include <QToolBar>
 #include <memory>
 
+#include "stream/StreamFormat.h"
 #include "capture/ReplayPlayer.h"
 
 class CCapturePage;
@@ -60,6 +61,7 @@ private:
     // The page's header byte and size boxes before the replay, given back at
     // its end.
     uint8_t m_savedHeader = 255;
+    stream::CStreamFormat m_savedFormat;
     int m_savedWholeFrames = 0;  // the page's "只显示完整帧"
     QString m_savedRows, m_savedColumns;
     QString m_strName;
