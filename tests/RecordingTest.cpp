@@ -180,6 +180,36 @@ TEST(Recording, RoundTripKeepsHeaderBytesAndTimesInTheDocumentedLayout) {
     unlink(path.c_str());
 }
 
+// A stream format other than the header byte's goes after the fixed fields,
+// tagged, and comes back; a tag whose length leaves the header is refused.
+TEST(Recording, StreamFormatIsKeptAfterTheFixedFields) {
+    const std::string path = TempPath("format");
+    RecordingHeader header = SomeHeader();
+    header.streamFormat = "custom,framing=marker,start=01 FE,end=FE 01,encoding=bits1";
+    CRecordingWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.Open(path, header, error)) << error;
+    const Bytes chunk = Pattern(300, 5);
+    ASSERT_TRUE(writer.Write(17, chunk.data(), chunk.size()));
+    ASSERT_TRUE(writer.Close());
+    Bytes file = Load(path);
+    const size_t text = header.streamFormat.size();
+    ASSERT_GE(file.size(), kHeaderSize + 6 + text);
+    EXPECT_EQ(recording::GetU16(&file[10]), kHeaderSize + 6 + text);
+    EXPECT_EQ(std::string(file.begin() + kHeaderSize, file.begin() + kHeaderSize + 4), "SFMT");
+
+    CRecordingReader reader;
+    ASSERT_TRUE(reader.Open(path, error)) << error;
+    EXPECT_EQ(reader.Header().streamFormat, header.streamFormat);
+    EXPECT_EQ(ReadAll(reader), (Pieces{{17, chunk}}));
+
+    file[kHeaderSize + 4] = 0xFF;  // a length past the header's end
+    Save(path, file);
+    EXPECT_FALSE(reader.Open(path, error));
+    EXPECT_NE(error.find("数据格式长度"), std::string::npos) << error;
+    unlink(path.c_str());
+}
+
 TEST(Recording, CutOrDamagedAnywhereKeepsExactlyTheWholeChunksBefore) {
     const std::string path = TempPath("cut");
     Pieces pieces;
