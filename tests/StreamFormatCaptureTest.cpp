@@ -68,7 +68,10 @@ protected:
 
         const stream::Encoding encoding = preset.format.Resolved(false);
         gray = stream::Info(encoding).gray;
-        page.Configure(kRows, kColumns, 1, gray ? 0 : 1, 400, 300);
+        // Where the line carries the size, the page's own is another.
+        const bool wire = preset.format.GeometryFromWire();
+        page.Configure(wire ? 11 : kRows, wire ? 13 : kColumns, 1, gray ? 0 : 1, 400, 300);
+        page.m_bShowValues = gray ? 1 : 0;
         page.m_streamFormat = preset.format;
         ASSERT_EQ(page.StartWorker(), 1);
         ASSERT_TRUE(page.log->WaitFor("begin"));
@@ -186,6 +189,26 @@ TEST_P(StreamFormatCapture, EveryFrameWholeAndTheLastDrawnAsSent) {
     EXPECT_EQ(last.rows, static_cast<uint32_t>(kRows));
     EXPECT_EQ(last.columns, static_cast<uint32_t>(kColumns));
     ExpectPicture(kFrames - 1);
+    if (gray) {
+        // The listing of the last frame: its brightness against the
+        // threshold, a 1-bit frame's bits as sent.
+        std::string want;
+        const uint64_t rowBytes = stream::RowBytes(last.encoding, kColumns);
+        for (int r = 0; r < kRows; ++r) {
+            for (int c = 0; c < kColumns; ++c) {
+                const uint8_t* row = expected.payload.data() + r * rowBytes;
+                const bool one = last.encoding == stream::Encoding::Bits1
+                                     ? (row[c / 8] >> (7 - c % 8)) & 1
+                                     : stream::Info(last.encoding).compressed
+                                           ? last.decoded[r * kColumns + c] > page.log->threshold
+                                           : stream::PixelLuma(last.encoding, row, c) >
+                                                 page.log->threshold;
+                want += one ? '1' : '0';
+            }
+            want += '\n';
+        }
+        EXPECT_EQ(page.log->Listing(), want);
+    }
     if (preset->format.GeometryFromWire()) {
         uint32_t rows = 0, columns = 0;
         ASSERT_TRUE(page.WireGeometry(rows, columns));

@@ -3,7 +3,8 @@
 //
 // Input layout: 8 bytes of parameters, then chunks (a length byte, then up to
 // 63 bytes). With the "clean" bit set the chunks' bytes become the pixels of
-// back-to-back frames instead, and the frames must all come through.
+// back-to-back frames instead, and the frames must all come through. Without
+// it, another bit picks one of the stream formats' presets.
 #include <signal.h>
 #include <sys/syscall.h>
 #include <time.h>
@@ -19,6 +20,7 @@
 #include "capture/CaptureBase.h"
 #include "serial/PortDevices.h"
 #include "serial/PortOwner.h"
+#include "stream/StreamFormat.h"
 #include "tools/camsim/PseudoTerminal.h"
 
 // The engine's fixed pauses (the 20 ms after a start, the 50 ms of a purge)
@@ -116,6 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     page.m_bShowValues = (flags >> 3) & 1;
     page.m_bScaleToArea = (flags >> 4) & 1;
     const bool clean = (flags >> 5) & 1;
+    // Bit 6 of a stream that is not clean: one of the other stream formats,
+    // so that every framing's path through the engine meets garbage too.
+    if (!clean && ((flags >> 6) & 1)) {
+        const auto& presets = stream::Presets();
+        page.m_streamFormat = presets[data[4] % presets.size()].format;
+    }
     page.m_nRowGap = data[4] % 5;
     page.m_nColumnGap = data[5] % 5;
     page.m_nAreaWidth = data[6];
@@ -169,7 +177,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else
             page.ReceiveContinuous(space);
         WaitForPass(page);
-        if (page.m_nReceived > frameSize)
+        if (page.m_nReceived > page.m_nFrameCapacity ||
+            (page.m_streamFormat.IsDesignFormat() && page.m_nReceived > frameSize))
             Fail("m_nReceived above the frame size");
         if (page.m_nRxLength > page.m_nRxCapacity)
             Fail("m_nRxLength above the receive buffer's capacity");
