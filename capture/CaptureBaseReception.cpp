@@ -43,8 +43,8 @@ uint32_t RxCapacity(uint64_t frameSize) {
 constexpr uint32_t kCompressedStart = 256u << 10;
 constexpr uint32_t kCompressedMax = 16u << 20;
 // After a frame whose end did not check out, this many of its last bytes are
-// searched again for the next frame's start.
-constexpr uint32_t kTailSearched = 64;
+// searched again for the next frame's start (a lost byte or two pulled it in).
+constexpr uint32_t kTailSearched = 8;
 
 constexpr uint32_t kNoHeader = 0xFFFFFFFFu;
 
@@ -333,6 +333,20 @@ void CCaptureBase::ReturnTail() {
     m_nRxLength += tail;
     for (uint64_t& m : m_marks)
         m += tail;
+    // The start nearest the frame's end wins: a lost byte pulled in the
+    // start's first byte, while a pixel of the start's value further back
+    // (a saturated picture) is no start at all.
+    const uint8_t* rx = m_pRxBuffer.get();
+    size_t best = tail;
+    for (size_t p = tail; p-- > 0;) {
+        const ShiftedContext context(m_marks, p, false);
+        const stream::Search s = m_pFramer->FindStart(rx + p, m_nRxLength - p, context.context);
+        if (s.found && s.offset == 0) {
+            best = p;
+            break;
+        }
+    }
+    DropRx(static_cast<uint32_t>(best));
 }
 
 void CCaptureBase::Consume(bool continuous) {
