@@ -279,11 +279,14 @@ private:
     // Skips whole frames at the front of the receive buffer while a newer
     // whole frame follows at its exact place.
     void SkipToNewestFrame();
+    // The same; `header` becomes the header of the frame left at the front
+    // when frames were passed over.
+    void SkipToNewestFrame(stream::FrameHeader& header);
     // Drops the first n bytes of the receive buffer.
     void DropRx(uint32_t n);
     // Takes the frame whose start is at `position`: false when it was not
     // one after all (the bytes it dropped are gone).
-    bool TakeFrameStart(uint32_t position);
+    bool TakeFrameStart(uint32_t position, stream::FrameHeader header);
     void StartDrawingPass();
     void JoinDrawingPass();
     void EndWorker();

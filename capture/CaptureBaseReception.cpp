@@ -171,6 +171,11 @@ void CCaptureBase::DropRx(uint32_t n) {
 }
 
 void CCaptureBase::SkipToNewestFrame() {
+    stream::FrameHeader unused;
+    SkipToNewestFrame(unused);
+}
+
+void CCaptureBase::SkipToNewestFrame(stream::FrameHeader& header) {
     // The frame at the front is passed over when it lies whole and a newer
     // whole frame follows it.
     const uint8_t* rx = m_pRxBuffer.get();
@@ -181,7 +186,7 @@ void CCaptureBase::SkipToNewestFrame() {
             break;
         const ShiftedContext after(m_marks, first, true);
         const stream::Search next = m_pFramer->FindStart(rx + first, length - first, after.context);
-        if (!next.found)
+        if (!next.found || (next.offset > 0 && m_pFramer->InStepOnly()))
             break;
         const size_t at = first + next.offset;
         const ShiftedContext there(m_marks, at, next.offset == 0);
@@ -195,6 +200,7 @@ void CCaptureBase::SkipToNewestFrame() {
         }
         DropRx(static_cast<uint32_t>(at));
         m_bInStep = next.offset == 0;
+        header = next.header;  // the frame now at the front
         m_link.FrameSkipped();
         // A frame passed over came whole: the board is asked for the next.
         if (m_nMode == 1)
@@ -259,23 +265,18 @@ bool CCaptureBase::BeginFrame(const stream::FrameHeader& header) {
     return true;
 }
 
-bool CCaptureBase::TakeFrameStart(uint32_t position) {
+bool CCaptureBase::TakeFrameStart(uint32_t position, stream::FrameHeader header) {
     DropRx(position);  // what came before the frame's start
-    SkipToNewestFrame();
-    const stream::Search start =
-        m_pFramer->FindStart(m_pRxBuffer.get(), m_nRxLength, ScanContextNow());
-    if (!start.found || start.offset != 0) {
-        DropRx(1);  // a framer that contradicts itself still moves on
-        return false;
-    }
-    if (!BeginFrame(start.header)) {
+    // The frame at the front now: this one, or the newest whole one behind it.
+    SkipToNewestFrame(header);
+    if (!BeginFrame(header)) {
         // Its size cannot be held: passed over as a false start.
-        DropRx(std::max<uint32_t>(1, start.header.headerLength));
+        DropRx(std::max<uint32_t>(1, header.headerLength));
         m_link.Resync();
         ShowStatus(kTooLarge);
         return false;
     }
-    DropRx(start.header.headerLength);  // the header
+    DropRx(header.headerLength);  // the header
     // The frame begins empty; the filling step moves the payload into it.
     {
         std::lock_guard<std::mutex> lock(m_stateLock);
@@ -423,7 +424,7 @@ void CCaptureBase::Consume(bool continuous) {
                 DropRx(static_cast<uint32_t>(s.offset));
                 return;
             }
-            if (!TakeFrameStart(static_cast<uint32_t>(s.offset)))
+            if (!TakeFrameStart(static_cast<uint32_t>(s.offset), s.header))
                 continue;
             m_bDrawingShown = false;
             if (continuous) {

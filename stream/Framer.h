@@ -112,6 +112,11 @@ public:
     // A quiet gap (a mark) inside a payload ends the frame there, cut short:
     // frames that only the line's pauses mark off (headerless).
     virtual bool GapEndsFrame() const { return false; }
+    // Frames follow each other directly: only a frame whose successor starts
+    // right behind it is passed over for a newer one. (A single header byte
+    // found further on may be a pixel of its value; passing frames over on
+    // such evidence would misframe the stream.)
+    virtual bool InStepOnly() const { return false; }
 
 protected:
     FramerSetup m_setup;

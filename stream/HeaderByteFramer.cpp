@@ -7,9 +7,19 @@ namespace stream {
 CHeaderByteFramer::CHeaderByteFramer(const FramerSetup& setup)
     : CFramer(setup), m_payload(FrameBytes(setup.encoding, setup.columns, setup.rows)) {}
 
-Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n, const ScanContext&) const {
+Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n,
+                                    const ScanContext& context) const {
     Search search;
     const uint8_t header = m_setup.headerByte;
+    search.header.headerLength = 1;
+    search.header.payloadLength = m_payload;
+    // In step, the header the last frame's check saw is the start: a pixel
+    // of the header's value further on, confirmed a frame later by chance (a
+    // saturated area), must not win over it.
+    if (context.inStep && n > 0 && bytes[0] == header) {
+        search.found = true;
+        return search;
+    }
     const auto* first =
         static_cast<const uint8_t*>(n > 0 ? std::memchr(bytes, header, n) : nullptr);
     if (first == nullptr) {
@@ -32,8 +42,6 @@ Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n, const ScanCo
         }
         p = static_cast<const uint8_t*>(std::memchr(p + 1, header, bytes + n - (p + 1)));
     }
-    search.header.headerLength = 1;
-    search.header.payloadLength = m_payload;
     return search;
 }
 

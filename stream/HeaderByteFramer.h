@@ -16,6 +16,7 @@ public:
     End CheckEnd(const uint8_t* bytes, size_t n, const ScanContext& context) const override;
     size_t WholeFrameLength(const uint8_t* bytes, size_t n,
                             const ScanContext& context) const override;
+    bool InStepOnly() const override { return true; }
 
 private:
     uint64_t m_payload;  // pixel bytes of a frame

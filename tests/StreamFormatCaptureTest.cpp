@@ -233,7 +233,8 @@ TEST_P(StreamFormatCapture, ALostByteSpoilsAtMostOneFrame) {
                                                     << " resyncs " << st.resyncs;
     CFrameCopy last;
     ASSERT_TRUE(page.LastFrame(last));
-    EXPECT_EQ(last.bytes, camera->Expected(kFrames - 1).payload);
+    EXPECT_EQ(last.bytes, camera->Expected(kFrames - 1).payload)
+        << "frame " << last.number << " of " << st.framesDrawn << " drawn";
 }
 
 std::vector<Case> Cases() {
@@ -284,6 +285,62 @@ TEST(StreamFormatRequests, ReachTheBoardInOrder) {
     SetPortOwner(nullptr);
     owner.ClosePort();
     SetPortDevicePath(9, "");
+}
+
+}  // namespace
+
+namespace {
+
+// The header byte's own format with a saturated picture (pixels of the
+// header's value everywhere) and a byte lost in two frames, in chunks of
+// any size: the last frame is taken in step, never at a header-valued pixel
+// that a frame later happens to meet another.
+class SaturatedLostByte : public BoardTest<> {};
+
+TEST_F(SaturatedLostByte, TheLastFrameComesWholeInAnyChunking) {
+    camsim::CameraBoard::Options o;
+    o.rows = kRows;
+    o.columns = kColumns;
+    o.pattern = camsim::Pattern::Scene;
+    o.seed = 7;
+    camsim::CameraBoard camera(board, o);
+    ASSERT_TRUE(camera.Init());
+    Bytes wire;
+    for (int i = 0; i < 9; ++i) {
+        camsim::EncodedFrame f = camera.Expected(i);
+        if (i % 4 == 3)
+            f.LoseByte(camsim::CameraBoard::LostByte(f.payload.size()));
+        const Bytes w = f.Wire();
+        wire.insert(wire.end(), w.begin(), w.end());
+    }
+    for (size_t chunk : {64u, 600u, 1200u, 1201u, 3000u, 4096u, 9000u}) {
+        SCOPED_TRACE("chunks of " + std::to_string(chunk));
+        FakePage page;
+        ASSERT_EQ(owner.OpenPort(), 1);
+        page.Configure(kRows, kColumns, 1, 0);
+        page.ResetState();
+        ASSERT_TRUE(page.AllocateBuffers());
+        auto poll = [&] {
+            for (int k = 0; k < 3; ++k) {
+                page.ReceiveContinuous(0);
+                while (page.m_bDrawing)
+                    std::this_thread::yield();
+            }
+        };
+        for (size_t at = 0; at < wire.size(); at += chunk) {
+            const size_t n = std::min(chunk, wire.size() - at);
+            ASSERT_TRUE(board.WriteAll(wire.data() + at, n));
+            ASSERT_TRUE(board.WaitQueued(n, 2000));
+            poll();
+        }
+        poll();
+        CFrameCopy last;
+        ASSERT_TRUE(page.LastFrame(last));
+        EXPECT_EQ(last.bytes, camera.Expected(8).payload);
+        EXPECT_LE(page.GetLinkStatistics().suspectFrames, 2u);
+        page.ShutdownEngine();
+        owner.ClosePort();
+    }
 }
 
 }  // namespace
