@@ -234,7 +234,7 @@ click 1029 397 1 1  # 停止采集
 click 1180 397 1 2  # 采集一幅图: a still, whole frame
 click 300 100 3 0.8 # the picture's menu
 grab picture-menu
-crop picture-menu 570x268+216+40
+crop picture-menu 570x290+216+40
 click 358 246 1 0.5 # 显示直方图
 xdotool mousemove 560 200 keydown ctrl click 4 keyup ctrl
 sleep 1
@@ -247,7 +247,7 @@ crop inspector 732x464+218+42
 xdotool mousemove 400 300 click --repeat 2 --delay 80 1
 sleep 0.5
 click 400 150 3 0.8 # the picture's menu
-click 480 342 1 0.5 # 按阈值显示二值化图像
+click 480 364 1 0.5 # 按阈值显示二值化图像
 click 1180 397 1 2  # 采集一幅图
 xdotool mousemove 1195 179 mousedown 1 mousemove 1200 179 sleep 0.2 mousemove 1215 179 \
     sleep 0.2 mouseup 1
@@ -281,19 +281,19 @@ click 46 117 1 1.5  # 彩色数据
 click 976 82 1 0.3  # 根据界面尺寸放大像素
 click 1172 367 1 2  # 采集一幅图
 click 560 200 3 0.8 # the picture's menu
-xdotool mousemove 620 390 # 显示通道
+xdotool mousemove 620 412 # 显示通道
 sleep 1
 grab channel-menu
 crop channel-menu 742x548+218+42
 xdotool key Escape key Escape
 click 1020 367 1 1.5 # 连续采集
 click 300 100 3 0.8
-click 350 268 1 1.5 # 录制…
+click 350 290 1 1.5 # 录制…
 xdotool key ctrl+a type --delay 20 "$work/scene.tavixrec"
 xdotool key Return
 sleep 4
 click 300 100 3 0.8
-click 350 268 1 1 # 录制… off
+click 350 290 1 1 # 录制… off
 click 1020 367 1 1
 stop_program
 
