@@ -191,7 +191,7 @@ formats() {
     xdotool mousemove 900 700
     sleep 0.5
     grab stream-bits1
-    crop stream-bits1 1262x590+0+0 png8
+    crop stream-bits1 1046x590+216+0 png8
     stop_program
 
     stream_format=jpeg
@@ -203,7 +203,7 @@ formats() {
     xdotool mousemove 900 700
     sleep 0.5
     grab stream-jpeg
-    crop stream-jpeg 1245x528+0+0 png8 160
+    crop stream-jpeg 1030x528+216+0 png8 160
     stop_program
 
     stream_format=arduino
@@ -214,7 +214,7 @@ formats() {
     xdotool mousemove 900 700
     sleep 0.5
     grab stream-arduino
-    crop stream-arduino 1262x424+0+0 png8
+    crop stream-arduino 1046x424+216+0 png8
     stop_program
     stream_format=
 }
