@@ -3,7 +3,9 @@
 # frame-format.png) from the real program: TavixTool under a private X server
 # (Xvfb, 1366 x 768), fed by the camera-board simulator on a pseudo-terminal
 # and driven with xdotool; crops with ImageMagick.
-#   scripts/help-screenshots.sh [build-dir]     (default: build)
+#   scripts/help-screenshots.sh [--keep] [--only formats] [build-dir]
+#   (default build dir: build; --only formats takes only the stream-format
+#   pictures stream-*.png)
 # Needs Xvfb, xdotool and imagemagick. Runs a copy of the program in a throwaway
 # folder with its own DevSet.ini, HOME and XDG folders: the build tree and the
 # user's settings are left alone. The clicks are screen positions of the
@@ -14,11 +16,22 @@ cd "$(dirname "$0")/.."
 
 build=build
 keep=0
-for arg in "$@"; do
+only=
+while [ $# -gt 0 ]; do
+    arg=$1
+    shift
     case "$arg" in
     --keep) keep=1 ;;
+    --only)
+        only=${1:-}
+        shift || true
+        [ "$only" = formats ] || {
+            echo "help-screenshots: --only takes formats" >&2
+            exit 1
+        }
+        ;;
     -h | --help)
-        sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
         exit 0
         ;;
     *) build=$arg ;;
@@ -99,11 +112,12 @@ EOF
 
 click() { xdotool mousemove "$1" "$2" click "${3:-1}"; sleep "${4:-0.6}"; }
 grab() { import -window root "$work/full-$1.png"; }
-# crop NAME WxH+X+Y [png8]: the last full screen, cut to what matters; png8
-# for text-heavy pictures that would pass 80 KB in full colour.
+# crop NAME WxH+X+Y [png8 [COLOURS]]: the last full screen, cut to what
+# matters; png8 (64 colours unless told) for pictures that would pass 80 KB
+# in full colour.
 crop() {
     if [ "${3:-}" = png8 ]; then
-        convert "$work/full-$1.png" -crop "$2" +repage +dither -colors 64 "PNG8:$out/$1.png"
+        convert "$work/full-$1.png" -crop "$2" +repage +dither -colors "${4:-64}" "PNG8:$out/$1.png"
     else
         convert "$work/full-$1.png" -crop "$2" +repage "$out/$1.png"
     fi
@@ -112,7 +126,10 @@ crop() {
 
 # start_program ROWS COLUMNS [program args] -- [simulator args]: the program
 # with COM15 on the simulator at 921600 baud, full screen; without program
-# arguments (a recording to replay) it chooses COM15.
+# arguments (a recording to replay) it chooses COM15. $stream_format, when
+# set, is the stream format in the settings file (the simulator's --format
+# is given with its arguments).
+stream_format=
 start_program() {
     local rows=$1 columns=$2
     shift 2
@@ -137,6 +154,7 @@ baunds=2400,4800,9600,14400,19200,38400,115200,921600
 [Ports]
 com15=$work/cam0
 EOF
+    [ -z "$stream_format" ] || printf '[Stream]\nformat=%s\n' "$stream_format" >>"$work/app/DevSet.ini"
     rm -f "$work/cam0"
     "$build/tools/camsim/tavix-camsim" --rows 60 --columns 80 --baud 921600 \
         --link "$work/cam0" "$@" >"$work/camsim.log" 2>&1 &
@@ -155,6 +173,54 @@ EOF
     fi
 }
 
+# --- Stream formats: the format list, a 1-bit picture with its listing, a
+# JPEG on the colour page, a size from the stream (Arduino) ----------------
+formats() {
+    start_program 60 80 -- --pattern scene
+    click 860 18 1 1 # the 数据格式 list
+    grab stream-formats-list
+    crop stream-formats-list 980x272+0+0 png8
+    xdotool key Escape
+    stop_program
+
+    stream_format=fe01-bits
+    start_program 60 80 -- --format fe01-bits --pattern scene --rows 60 --columns 80
+    click 46 94 1 1     # 黑白数据
+    click 997 120 1 0.3 # 根据界面尺寸放大像素
+    click 1180 397 1 2  # 采集一幅图
+    xdotool mousemove 900 700
+    sleep 0.5
+    grab stream-bits1
+    crop stream-bits1 1046x590+216+0 png8
+    stop_program
+
+    stream_format=jpeg
+    start_program 120 160 -- --format jpeg --between 'ACK IMG END\r\n' --pattern scene \
+        --rows 120 --columns 160
+    click 46 117 1 1.5 # 彩色数据
+    click 976 82 1 0.3 # 根据界面尺寸放大像素
+    click 1172 367 1 3 # 采集一幅图
+    xdotool mousemove 900 700
+    sleep 0.5
+    grab stream-jpeg
+    crop stream-jpeg 1030x528+216+0 png8 160
+    stop_program
+
+    stream_format=arduino
+    start_program 60 80 -- --format arduino --pattern scene --rows 120 --columns 160
+    click 46 94 1 1     # 黑白数据
+    click 997 120 1 0.3 # 根据界面尺寸放大像素
+    click 1180 397 1 3  # 采集一幅图
+    xdotool mousemove 900 700
+    sleep 0.5
+    grab stream-arduino
+    crop stream-arduino 1046x424+216+0 png8
+    stop_program
+    stream_format=
+}
+formats
+[ "$only" = formats ] && exit 0
+
 # --- Grayscale page: link, menu, zoom, pixel value, histogram ---------------
 start_program 60 80 -- --file "$work/track.pgm"
 click 46 94 1 1    # 黑白数据
@@ -168,7 +234,7 @@ click 1029 397 1 1  # 停止采集
 click 1180 397 1 2  # 采集一幅图: a still, whole frame
 click 300 100 3 0.8 # the picture's menu
 grab picture-menu
-crop picture-menu 570x268+216+40
+crop picture-menu 570x290+216+40
 click 358 246 1 0.5 # 显示直方图
 xdotool mousemove 560 200 keydown ctrl click 4 keyup ctrl
 sleep 1
@@ -181,7 +247,7 @@ crop inspector 732x464+218+42
 xdotool mousemove 400 300 click --repeat 2 --delay 80 1
 sleep 0.5
 click 400 150 3 0.8 # the picture's menu
-click 480 342 1 0.5 # 按阈值显示二值化图像
+click 480 364 1 0.5 # 按阈值显示二值化图像
 click 1180 397 1 2  # 采集一幅图
 xdotool mousemove 1195 179 mousedown 1 mousemove 1200 179 sleep 0.2 mousemove 1215 179 \
     sleep 0.2 mouseup 1
@@ -215,19 +281,19 @@ click 46 117 1 1.5  # 彩色数据
 click 976 82 1 0.3  # 根据界面尺寸放大像素
 click 1172 367 1 2  # 采集一幅图
 click 560 200 3 0.8 # the picture's menu
-xdotool mousemove 620 390 # 显示通道
+xdotool mousemove 620 412 # 显示通道
 sleep 1
 grab channel-menu
 crop channel-menu 742x548+218+42
 xdotool key Escape key Escape
 click 1020 367 1 1.5 # 连续采集
 click 300 100 3 0.8
-click 350 268 1 1.5 # 录制…
+click 350 290 1 1.5 # 录制…
 xdotool key ctrl+a type --delay 20 "$work/scene.tavixrec"
 xdotool key Return
 sleep 4
 click 300 100 3 0.8
-click 350 268 1 1 # 录制… off
+click 350 290 1 1 # 录制… off
 click 1020 367 1 1
 stop_program
 

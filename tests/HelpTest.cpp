@@ -219,13 +219,28 @@ private slots:
         QVERIFY(browser->toPlainText().contains(QString::fromUtf8("U、Y、V 到 RGB 的换算")));
         browser->backward();
         QCOMPARE(browser->source(), QUrl("chm:///frame-format.html"));
+
+        // The default format's page leads to every other format's, which the
+        // contents follow and which shows its screenshots.
+        QVERIFY(ClickLink(browser, "streamformats.html"));
+        QTRY_COMPARE(browser->source(), QUrl("chm:///streamformats.html"));
+        QCOMPARE(viewer->m_wndContents->currentItem()->text(0), QString::fromUtf8("数据格式"));
+        QVERIFY(browser->toPlainText().contains(QString::fromUtf8("尺寸来自数据流")));
+        const QStringList pictures = ImageNames(browser);
+        for (const char* picture : {"images/stream-formats-list.png", "images/stream-bits1.png",
+                                    "images/stream-jpeg.png", "images/stream-arduino.png"}) {
+            QVERIFY2(pictures.contains(QLatin1String(picture)), picture);
+            QVERIFY(!browser->loadResource(QTextDocument::ImageResource, QUrl(picture))
+                         .value<QImage>()
+                         .isNull());
+        }
     }
 
     void contentsListTheTopicsInChinese() {
         CHelpViewer* viewer = Show(HelpFile());
         QVERIFY(viewer != nullptr);
         QTreeWidget* tree = viewer->m_wndContents;
-        QCOMPARE(tree->topLevelItemCount(), 8);
+        QCOMPARE(tree->topLevelItemCount(), 9);
         QCOMPARE(tree->topLevelItem(0)->text(0), QString::fromUtf8("欢迎使用摄像头测试工具"));
         QTreeWidgetItem* main = FindItem(tree, QString::fromUtf8("主窗口"));
         QVERIFY(main != nullptr);
@@ -295,7 +310,7 @@ private slots:
         // picture's menu and the channels: the listing above alone would not
         // notice one of them deleted.
         for (const char* page : {"picture.html", "saving.html", "recording.html",
-                                 "link-health.html", "diagnosis.html"})
+                                 "link-health.html", "diagnosis.html", "streamformats.html"})
             QVERIFY2(pages.contains(QLatin1String(page)), page);
         for (const char* picture :
              {"inspector.png", "threshold.png", "listing-menu.png", "channel-menu.png",
