@@ -193,10 +193,9 @@ bool CCaptureBase::ShowStillFrame(const CFrameCopy& frame) {
     m_nMode = 0;
     ResetState();
     // The frame's own encoding, whatever the format chosen now.
-    const stream::Encoding encoding =
-        frame.encoding != stream::Encoding::Page ? frame.encoding
-        : frame.format == pixel::kUyv            ? stream::Encoding::Uyv
-                                                 : stream::Encoding::Gray8;
+    const stream::Encoding encoding = frame.encoding != stream::Encoding::Page ? frame.encoding
+                                      : frame.format == pixel::kUyv ? stream::Encoding::Uyv
+                                                                    : stream::Encoding::Gray8;
     const bool compressed = stream::Info(encoding).compressed;
     const uint64_t size =
         compressed ? frame.bytes.size() : stream::FrameBytes(encoding, frame.columns, frame.rows);

@@ -225,8 +225,8 @@ bool CCaptureBase::BeginFrame(const stream::FrameHeader& header) {
                    : stream::FrameBytes(encoding, columns, rows);
     if (!compressed && (size == 0 || size > stream::kMaxPayload))
         return false;
-    const uint32_t needed = compressed ? std::max(m_nFrameCapacity, kCompressedStart)
-                                       : static_cast<uint32_t>(size);
+    const uint32_t needed =
+        compressed ? std::max(m_nFrameCapacity, kCompressedStart) : static_cast<uint32_t>(size);
     if (needed > m_nFrameCapacity || RxCapacity(needed) > m_nRxCapacity) {
         // A larger frame than the buffers hold: new ones, once the last pass
         // (which may still be ending the frame before) is gone.

@@ -103,8 +103,8 @@ CCaptureBase::PassGeometry CCaptureBase::Geometry(uint32_t received, uint32_t ro
                                                   uint32_t columnGap, bool listingOnly) const {
     PassGeometry g{};
     static_cast<pixel::Geometry&>(g) =
-        pixel::PassGeometry(m_nFrameRows, m_nFrameColumns, rowGap, columnGap,
-                            m_bScaleToArea != 0, m_nAreaWidth, m_nAreaHeight);
+        pixel::PassGeometry(m_nFrameRows, m_nFrameColumns, rowGap, columnGap, m_bScaleToArea != 0,
+                            m_nAreaWidth, m_nAreaHeight);
     g.availableRows = RowsReceived(received, listingOnly);
     return g;
 }

@@ -96,9 +96,9 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
         std::memcmp(tag, kStreamFormatTag, sizeof kStreamFormatTag) == 0) {
         const uint16_t n = GetU16(tag + 4);
         if (n == 0 || n > kMaxStreamFormatText || kHeaderSize + sizeof tag + n > length) {
-            return fail(text::BadValue(path, "数据格式长度", n,
-                                       "1–" + std::to_string(kMaxStreamFormatText) +
-                                           " 字节，且在文件头内"));
+            return fail(text::BadValue(
+                path, "数据格式长度", n,
+                "1–" + std::to_string(kMaxStreamFormatText) + " 字节，且在文件头内"));
         }
         r.streamFormat.resize(n);
         if (ReadAt(kHeaderSize + sizeof tag, &r.streamFormat[0], n) != n)

@@ -24,13 +24,13 @@
 #include <atomic>
 #include <thread>
 
-#include "stream/StreamFormat.h"
 #include "capture/RecordingWriter.h"
 #include "pages/ControlIds.h"
 #include "pages/DiagnosisDialog.h"
 #include "pages/FrameImage.h"
 #include "settings/SettingsPath.h"
 #include "settings/TextToNumber.h"
+#include "stream/StreamFormat.h"
 #include "ui/HistogramView.h"
 #include "ui/HyperLink.h"
 #include "ui/PictureView.h"

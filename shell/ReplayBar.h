@@ -9,8 +9,8 @@
 #include <QToolBar>
 #include <memory>
 
-#include "stream/StreamFormat.h"
 #include "capture/ReplayPlayer.h"
+#include "stream/StreamFormat.h"
 
 class CCapturePage;
 class CPortOwner;

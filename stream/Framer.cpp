@@ -28,8 +28,7 @@ End CFramer::CheckEnd(const uint8_t*, size_t, const ScanContext&) const {
     return end;
 }
 
-size_t CFramer::WholeFrameLength(const uint8_t* bytes, size_t n,
-                                 const ScanContext& context) const {
+size_t CFramer::WholeFrameLength(const uint8_t* bytes, size_t n, const ScanContext& context) const {
     const Search start = FindStart(bytes, n, context);
     if (!start.found || start.offset != 0 || start.header.payloadLength == kUntilEnd)
         return 0;
@@ -39,18 +38,18 @@ size_t CFramer::WholeFrameLength(const uint8_t* bytes, size_t n,
 
 std::unique_ptr<CFramer> MakeFramer(const FramerSetup& setup) {
     switch (setup.format.framing) {
-    case Framing::HeaderByte:
-        return std::make_unique<CHeaderByteFramer>(setup);
-    case Framing::Marker:
-        return std::make_unique<CMarkerFramer>(setup);
-    case Framing::Described:
-        return std::make_unique<CDescribedFramer>(setup);
-    case Framing::Packet:
-        return std::make_unique<CPacketFramer>(setup);
-    case Framing::Jpeg:
-        return std::make_unique<CJpegFramer>(setup);
-    case Framing::Headerless:
-        return std::make_unique<CHeaderlessFramer>(setup);
+        case Framing::HeaderByte:
+            return std::make_unique<CHeaderByteFramer>(setup);
+        case Framing::Marker:
+            return std::make_unique<CMarkerFramer>(setup);
+        case Framing::Described:
+            return std::make_unique<CDescribedFramer>(setup);
+        case Framing::Packet:
+            return std::make_unique<CPacketFramer>(setup);
+        case Framing::Jpeg:
+            return std::make_unique<CJpegFramer>(setup);
+        case Framing::Headerless:
+            return std::make_unique<CHeaderlessFramer>(setup);
     }
     return nullptr;
 }

@@ -67,7 +67,7 @@ struct Search {
     // found: the frame's header starts at bytes[offset]. Otherwise the first
     // `offset` bytes hold no start and can go; the rest may begin one.
     size_t offset = 0;
-    FrameHeader header;  // found: what the header says
+    FrameHeader header;   // found: what the header says
     size_t rejected = 0;  // false starts passed over (a length that does not agree, ...)
 };
 

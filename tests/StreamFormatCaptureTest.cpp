@@ -154,10 +154,10 @@ protected:
             for (int r = 0; r < kRows; ++r)
                 for (int c = 0; c < kColumns; ++c) {
                     const size_t i = static_cast<size_t>(r) * kColumns + c;
-                    const uint32_t want =
-                        grayJpeg ? Gray(pixels[i])
-                                 : (uint32_t{pixels[i * 3]} << 16) |
-                                       (uint32_t{pixels[i * 3 + 1]} << 8) | pixels[i * 3 + 2];
+                    const uint32_t want = grayJpeg ? Gray(pixels[i])
+                                                   : (uint32_t{pixels[i * 3]} << 16) |
+                                                         (uint32_t{pixels[i * 3 + 1]} << 8) |
+                                                         pixels[i * 3 + 2];
                     ASSERT_EQ(page.m_wndPicture.PixelAt(c, r), want)
                         << "row " << r << " column " << c;
                 }
@@ -197,12 +197,11 @@ TEST_P(StreamFormatCapture, EveryFrameWholeAndTheLastDrawnAsSent) {
         for (int r = 0; r < kRows; ++r) {
             for (int c = 0; c < kColumns; ++c) {
                 const uint8_t* row = expected.payload.data() + r * rowBytes;
-                const bool one = last.encoding == stream::Encoding::Bits1
-                                     ? (row[c / 8] >> (7 - c % 8)) & 1
-                                     : stream::Info(last.encoding).compressed
-                                           ? last.decoded[r * kColumns + c] > page.log->threshold
-                                           : stream::PixelLuma(last.encoding, row, c) >
-                                                 page.log->threshold;
+                const bool one =
+                    last.encoding == stream::Encoding::Bits1 ? (row[c / 8] >> (7 - c % 8)) & 1
+                    : stream::Info(last.encoding).compressed
+                        ? last.decoded[r * kColumns + c] > page.log->threshold
+                        : stream::PixelLuma(last.encoding, row, c) > page.log->threshold;
                 want += one ? '1' : '0';
             }
             want += '\n';
@@ -228,9 +227,9 @@ TEST_P(StreamFormatCapture, ALostByteSpoilsAtMostOneFrame) {
     // Frames 4 and 8 (counting from 1) lost a byte each: each is lost, or
     // drawn and counted suspect; the others come whole.
     EXPECT_GE(st.framesDrawn + st.framesSkipped, kFrames - 2);
-    EXPECT_LE(st.suspectFrames + st.framesLost, 2u) << "drawn " << st.framesDrawn << " skipped " << st.framesSkipped
-                              << " suspect " << st.suspectFrames << " lost " << st.framesLost
-                                                    << " resyncs " << st.resyncs;
+    EXPECT_LE(st.suspectFrames + st.framesLost, 2u)
+        << "drawn " << st.framesDrawn << " skipped " << st.framesSkipped << " suspect "
+        << st.suspectFrames << " lost " << st.framesLost << " resyncs " << st.resyncs;
     CFrameCopy last;
     ASSERT_TRUE(page.LastFrame(last));
     EXPECT_EQ(last.bytes, camera->Expected(kFrames - 1).payload)
