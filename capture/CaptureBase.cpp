@@ -162,6 +162,7 @@ void CCaptureBase::ResetState() {
         m_bFrameDone = 0;
     }
     m_bCheckSuccessor = false;
+    m_bWaitingSinceData = false;
     m_bDrawingShown = false;
     m_nBytesRead = 0;
     m_firstData = Clock::time_point();
@@ -284,6 +285,12 @@ void CCaptureBase::Execute_Base() {
         // the wake and the time-out count.
         const bool takesData = (mode == 0 || mode == 1) && m_nRxLength < m_nRxCapacity;
         if (SerialPort* port = OwnersPort()) {
+            // The line is seen quiet from the first wait after the last
+            // bytes: only a wait tells a pause from a worker that was busy.
+            if (!m_bWaitingSinceData) {
+                m_bWaitingSinceData = true;
+                m_waitingSince = Clock::now();
+            }
             const int woke = port->WaitForData(static_cast<int>(kPoll.count()), &m_wake, takesData);
             // A slow line's first bytes: a few milliseconds more bring a
             // useful amount (the wait still ends at a stop or a pass's end).

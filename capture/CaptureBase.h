@@ -379,6 +379,10 @@ private:
     void AskAgainIfStalled(bool continuous);
     static constexpr std::chrono::milliseconds kAskAgain{500};
     std::chrono::steady_clock::time_point m_lastAsked;
+    // The worker has waited for data since the last bytes came, from
+    // m_waitingSince on. Worker only.
+    bool m_bWaitingSinceData = false;
+    std::chrono::steady_clock::time_point m_waitingSince;
     // The frame's payload is whole (or ended): completion time, the check of
     // what follows, the per-frame request.
     void PayloadComplete(bool continuous);

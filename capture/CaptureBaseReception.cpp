@@ -545,13 +545,14 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
             Record(m_pRxBuffer.get() + m_nRxLength, n);
             got = true;
             const auto now = Clock::now();
-            // Frames that only the line's pauses mark off start after one;
-            // the capture's first bytes too when the line was quiet since
-            // its start (bytes that come at once are mid-frame).
-            if (m_pFramer && m_pFramer->GapEndsFrame() &&
-                now - m_lastData >= std::chrono::milliseconds(m_streamFormat.gapMilliseconds) &&
+            // Frames that only the line's pauses mark off start after one:
+            // the worker waited that long for these bytes (the capture's
+            // first bytes too; bytes that were waiting already are mid-frame).
+            if (m_pFramer && m_pFramer->GapEndsFrame() && m_bWaitingSinceData &&
+                now - m_waitingSince >= std::chrono::milliseconds(m_streamFormat.gapMilliseconds) &&
                 (m_marks.empty() || m_marks.back() != m_nRxLength))
                 m_marks.push_back(m_nRxLength);
+            m_bWaitingSinceData = false;
             m_lastData = now;
             m_link.AddBytes(n);
             m_nRxLength += n;
