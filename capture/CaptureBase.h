@@ -142,6 +142,8 @@ public:
     // Replaces m_pFrame and m_pRxBuffer with new buffers for frames of
     // m_nFrameSize bytes: false when they cannot be had.
     bool AllocateBuffers();
+    // Bytes m_pFrame holds (a frame's payload never goes beyond).
+    uint32_t FrameCapacity() const { return m_nFrameCapacity; }
 
     // --- Parameters, set by the page before StartWorker -------------------
     uint8_t m_byHeader;

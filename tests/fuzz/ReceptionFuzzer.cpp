@@ -177,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else
             page.ReceiveContinuous(space);
         WaitForPass(page);
-        if (page.m_nReceived > page.m_nFrameCapacity ||
+        if (page.m_nReceived > page.FrameCapacity() ||
             (page.m_streamFormat.IsDesignFormat() && page.m_nReceived > frameSize))
             Fail("m_nReceived above the frame size");
         if (page.m_nRxLength > page.m_nRxCapacity)
