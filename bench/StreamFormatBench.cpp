@@ -655,7 +655,8 @@ const char kHelp[] =
     "  --unpaced-seconds S   time per unpaced run (default 10)\n"
     "  --paced-only     only the paced and lost-byte runs\n"
     "  --unpaced-only   only the unpaced runs\n"
-    "  --no-lost        without the lost-byte runs\n";
+    "  --no-lost        without the lost-byte runs\n"
+    "  --lost-only      only the lost-byte runs\n";
 
 }  // namespace
 
@@ -692,12 +693,15 @@ int main(int argc, char** argv) {
             lost = false;
         } else if (arg == "--no-lost") {
             lost = false;
+        } else if (arg == "--lost-only") {
+            paced = false;
+            unpaced = false;
         } else {
             std::fputs(kHelp, arg == "--help" ? stdout : stderr);
             return arg == "--help" ? 0 : 2;
         }
     }
-    if (!(seconds > 0) || !(unpacedSeconds > 0) || bauds.empty() || (!paced && !unpaced)) {
+    if (!(seconds > 0) || !(unpacedSeconds > 0) || bauds.empty() || (!paced && !unpaced && !lost)) {
         std::fputs(kHelp, stderr);
         return 2;
     }
