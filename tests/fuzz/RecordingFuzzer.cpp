@@ -129,10 +129,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Fail("recording again failed");
     const std::vector<uint8_t> rewritten = ReadFile(again);
     const size_t body = end - header.headerLength;
-    if (rewritten.size() != recording::kHeaderSize + body ||
-        std::memcmp(rewritten.data() + recording::kHeaderSize, data + header.headerLength, body) !=
-            0)
+    // The fixed fields, and the stream format's tagged field when there is one.
+    const size_t written = recording::kHeaderSize +
+                           (header.streamFormat.empty() ? 0 : 6 + header.streamFormat.size());
+    if (rewritten.size() != written + body ||
+        std::memcmp(rewritten.data() + written, data + header.headerLength, body) != 0)
         Fail("recording the chunks again gave other chunk bytes");
+    CRecordingReader reread;
+    if (!reread.Open(again, error) || reread.Header().streamFormat != header.streamFormat)
+        Fail("the stream format did not come back");
     // The tool text up to its first NUL, baud to columns, and the start time
     // unless it was 0 (which the writer replaces by the current time).
     const size_t fieldsEnd = header.startMicroseconds != 0 ? recording::kHeaderSize : 42;
