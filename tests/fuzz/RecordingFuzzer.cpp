@@ -130,8 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> rewritten = ReadFile(again);
     const size_t body = end - header.headerLength;
     // The fixed fields, and the stream format's tagged field when there is one.
-    const size_t written = recording::kHeaderSize +
-                           (header.streamFormat.empty() ? 0 : 6 + header.streamFormat.size());
+    const size_t written =
+        recording::kHeaderSize + (header.streamFormat.empty() ? 0 : 6 + header.streamFormat.size());
     if (rewritten.size() != written + body ||
         std::memcmp(rewritten.data() + written, data + header.headerLength, body) != 0)
         Fail("recording the chunks again gave other chunk bytes");
