@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchLine.h"
 #include "bench/Figures.h"
 #include "capture/CaptureBase.h"
 #include "serial/PortDevices.h"
@@ -37,6 +38,7 @@
 
 namespace {
 
+using bench::Line;
 using bench::Ms;
 using bench::Percentile;
 
@@ -46,7 +48,6 @@ using std::chrono::milliseconds;
 
 constexpr int kAreaWidth = 620;
 constexpr int kAreaHeight = 480;
-constexpr int kPort = 9;
 // After the board stops, time for the engine to draw what it has received.
 constexpr auto kDrain = milliseconds(1000);
 // The board records a frame right after its last write; a fast engine may draw
@@ -208,47 +209,6 @@ private:
     DrawTracker* m_tracker;
     std::mutex m_lock;
     std::map<std::string, int> m_statuses;
-};
-
-// The port choice as the main window would give it: COM9 at the run's baud.
-class BenchPortOwner : public CPortOwner {
-public:
-    explicit BenchPortOwner(long baud) : m_baud(std::to_string(baud)) {}
-
-protected:
-    int GetBaudSelection() override { return 1; }
-    std::string GetBaudText() override { return m_baud; }
-    int GetPortSelection() override { return 1; }
-    std::string GetPortText() override { return "COM" + std::to_string(kPort); }
-    void ShowPortMessage(const std::string& text, const std::string&) override {
-        std::fprintf(stderr, "port: %s\n", text.c_str());
-    }
-
-private:
-    std::string m_baud;
-};
-
-// A pseudo-terminal behind COM9 and the owner the engine finds; undone on
-// every way out.
-struct Line {
-    camsim::PseudoTerminal pty;
-    BenchPortOwner owner;
-    explicit Line(long baud) : owner(baud) {}
-    bool Open() {
-        std::string error;
-        if (!pty.Open(&error)) {
-            std::fprintf(stderr, "cannot open a pseudo-terminal: %s\n", error.c_str());
-            return false;
-        }
-        SetPortDevicePath(kPort, pty.DevicePath());
-        SetPortOwner(&owner);
-        return true;
-    }
-    ~Line() {
-        SetPortOwner(nullptr);
-        owner.m_port.Close();
-        SetPortDevicePath(kPort, "");
-    }
 };
 
 void Prepare(CapturePage& page, const Settings& s, int mode) {

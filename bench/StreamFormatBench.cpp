@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchLine.h"
 #include "bench/Figures.h"
 #include "capture/CaptureBase.h"
 #include "serial/PortDevices.h"
@@ -42,6 +43,7 @@
 
 namespace {
 
+using bench::Line;
 using bench::Ms;
 using bench::Percentile;
 
@@ -51,7 +53,6 @@ using std::chrono::milliseconds;
 
 constexpr int kAreaWidth = 620;
 constexpr int kAreaHeight = 480;
-constexpr int kPort = 9;
 constexpr uint32_t kSeed = 7;
 constexpr int kQuality = 80;
 // After the board stops, time for the engine to draw what it has received.
@@ -186,45 +187,6 @@ public:
 private:
     std::mutex m_lock;
     std::map<std::string, int> m_statuses;
-};
-
-class BenchPortOwner : public CPortOwner {
-public:
-    explicit BenchPortOwner(long baud) : m_baud(std::to_string(baud)) {}
-
-protected:
-    int GetBaudSelection() override { return 1; }
-    std::string GetBaudText() override { return m_baud; }
-    int GetPortSelection() override { return 1; }
-    std::string GetPortText() override { return "COM" + std::to_string(kPort); }
-    void ShowPortMessage(const std::string& text, const std::string&) override {
-        std::fprintf(stderr, "port: %s\n", text.c_str());
-    }
-
-private:
-    std::string m_baud;
-};
-
-// A pseudo-terminal behind COM9 and the owner the engine finds.
-struct Line {
-    camsim::PseudoTerminal pty;
-    BenchPortOwner owner;
-    explicit Line(long baud) : owner(baud) {}
-    bool Open() {
-        std::string error;
-        if (!pty.Open(&error)) {
-            std::fprintf(stderr, "cannot open a pseudo-terminal: %s\n", error.c_str());
-            return false;
-        }
-        SetPortDevicePath(kPort, pty.DevicePath());
-        SetPortOwner(&owner);
-        return true;
-    }
-    ~Line() {
-        SetPortOwner(nullptr);
-        owner.m_port.Close();
-        SetPortDevicePath(kPort, "");
-    }
 };
 
 // The page set up as the user sets it for the case: its size, the grayscale
