@@ -528,6 +528,9 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
     SerialPort* port = OwnersPort();
     for (;;) {
         Consume(continuous);
+        // A line that never runs dry (a board sending flat out) keeps the
+        // worker here: a frame that has come whole is drawn meanwhile.
+        StartDrawingPass();
         const uint32_t room = m_nRxCapacity - m_nRxLength;
         if (room == 0)
             return nullptr;  // the rest waits in the port until bytes are taken
