@@ -505,11 +505,7 @@ void CCaptureBase::Consume(bool continuous) {
             continue;
         }
         if (gapInside && take.consumed == available) {
-            {
-                std::lock_guard<std::mutex> lock(m_stateLock);
-                m_nReceived = now;
-            }
-            AbandonFrame();
+            AbandonFrame();  // cut short by the pause
             continue;
         }
         // Published under the lock: a pass that reads m_nReceived then sees

@@ -16,11 +16,6 @@ using stream::Encoding;
 
 const Bytes kSync = {0xD5, 0xAA, 0x96, 0x5A};
 
-void Le(Bytes& to, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        to.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 Bytes Header(uint8_t format, uint8_t flags, uint32_t width, uint32_t height, uint32_t length,
              uint32_t counter, uint8_t version = 1) {
     Bytes header = kSync;

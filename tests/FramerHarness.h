@@ -262,4 +262,22 @@ inline void Append(Bytes& to, const Bytes& bytes) {
     to.insert(to.end(), bytes.begin(), bytes.end());
 }
 
+// `value` as `bytes` little-endian bytes, appended.
+inline void Le(Bytes& to, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        to.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// A command packet of the packet framing: 00, length, the command bytes, and
+// their XOR.
+inline Bytes Packet(const Bytes& command) {
+    Bytes packet = {0x00, static_cast<uint8_t>(command.size())};
+    uint8_t check = 0;
+    for (uint8_t b : command)
+        check ^= b;
+    Append(packet, command);
+    packet.push_back(check);
+    return packet;
+}
+
 }  // namespace framertest

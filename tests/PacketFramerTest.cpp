@@ -15,16 +15,6 @@ using namespace framertest;
 using stream::CPacketFramer;
 using stream::Encoding;
 
-Bytes Packet(const Bytes& command) {
-    Bytes packet = {0x00, static_cast<uint8_t>(command.size())};
-    uint8_t check = 0;
-    for (uint8_t b : command)
-        check ^= b;
-    Append(packet, command);
-    packet.push_back(check);
-    return packet;
-}
-
 Bytes NewFrame(uint32_t width, uint32_t height, uint8_t format) {
     return Packet({0x11, static_cast<uint8_t>(width), static_cast<uint8_t>(height),
                    static_cast<uint8_t>((width >> 8 & 3) | (height >> 8 & 3) << 2 | format << 4)});

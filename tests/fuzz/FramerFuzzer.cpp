@@ -49,21 +49,6 @@ bool SameFrames(const PlayResult& a, const PlayResult& b) {
     return true;
 }
 
-void Le(Bytes& to, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        to.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-Bytes Packet(const Bytes& command) {
-    Bytes packet = {0x00, static_cast<uint8_t>(command.size())};
-    uint8_t check = 0;
-    for (uint8_t b : command)
-        check ^= b;
-    Append(packet, command);
-    packet.push_back(check);
-    return packet;
-}
-
 // Well-formed frames of this framing made of `data`'s bytes, with the
 // payloads they must come out as; empty when the settings allow none.
 Bytes CleanStream(const stream::FramerSetup& setup, const uint8_t* data, size_t size,
