@@ -138,6 +138,11 @@ public:
     int DrawRolling(uint32_t rowGap, uint32_t columnGap);
     int PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64_t displayRow,
                   uint64_t displayColumn, CPictureSurface::DC& dc);
+    // PlotPixel for every displayed column of one row, the row's colours made
+    // in one go (the rolling pass: a flat-out board's frames are drawn at the
+    // decoder's pace, not at a call per pixel).
+    void PlotRow(uint32_t row, uint64_t columnStep, uint8_t block, uint64_t displayRow,
+                 CPictureSurface::DC& dc);
 
     // Replaces m_pFrame and m_pRxBuffer with new buffers for frames of
     // m_nFrameSize bytes: false when they cannot be had.
@@ -222,6 +227,8 @@ private:
     // bytes gathered meanwhile never come near what the port buffers.
     static constexpr std::chrono::milliseconds kGather{8};
     static constexpr uint64_t kSlowLine = 32;
+    // The most the worker reads at once.
+    static constexpr uint32_t kReadPiece = 64 * 1024;
     // The line has been slow since the capture's first byte. Worker only.
     bool SlowLine() const;
 
@@ -407,6 +414,9 @@ private:
     const uint8_t* m_passPixels = nullptr;
     stream::Encoding m_passEncoding = stream::Encoding::Gray8;
     uint64_t m_passRowBytes = 0;
+    // A row's colours and brightness as PlotRow makes them (pass only).
+    std::vector<uint32_t> m_rowRgb;
+    std::vector<uint8_t> m_rowLuma;
     // The listing's value of a frame pixel.
     uint8_t ListedValue(uint64_t row, uint64_t column) const;
     uint32_t RowsReceived(uint32_t received, bool listingOnly) const;

@@ -527,7 +527,9 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
         // A line that never runs dry (a board sending flat out) keeps the
         // worker here: a frame that has come whole is drawn meanwhile.
         StartDrawingPass();
-        const uint32_t room = m_nRxCapacity - m_nRxLength;
+        // Read in pieces: a frame that has come whole is started between
+        // them, not after a read of everything the port has gathered.
+        const uint32_t room = std::min(m_nRxCapacity - m_nRxLength, kReadPiece);
         if (room == 0)
             return nullptr;  // the rest waits in the port until bytes are taken
         uint32_t n = 0;

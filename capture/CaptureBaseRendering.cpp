@@ -46,8 +46,10 @@ void CCaptureBase::CountFrameDrawn() {
         m_lastFrame.columnGap = m_nColumnGap;
         m_lastFrame.number = ++m_nFramesDrawn;
         m_lastFrame.bytes.assign(m_pFrame.get(), m_pFrame.get() + m_nFrameSize);
+        // The decoded pixels move over (the pass is done with them); the
+        // next frame decodes into the buffer they replace.
         if (stream::Info(m_frameEncoding).compressed)
-            m_lastFrame.decoded = m_decoded;
+            m_lastFrame.decoded.swap(m_decoded);
         else
             m_lastFrame.decoded.clear();
     }
@@ -198,6 +200,43 @@ int CCaptureBase::PlotPixel(uint32_t row, uint32_t column, uint8_t block, uint64
     return 1;
 }
 
+void CCaptureBase::PlotRow(uint32_t row, uint64_t columnStep, uint8_t block, uint64_t displayRow,
+                           CPictureSurface::DC& dc) {
+    if (columnStep == 0 || m_nFrameColumns == 0)
+        return;
+    const uint32_t count = static_cast<uint32_t>((m_nFrameColumns - 1) / columnStep + 1);
+    const uint32_t step = static_cast<uint32_t>(std::min<uint64_t>(columnStep, UINT32_MAX));
+    const stream::Encoding encoding = m_passEncoding;
+    const uint8_t* line = m_passPixels + uint64_t{row} * m_passRowBytes;
+    m_rowRgb.resize(count);
+    if (m_byFormat == pixel::kGray) {
+        m_rowLuma.resize(count);
+        stream::RowLuma(encoding, line, 0, step, count, m_rowLuma.data());
+        const int threshold = m_nPreviewThreshold.load(std::memory_order_relaxed);
+        for (uint32_t i = 0; i < count; ++i) {
+            uint8_t v = m_rowLuma[i];
+            if (threshold >= 0)
+                v = v > threshold ? 255 : 0;
+            m_rowRgb[i] = pixel::GrayToRgb(v);
+        }
+    } else if (m_byFormat == pixel::kUyv) {
+        const int channel = m_nChannel.load(std::memory_order_relaxed);
+        if (channel >= 0 && channel <= 2) {
+            for (uint32_t i = 0, column = 0; i < count; ++i, column += step)
+                m_rowRgb[i] = pixel::GrayToRgb(
+                    encoding == stream::Encoding::Uyv
+                        ? line[uint64_t{column} * 3 + static_cast<uint32_t>(channel)]
+                        : stream::PixelChannel(encoding, line, column, channel));
+        } else {
+            stream::RowRgb(encoding, line, 0, step, count, m_rowRgb.data());
+        }
+    } else {
+        return;
+    }
+    const int64_t y = static_cast<int64_t>(std::min<uint64_t>(displayRow * block, INT64_MAX));
+    dc.FillRow(y, block, m_rowRgb.data(), count);
+}
+
 int CCaptureBase::DrawImage(uint32_t rowGap, uint32_t columnGap) {
     return SinglePass(Pass::Image, rowGap, columnGap);
 }
@@ -283,22 +322,20 @@ int CCaptureBase::DrawRolling(uint32_t rowGap, uint32_t columnGap) {
     if (row == 0 && m_bWholeFramesOnly && m_bShowValues)
         ClearValueList();
     while (row < g.availableRows) {
-        uint64_t displayColumn = 0;
-        for (uint64_t column = 0; column < m_nFrameColumns;
-             column += g.columnStep, ++displayColumn) {
-            if (m_bStopped) {
-                dc.Flush();
-                StopWorker();
-                {
-                    std::lock_guard<std::mutex> lock(m_stateLock);
-                    m_bFrameDone = 1;
-                }
-                EndPass();
-                return 1;
+        // A stop is seen before each row: a row is drawn in one go.
+        if (m_bStopped) {
+            dc.Flush();
+            StopWorker();
+            {
+                std::lock_guard<std::mutex> lock(m_stateLock);
+                m_bFrameDone = 1;
             }
-            PlotPixel(static_cast<uint32_t>(row), static_cast<uint32_t>(column), g.block,
-                      displayRow, displayColumn, dc);
-            if (m_bShowValues)
+            EndPass();
+            return 1;
+        }
+        PlotRow(static_cast<uint32_t>(row), g.columnStep, g.block, displayRow, dc);
+        if (m_bShowValues) {
+            for (uint64_t column = 0; column < m_nFrameColumns; column += g.columnStep)
                 AppendValue(ListedValue(row, column), 0);
         }
         dc.Flush();

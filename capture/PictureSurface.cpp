@@ -29,6 +29,31 @@ void CPictureSurface::DC::FillBlock(int64_t x, int64_t y, int size, uint32_t rgb
     }
 }
 
+void CPictureSurface::DC::FillRow(int64_t y, int size, const uint32_t* rgb, size_t count) {
+    const int64_t width = static_cast<int64_t>(m_line.size());
+    if (size <= 0 || count == 0 || y + size <= 0)
+        return;
+    const int64_t right = std::min<int64_t>(static_cast<int64_t>(count) * size, width);
+    if (right <= 0)
+        return;
+    if (y != m_lineTop || size != m_lineSize) {
+        Commit();
+        m_lineTop = y;
+        m_lineSize = size;
+    }
+    uint32_t* line = m_line.data();
+    if (size == 1) {
+        for (int64_t x = 0; x < right; ++x)
+            line[x] = 0xFF000000u | (rgb[x] & 0xFFFFFFu);
+    } else {
+        for (int64_t x = 0, i = 0; x < right; x += size, ++i)
+            std::fill(line + x, line + std::min<int64_t>(x + size, right),
+                      0xFF000000u | (rgb[i] & 0xFFFFFFu));
+    }
+    m_right = m_right > m_left ? std::max(m_right, right) : right;
+    m_left = 0;
+}
+
 void CPictureSurface::DC::Commit() {
     if (m_right <= m_left)
         return;

@@ -29,6 +29,8 @@ public:
         DC& operator=(const DC&) = delete;
         // Fills the size x size square at (x, y), clipped to the surface.
         void FillBlock(int64_t x, int64_t y, int size, uint32_t rgb);
+        // FillBlock of rgb[i] at (i × size, y) for i < count: a row of blocks.
+        void FillRow(int64_t y, int size, const uint32_t* rgb, size_t count);
         // Copies what is pending into the surface and tells the viewer.
         void Flush();
 

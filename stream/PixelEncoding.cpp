@@ -197,6 +197,50 @@ uint8_t PixelLuma(Encoding encoding, const uint8_t* row, uint32_t column) {
     return 0;
 }
 
+void RowRgb(Encoding encoding, const uint8_t* row, uint32_t first, uint32_t step, uint32_t count,
+            uint32_t* out) {
+    // The common encodings convert in a loop of their own; the rest pixel by
+    // pixel.
+    uint32_t column = first;
+    switch (encoding) {
+        case Encoding::Page:
+        case Encoding::Gray8:
+        case Encoding::JpegGray:
+            for (uint32_t i = 0; i < count; ++i, column += step)
+                out[i] = GrayToRgb(row[column]);
+            return;
+        case Encoding::Rgb888:
+        case Encoding::Jpeg:
+            for (uint32_t i = 0; i < count; ++i, column += step) {
+                const uint8_t* p = row + static_cast<size_t>(column) * 3;
+                out[i] = uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+            }
+            return;
+        case Encoding::Rgb565Be:
+        case Encoding::Rgb565Le:
+            for (uint32_t i = 0; i < count; ++i, column += step)
+                out[i] = Expand565(Read565(encoding, row, column));
+            return;
+        default:
+            for (uint32_t i = 0; i < count; ++i, column += step)
+                out[i] = PixelRgb(encoding, row, column);
+            return;
+    }
+}
+
+void RowLuma(Encoding encoding, const uint8_t* row, uint32_t first, uint32_t step, uint32_t count,
+             uint8_t* out) {
+    uint32_t column = first;
+    if (encoding == Encoding::Page || encoding == Encoding::Gray8 ||
+        encoding == Encoding::JpegGray) {
+        for (uint32_t i = 0; i < count; ++i, column += step)
+            out[i] = row[column];
+        return;
+    }
+    for (uint32_t i = 0; i < count; ++i, column += step)
+        out[i] = PixelLuma(encoding, row, column);
+}
+
 uint8_t ListingValue(Encoding encoding, const uint8_t* row, uint32_t column) {
     if (encoding == Encoding::Bits1)
         return Bit(row, column) ? 255 : 0;

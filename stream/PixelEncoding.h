@@ -57,9 +57,16 @@ uint32_t CompleteRows(Encoding encoding, uint64_t received, uint32_t width, uint
 // reads as Gray8 (resolve it first); JPEG reads a decoded row: R, G, B per
 // pixel for Jpeg, one gray byte for JpegGray.
 uint32_t PixelRgb(Encoding encoding, const uint8_t* row, uint32_t column);
+// PixelRgb of `count` pixels of one row, at columns first, first + step, …,
+// into out: what a drawing pass turns into a screen line.
+void RowRgb(Encoding encoding, const uint8_t* row, uint32_t first, uint32_t step, uint32_t count,
+            uint32_t* out);
 // Its brightness 0..255 (gray byte, Y, BT.601 luma of RGB; 1-bit: 0 black,
 // 255 white): what a threshold compares and the grayscale page draws.
 uint8_t PixelLuma(Encoding encoding, const uint8_t* row, uint32_t column);
+// PixelLuma of `count` pixels of one row, as RowRgb.
+void RowLuma(Encoding encoding, const uint8_t* row, uint32_t first, uint32_t step, uint32_t count,
+             uint8_t* out);
 // Its value in the 0/1 listing: the brightness, except 1-bit, whose listing
 // shows the bits as sent (255 for a 1 bit, 0 for a 0 bit).
 uint8_t ListingValue(Encoding encoding, const uint8_t* row, uint32_t column);

@@ -222,6 +222,64 @@ TEST_F(RenderingTest, HugeGapsAndSizesStayInsideTheBuffers) {
     EXPECT_EQ(page.m_bFrameDone, 1);
 }
 
+// The rolling pass draws a row at a time: it must put on the screen exactly
+// what the pixel-by-pixel pass does, for every encoding either page shows, a
+// threshold, a channel, gaps, enlarged blocks and an area that clips.
+TEST_F(RenderingTest, RollingRowsMatchThePixelPass) {
+    struct Case {
+        stream::Encoding encoding;
+        uint8_t format;
+        int threshold, channel;
+        uint32_t rowGap, columnGap;
+        int areaWidth, areaHeight, scale;
+    };
+    const Case cases[] = {
+        {stream::Encoding::Gray8, 0, -1, -1, 0, 0, 400, 300, 1},
+        {stream::Encoding::Gray8, 0, 100, -1, 1, 2, 400, 300, 1},
+        {stream::Encoding::Bits1, 0, -1, -1, 0, 0, 130, 90, 0},
+        {stream::Encoding::Yuyv, 0, -1, -1, 0, 1, 400, 300, 1},
+        {stream::Encoding::Uyv, 1, -1, -1, 0, 0, 400, 300, 1},
+        {stream::Encoding::Uyv, 1, -1, 2, 2, 0, 400, 300, 1},
+        {stream::Encoding::Rgb565Be, 1, -1, -1, 0, 0, 95, 70, 0},
+        {stream::Encoding::Rgb565Le, 1, -1, 1, 0, 3, 400, 300, 1},
+        {stream::Encoding::Rgb888, 1, -1, -1, 0, 0, 400, 300, 1},
+        {stream::Encoding::Uyvy, 1, -1, -1, 1, 1, 400, 300, 1},
+    };
+    const uint32_t rows = 37, columns = 53;
+    for (const Case& c : cases) {
+        const size_t size = stream::FrameBytes(c.encoding, columns, rows);
+        Bytes data(size);
+        uint32_t seed = 99;
+        for (uint8_t& b : data) {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(seed >> 16);
+        }
+        std::vector<uint32_t> screens[2];
+        for (int rolling = 0; rolling < 2; ++rolling) {
+            page.m_streamFormat = stream::CStreamFormat();
+            page.m_streamFormat.encoding = c.encoding;
+            Load(rows, columns, c.format, {}, c.areaWidth, c.areaHeight, c.scale);
+            ASSERT_EQ(page.m_nFrameSize, size);
+            std::memcpy(page.m_pFrame.get(), data.data(), size);
+            page.m_nReceived = static_cast<uint32_t>(size);
+            page.m_nPreviewThreshold = c.threshold;
+            page.m_nChannel = c.channel;
+            page.m_nMode = rolling;
+            if (rolling)
+                page.DrawRolling(c.rowGap, c.columnGap);
+            else
+                page.DrawImage(c.rowGap, c.columnGap);
+            for (int y = 0; y < c.areaHeight; ++y)
+                for (int x = 0; x < c.areaWidth; ++x)
+                    screens[rolling].push_back(At(x, y));
+        }
+        EXPECT_EQ(page.m_bFrameDone, 1);
+        EXPECT_TRUE(screens[0] == screens[1]) << stream::Info(c.encoding).id;
+        EXPECT_NE(std::count(screens[1].begin(), screens[1].end(), kBackground),
+                  static_cast<long>(screens[1].size()));
+    }
+}
+
 }  // namespace
 
 // The screen's colours for every U, Y, V triplet, against the formula
