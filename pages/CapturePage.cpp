@@ -817,17 +817,43 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
     const bool counters = port.LineErrorCounters(framing0, parity0, overrun0, breaks0);
 
     // Listens on a thread of its own while the window shows the progress.
-    std::atomic<bool> done{false}, cancel{false};
+    // While what came is too few frames for an answer, it listens on, up to
+    // m_nMostListenMs in all.
+    std::atomic<bool> done{false}, cancel{false}, extended{false};
+    std::atomic<int> limitMs{m_nListenMs};
     const auto start = std::chrono::steady_clock::now();
+    auto elapsedMs = [&start] {
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start)
+                                    .count());
+    };
     std::thread listener([&] {
-        uint8_t buffer[65536];
-        while (!cancel &&
-               std::chrono::steady_clock::now() - start < std::chrono::milliseconds(m_nListenMs)) {
-            port.WaitForData(50, nullptr, true);
-            uint32_t n = 0;
-            if (port.ReadAvailable(buffer, sizeof buffer, n) != 0)
+        std::vector<uint8_t> buffer(65536);
+        bool failed = false;
+        for (;;) {
+            while (!cancel && elapsedMs() < limitMs) {
+                port.WaitForData(50, nullptr, true);
+                uint32_t n = 0;
+                if (port.ReadAvailable(buffer.data(), static_cast<uint32_t>(buffer.size()), n) !=
+                    0) {
+                    failed = true;
+                    break;
+                }
+                bytes.insert(bytes.end(), buffer.data(), buffer.data() + n);
+            }
+            if (cancel || failed || bytes.empty() || limitMs >= m_nMostListenMs)
                 break;
-            bytes.insert(bytes.end(), buffer, buffer + n);
+            CDiagnosisContext sofar = context;
+            sofar.seconds = elapsedMs() / 1000.0;
+            const CDiagnosisReport report = Diagnose(bytes.data(), bytes.size(), sofar);
+            if (report.moreBytesNeeded == 0)
+                break;
+            // At the rate so far, and half a second more.
+            const double rate = static_cast<double>(bytes.size()) / std::max(sofar.seconds, 0.001);
+            const double more = static_cast<double>(report.moreBytesNeeded) / rate + 0.5;
+            limitMs = static_cast<int>(
+                std::min<double>(m_nMostListenMs, elapsedMs() + std::min(more, 10.0) * 1000));
+            extended = true;
         }
         done = true;
     });
@@ -841,7 +867,11 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count();
-        progress.setValue(static_cast<int>(std::min<int64_t>(ms, m_nListenMs)));
+        if (extended && progress.maximum() != limitMs) {
+            progress.setLabelText(QStringLiteral("数据还不够下结论，继续监听…"));
+            progress.setMaximum(limitMs);
+        }
+        progress.setValue(static_cast<int>(std::min<int64_t>(ms, progress.maximum())));
         if (progress.wasCanceled())
             cancel = true;
         if (done)
@@ -870,12 +900,12 @@ void CCapturePage::OnDiagnose() {
     for (;;) {
         std::vector<uint8_t> bytes;
         CDiagnosisContext context;
-        if (!CollectLineBytes(bytes, context))
-            return;
         context.header = m_byHeader;
         context.rows = static_cast<uint32_t>(std::max(0, BoxNumber(Box(IDC_ROWS))));
         context.columns = static_cast<uint32_t>(std::max(0, BoxNumber(Box(IDC_COLUMNS))));
         context.colour = m_byFormat == pixel::kUyv ? 1 : 0;
+        if (!CollectLineBytes(bytes, context))
+            return;
         const CDiagnosisReport report = Diagnose(bytes.data(), bytes.size(), context);
         CDiagnosisDialog dialog(report, m_byFormat == pixel::kUyv, this);
         if (m_onDiagnosisShown)

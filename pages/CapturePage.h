@@ -120,6 +120,8 @@ public:
     void OnDiagnose();
     // How long the diagnosis listens (tests shorten it).
     int m_nListenMs = 3000;
+    // The longest it listens while the bytes are too few frames (tests too).
+    int m_nMostListenMs = 10000;
     // Called with the report's dialog before it is shown (tests).
     std::function<void(class CDiagnosisDialog&)> m_onDiagnosisShown;
 

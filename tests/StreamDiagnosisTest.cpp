@@ -393,13 +393,21 @@ TEST(StreamDiagnosis, ProgramReportsOnARecording) {
     EXPECT_TRUE(Has(out, "数据头 255 → 170")) << out;
     EXPECT_TRUE(Has(out, "建议：数据头 170，彩色，120 行 × 160 列\n")) << out;
 
-    // A file that is not a recording cannot be read: the reason, code 2.
-    const std::string text = kStem + ".txt";
-    std::ofstream(text) << "hello";
-    EXPECT_EQ(RunDiagnose({text}, out, err), 2);
-    EXPECT_TRUE(Has(err, "不是 TavixTool 的录制文件")) << err;
+    // The same bytes as a raw dump (what `cat /dev/ttyUSB0 > dump.bin` saves):
+    // the same frames found, without a rate.
+    const std::string raw = kStem + ".bin";
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(sent.data()), std::streamsize(sent.size()));
+    EXPECT_EQ(RunDiagnose({raw}, out, err), 0) << err;
+    EXPECT_TRUE(Has(out, "原始数据文件 " + raw + "：" + std::to_string(sent.size()) + " 字节"))
+        << out;
+    EXPECT_TRUE(Has(out, "建议：数据头 170，彩色，120 行 × 160 列\n")) << out;
+    // An empty file has nothing to diagnose: the reason, code 2.
+    std::ofstream(raw, std::ios::trunc).close();
+    EXPECT_EQ(RunDiagnose({raw}, out, err), 2);
+    EXPECT_TRUE(Has(err, "是空文件")) << err;
     EXPECT_EQ(out, "");
-    unlink(text.c_str());
+    unlink(raw.c_str());
     unlink(path.c_str());
 }
 

@@ -3,8 +3,10 @@
 // of a serial device or from a TavixTool recording.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -25,17 +27,21 @@ constexpr const char* kName = "tavix-diagnose";
 // The analysis looks at this much; beyond it bytes are only counted.
 constexpr size_t kKeepBytes = size_t{4} << 20;
 constexpr uint32_t kDefaultBaud = 115200;
+// The longest a device is listened to while its bytes are too few.
+constexpr std::chrono::seconds kMostListening{10};
 
 const char kHelp[] =
-    "用法：tavix-diagnose 设备或录制文件 [选项]\n"
-    "读取串口设备几秒钟的数据（或者一个 TavixTool 录制文件），说明数据是什么：\n"
+    "用法：tavix-diagnose 设备或文件 [选项]\n"
+    "读取串口设备几秒钟的数据（或者一个 TavixTool 录制文件、一个原始数据文件），\n"
+    "说明数据是什么：\n"
     "数据头的值和周期、每帧字节数、黑白还是彩色（U,Y,V）、可能的行数和列数、\n"
     "数据速率与波特率是否相符、串口的错误计数，并给出页面应该怎样设置。\n"
     "\n"
     "选项：\n"
     "  --baud N            打开设备用的波特率（默认 115200）；对录制文件，\n"
     "                      代替文件里记下的波特率\n"
-    "  --seconds S         读取设备的秒数（默认 3）；对录制文件，只看前 S 秒\n"
+    "  --seconds S         读取设备的秒数（默认 3；数据不够下结论时最多再听到\n"
+    "                      10 秒）；对录制文件，只看前 S 秒\n"
     "  --rows R            页面现在的行数（只在几种可能一样好时用来取舍）\n"
     "  --columns C         页面现在的列数\n"
     "  --colour            页面现在是彩色页面\n"
@@ -43,11 +49,14 @@ const char kHelp[] =
     "  --help              显示本说明\n"
     "\n"
     "录制文件以 TAVIXREC 开头，它记下的波特率、数据头、行列和格式就是页面设置。\n"
+    "其他文件都当作原始数据（例如 cat /dev/ttyUSB0 > dump.bin 或终端程序存下的\n"
+    "字节），只看前 4 MiB；原始数据没有时间，速率无从得知。\n"
     "输入读不出来时退出码为 2，否则为 0。\n"
     "\n"
     "例子：\n"
     "  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80\n"
-    "  tavix-diagnose capture.tavixrec\n";
+    "  tavix-diagnose capture.tavixrec\n"
+    "  tavix-diagnose dump.bin --rows 120 --columns 160\n";
 
 struct BadOption {
     std::string message;
@@ -169,7 +178,65 @@ bool ReadRecording(const CommandLine& cl, Received& got, CDiagnosisContext& ctx)
     return true;
 }
 
-// Reads the device for the given seconds with the UART's counters around it.
+// A file of raw line bytes: its first kKeepBytes are looked at, the rest
+// counted. False, with the reason on stderr, when it cannot be read.
+bool ReadRawFile(const CommandLine& cl, Received& got) {
+    std::ifstream in(cl.input, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "%s: 打不开 %s：%s\n", kName, cl.input.c_str(),
+                     recording::text::ReasonText(errno).c_str());
+        return false;
+    }
+    std::vector<uint8_t> buffer(64 * 1024);
+    while (in) {
+        in.read(reinterpret_cast<char*>(buffer.data()), std::streamsize(buffer.size()));
+        got.Add(buffer.data(), size_t(in.gcount()));
+    }
+    if (in.bad()) {
+        std::fprintf(stderr, "%s: 读取 %s 出错\n", kName, cl.input.c_str());
+        return false;
+    }
+    if (got.total == 0) {
+        std::fprintf(stderr, "%s: %s 是空文件，没有数据可以诊断\n", kName, cl.input.c_str());
+        return false;
+    }
+    std::printf("原始数据文件 %s：%llu 字节（没有时间信息，速率无从得知）\n", cl.input.c_str(),
+                static_cast<unsigned long long>(got.total));
+    return true;
+}
+
+// Listens on an open port until `end`, adding what comes; progress on the
+// standard error when it is a terminal. False when reading failed.
+bool Listen(SerialPort& port, std::chrono::steady_clock::time_point start,
+            std::chrono::steady_clock::time_point end, Received& got) {
+    std::vector<uint8_t> buffer(64 * 1024);
+    const bool progress = isatty(STDERR_FILENO) != 0;
+    auto shown = std::chrono::steady_clock::time_point();
+    bool ok = true;
+    while (std::chrono::steady_clock::now() < end) {
+        port.WaitForData(50, nullptr);
+        uint32_t n = 0;
+        if (port.ReadAvailable(buffer.data(), uint32_t(buffer.size()), n) != 0) {
+            ok = false;
+            break;
+        }
+        got.Add(buffer.data(), n);
+        const auto now = std::chrono::steady_clock::now();
+        if (progress && now - shown >= std::chrono::milliseconds(200)) {
+            shown = now;
+            std::fprintf(stderr, "\r正在读取：%.1f 秒，%llu 字节   ",
+                         std::chrono::duration<double>(now - start).count(),
+                         static_cast<unsigned long long>(got.total));
+        }
+    }
+    if (progress)
+        std::fputs("\r\033[K", stderr);
+    return ok;
+}
+
+// Reads the device for the given seconds with the UART's counters around it;
+// while the bytes are too few for an answer (and no time was given), up to
+// kMostListening in all.
 bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
     const uint32_t baud = cl.baud > 0 ? cl.baud : kDefaultBaud;
     const double seconds = cl.seconds > 0 ? cl.seconds : 3.0;
@@ -183,18 +250,30 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
     std::fflush(stdout);
     uint64_t before[4] = {};
     const bool counters = port.LineErrorCounters(before[0], before[1], before[2], before[3]);
-    std::vector<uint8_t> buffer(64 * 1024);
     const auto start = std::chrono::steady_clock::now();
-    const auto end = start + std::chrono::duration<double>(seconds);
-    bool failed = false;
-    while (std::chrono::steady_clock::now() < end) {
-        port.WaitForData(50, nullptr);
-        uint32_t n = 0;
-        if (port.ReadAvailable(buffer.data(), uint32_t(buffer.size()), n) != 0) {
-            failed = true;
+    const auto most = start + kMostListening;
+    auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(seconds));
+    bool failed = !Listen(port, start, end, got);
+    while (!failed && cl.seconds == 0 && end < most && got.total < kKeepBytes) {
+        // Enough for an answer? The diagnosis says how many more bytes it needs.
+        CDiagnosisContext now = ctx;
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        now.seconds = elapsed;
+        const CDiagnosisReport report = Diagnose(got.bytes.data(), got.bytes.size(), now);
+        if (report.moreBytesNeeded == 0 || got.total == 0)
             break;
-        }
-        got.Add(buffer.data(), n);
+        // At the rate so far, and half a second more.
+        const double rate = double(got.total) / std::max(elapsed, 0.001);
+        const double more = double(report.moreBytesNeeded) / rate + 0.5;
+        std::printf("数据还不够下结论（还需要约 %llu 字节），继续读取…\n",
+                    static_cast<unsigned long long>(report.moreBytesNeeded));
+        std::fflush(stdout);
+        end = std::min(most, std::chrono::steady_clock::now() +
+                                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                     std::chrono::duration<double>(std::min(more, 10.0))));
+        failed = !Listen(port, start, end, got);
     }
     ctx.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     uint64_t after[4] = {};
@@ -240,16 +319,12 @@ int main(int argc, char** argv) {
     }
     Received got;
     CDiagnosisContext ctx;
-    const bool recording = S_ISREG(st.st_mode);
-    if (recording && !IsRecording(cl.input)) {
-        // The reader says why: empty, unreadable or not a recording.
-        CRecordingReader reader;
-        std::string error;
-        reader.Open(cl.input, error);
-        std::fprintf(stderr, "%s: %s\n", kName, error.c_str());
-        return 2;
-    }
-    if (!(recording ? ReadRecording(cl, got, ctx) : ReadDevice(cl, got, ctx)))
+    const bool file = S_ISREG(st.st_mode);
+    const bool recording = file && IsRecording(cl.input);
+    const bool read = recording ? ReadRecording(cl, got, ctx)
+                      : file    ? ReadRawFile(cl, got)
+                                : ReadDevice(cl, got, ctx);
+    if (!read)
         return 2;
 
     // What the command line says about the page wins over the recording's.
@@ -270,5 +345,8 @@ int main(int argc, char** argv) {
 
     const CDiagnosisReport report = Diagnose(got.bytes.data(), got.bytes.size(), ctx);
     std::fputs(ReportText(report).c_str(), stdout);
+    if (file && report.moreBytesNeeded > 0)
+        std::printf("文件里的数据不够下结论：还需要约 %llu 字节。\n",
+                    static_cast<unsigned long long>(report.moreBytesNeeded));
     return 0;
 }
