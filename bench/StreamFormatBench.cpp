@@ -234,11 +234,12 @@ struct Run {
     uint64_t payloadBytes = 0;      // of one frame (JPEG: the mean)
 };
 
-// Frames drawn whole per link statistics: drawn and passed-over frames, less
-// the suspect ones.
-uint64_t Whole(const CLinkStatistics& l) {
-    const uint64_t taken = l.framesDrawn + l.framesSkipped;
-    return taken > l.suspectFrames ? taken - l.suspectFrames : 0;
+// Frames the line carried that the engine took whole: those it handed over
+// drawn, byte for byte as the board sent them, and those it passed over for
+// a newer one. (Not drawn less suspect: a suspect frame is often one the
+// engine gave up and never drew.)
+uint64_t Whole(const Run& r) {
+    return (r.drawnCalls - r.unmatched) + r.link.framesSkipped;
 }
 
 // One capture of the case's board at `baud` (0: unpaced and blocking) for
@@ -372,7 +373,7 @@ bool Paced(const Case& c, long baud, double seconds) {
     if (!Capture(c, baud, seconds, 0, true, r))
         return false;
     const uint64_t line = r.board.framesSent;
-    const uint64_t whole = Whole(r.link);
+    const uint64_t whole = Whole(r);
     const uint64_t damaged = r.link.suspectFrames + r.link.framesLost;
     std::printf(
         "PACED %-14s %dx%d %-8s baud %7ld %.1f s: line %lu, whole %lu (%.1f%%), damaged %lu",
@@ -405,7 +406,7 @@ bool LostByte(const Case& c, double seconds) {
         return false;
     const uint64_t line = r.board.framesSent;
     const uint64_t lostBytes = line / kEvery;
-    const uint64_t whole = Whole(r.link);
+    const uint64_t whole = Whole(r);
     const uint64_t affected = line > whole ? line - whole : 0;
     std::printf(
         "LOST   %-14s %dx%d %-8s baud  921600 %.1f s: line %lu, bytes lost %lu, whole %lu, ",
@@ -419,18 +420,11 @@ bool LostByte(const Case& c, double seconds) {
     else
         std::printf("frames affected %lu (no byte lost: too few frames)\n",
                     static_cast<unsigned long>(affected));
-    // The engine cannot see every loss (a JPEG has no check sum): frames
-    // drawn that are not byte for byte a frame sent count as affected too.
-    const uint64_t asSent = r.drawnCalls - r.unmatched;
-    const uint64_t good = asSent + r.link.framesSkipped;
-    const uint64_t spoilt = line > good ? line - good : 0;
+    // What the engine saw of them, and what it could not see (a JPEG has no
+    // check sum: a lost byte may decode into a wrong picture).
     std::printf(
-        "    drawn as sent byte for byte %lu of %zu; frames not drawn as sent (nor passed over) "
-        "%lu",
-        static_cast<unsigned long>(asSent), r.drawnCalls, static_cast<unsigned long>(spoilt));
-    if (lostBytes > 0)
-        std::printf(" = %.2f per lost byte", static_cast<double>(spoilt) / lostBytes);
-    std::printf("\n");
+        "    flagged by the engine (suspect + lost by counter) %lu; drawn but not as sent %zu\n",
+        static_cast<unsigned long>(r.link.suspectFrames + r.link.framesLost), r.unmatched);
     PrintLink(r);
     PrintStatuses(r);
     std::fflush(stdout);
