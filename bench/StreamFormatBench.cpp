@@ -359,13 +359,15 @@ void PrintLink(const Run& r) {
     const CLinkStatistics& l = r.link;
     std::printf(
         "    engine: bytes %lu, started %lu, drawn %lu, skipped %lu, resyncs %lu, suspect %lu, "
-        "lost by counter %lu; board: sent %lu, bytes dropped %lu, requests heard %lu\n",
+        "lost by counter %lu; board: sent %lu, bytes dropped %lu, requests heard %lu, "
+        "pauses inside frames %lu (longest %.1f ms)\n",
         static_cast<unsigned long>(l.bytesReceived), static_cast<unsigned long>(l.framesStarted),
         static_cast<unsigned long>(l.framesDrawn), static_cast<unsigned long>(l.framesSkipped),
         static_cast<unsigned long>(l.resyncs), static_cast<unsigned long>(l.suspectFrames),
         static_cast<unsigned long>(l.framesLost), static_cast<unsigned long>(r.board.framesSent),
         static_cast<unsigned long>(r.board.bytesDropped),
-        static_cast<unsigned long>(r.board.requestsReceived));
+        static_cast<unsigned long>(r.board.requestsReceived),
+        static_cast<unsigned long>(r.board.pausesInFrames), r.board.longestPauseInFrameMs);
 }
 
 bool Paced(const Case& c, long baud, double seconds) {

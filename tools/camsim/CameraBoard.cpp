@@ -155,7 +155,7 @@ void CameraBoard::Stream(const std::atomic<bool>& stop) {
         if (headerless) {
             Quiet(gap, stop);
         }
-        if (stop.load() || !SendPaced(chunk.frame, stop)) {
+        if (stop.load() || !SendPaced(chunk.frame, stop, true)) {
             break;
         }
         if (!request_.empty()) {
@@ -186,6 +186,8 @@ CameraBoard::Statistics CameraBoard::Stats() const {
     s.bytesSent = bytesSent_.load(std::memory_order_relaxed);
     s.bytesDropped = bytesDropped_.load(std::memory_order_relaxed);
     s.requestsReceived = requestsReceived_.load(std::memory_order_relaxed);
+    s.pausesInFrames = pausesInFrames_.load(std::memory_order_relaxed);
+    s.longestPauseInFrameMs = longestPauseInFrameUs_.load(std::memory_order_relaxed) / 1000.0;
     return s;
 }
 
@@ -307,8 +309,13 @@ void CameraBoard::Quiet(std::chrono::milliseconds gap, const std::atomic<bool>& 
 
 // Offers the chunk to the line at the baud rate (or all at once when not
 // paced by baud). False if stopped part way.
-bool CameraBoard::SendPaced(const std::vector<uint8_t>& chunk, const std::atomic<bool>& stop) {
+bool CameraBoard::SendPaced(const std::vector<uint8_t>& chunk, const std::atomic<bool>& stop,
+                            bool frame) {
     const long baud = options_.fps > 0 ? 0 : options_.baud;
+    const auto pause = std::chrono::milliseconds(
+        options_.format.framing == stream::Framing::Headerless ? options_.format.gapMilliseconds
+                                                               : 20);
+    auto lastWrite = Clock::now();
     size_t done = 0;
     while (done < chunk.size()) {
         size_t n = chunk.size() - done;
@@ -320,8 +327,21 @@ bool CameraBoard::SendPaced(const std::vector<uint8_t>& chunk, const std::atomic
             const uint64_t due = BytesDue(baud, now - origin_);
             n = due > linePos_ ? static_cast<size_t>(std::min<uint64_t>(n, due - linePos_)) : 0;
         }
-        if (n > 0 && !Transmit(chunk.data() + done, n, stop)) {
-            return false;
+        if (n > 0) {
+            const auto now = Clock::now();
+            if (frame && done > 0) {
+                const auto held = now - lastWrite;
+                const int64_t us =
+                    std::chrono::duration_cast<std::chrono::microseconds>(held).count();
+                if (us > longestPauseInFrameUs_.load(std::memory_order_relaxed))
+                    longestPauseInFrameUs_.store(us, std::memory_order_relaxed);
+                if (held >= pause)
+                    pausesInFrames_.fetch_add(1, std::memory_order_relaxed);
+            }
+            if (!Transmit(chunk.data() + done, n, stop)) {
+                return false;
+            }
+            lastWrite = Clock::now();
         }
         done += n;
         linePos_ += n;

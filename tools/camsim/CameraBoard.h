@@ -81,6 +81,12 @@ public:
         uint64_t bytesSent = 0;         // Bytes the line took.
         uint64_t bytesDropped = 0;      // Bytes the line had no room for.
         uint64_t requestsReceived = 0;  // Requests read from the host (per frame, or to start).
+        // Pauses of the line inside a frame (the board's thread held up) at
+        // least as long as the format's quiet gap (20 ms for other framings),
+        // and the longest pause inside a frame: a headerless frame's end is a
+        // pause, so a receiver rightly cuts a frame there.
+        uint64_t pausesInFrames = 0;
+        double longestPauseInFrameMs = 0;
     };
 
     // Called on the streaming thread right after a frame's last byte went to
@@ -136,7 +142,8 @@ private:
     void ReadRequests(int timeoutMs);
     bool WaitForRequest(const std::atomic<bool>& stop);
     void Quiet(std::chrono::milliseconds gap, const std::atomic<bool>& stop);
-    bool SendPaced(const std::vector<uint8_t>& chunk, const std::atomic<bool>& stop);
+    bool SendPaced(const std::vector<uint8_t>& chunk, const std::atomic<bool>& stop,
+                   bool frame = false);
     bool Transmit(const uint8_t* data, size_t n, const std::atomic<bool>& stop);
 
     PseudoTerminal& line_;
@@ -157,6 +164,8 @@ private:
     std::atomic<uint64_t> framesSent_{0};
     std::atomic<uint64_t> bytesSent_{0};
     std::atomic<uint64_t> bytesDropped_{0};
+    std::atomic<uint64_t> pausesInFrames_{0};
+    std::atomic<int64_t> longestPauseInFrameUs_{0};
     std::atomic<uint64_t> requestsReceived_{0};
 };
 
