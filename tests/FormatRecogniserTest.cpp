@@ -1,0 +1,206 @@
+// The stream format recogniser over the bytes the simulator's FrameEncoder
+// sends for every preset (its scene and its gradient, and a track camera's
+// picture made here), and over streams that must never be read with
+// confidence: garbage, a flat or repeating picture, swapped byte and 4:2:2
+// orders, too few frames.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "stream/FormatRecogniser.h"
+#include "stream/PixelClassifier.h"
+#include "stream/StreamFormat.h"
+#include "tools/camsim/FrameEncoder.h"
+#include "tools/camsim/FrameSource.h"
+
+extern char** environ;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using stream::Encoding;
+using stream::FormatRecognition;
+using Verdict = stream::FormatRecognition::Verdict;
+
+enum class Model { Scene, Gradient, Track };
+
+const char* ModelName(Model model) {
+    return model == Model::Scene ? "scene" : model == Model::Gradient ? "gradient" : "track";
+}
+
+// A track camera: a dark field with sensor noise and a bright, saturated
+// track narrowing towards the top of the picture, moving a little from frame
+// to frame. Written as a PPM for camsim's file source.
+std::string TrackPicture(int rows, int columns, uint64_t index) {
+    std::mt19937 noise(static_cast<uint32_t>(index * 7919 + rows));
+    std::normal_distribution<double> sigma(0, 4);
+    std::string ppm = "P6\n" + std::to_string(columns) + " " + std::to_string(rows) + "\n255\n";
+    const double centre = columns / 2.0 + 3.0 * std::sin(static_cast<double>(index) * 0.3);
+    for (int r = 0; r < rows; ++r) {
+        const double half = columns * (0.08 + 0.3 * r / rows);
+        const double bend = (rows - r) * (rows - r) * 0.15 / rows;
+        for (int c = 0; c < columns; ++c) {
+            const bool track = std::abs(c - centre - bend) < half;
+            const int base[3] = {track ? 300 : 35, track ? 300 : 45, track ? 290 : 30};
+            for (int k = 0; k < 3; ++k) {
+                const int v = static_cast<int>(base[k] + sigma(noise));
+                ppm += static_cast<char>(std::clamp(v, 0, 255));
+            }
+        }
+    }
+    const std::string path = std::string(getenv("HOME")) + "/track-" + std::to_string(getpid()) +
+                             "-" + std::to_string(index) + ".ppm";
+    std::ofstream(path, std::ios::binary) << ppm;
+    return path;
+}
+
+// `count` frames of a format as its board sends them, the first starting
+// `skip` bytes into the stream (a capture rarely begins at a frame), with the
+// offsets where each frame began after a pause.
+struct Stream {
+    Bytes bytes;
+    std::vector<uint64_t> starts;
+};
+
+Stream Make(const stream::CStreamFormat& format, Encoding encoding, int rows, int columns,
+            Model model, int count, double skip = 0.37, const std::string& between = {}) {
+    Stream out;
+    const bool colour = camsim::FrameEncoder::NeedsColour(encoding);
+    for (int k = 0; k < count; ++k) {
+        std::optional<camsim::FrameSource> source;
+        if (model == Model::Track) {
+            std::string error;
+            const std::string path = TrackPicture(rows, columns, k);
+            source = camsim::FrameSource::FromFile(path, rows, columns, colour, &error);
+            std::remove(path.c_str());
+            EXPECT_TRUE(source) << error;
+        } else {
+            source.emplace(rows, columns, colour,
+                           model == Model::Scene ? camsim::Pattern::Scene
+                                                 : camsim::Pattern::Gradient);
+        }
+        const camsim::FrameEncoder encoder(format, encoding, 255, *source, 80);
+        const Bytes wire = encoder.Encode(static_cast<uint64_t>(k), false).Wire();
+        out.bytes.insert(out.bytes.end(), between.begin(), between.end());
+        out.starts.push_back(out.bytes.size());
+        out.bytes.insert(out.bytes.end(), wire.begin(), wire.end());
+    }
+    const size_t cut = static_cast<size_t>(skip * static_cast<double>(out.bytes.size() / count));
+    out.bytes.erase(out.bytes.begin(), out.bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+    std::vector<uint64_t> starts;
+    for (uint64_t s : out.starts)
+        if (s >= cut)
+            starts.push_back(s - cut);
+    out.starts = starts;
+    return out;
+}
+
+std::string Describe(const FormatRecognition& r) {
+    std::string text = r.verdictText;
+    for (const auto& reading : r.readings)
+        text += "\n  " + reading.presetId + " " + std::to_string(reading.rows) + "x" +
+                std::to_string(reading.columns) + " " + stream::Info(reading.encoding).id +
+                " score " + std::to_string(reading.score) + (reading.sound ? " sound" : "") +
+                ": " + reading.evidence;
+    for (const auto& d : r.doubts)
+        text += "\n  ? " + d;
+    return text;
+}
+
+// Never confident and wrong: either not confident, or right.
+void ExpectNotConfidentlyWrong(const FormatRecognition& r, const char* preset, Encoding encoding,
+                               uint32_t rows, uint32_t columns) {
+    if (r.verdict != Verdict::Confident)
+        return;
+    const auto& best = r.readings[0];
+    EXPECT_EQ(best.presetId, preset) << Describe(r);
+    EXPECT_EQ(best.encoding, encoding) << Describe(r);
+    EXPECT_EQ(best.rows, rows) << Describe(r);
+    EXPECT_EQ(best.columns, columns) << Describe(r);
+}
+
+struct PresetCase {
+    const char* preset;
+    int rows, columns;
+    Encoding encoding;  // what the pixels are (the header byte's: gray or U,Y,V)
+};
+
+// Every preset at two sizes its boards send.
+const PresetCase kPresets[] = {
+    {"design", 60, 80, Encoding::Gray8},         {"design", 120, 160, Encoding::Uyv},
+    {"smartcar-gray", 120, 188, Encoding::Gray8}, {"smartcar-gray", 60, 94, Encoding::Gray8},
+    {"fe01-bits", 60, 80, Encoding::Bits1},       {"fe01-bits", 120, 160, Encoding::Bits1},
+    {"fe01-gray", 60, 80, Encoding::Gray8},       {"fe01-gray", 120, 160, Encoding::Gray8},
+    {"arduino", 240, 320, Encoding::Gray8},       {"arduino", 120, 160, Encoding::Gray8},
+    {"liveov7670", 120, 160, Encoding::Rgb565Be}, {"liveov7670", 144, 176, Encoding::Rgb565Be},
+    {"jpeg", 240, 320, Encoding::Jpeg},           {"jpeg", 480, 640, Encoding::Jpeg},
+    {"jpeg-gray", 240, 320, Encoding::JpegGray},  {"jpeg-gray", 120, 160, Encoding::JpegGray},
+    {"raw565", 240, 320, Encoding::Rgb565Be},     {"raw565", 120, 160, Encoding::Rgb565Be},
+    {"rdy-gray", 240, 320, Encoding::Gray8},      {"rdy-gray", 120, 160, Encoding::Gray8},
+    {"request-565", 120, 160, Encoding::Rgb565Be}, {"request-565", 240, 320, Encoding::Rgb565Be},
+};
+
+// Fed as each board's bytes reach a host that has the page at the design's
+// format (the headerless ones once from a file, once with the pauses), every
+// preset is told with its geometry and encoding, confidently.
+TEST(FormatRecogniser, EveryPresetAtTwoSizesAndThreePictures) {
+    std::printf("%-14s %-8s %-9s %-14s %-9s %-10s %s\n", "preset", "size", "picture", "answer",
+                "size", "confident", "ms");
+    for (const PresetCase& c : kPresets) {
+        if (getenv("RECOG_ONLY") && std::string(getenv("RECOG_ONLY")) != c.preset)
+            continue;
+        const stream::CStreamPreset* preset = stream::FindPreset(c.preset);
+        ASSERT_NE(preset, nullptr);
+        for (Model model : {Model::Scene, Model::Gradient, Model::Track}) {
+            const bool jpeg = preset->format.framing == stream::Framing::Jpeg;
+            const Encoding sent = preset->format.Resolved(c.encoding == Encoding::Uyv);
+            const Stream s = Make(preset->format, sent, c.rows, c.columns, model, 5, 0.37,
+                                  jpeg ? "ACK IMG END\r\n" : "");
+            stream::RecogniserContext context;
+            context.headerByte = 255;
+            context.hasFormat = true;  // the design's format, which sends no requests
+            if (preset->format.requestPerFrame.size() > 0 &&
+                preset->format.framing == stream::Framing::Headerless)
+                context.format = preset->format;  // the page asked for frames
+            const bool headerless = preset->format.framing == stream::Framing::Headerless;
+            for (int paused = 0; paused < (headerless ? 2 : 1); ++paused) {
+                if (paused)
+                    context.pauses = s.starts;
+                const auto t0 = std::chrono::steady_clock::now();
+                const FormatRecognition r = stream::RecogniseFormat(s.bytes.data(), s.bytes.size(),
+                                                                    context);
+                const double ms = std::chrono::duration<double, std::milli>(
+                                      std::chrono::steady_clock::now() - t0)
+                                      .count();
+                const std::string where = std::string(c.preset) + " " + std::to_string(c.rows) +
+                                          "x" + std::to_string(c.columns) + " " +
+                                          ModelName(model) + (paused ? " paused" : "");
+                ASSERT_FALSE(r.readings.empty()) << where;
+                const auto& best = r.readings[0];
+                std::printf("%-14s %-8s %-9s %-14s %-9s %-10s %.1f\n", c.preset,
+                            (std::to_string(c.rows) + "x" + std::to_string(c.columns)).c_str(),
+                            (std::string(ModelName(model)) + (paused ? "+p" : "")).c_str(),
+                            best.presetId.c_str(),
+                            (std::to_string(best.rows) + "x" + std::to_string(best.columns))
+                                .c_str(),
+                            r.verdict == Verdict::Confident ? "yes" : "NO", ms);
+                EXPECT_EQ(r.verdict, Verdict::Confident) << where << "\n" << Describe(r);
+                EXPECT_EQ(best.presetId, c.preset) << where << "\n" << Describe(r);
+                EXPECT_EQ(best.rows, static_cast<uint32_t>(c.rows)) << where << "\n" << Describe(r);
+                EXPECT_EQ(best.columns, static_cast<uint32_t>(c.columns))
+                    << where << "\n" << Describe(r);
+                EXPECT_EQ(best.encoding, c.encoding) << where << "\n" << Describe(r);
+                EXPECT_GE(best.frames, 3u) << where;
+            }
+        }
+    }
+}
+
+}  // namespace
