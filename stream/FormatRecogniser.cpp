@@ -535,7 +535,8 @@ size_t CommonDistance(const std::vector<size_t>& at) {
 }
 
 void RecogniseMarker(const uint8_t* data, size_t n, const MarkerKind& kind,
-                     std::vector<FormatReading>& readings, uint64_t& needed) {
+                     const RecogniserContext& context, std::vector<FormatReading>& readings,
+                     uint64_t& needed) {
     const Bytes& start = kind.format.startMarker;
     const Bytes& end = kind.format.endMarker;
     const std::vector<size_t> at = Occurrences(data, n, start);
@@ -560,7 +561,9 @@ void RecogniseMarker(const uint8_t* data, size_t n, const MarkerKind& kind,
                                                 : 0);
         reading.presetId = PresetIdOf(kind.format);
         reading.encoding = kind.format.encoding;
-        reading.score = 0.1;
+        // Four bytes or more come by chance once in gigabytes: the format is
+        // likely, its frames not yet seen.
+        reading.score = 0.5;
         reading.evidence = "只见到 " + Number(at.size()) + " 处" + name + "，还看不出帧长";
         reading.doubts.push_back("帧太少，看不出帧长");
         readings.push_back(reading);
@@ -617,6 +620,8 @@ void RecogniseMarker(const uint8_t* data, size_t n, const MarkerKind& kind,
                                       static_cast<double>(n));
     PixelHints hints;
     hints.encodings = kind.encodings;
+    hints.pageRows = context.rows;
+    hints.pageColumns = context.columns;
     std::vector<size_t> payloads;
     for (size_t p : whole)
         payloads.push_back(p + start.size());
@@ -677,6 +682,8 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period
     size_t d = 0, always = 0;
     std::vector<size_t> alone;
     const Period* mostAlike = nullptr;
+    std::vector<size_t> several;  // the first period with more than one place
+    size_t severalLag = 0, severalCount = 0;
     for (const Period& p : periods) {
         if (mostAlike == nullptr || p.difference < mostAlike->difference)
             mostAlike = &p;
@@ -691,7 +698,31 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period
                 d = lag;
                 always = count;
                 alone = std::move(places);
+            } else if (places.size() > 1 && places.size() <= 256 && several.empty()) {
+                severalLag = lag;
+                severalCount = count;
+                several = std::move(places);
             }
+        }
+    }
+    if (d == 0 && !several.empty()) {
+        // U,Y,V with saturated pixels: their Y bytes lie every third byte;
+        // the header is the one place alone in its third.
+        size_t perThird[3] = {0, 0, 0}, last[3] = {0, 0, 0};
+        for (size_t q : several) {
+            ++perThird[q % 3];
+            last[q % 3] = q;
+        }
+        int single = -1, singles = 0;
+        for (int t = 0; t < 3; ++t)
+            if (perThird[t] == 1) {
+                single = t;
+                ++singles;
+            }
+        if (singles == 1 && perThird[(single + 1) % 3] + perThird[(single + 2) % 3] >= 4) {
+            d = severalLag;
+            always = severalCount;
+            alone = {last[single]};
         }
     }
     if (d == 0 && mostAlike != nullptr && n >= 2 * mostAlike->lag) {
@@ -725,6 +756,8 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period
     reading.frames = static_cast<uint32_t>(payloads.size());
     reading.score = static_cast<double>(payloads.size() * d) / static_cast<double>(n);
     PixelHints hints;
+    hints.pageRows = context.rows;
+    hints.pageColumns = context.columns;
     hints.encodings = {Encoding::Gray8, Encoding::Uyv};
     if (context.colour == 0)
         hints.encodings = {Encoding::Gray8};
@@ -898,18 +931,6 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
         // have the clearest boundary: a frame's last row unlike the next
         // frame's first. (A row's period, or a frame and a row, blurs it.)
         std::vector<Period> candidates = periods;
-        const size_t row = ShortestAlike(data, n);
-        if (getenv("RECOG_DEBUG"))
-            fprintf(stdout, "shortest %zu break %zu %zu\n", row, BreakPeriod(data, n, row),
-                    BreakPeriod(data, n, 2 * row));
-        for (size_t r : {row, 2 * row}) {
-            const size_t lag = BreakPeriod(data, n, r);
-            if (lag > 0 && 2 * lag <= n) {
-                Period p;
-                p.lag = lag;
-                candidates.push_back(p);
-            }
-        }
         std::sort(candidates.begin(), candidates.end(),
                   [](const Period& a, const Period& b) { return a.lag < b.lag; });
         double clarity = 0;
@@ -934,9 +955,6 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
             const size_t row = rows.layouts[0].width;
             double c = 0;
             const size_t start = FrameStart(data, n, p.lag, row, c);
-            if (getenv("RECOG_DEBUG"))
-                fprintf(stdout, "cand lag %zu diff %.2f row %zu clarity %.2f start %zu\n", p.lag,
-                        p.difference, row, c, start);
             choices.push_back({p.lag, start, c});
             clarity = std::max(clarity, c);
         }
@@ -989,7 +1007,10 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
     reading.score = std::min(1.0, static_cast<double>(starts.size() * frame) /
                                       static_cast<double>(n));
     std::vector<size_t> payloads(starts.begin(), starts.end());
-    const PixelClassification pixels = ClassifyPixels(Spans(data, payloads, frame), {});
+    PixelHints hints;
+    hints.pageRows = context.rows;
+    hints.pageColumns = context.columns;
+    const PixelClassification pixels = ClassifyPixels(Spans(data, payloads, frame), hints);
     const double quality = TakePixels(reading, pixels);
     if (pauses.size() < 2 && !pixels.layouts.empty()) {
         // Found by likeness alone, the start may be a byte or two off: a
@@ -1068,15 +1089,27 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
     RecogniseDescribed(data, n, context, readings, needed);
     RecognisePacket(data, n, readings, needed);
     for (const MarkerKind& kind : MarkerKinds(context))
-        RecogniseMarker(data, n, kind, readings, needed);
+        RecogniseMarker(data, n, kind, context, readings, needed);
 
     // Fixed-size frames without a marker of their own: the stream's period.
     bool framed = false;
     for (const FormatReading& r : readings)
-        framed = framed || (r.score >= 0.5 && r.frames > 0);
+        framed = framed || r.score >= 0.5;
     if (!framed) {
         const CLikeness likeness(data, n);
-        const std::vector<Period> periods = NearBest(FindPeriods(likeness), 10);
+        std::vector<Period> periods = NearBest(FindPeriods(likeness), 10);
+        // Where the picture breaks once a frame tells the period when rows
+        // are more alike than frames.
+        const size_t row = ShortestAlike(data, n);
+        for (size_t r : {row, 2 * row}) {
+            const size_t lag = BreakPeriod(data, n, r);
+            if (lag > 0 && 2 * lag <= n) {
+                Period p;
+                p.lag = lag;
+                p.difference = likeness.Difference(lag, 8192);
+                periods.push_back(p);
+            }
+        }
         if (!periods.empty())
             RecogniseHeaderByte(data, n, periods,
                                 context.headerByte >= 0 ? context.headerByte : 255, context,

@@ -17,10 +17,11 @@ constexpr size_t kMeasuredFrames = 4;
 struct Sampling {
     size_t frames;
     uint32_t rows, columns;
+    bool averaged;  // rows compared over four pixels at a time
 };
-constexpr Sampling kCoarse = {1, 16, 48};
-constexpr Sampling kClose = {3, 48, 128};
-constexpr size_t kCloseLayouts = 24;
+constexpr Sampling kCoarse = {1, 12, 32, false};
+constexpr Sampling kClose = {2, 40, 96, true};
+constexpr size_t kCloseLayouts = 12;
 // A reading wins only when the next one that means something else is this
 // much rougher.
 constexpr double kClearMargin = 1.25;
@@ -99,6 +100,12 @@ Measure Smoothness(const std::vector<PixelSpan>& frames, Encoding e, uint32_t wi
                 beside += ChannelDistance(p, PixelRgb(e, row, c + 1));
                 const uint32_t farColumn = (c + width / 2 + 7 * k + j) % width;
                 far += ChannelDistance(p, PixelRgb(e, base + farRow * rowBytes, farColumn));
+                if (!sampling.averaged) {
+                    below += 4 * ChannelDistance(p, PixelRgb(e, row + rowBytes, c));
+                    farBlock += 4 * ChannelDistance(p, PixelRgb(e, base + farRow * rowBytes,
+                                                                farColumn));
+                    continue;
+                }
                 // Rows are compared over four pixels at a time.
                 const uint32_t c4 = std::min(c, width >= 4 ? width - 4 : 0);
                 const uint32_t far4 = std::min(farColumn, width >= 4 ? width - 4 : 0);
@@ -393,22 +400,40 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
     const PixelLayout* rival = nullptr;
     const PixelLayout* repeat = nullptr;
     double second = 1e9;
-    for (size_t i = 1; i < result.layouts.size(); ++i) {
-        const PixelLayout& l = result.layouts[i];
-        const bool same = l.encoding == best.encoding;
-        if (same && (l.width % best.width == 0 || best.width % l.width == 0)) {
-            if (l.plausible && l.vertical <= best.vertical * kRepeatMargin && repeat == nullptr)
-                repeat = &l;
-            continue;  // rows side by side: explained by the chosen width
+    auto findRival = [&] {
+        rival = repeat = nullptr;
+        second = 1e9;
+        for (size_t i = 1; i < result.layouts.size(); ++i) {
+            const PixelLayout& l = result.layouts[i];
+            const bool same = l.encoding == best.encoding;
+            if (same && (l.width % best.width == 0 || best.width % l.width == 0)) {
+                if (l.plausible && l.vertical <= best.vertical * kRepeatMargin &&
+                    repeat == nullptr)
+                    repeat = &l;
+                continue;  // rows side by side: explained by the chosen width
+            }
+            if (!same && Twins(l.encoding, best.encoding) && l.width == best.width)
+                continue;  // decided above, or a doubt already
+            const double ratio = same ? l.vertical / std::max(best.vertical, 1e-9)
+                                      : l.roughness / std::max(best.roughness, 1e-9);
+            if (ratio < second) {
+                second = ratio;
+                rival = &l;
+            }
         }
-        if (!same && Twins(l.encoding, best.encoding) && l.width == best.width)
-            continue;  // decided above, or a doubt already
-        const double ratio = same ? l.vertical / std::max(best.vertical, 1e-9)
-                                  : l.roughness / std::max(best.roughness, 1e-9);
-        if (ratio < second) {
-            second = ratio;
-            rival = &l;
+    };
+    findRival();
+    auto onPage = [&](const PixelLayout& l) {
+        return hints.pageRows != 0 && l.width == hints.pageColumns && l.height == hints.pageRows;
+    };
+    bool pageDecides = false;
+    if (rival != nullptr && second < kClearMargin && repeat == nullptr) {
+        if (onPage(*rival) && !onPage(best)) {
+            const auto at = result.layouts.begin() + (rival - result.layouts.data());
+            std::rotate(result.layouts.begin(), at, at + 1);
+            findRival();
         }
+        pageDecides = onPage(best) && (rival == nullptr || !onPage(*rival));
     }
 
     result.evidence = "按" + LayoutText(best) + "读，相邻像素之差是远处像素之差的 " +
@@ -423,6 +448,8 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
     } else if (best.roughness > kMaxPictureRoughness) {
         confident = false;
         doubts.push_back("任何排法都不像相机画面（相邻像素并不比远处像素更接近）");
+    } else if (second < kClearMargin && pageDecides) {
+        result.evidence += "；" + LayoutText(*rival) + " 一样平滑，取页面所设的行列数";
     } else if (second < kClearMargin) {
         confident = false;
         doubts.push_back("两种排法几乎一样平滑：" + LayoutText(best) + " 与 " +

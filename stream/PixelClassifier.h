@@ -50,6 +50,10 @@ struct PixelHints {
     // The encodings to consider; empty: every encoding of raw pixels (not
     // Page, not JPEG).
     std::vector<Encoding> encodings;
+    // The page's rows and columns: between two layouts equally smooth (a
+    // picture that repeats) the one the page is set to, never more.
+    uint32_t pageRows = 0;
+    uint32_t pageColumns = 0;
 };
 
 // The layouts of frames all `frames[0].size` bytes long (longer ones are cut,
