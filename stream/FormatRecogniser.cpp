@@ -58,49 +58,47 @@ bool Contains(const std::vector<size_t>& sorted, size_t value) {
     return std::binary_search(sorted.begin(), sorted.end(), value);
 }
 
-// How alike the bytes are to themselves some distance on, over sums of 16
-// bytes (which keep a picture's structure and even out its sensor noise).
-class CLikeness {
-public:
+// Running sums of the bytes, for how alike they are to themselves some
+// distance on over sums of 16 bytes (which keep a picture's structure and
+// even out its sensor noise).
+struct RunningSums {
     static constexpr size_t kWidth = 16;
+    std::vector<uint32_t> sums;  // sums[i]: the sum of the first i bytes
 
-    CLikeness(const uint8_t* data, size_t n) : m_sums(n + 1, 0) {
+    RunningSums(const uint8_t* data, size_t n) : sums(n + 1, 0) {
         for (size_t i = 0; i < n; ++i)
-            m_sums[i + 1] = m_sums[i] + data[i];
+            sums[i + 1] = sums[i] + data[i];
     }
-
-    size_t Size() const { return m_sums.size() - 1; }
-
-    // Mean difference per byte of the sums `lag` apart, at `samples` places
-    // spread over the bytes (with a little jitter, so that no stride keeps to
-    // one column of a picture).
-    double Difference(size_t lag, size_t samples) const {
-        const size_t n = Size();
-        if (lag + kWidth >= n)
-            return 255;
-        const size_t span = n - lag - kWidth;
-        samples = std::max<size_t>(1, std::min(samples, span));
-        const size_t stride = std::max<size_t>(1, span / samples);
-        uint32_t hash = 2166136261u;
-        uint64_t total = 0;
-        size_t count = 0;
-        for (size_t t = 0; t < samples; ++t) {
-            hash = hash * 1664525u + 1013904223u;
-            const size_t i = t * stride + (stride > 1 ? (hash >> 8) % stride : 0);
-            if (i >= span)
-                break;
-            const int64_t a = static_cast<int64_t>(m_sums[i + kWidth] - m_sums[i]);
-            const int64_t b = static_cast<int64_t>(m_sums[i + lag + kWidth] - m_sums[i + lag]);
-            total += static_cast<uint64_t>(a > b ? a - b : b - a);
-            ++count;
-        }
-        return count > 0 ? static_cast<double>(total) / static_cast<double>(count) / kWidth
-                         : 255;
-    }
-
-private:
-    std::vector<uint32_t> m_sums;  // m_sums[i]: the sum of the first i bytes
+    size_t Size() const { return sums.size() - 1; }
 };
+
+// Mean difference per byte of the 16-byte sums `lag` apart, at `samples`
+// places spread over the bytes (with a little jitter, so that no stride keeps
+// to one column of a picture).
+double LagDifference(const RunningSums& running, size_t lag, size_t samples) {
+    const size_t n = running.Size();
+    const size_t w = RunningSums::kWidth;
+    if (lag + w >= n)
+        return 255;
+    const std::vector<uint32_t>& sums = running.sums;
+    const size_t span = n - lag - w;
+    samples = std::max<size_t>(1, std::min(samples, span));
+    const size_t stride = std::max<size_t>(1, span / samples);
+    uint32_t hash = 2166136261u;
+    uint64_t total = 0;
+    size_t count = 0;
+    for (size_t t = 0; t < samples; ++t) {
+        hash = hash * 1664525u + 1013904223u;
+        const size_t i = t * stride + (stride > 1 ? (hash >> 8) % stride : 0);
+        if (i >= span)
+            break;
+        const int64_t a = static_cast<int64_t>(sums[i + w] - sums[i]);
+        const int64_t b = static_cast<int64_t>(sums[i + lag + w] - sums[i + lag]);
+        total += static_cast<uint64_t>(a > b ? a - b : b - a);
+        ++count;
+    }
+    return count > 0 ? static_cast<double>(total) / static_cast<double>(count) / w : 255;
+}
 
 // A lag at which the bytes are like themselves: a frame's period.
 struct Period {
@@ -111,7 +109,7 @@ struct Period {
 
 // Candidate periods, most alike first: every lag up to 4096, every 16th
 // beyond (refined to the byte), up to half the bytes (two frames).
-std::vector<Period> FindPeriods(const CLikeness& likeness) {
+std::vector<Period> FindPeriods(const RunningSums& likeness) {
     std::vector<Period> periods;
     const size_t n = likeness.Size();
     if (n < 256)
@@ -122,9 +120,9 @@ std::vector<Period> FindPeriods(const CLikeness& likeness) {
     std::vector<std::pair<size_t, double>> curve;  // (lag, difference)
     // From 32 on: sums closer than their width overlap and look alike.
     for (size_t lag = 32; lag <= std::min(maxLag, kExactLimit); ++lag)
-        curve.push_back({lag, likeness.Difference(lag, 256)});
+        curve.push_back({lag, LagDifference(likeness, lag, 256)});
     for (size_t lag = kExactLimit + kStep; lag <= maxLag; lag += kStep)
-        curve.push_back({lag, likeness.Difference(lag, 256)});
+        curve.push_back({lag, LagDifference(likeness, lag, 256)});
     if (curve.empty())
         return periods;
     std::vector<std::pair<double, size_t>> minima;
@@ -145,17 +143,17 @@ std::vector<Period> FindPeriods(const CLikeness& likeness) {
     for (const auto& m : minima) {
         Period p;
         p.lag = m.second;
-        p.difference = likeness.Difference(p.lag, 8192);
+        p.difference = LagDifference(likeness, p.lag, 8192);
         if (m.second > kExactLimit) {
             // To the byte around the coarse lag.
             for (size_t lag = m.second - kStep; lag <= std::min(maxLag, m.second + kStep); ++lag) {
-                const double d = likeness.Difference(lag, 1024);
+                const double d = LagDifference(likeness, lag, 1024);
                 if (d < p.difference) {
                     p.difference = d;
                     p.lag = lag;
                 }
             }
-            p.difference = likeness.Difference(p.lag, 8192);
+            p.difference = LagDifference(likeness, p.lag, 8192);
         }
         p.baseline = baseline;
         periods.push_back(p);
@@ -241,8 +239,8 @@ bool JpegFrameInfo(const uint8_t* d, size_t n, uint32_t& width, uint32_t& height
             continue;
         }
         const size_t length = size_t{d[i + 2]} << 8 | d[i + 3];
-        const bool sof = code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 &&
-                         code != 0xCC;
+        const bool sof =
+            code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC;
         if (sof) {
             if (i + 10 > n)
                 return false;
@@ -507,7 +505,7 @@ std::vector<MarkerKind> MarkerKinds(const RecogniserContext& context) {
         bool known = false;
         for (const MarkerKind& k : kinds)
             known = known || (k.format.startMarker == context.format.startMarker &&
-                               k.format.endMarker == context.format.endMarker);
+                              k.format.endMarker == context.format.endMarker);
         if (!known)
             kinds.push_back({context.format, {}, context.rows, context.columns});
     }
@@ -780,24 +778,6 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period
 
 // ---- headerless frames -----------------------------------------------------
 
-// The row length in bytes: the shortest divisor of the frame at which the
-// bytes are most like those one row below.
-size_t RowBytesOf(const CLikeness& likeness, size_t frame) {
-    double best = 1e9;
-    std::vector<std::pair<size_t, double>> rows;
-    for (size_t r = CLikeness::kWidth; r <= frame / 4; ++r) {
-        if (frame % r != 0)
-            continue;
-        const double diff = likeness.Difference(r, 4096);
-        rows.push_back({r, diff});
-        best = std::min(best, diff);
-    }
-    for (const auto& r : rows)
-        if (r.second <= best * 1.1 + 0.5)
-            return r.first;
-    return 0;
-}
-
 // Where frames start within the period: after the row that is least like the
 // next one (a frame's last row against the next frame's first). 0..1 in
 // `clarity` for how clearly that row stands out.
@@ -850,8 +830,8 @@ size_t BreakPeriod(const uint8_t* data, size_t n, size_t row) {
     std::vector<size_t> peaks;
     for (size_t j = 0; j < rows; ++j) {
         const bool high = unlike[j] > 1.8 * median + 1;
-        const bool top = (j == 0 || unlike[j] >= unlike[j - 1]) &&
-                         (j + 1 == rows || unlike[j] > unlike[j + 1]);
+        const bool top =
+            (j == 0 || unlike[j] >= unlike[j - 1]) && (j + 1 == rows || unlike[j] > unlike[j + 1]);
         if (high && top)
             peaks.push_back(j);
     }
@@ -873,7 +853,7 @@ size_t BreakPeriod(const uint8_t* data, size_t n, size_t row) {
 // The row length: the lag (up to 4096) at which the bytes are most like
 // themselves, or half of it when that is as alike (two rows).
 size_t ShortestAlike(const uint8_t* data, size_t n) {
-    const size_t first = 2 * CLikeness::kWidth;
+    const size_t first = 2 * RunningSums::kWidth;
     const size_t last = std::min<size_t>(4096, n / 8);
     if (last < first)
         return 0;
@@ -891,13 +871,14 @@ size_t ShortestAlike(const uint8_t* data, size_t n) {
         if (d.back() < d[best - first])
             best = lag;
     }
-    while (best / 2 >= first && best % 2 == 0 && d[best / 2 - first] <= d[best - first] * 1.05 + 0.2)
+    while (best / 2 >= first && best % 2 == 0 &&
+           d[best / 2 - first] <= d[best - first] * 1.05 + 0.2)
         best /= 2;
     return best;
 }
 
-void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likeness,
-                         const std::vector<Period>& periods, const RecogniserContext& context, std::vector<FormatReading>& readings,
+void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period>& periods,
+                         const RecogniserContext& context, std::vector<FormatReading>& readings,
                          uint64_t& needed) {
     size_t frame = 0, first = 0;
     std::vector<size_t> starts;
@@ -948,8 +929,7 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
             // (where a row starts does not matter to that).
             PixelHints gray;
             gray.encodings = {Encoding::Gray8};
-            const PixelClassification rows =
-                ClassifyPixels(Spans(data, {0, p.lag}, p.lag), gray);
+            const PixelClassification rows = ClassifyPixels(Spans(data, {0, p.lag}, p.lag), gray);
             if (rows.layouts.empty() || rows.layouts[0].vertical > 0.5)
                 continue;
             const size_t row = rows.layouts[0].width;
@@ -987,7 +967,8 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
         }
         size_t nearer = 0;
         for (size_t k = 0; k < 5; ++k)
-            if (k != 2 && diffs[k] < diffs[2] && (nearer == 0 || diffs[k] < diffs[nearer - frame + 2]))
+            if (k != 2 && diffs[k] < diffs[2] &&
+                (nearer == 0 || diffs[k] < diffs[nearer - frame + 2]))
                 nearer = frame + k - 2;
         if (nearer != 0)
             doubts.push_back("帧与帧在 " + Number(nearer) + " 字节处比在 " + Number(frame) +
@@ -1004,8 +985,8 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
     reading.frames = static_cast<uint32_t>(starts.size());
     reading.frameBytes = frame;
     reading.doubts = doubts;
-    reading.score = std::min(1.0, static_cast<double>(starts.size() * frame) /
-                                      static_cast<double>(n));
+    reading.score =
+        std::min(1.0, static_cast<double>(starts.size() * frame) / static_cast<double>(n));
     std::vector<size_t> payloads(starts.begin(), starts.end());
     PixelHints hints;
     hints.pageRows = context.rows;
@@ -1022,10 +1003,8 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
             for (size_t p : payloads)
                 if (p + shift + frame <= n)
                     shifted.push_back(p + shift);
-            const PixelClassification other =
-                ClassifyPixels(Spans(data, shifted, frame), {});
-            if (!other.layouts.empty() &&
-                other.layouts[0].encoding != pixels.layouts[0].encoding &&
+            const PixelClassification other = ClassifyPixels(Spans(data, shifted, frame), {});
+            if (!other.layouts.empty() && other.layouts[0].encoding != pixels.layouts[0].encoding &&
                 other.layouts[0].roughness <= pixels.layouts[0].roughness * 1.25) {
                 reading.doubts.push_back("帧起点错开 " + Number(shift) + " 字节时读作" +
                                          PixelsText(other.layouts[0].encoding) +
@@ -1051,13 +1030,13 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const CLikeness& likenes
             reading.doubts.push_back("采集时发送过请求，看不出板子是否要等请求才发帧");
     }
     reading.presetId = PresetIdOf(reading.format);
-    reading.evidence = how + Number(starts.size()) + " 帧各 " + Number(frame) + " 字节；" +
-                       pixels.evidence;
+    reading.evidence =
+        how + Number(starts.size()) + " 帧各 " + Number(frame) + " 字节；" + pixels.evidence;
     TooFew(reading, kMinFrames);
     if (reading.frames < kMinFrames)
         needed = std::max<uint64_t>(needed, (kMinFrames - reading.frames) * frame);
-    reading.sound = pixels.confident && phaseSure && reading.frames >= kMinFrames &&
-                    reading.doubts.empty();
+    reading.sound =
+        pixels.confident && phaseSure && reading.frames >= kMinFrames && reading.doubts.empty();
     if (!reading.sound)
         reading.score *= std::min(0.45, quality);
     readings.push_back(reading);
@@ -1096,7 +1075,7 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
     for (const FormatReading& r : readings)
         framed = framed || r.score >= 0.5;
     if (!framed) {
-        const CLikeness likeness(data, n);
+        const RunningSums likeness(data, n);
         std::vector<Period> periods = NearBest(FindPeriods(likeness), 10);
         // Where the picture breaks once a frame tells the period when rows
         // are more alike than frames.
@@ -1106,7 +1085,7 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
             if (lag > 0 && 2 * lag <= n) {
                 Period p;
                 p.lag = lag;
-                p.difference = likeness.Difference(lag, 8192);
+                p.difference = LagDifference(likeness, lag, 8192);
                 periods.push_back(p);
             }
         }
@@ -1118,13 +1097,12 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
         for (const FormatReading& r : readings)
             headed = headed || (r.format.framing == Framing::HeaderByte && r.sound);
         if (!headed && (!periods.empty() || context.pauses.size() >= 2))
-            RecogniseHeaderless(data, n, likeness, periods, context, readings, needed);
+            RecogniseHeaderless(data, n, periods, context, readings, needed);
     }
 
-    std::stable_sort(readings.begin(), readings.end(),
-                     [](const FormatReading& a, const FormatReading& b) {
-                         return a.score > b.score;
-                     });
+    std::stable_sort(
+        readings.begin(), readings.end(),
+        [](const FormatReading& a, const FormatReading& b) { return a.score > b.score; });
     if (readings.empty()) {
         result.verdict = FormatRecognition::Verdict::Unknown;
         result.verdictText = "不是能识别的数据格式";

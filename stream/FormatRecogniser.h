@@ -42,13 +42,13 @@ struct FormatReading {
     Encoding encoding = Encoding::Gray8;  // the pixels as sent (the header byte's: Gray8 or Uyv)
     uint32_t rows = 0;
     uint32_t columns = 0;
-    bool geometryFromWire = false;  // rows and columns come from the frames' own headers
-    uint8_t headerByte = 0;         // the header byte format's
-    uint32_t frames = 0;            // whole frames seen
-    uint64_t frameBytes = 0;        // from one frame's start to the next (0: varies, JPEG)
-    double score = 0;               // 0..1: share of the bytes it explains, less when unsure
-    bool sound = false;  // enough frames, and their picture reads clearly
-    std::string evidence;            // one line, Chinese
+    bool geometryFromWire = false;    // rows and columns come from the frames' own headers
+    uint8_t headerByte = 0;           // the header byte format's
+    uint32_t frames = 0;              // whole frames seen
+    uint64_t frameBytes = 0;          // from one frame's start to the next (0: varies, JPEG)
+    double score = 0;                 // 0..1: share of the bytes it explains, less when unsure
+    bool sound = false;               // enough frames, and their picture reads clearly
+    std::string evidence;             // one line, Chinese
     std::vector<std::string> doubts;  // what this reading leaves open, Chinese
 };
 
@@ -61,8 +61,8 @@ struct FormatRecognition {
     Verdict verdict = Verdict::Unknown;
     std::vector<FormatReading> readings;  // best first
     std::vector<std::string> doubts;      // why not confident, Chinese
-    uint64_t moreBytesNeeded = 0;  // when too few frames: about how many more bytes would do
-    std::string verdictText;       // one line, Chinese
+    uint64_t moreBytesNeeded = 0;         // when too few frames: about how many more bytes would do
+    std::string verdictText;              // one line, Chinese
 };
 
 // Looks at the first 4 MiB of data[0..size).

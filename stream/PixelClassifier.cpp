@@ -102,8 +102,8 @@ Measure Smoothness(const std::vector<PixelSpan>& frames, Encoding e, uint32_t wi
                 far += ChannelDistance(p, PixelRgb(e, base + farRow * rowBytes, farColumn));
                 if (!sampling.averaged) {
                     below += 4 * ChannelDistance(p, PixelRgb(e, row + rowBytes, c));
-                    farBlock += 4 * ChannelDistance(p, PixelRgb(e, base + farRow * rowBytes,
-                                                                farColumn));
+                    farBlock +=
+                        4 * ChannelDistance(p, PixelRgb(e, base + farRow * rowBytes, farColumn));
                     continue;
                 }
                 // Rows are compared over four pixels at a time.
@@ -316,8 +316,7 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
     if (result.layouts.size() > kCloseLayouts)
         result.layouts.resize(kCloseLayouts);
     for (PixelLayout& layout : result.layouts) {
-        const Measure m =
-            Smoothness(frames, layout.encoding, layout.width, layout.height, kClose);
+        const Measure m = Smoothness(frames, layout.encoding, layout.width, layout.height, kClose);
         flat = flat || m.flat;
         layout.roughness = (m.vertical + m.horizontal) / 2;
         layout.vertical = m.vertical;
@@ -376,8 +375,8 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
             PhaseStatistics(frames, 4, p, mean[p], spread[p]);
         const bool yEven = spread[0] + spread[2] >= spread[1] + spread[3];
         const uint32_t c0 = yEven ? 1 : 0;
-        const bool grayChroma = ShareAt128(frames, 4, c0) > 0.98 &&
-                                ShareAt128(frames, 4, c0 + 2) > 0.98;
+        const bool grayChroma =
+            ShareAt128(frames, 4, c0) > 0.98 && ShareAt128(frames, 4, c0 + 2) > 0.98;
         const double ySpread = yEven ? spread[0] + spread[2] : spread[1] + spread[3];
         const double cSpread = yEven ? spread[1] + spread[3] : spread[0] + spread[2];
         if (grayChroma) {
@@ -407,8 +406,7 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
             const PixelLayout& l = result.layouts[i];
             const bool same = l.encoding == best.encoding;
             if (same && (l.width % best.width == 0 || best.width % l.width == 0)) {
-                if (l.plausible && l.vertical <= best.vertical * kRepeatMargin &&
-                    repeat == nullptr)
+                if (l.plausible && l.vertical <= best.vertical * kRepeatMargin && repeat == nullptr)
                     repeat = &l;
                 continue;  // rows side by side: explained by the chosen width
             }
@@ -436,8 +434,8 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
         pageDecides = onPage(best) && (rival == nullptr || !onPage(*rival));
     }
 
-    result.evidence = "按" + LayoutText(best) + "读，相邻像素之差是远处像素之差的 " +
-                      Percent(best.roughness);
+    result.evidence =
+        "按" + LayoutText(best) + "读，相邻像素之差是远处像素之差的 " + Percent(best.roughness);
     if (rival != nullptr)
         result.evidence += "（其次" + LayoutText(*rival) + "：" + Percent(rival->roughness) + "）";
 
@@ -452,8 +450,7 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
         result.evidence += "；" + LayoutText(*rival) + " 一样平滑，取页面所设的行列数";
     } else if (second < kClearMargin) {
         confident = false;
-        doubts.push_back("两种排法几乎一样平滑：" + LayoutText(best) + " 与 " +
-                         LayoutText(*rival));
+        doubts.push_back("两种排法几乎一样平滑：" + LayoutText(best) + " 与 " + LayoutText(*rival));
     }
     if (repeat != nullptr) {
         confident = false;

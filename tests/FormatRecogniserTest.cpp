@@ -3,18 +3,24 @@
 // picture made here), and over streams that must never be read with
 // confidence: garbage, a flat or repeating picture, swapped byte and 4:2:2
 // orders, too few frames.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 
+#include "serial/PortDevices.h"
+#include "serial/SerialPort.h"
 #include "stream/FormatRecogniser.h"
 #include "stream/PixelClassifier.h"
 #include "stream/StreamFormat.h"
@@ -83,9 +89,9 @@ Stream Make(const stream::CStreamFormat& format, Encoding encoding, int rows, in
             std::remove(path.c_str());
             EXPECT_TRUE(source) << error;
         } else {
-            source.emplace(rows, columns, colour,
-                           model == Model::Scene ? camsim::Pattern::Scene
-                                                 : camsim::Pattern::Gradient);
+            source.emplace(
+                rows, columns, colour,
+                model == Model::Scene ? camsim::Pattern::Scene : camsim::Pattern::Gradient);
         }
         const camsim::FrameEncoder encoder(format, encoding, 255, *source, 80);
         const Bytes wire = encoder.Encode(static_cast<uint64_t>(k), false).Wire();
@@ -108,8 +114,8 @@ std::string Describe(const FormatRecognition& r) {
     for (const auto& reading : r.readings)
         text += "\n  " + reading.presetId + " " + std::to_string(reading.rows) + "x" +
                 std::to_string(reading.columns) + " " + stream::Info(reading.encoding).id +
-                " score " + std::to_string(reading.score) + (reading.sound ? " sound" : "") +
-                ": " + reading.evidence;
+                " score " + std::to_string(reading.score) + (reading.sound ? " sound" : "") + ": " +
+                reading.evidence;
     for (const auto& d : r.doubts)
         text += "\n  ? " + d;
     return text;
@@ -137,17 +143,28 @@ struct PresetCase {
 
 // Every preset at two sizes its boards send.
 const PresetCase kPresets[] = {
-    {"design", 60, 80, Encoding::Gray8},         {"design", 120, 160, Encoding::Uyv},
-    {"smartcar-gray", 120, 188, Encoding::Gray8}, {"smartcar-gray", 60, 94, Encoding::Gray8},
-    {"fe01-bits", 60, 80, Encoding::Bits1},       {"fe01-bits", 120, 160, Encoding::Bits1},
-    {"fe01-gray", 60, 80, Encoding::Gray8},       {"fe01-gray", 120, 160, Encoding::Gray8},
-    {"arduino", 240, 320, Encoding::Gray8},       {"arduino", 120, 160, Encoding::Gray8},
-    {"liveov7670", 120, 160, Encoding::Rgb565Be}, {"liveov7670", 144, 176, Encoding::Rgb565Be},
-    {"jpeg", 240, 320, Encoding::Jpeg},           {"jpeg", 480, 640, Encoding::Jpeg},
-    {"jpeg-gray", 240, 320, Encoding::JpegGray},  {"jpeg-gray", 120, 160, Encoding::JpegGray},
-    {"raw565", 240, 320, Encoding::Rgb565Be},     {"raw565", 120, 160, Encoding::Rgb565Be},
-    {"rdy-gray", 240, 320, Encoding::Gray8},      {"rdy-gray", 120, 160, Encoding::Gray8},
-    {"request-565", 120, 160, Encoding::Rgb565Be}, {"request-565", 144, 176, Encoding::Rgb565Be},
+    {"design", 60, 80, Encoding::Gray8},
+    {"design", 120, 160, Encoding::Uyv},
+    {"smartcar-gray", 120, 188, Encoding::Gray8},
+    {"smartcar-gray", 60, 94, Encoding::Gray8},
+    {"fe01-bits", 60, 80, Encoding::Bits1},
+    {"fe01-bits", 120, 160, Encoding::Bits1},
+    {"fe01-gray", 60, 80, Encoding::Gray8},
+    {"fe01-gray", 120, 160, Encoding::Gray8},
+    {"arduino", 240, 320, Encoding::Gray8},
+    {"arduino", 120, 160, Encoding::Gray8},
+    {"liveov7670", 120, 160, Encoding::Rgb565Be},
+    {"liveov7670", 144, 176, Encoding::Rgb565Be},
+    {"jpeg", 240, 320, Encoding::Jpeg},
+    {"jpeg", 480, 640, Encoding::Jpeg},
+    {"jpeg-gray", 240, 320, Encoding::JpegGray},
+    {"jpeg-gray", 120, 160, Encoding::JpegGray},
+    {"raw565", 240, 320, Encoding::Rgb565Be},
+    {"raw565", 120, 160, Encoding::Rgb565Be},
+    {"rdy-gray", 240, 320, Encoding::Gray8},
+    {"rdy-gray", 120, 160, Encoding::Gray8},
+    {"request-565", 120, 160, Encoding::Rgb565Be},
+    {"request-565", 144, 176, Encoding::Rgb565Be},
 };
 
 // Fed as each board's bytes reach a host that has the page at the design's
@@ -166,7 +183,7 @@ TEST(FormatRecogniser, EveryPresetAtTwoSizesAndThreePictures) {
                                   jpeg ? "ACK IMG END\r\n" : "");
             stream::RecogniserContext context;
             context.headerByte = 255;
-            context.hasFormat = true;  // the design's format, which sends no requests
+            context.hasFormat = true;     // the design's format, which sends no requests
             context.rows = preset->rows;  // the page at the preset's usual size
             context.columns = preset->columns;
             if (preset->format.requestPerFrame.size() > 0 &&
@@ -177,39 +194,39 @@ TEST(FormatRecogniser, EveryPresetAtTwoSizesAndThreePictures) {
                 if (paused)
                     context.pauses = s.starts;
                 const auto t0 = std::chrono::steady_clock::now();
-                const FormatRecognition r = stream::RecogniseFormat(s.bytes.data(), s.bytes.size(),
-                                                                    context);
-                const double ms = std::chrono::duration<double, std::milli>(
-                                      std::chrono::steady_clock::now() - t0)
-                                      .count();
+                const FormatRecognition r =
+                    stream::RecogniseFormat(s.bytes.data(), s.bytes.size(), context);
+                const double ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                        .count();
                 const std::string where = std::string(c.preset) + " " + std::to_string(c.rows) +
-                                          "x" + std::to_string(c.columns) + " " +
-                                          ModelName(model) + (paused ? " paused" : "");
+                                          "x" + std::to_string(c.columns) + " " + ModelName(model) +
+                                          (paused ? " paused" : "");
                 ASSERT_FALSE(r.readings.empty()) << where;
                 const auto& best = r.readings[0];
-                std::printf("%-14s %-8s %-9s %-14s %-9s %-10s %.1f\n", c.preset,
-                            (std::to_string(c.rows) + "x" + std::to_string(c.columns)).c_str(),
-                            (std::string(ModelName(model)) + (paused ? "+p" : "")).c_str(),
-                            best.presetId.c_str(),
-                            (std::to_string(best.rows) + "x" + std::to_string(best.columns))
-                                .c_str(),
-                            r.verdict == Verdict::Confident ? "yes" : "NO", ms);
+                std::printf(
+                    "%-14s %-8s %-9s %-14s %-9s %-10s %.1f\n", c.preset,
+                    (std::to_string(c.rows) + "x" + std::to_string(c.columns)).c_str(),
+                    (std::string(ModelName(model)) + (paused ? "+p" : "")).c_str(),
+                    best.presetId.c_str(),
+                    (std::to_string(best.rows) + "x" + std::to_string(best.columns)).c_str(),
+                    r.verdict == Verdict::Confident ? "yes" : "NO", ms);
                 if (headerless && !paused) {
                     // From a file the frames' first byte is found by likeness
                     // alone: right, or not confident.
-                    ExpectNotConfidentlyWrong(r, context.hasFormat &&
-                                                         context.format.framing ==
-                                                             stream::Framing::Headerless
-                                                     ? context.format
-                                                     : preset->format,
-                                              c.encoding, c.rows, c.columns);
+                    ExpectNotConfidentlyWrong(
+                        r,
+                        context.hasFormat && context.format.framing == stream::Framing::Headerless
+                            ? context.format
+                            : preset->format,
+                        c.encoding, c.rows, c.columns);
                     continue;
                 }
                 EXPECT_EQ(r.verdict, Verdict::Confident) << where << "\n" << Describe(r);
                 EXPECT_EQ(best.presetId, c.preset) << where << "\n" << Describe(r);
                 EXPECT_EQ(best.rows, static_cast<uint32_t>(c.rows)) << where << "\n" << Describe(r);
-                EXPECT_EQ(best.columns, static_cast<uint32_t>(c.columns))
-                    << where << "\n" << Describe(r);
+                EXPECT_EQ(best.columns, static_cast<uint32_t>(c.columns)) << where << "\n"
+                                                                          << Describe(r);
                 EXPECT_EQ(best.encoding, c.encoding) << where << "\n" << Describe(r);
                 EXPECT_GE(best.frames, 3u) << where;
             }
@@ -264,8 +281,8 @@ TEST(FormatRecogniser, GarbageFlatAndRepeatingPicturesAreNotConfident) {
                        smartcar->format.startMarker.end());
         for (int r = 0; r < 120; ++r)
             for (int c = 0; c < 160; ++c)
-                stripes.push_back(static_cast<uint8_t>(
-                    128 + 90 * std::sin(c * 2 * M_PI / 16) + static_cast<int>(grain() % 5)));
+                stripes.push_back(static_cast<uint8_t>(128 + 90 * std::sin(c * 2 * M_PI / 16) +
+                                                       static_cast<int>(grain() % 5)));
     }
     r = Recognise(stripes);
     ASSERT_FALSE(r.readings.empty());
@@ -303,8 +320,8 @@ TEST(FormatRecogniser, SquareFramesAndTooFewFrames) {
     EXPECT_EQ(r.readings[0].rows, 120u) << Describe(r);
     EXPECT_EQ(r.moreBytesNeeded, 22564u) << Describe(r);
     // A single JPEG.
-    const Stream jpeg = Make(stream::FindPreset("jpeg")->format, Encoding::Jpeg, 240, 320,
-                             Model::Scene, 1, 0.0);
+    const Stream jpeg =
+        Make(stream::FindPreset("jpeg")->format, Encoding::Jpeg, 240, 320, Model::Scene, 1, 0.0);
     r = Recognise(jpeg.bytes);
     ASSERT_FALSE(r.readings.empty());
     EXPECT_EQ(r.readings[0].presetId, "jpeg");
@@ -347,6 +364,152 @@ TEST(FormatRecogniser, ByteAndChromaOrdersAreNeverSwappedWithConfidence) {
             context.pauses.clear();
             ExpectNotConfidentlyWrong(Recognise(line.bytes, context), raw, encoding, 120, 160);
         }
+    }
+}
+
+// The simulator run with args; its exit code once it ends (-1: it did not
+// exit normally).
+pid_t Spawn(std::vector<std::string> args) {
+    args.insert(args.begin(), TAVIX_CAMSIM);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, TAVIX_CAMSIM, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int ExitCode(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// What a port opened on the simulator's link receives, until `want` bytes or
+// 5 s, sending the format's requests as a capture does.
+Bytes ReadOnLink(const std::string& link, size_t want, const stream::CStreamFormat& format) {
+    using namespace std::chrono;
+    struct stat st {};
+    const auto deadline = steady_clock::now() + seconds(5);
+    while (lstat(link.c_str(), &st) != 0 && steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(5));
+    SetPortDevicePath(14, link);
+    SerialPort port;
+    EXPECT_GT(port.Open(115200, 14), 2);
+    Bytes got, buf(65536);
+    uint32_t written = 0;
+    if (!format.requestAtStart.empty())
+        port.Write(format.requestAtStart.data(),
+                   static_cast<uint32_t>(format.requestAtStart.size()), written);
+    const auto end = steady_clock::now() + seconds(5);
+    while (got.size() < want && steady_clock::now() < end) {
+        if (!format.requestPerFrame.empty())
+            port.Write(format.requestPerFrame.data(),
+                       static_cast<uint32_t>(format.requestPerFrame.size()), written);
+        uint32_t n = 0;
+        if (port.ReadAvailable(buf.data(), static_cast<uint32_t>(buf.size()), n) != 0)
+            break;
+        got.insert(got.end(), buf.begin(), buf.begin() + n);
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    port.Close();
+    SetPortDevicePath(14, "");
+    return got;
+}
+
+// The options suggested for a reading are ones the simulator takes, and run
+// with them it sends a stream read back as the same format, size and encoding.
+TEST(FormatRecogniser, SimulatorOptionsSendWhatWasRecognised) {
+    const std::string link = std::string(getenv("HOME")) + "/cam-" + std::to_string(getpid());
+    // A line the simulator refuses fails the same check: the check can fail.
+    EXPECT_EQ(ExitCode(Spawn({"--format", "jpeg", "--rows", "x", "--help"})), 2);
+    struct Case {
+        const char* preset;
+        int rows, columns;
+        Encoding encoding;
+    };
+    const Case cases[] = {
+        {"design", 60, 80, Encoding::Uyv},
+        {"smartcar-gray", 60, 94, Encoding::Gray8},
+        {"fe01-bits", 60, 80, Encoding::Bits1},
+        {"arduino", 120, 160, Encoding::Gray8},
+        {"liveov7670", 120, 160, Encoding::Rgb565Be},
+        {"jpeg-gray", 120, 160, Encoding::JpegGray},
+        {"rdy-gray", 120, 160, Encoding::Gray8},
+    };
+    stream::RecogniserContext context;
+    context.headerByte = 255;
+    for (const Case& c : cases) {
+        const stream::CStreamPreset* preset = stream::FindPreset(c.preset);
+        const Stream s = Make(preset->format, c.encoding, c.rows, c.columns, Model::Scene, 5);
+        const FormatRecognition first = Recognise(s.bytes, context);
+        ASSERT_EQ(first.verdict, Verdict::Confident) << c.preset << "\n" << Describe(first);
+        const std::vector<std::string> args = stream::CamsimArguments(first.readings[0]);
+        const std::string line = stream::CamsimCommandLine(first.readings[0]);
+        EXPECT_NE(line.find(c.preset), std::string::npos) << line;
+
+        std::vector<std::string> help = args;
+        help.push_back("--help");
+        EXPECT_EQ(ExitCode(Spawn(help)), 0) << line;
+
+        std::vector<std::string> run = args;
+        for (const char* a :
+             {"--pattern", "scene", "--count", "8", "--baud", "4000000", "--blocking", "--link"})
+            run.push_back(a);
+        run.push_back(link);
+        const pid_t pid = Spawn(run);
+        const Bytes got = ReadOnLink(link, s.bytes.size() * 6 / 5, first.readings[0].format);
+        kill(pid, SIGTERM);
+        ExitCode(pid);
+        const FormatRecognition again = Recognise(got, context);
+        ASSERT_EQ(again.verdict, Verdict::Confident) << line << "\n" << Describe(again);
+        const auto& a = again.readings[0];
+        const auto& b = first.readings[0];
+        EXPECT_EQ(a.presetId, b.presetId) << line;
+        EXPECT_EQ(a.rows, b.rows) << line;
+        EXPECT_EQ(a.columns, b.columns) << line;
+        EXPECT_EQ(a.encoding, b.encoding) << line;
+    }
+}
+
+// 4 MiB of each kind of stream is read in well under a second.
+TEST(FormatRecogniser, FourMebibytesInWellUnderASecond) {
+    constexpr size_t kFour = 4u << 20;
+    std::vector<std::pair<std::string, Bytes>> streams;
+    std::mt19937 random(11);
+    Bytes noise(kFour);
+    for (uint8_t& b : noise)
+        b = static_cast<uint8_t>(random());
+    streams.push_back({"random", noise});
+    // Gradient frames, as many as fill the window.
+    const auto fill = [&](const char* id, Encoding encoding, int rows, int columns) {
+        const stream::CStreamFormat format = stream::FindPreset(id)->format;
+        const size_t frame = static_cast<size_t>(stream::FrameBytes(
+            encoding, static_cast<uint32_t>(columns), static_cast<uint32_t>(rows)));
+        const int count = encoding == Encoding::Jpeg ? 80 : static_cast<int>(kFour / frame) + 2;
+        Bytes out = Make(format, encoding, rows, columns, Model::Gradient, count, 0).bytes;
+        out.resize(std::min(out.size(), kFour));
+        return out;
+    };
+    streams.push_back({"raw565 320x240", fill("raw565", Encoding::Rgb565Be, 240, 320)});
+    streams.push_back({"smartcar 120x188", fill("smartcar-gray", Encoding::Gray8, 120, 188)});
+    streams.push_back({"design 120x160 colour", fill("design", Encoding::Uyv, 120, 160)});
+    streams.push_back({"jpeg 640x480", fill("jpeg", Encoding::Jpeg, 480, 640)});
+    for (const auto& s : streams) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const FormatRecognition r = Recognise(s.second);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::printf("4 MiB %-22s %.3f s  %s\n", s.first.c_str(), seconds, r.verdictText.c_str());
+        // Generous for the sanitizer builds; the figure is printed.
+        EXPECT_LT(seconds, 5.0) << s.first;
     }
 }
 
