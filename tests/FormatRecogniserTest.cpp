@@ -77,7 +77,8 @@ struct Stream {
 };
 
 Stream Make(const stream::CStreamFormat& format, Encoding encoding, int rows, int columns,
-            Model model, int count, double skip = 0.37, const std::string& between = {}) {
+            Model model, int count, double skip = 0.37, const std::string& between = {},
+            uint8_t header = 255) {
     Stream out;
     const bool colour = camsim::FrameEncoder::NeedsColour(encoding);
     for (int k = 0; k < count; ++k) {
@@ -93,7 +94,7 @@ Stream Make(const stream::CStreamFormat& format, Encoding encoding, int rows, in
                 rows, columns, colour,
                 model == Model::Scene ? camsim::Pattern::Scene : camsim::Pattern::Gradient);
         }
-        const camsim::FrameEncoder encoder(format, encoding, 255, *source, 80);
+        const camsim::FrameEncoder encoder(format, encoding, header, *source, 80);
         const Bytes wire = encoder.Encode(static_cast<uint64_t>(k), false).Wire();
         out.bytes.insert(out.bytes.end(), between.begin(), between.end());
         out.starts.push_back(out.bytes.size());
@@ -258,6 +259,17 @@ TEST(FormatRecogniser, GarbageFlatAndRepeatingPicturesAreNotConfident) {
     for (const auto& context : {stream::RecogniserContext{}, paused}) {
         const FormatRecognition r = Recognise(noise, context);
         EXPECT_NE(r.verdict, Verdict::Confident) << Describe(r);
+    }
+    // A header byte other than the page's: no other format takes its frames
+    // (one byte longer than their pixels) with confidence.
+    for (Model model : {Model::Scene, Model::Track, Model::Gradient}) {
+        for (int colour = 0; colour < 2; ++colour) {
+            const Stream other =
+                Make(stream::CStreamFormat(), colour ? Encoding::Uyv : Encoding::Gray8, 120, 160,
+                     model, 5, 0.37, {}, 0xA5);
+            const FormatRecognition r = Recognise(other.bytes);
+            EXPECT_NE(r.verdict, Verdict::Confident) << ModelName(model) << "\n" << Describe(r);
+        }
     }
     // Flat: a still line of one value, and flat pictures between real markers.
     EXPECT_NE(Recognise(Bytes(300000, 0x80), paused).verdict, Verdict::Confident);
