@@ -121,8 +121,24 @@ std::vector<Period> FindPeriods(const RunningSums& likeness) {
     // From 32 on: sums closer than their width overlap and look alike.
     for (size_t lag = 32; lag <= std::min(maxLag, kExactLimit); ++lag)
         curve.push_back({lag, LagDifference(likeness, lag, 256)});
-    for (size_t lag = kExactLimit + kStep; lag <= maxLag; lag += kStep)
-        curve.push_back({lag, LagDifference(likeness, lag, 256)});
+    // Long lags over the sums of whole 16-byte blocks, which fit the cache.
+    std::vector<uint32_t> blocks(n / kStep);
+    for (size_t b = 0; b < blocks.size(); ++b)
+        blocks[b] = likeness.sums[(b + 1) * kStep] - likeness.sums[b * kStep];
+    for (size_t lag = kExactLimit + kStep; lag <= maxLag; lag += kStep) {
+        const size_t k = lag / kStep;
+        if (k >= blocks.size())
+            break;
+        const size_t span = blocks.size() - k;
+        const size_t stride = std::max<size_t>(1, span / 256);
+        uint64_t total = 0;
+        size_t count = 0;
+        for (size_t j = (k * 7) % stride; j < span; j += stride, ++count) {
+            const int64_t d = int64_t{blocks[j]} - int64_t{blocks[j + k]};
+            total += static_cast<uint64_t>(d < 0 ? -d : d);
+        }
+        curve.push_back({lag, count > 0 ? static_cast<double>(total) / count / kStep : 255});
+    }
     if (curve.empty())
         return periods;
     std::vector<std::pair<double, size_t>> minima;
@@ -734,6 +750,8 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period
     reading.format = CStreamFormat();
     reading.headerByte = header;
     reading.frameBytes = d;
+    if (alone.empty() && always > 8)
+        return;  // a saturated area, no header
     if (alone.empty()) {
         reading.doubts.push_back("帧头字节 " + Number(header) + " 与画面中的饱和像素连在一起（" +
                                  Number(always) + " 处），找不准帧头位置");

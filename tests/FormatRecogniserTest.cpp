@@ -213,6 +213,8 @@ TEST(FormatRecogniser, EveryPresetAtTwoSizesAndThreePictures) {
                     (std::to_string(best.rows) + "x" + std::to_string(best.columns)).c_str(),
                     r.verdict == Verdict::Confident ? "yes" : "NO", ms);
                 if (headerless && !paused) {
+                    if (getenv("RECOG_SHOW"))
+                        std::printf("%s\n", Describe(r).c_str());
                     // From a file the frames' first byte is found by likeness
                     // alone: right, or not confident.
                     ExpectNotConfidentlyWrong(
