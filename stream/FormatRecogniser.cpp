@@ -951,6 +951,8 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period
             if (rows.layouts.empty() || rows.layouts[0].vertical > 0.5)
                 continue;
             const size_t row = rows.layouts[0].width;
+            if (row < 16 || p.lag / row < 16)
+                continue;  // a frame of a few rows: rows, not frames
             double c = 0;
             const size_t start = FrameStart(data, n, p.lag, row, c);
             choices.push_back({p.lag, start, c});
