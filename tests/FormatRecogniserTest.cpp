@@ -493,6 +493,27 @@ TEST(FormatRecogniser, SimulatorOptionsSendWhatWasRecognised) {
     }
 }
 
+// The self-describing header and the packets carry the encoding: it is
+// taken from them, whatever the picture.
+TEST(FormatRecogniser, EncodingFromTheWire) {
+    const stream::CStreamFormat arduino = stream::FindPreset("arduino")->format;
+    for (Encoding encoding : {Encoding::Rgb565Le, Encoding::Rgb565Be}) {
+        const Stream s = Make(arduino, encoding, 60, 80, Model::Gradient, 4);
+        const FormatRecognition r = Recognise(s.bytes);
+        ASSERT_EQ(r.verdict, Verdict::Confident) << Describe(r);
+        EXPECT_EQ(r.readings[0].presetId, "arduino");
+        EXPECT_EQ(r.readings[0].encoding, encoding);
+        EXPECT_TRUE(r.readings[0].geometryFromWire);
+    }
+    const Stream gray = Make(Custom("custom,framing=packet,encoding=gray8"), Encoding::Gray8, 60,
+                             80, Model::Scene, 4);
+    const FormatRecognition r = Recognise(gray.bytes);
+    ASSERT_EQ(r.verdict, Verdict::Confident) << Describe(r);
+    EXPECT_EQ(r.readings[0].presetId, "custom");
+    EXPECT_EQ(r.readings[0].encoding, Encoding::Gray8);
+    EXPECT_EQ(r.readings[0].columns, 80u);
+}
+
 // 4 MiB of each kind of stream is read in well under a second.
 TEST(FormatRecogniser, FourMebibytesInWellUnderASecond) {
     constexpr size_t kFour = 4u << 20;
