@@ -908,6 +908,8 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period
     for (uint64_t p : context.pauses)
         if (p < n)
             pauses.push_back(p);
+    std::sort(pauses.begin(), pauses.end());
+    pauses.erase(std::unique(pauses.begin(), pauses.end()), pauses.end());
     if (pauses.size() >= 2) {
         std::map<size_t, uint32_t> counts;
         for (size_t k = 0; k + 1 < pauses.size(); ++k)

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -258,7 +259,11 @@ TEST(FormatRecogniser, GarbageFlatAndRepeatingPicturesAreNotConfident) {
     stream::RecogniserContext paused;
     for (uint64_t at = 1000; at < noise.size(); at += 38400)
         paused.pauses.push_back(at);
-    for (const auto& context : {stream::RecogniserContext{}, paused}) {
+    stream::RecogniserContext shuffled = paused;  // pauses out of order, twice, past the end
+    std::reverse(shuffled.pauses.begin(), shuffled.pauses.end());
+    shuffled.pauses.push_back(shuffled.pauses.front());
+    shuffled.pauses.push_back(1u << 30);
+    for (const auto& context : {stream::RecogniserContext{}, paused, shuffled}) {
         const FormatRecognition r = Recognise(noise, context);
         EXPECT_NE(r.verdict, Verdict::Confident) << Describe(r);
     }
