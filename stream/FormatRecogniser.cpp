@@ -687,9 +687,10 @@ std::vector<size_t> HeaderPlaces(const uint8_t* data, size_t n, size_t d, uint8_
     return alone;
 }
 
-void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period>& periods,
-                         int headerByte, const RecogniserContext& context,
-                         std::vector<FormatReading>& readings, uint64_t& needed) {
+void RecogniseHeaderByte(const uint8_t* data, size_t n, size_t total,
+                         const std::vector<Period>& periods, int headerByte,
+                         const RecogniserContext& context, std::vector<FormatReading>& readings,
+                         uint64_t& needed) {
     const uint8_t header = static_cast<uint8_t>(headerByte);
     // The shortest period with one place for the header, else the most alike
     // period if it has any.
@@ -702,20 +703,23 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period
         if (mostAlike == nullptr || p.difference < mostAlike->difference)
             mostAlike = &p;
         // Likeness finds a moving picture's period give or take a byte or
-        // two; the header byte's place is exact.
-        for (size_t lag = p.lag > 3 ? p.lag - 3 : 2; lag <= p.lag + 3 && d == 0; ++lag) {
-            if (n < 2 * lag)
-                continue;
-            size_t count = 0;
-            std::vector<size_t> places = HeaderPlaces(data, n, lag, header, count);
-            if (places.size() == 1) {
-                d = lag;
-                always = count;
-                alone = std::move(places);
-            } else if (places.size() > 1 && places.size() <= 256 && several.empty()) {
-                severalLag = lag;
-                severalCount = count;
-                several = std::move(places);
+        // two, or two frames as one; the header byte's place is exact.
+        for (size_t k = 1; k <= 2 && d == 0; ++k) {
+            const size_t centre = (p.lag + k / 2) / k;
+            for (size_t lag = centre > 3 ? centre - 3 : 2; lag <= centre + 3 && d == 0; ++lag) {
+                if (n < 2 * lag)
+                    continue;
+                size_t count = 0;
+                std::vector<size_t> places = HeaderPlaces(data, n, lag, header, count);
+                if (places.size() == 1) {
+                    d = lag;
+                    always = count;
+                    alone = std::move(places);
+                } else if (places.size() > 1 && places.size() <= 256 && several.empty()) {
+                    severalLag = lag;
+                    severalCount = count;
+                    several = std::move(places);
+                }
             }
         }
     }
@@ -770,7 +774,7 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, const std::vector<Period
         payloads.push_back(p + 1);
     const size_t payload = d - 1;
     reading.frames = static_cast<uint32_t>(payloads.size());
-    reading.score = static_cast<double>(payloads.size() * d) / static_cast<double>(n);
+    reading.score = static_cast<double>(payloads.size() * d) / static_cast<double>(total);
     PixelHints hints;
     hints.pageRows = context.rows;
     hints.pageColumns = context.columns;
@@ -1111,10 +1115,36 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
                 periods.push_back(p);
             }
         }
-        if (!periods.empty())
-            RecogniseHeaderByte(data, n, periods,
-                                context.headerByte >= 0 ? context.headerByte : 255, context,
-                                readings, needed);
+        if (!periods.empty()) {
+            // A byte lost on the line moves the header for the frames after
+            // it: when the whole window does not show it in place, its first
+            // or last half, quarter, ... may.
+            const int header = context.headerByte >= 0 ? context.headerByte : 255;
+            std::vector<FormatReading> whole;
+            uint64_t wholeNeeded = 0;
+            RecogniseHeaderByte(data, n, n, periods, header, context, whole, wholeNeeded);
+            bool found = !whole.empty() && whole[0].sound;
+            for (size_t m = n / 2; !found && m >= 4096; m /= 2) {
+                for (const uint8_t* part : {data, data + n - m}) {
+                    std::vector<FormatReading> some;
+                    uint64_t unused = 0;
+                    RecogniseHeaderByte(part, m, n, periods, header, context, some, unused);
+                    if (!some.empty() && some[0].sound) {
+                        some[0].evidence +=
+                            "（只在这 " + Number(m) + " 字节里帧头位置不变，其余处也许丢了字节）";
+                        readings.push_back(some[0]);
+                        found = true;
+                        break;
+                    }
+                }
+            }
+            if (!found) {
+                readings.insert(readings.end(), whole.begin(), whole.end());
+                needed = std::max(needed, wholeNeeded);
+            } else if (!whole.empty() && whole[0].sound) {
+                readings.push_back(whole[0]);
+            }
+        }
         bool headed = false;
         for (const FormatReading& r : readings)
             headed = headed || (r.format.framing == Framing::HeaderByte && r.sound);

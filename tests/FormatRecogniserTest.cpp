@@ -310,6 +310,22 @@ TEST(FormatRecogniser, GarbageFlatAndRepeatingPicturesAreNotConfident) {
     EXPECT_FALSE(r.doubts.empty());
 }
 
+// A byte lost on the line moves the header byte for the frames after it:
+// the frames before it still tell the format.
+TEST(FormatRecogniser, HeaderByteWithALostByte) {
+    for (size_t lostIn : {10u, 2u}) {
+        Stream s = Make(stream::CStreamFormat(), Encoding::Gray8, 60, 80, Model::Scene, 14, 0);
+        s.bytes.erase(s.bytes.begin() + static_cast<std::ptrdiff_t>(lostIn * 4801 + 1234));
+        stream::RecogniserContext context;
+        context.headerByte = 255;
+        const FormatRecognition r = Recognise(s.bytes, context);
+        ASSERT_EQ(r.verdict, Verdict::Confident) << lostIn << "\n" << Describe(r);
+        EXPECT_EQ(r.readings[0].presetId, "design");
+        EXPECT_EQ(r.readings[0].rows, 60u);
+        EXPECT_EQ(r.readings[0].columns, 80u);
+    }
+}
+
 // Square frames, and the few frames of a short capture: right or not
 // confident, and a short one says how much more would do.
 TEST(FormatRecogniser, SquareFramesAndTooFewFrames) {
