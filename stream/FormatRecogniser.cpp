@@ -699,14 +699,21 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, size_t total,
     const Period* mostAlike = nullptr;
     std::vector<size_t> several;  // the first period with more than one place
     size_t severalLag = 0, severalCount = 0;
-    for (const Period& p : periods) {
+    for (const Period& p : periods)
         if (mostAlike == nullptr || p.difference < mostAlike->difference)
             mostAlike = &p;
-        // Likeness finds a moving picture's period give or take a byte or
-        // two, or two frames as one; the header byte's place is exact.
-        for (size_t k = 1; k <= 2 && d == 0; ++k) {
+    // Likeness finds a moving picture's period give or take a byte or two,
+    // or two frames as one; the header byte's place is exact.
+    const std::vector<Period>& alike = periods;
+    for (size_t k = 1; k <= 2 && d == 0; ++k) {
+        for (const Period& p : alike) {
             const size_t centre = (p.lag + k / 2) / k;
-            for (size_t lag = centre > 3 ? centre - 3 : 2; lag <= centre + 3 && d == 0; ++lag) {
+            for (int step = 0; step < 7 && d == 0; ++step) {
+                // The centre first, then a byte either side, then two, three.
+                const long offset = step % 2 == 1 ? -(step + 1) / 2 : step / 2;
+                if (static_cast<long>(centre) + offset < 2)
+                    continue;
+                const size_t lag = static_cast<size_t>(static_cast<long>(centre) + offset);
                 if (n < 2 * lag)
                     continue;
                 size_t count = 0;
@@ -1124,12 +1131,13 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
             uint64_t wholeNeeded = 0;
             RecogniseHeaderByte(data, n, n, periods, header, context, whole, wholeNeeded);
             bool found = !whole.empty() && whole[0].sound;
-            for (size_t m = n / 2; !found && m >= 4096; m /= 2) {
+            for (size_t m = n / 2; !found && m >= n / 4 && m >= 4096; m /= 2) {
                 for (const uint8_t* part : {data, data + n - m}) {
                     std::vector<FormatReading> some;
                     uint64_t unused = 0;
                     RecogniseHeaderByte(part, m, n, periods, header, context, some, unused);
-                    if (!some.empty() && some[0].sound) {
+                    // Part of the window only: more frames than usual.
+                    if (!some.empty() && some[0].sound && some[0].frames >= 2 * kMinFrames) {
                         some[0].evidence +=
                             "（只在这 " + Number(m) + " 字节里帧头位置不变，其余处也许丢了字节）";
                         readings.push_back(some[0]);
