@@ -60,9 +60,9 @@ struct PixelHints {
 // shorter ones left out); up to the first four frames are measured.
 PixelClassification ClassifyPixels(const std::vector<PixelSpan>& frames, const PixelHints& hints);
 
-// Bytes one to eight apart in a payload, told by its bits: a 1-bit picture
-// (bytes of long runs of equal bits) rather than bytes of gray. Used to
-// decide whether a picture of 0/255 bytes is gray.
+// Whether a payload's bytes look like packed 1-bit pixels (runs of equal
+// bits, some bytes neither 00 nor FF) rather than gray bytes; a payload of
+// nothing but 00 and FF is 0/255 gray, never bits.
 bool LooksLikeBits(const uint8_t* data, size_t size);
 
 }  // namespace stream
