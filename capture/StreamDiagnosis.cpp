@@ -20,6 +20,11 @@ constexpr double kDominant = 0.8;
 // recurs at most this much less often (a byte lost now and then moves a
 // header's recurrence one byte nearer).
 constexpr double kLinkSpecific = 0.6;
+// Whole frames a confident reading needs: in fewer, pixel values recur at one
+// position every period by chance about as often as a header does.
+constexpr uint32_t kWholeFrames = 4;
+// A header value this common in the data is named in the report.
+constexpr double kCommonHeader = 0.05;
 // Candidate periods: modes of the distances to the 1st..kNextMax-th next
 // occurrence, over at most kGapPoints occurrences.
 constexpr int kNextMax = 6;
@@ -215,8 +220,13 @@ std::vector<uint32_t> LikenessCandidates(const uint8_t* b, size_t n, double& typ
             out.push_back(d);
     }
     // A picture that drifts is most alike two or three periods (less a
-    // byte) later: the halves and thirds of the best few are worth a look.
+    // byte) later, or a pixel beside a period later: the halves and thirds
+    // of the best few, and the distances beside them, are worth a look.
     const size_t best = std::min<size_t>(out.size(), 8);
+    for (size_t i = 0; i < best; ++i)
+        for (int off : {-3, -2, -1, 1, 2, 3})
+            if (int64_t(out[i]) + off >= 2)
+                out.push_back(uint32_t(int64_t(out[i]) + off));
     for (size_t i = 0; i < best; ++i)
         for (uint32_t k : {2u, 3u})
             for (int off : {-1, 0, 1}) {
@@ -242,6 +252,18 @@ struct PeriodFit {
     Similarity sim;
     bool eligible = false;  // recurs in most of at least two periods
     bool weak = false;      // recurs once, and the value occurs hardly anywhere else
+    // Positions of the first period that hold the value in every period of
+    // the window, and of them those where it stands alone (the neighbouring
+    // pixel, 1 and 3 bytes either side, differs: not a patch of picture).
+    uint32_t chains = 0;
+    uint32_t alone = 0;
+    uint32_t chainLength = 0;  // occurrences in the lone position's chain
+    uint32_t chainStart = 0;   // the lone position
+    double chance = 0;         // lone chains a few bytes off d: how many come by chance
+    // Exactly one lone position recurs in every one of at least three
+    // periods, and nothing like it a few bytes off: a header, however common
+    // its value is in the picture.
+    bool exact = false;
 };
 
 class PeriodSearch {
@@ -286,6 +308,32 @@ public:
         for (size_t i = 0; i < count && size_t(p[i]) + d < m_n; ++i)
             links += m_b[p[i] + d] == v;
         return links;
+    }
+
+    // Chains of v at distance d: positions below d whose value is v in every
+    // period after them up to the window's end.
+    void Chains(int v, uint32_t d, uint32_t& chains, uint32_t& alone, uint32_t& length,
+                uint32_t& start) const {
+        chains = alone = length = start = 0;
+        const uint32_t* p = m_occ.Begin(v);
+        const size_t count = m_occ.Count(v);
+        for (size_t i = 0; i < count && p[i] < d; ++i) {
+            uint32_t len = 0, lone = 0;
+            size_t q = p[i];
+            for (; q < m_n && m_b[q] == v; q += d) {
+                ++len;
+                lone += Alone(q, v);
+            }
+            if (q < m_n || len < 2)
+                continue;
+            ++chains;
+            if (2 * lone > len) {
+                if (alone++ == 0) {
+                    length = len;
+                    start = p[i];
+                }
+            }
+        }
     }
 
     PeriodFit Fit(int v, uint32_t d) {
@@ -343,8 +391,27 @@ public:
         // anywhere: frames of a camera are alike.
         const bool regular =
             f.coverage >= kDominant || (m_typicalMad > 0 && f.sim.mad <= 0.6 * m_typicalMad);
-        f.eligible = d >= 2 && regular && (covered >= 3 || (covered == 2 && rare)) &&
-                     (linksStandOut || f.simSpec >= 0.5);
+        // A header holds its value in every period at one position; the
+        // picture's values recur at many, or at a patch of positions.
+        if (d >= 2 && d < m_n) {
+            Chains(v, d, f.chains, f.alone, f.chainLength, f.chainStart);
+            if (f.alone == 1 && f.chainLength >= 3) {
+                // A pixel value that recurs by chance does so at distances
+                // beside d too; a header at d alone.
+                uint32_t c, a, l, s, sum = 0;
+                for (int k = -24; k <= 24; k += 3) {
+                    const int64_t e = int64_t(d) + k;
+                    if (k != 0 && e >= 2 && uint64_t(e) < m_n) {
+                        Chains(v, uint32_t(e), c, a, l, s);
+                        sum += a;
+                    }
+                }
+                f.chance = sum / 16.0;
+                f.exact = sum <= 1;
+            }
+        }
+        f.eligible = f.exact || (d >= 2 && regular && (covered >= 3 || (covered == 2 && rare)) &&
+                                 (linksStandOut || f.simSpec >= 0.5));
         // Two frames give one link: believable only for a rare value.
         f.weak = d >= 2 && windows == 1 && f.linkSpec >= 0.5 && rare;
         return f;
@@ -380,6 +447,17 @@ public:
     }
 
 private:
+    // Whether the byte at q stands alone among v: its neighbours 1 and 3
+    // bytes away (the next pixel in grayscale and in U,Y,V) differ from v.
+    bool Alone(size_t q, int v) const {
+        for (int64_t o : {-3, -1, 1, 3}) {
+            const int64_t r = int64_t(q) + o;
+            if (r >= 0 && size_t(r) < m_n && m_b[r] == v)
+                return false;
+        }
+        return true;
+    }
+
     const uint8_t* m_b;
     size_t m_n;
     const Occurrences& m_occ;
@@ -416,6 +494,9 @@ PeriodFit ChoosePeriod(std::vector<PeriodFit> fits, const PeriodSearch& search) 
             std::remove_if(fits.begin(), fits.end(), [&](const PeriodFit& f) { return !pred(f); }),
             fits.end());
     };
+    // A position that holds the value in every period is what a header is.
+    if (std::any_of(fits.begin(), fits.end(), [](const PeriodFit& f) { return f.exact; }))
+        keep([](const PeriodFit& f) { return f.exact; });
     double maxCoverage = 0, maxEqual = 0;
     for (const auto& f : fits)
         maxCoverage = std::max(maxCoverage, f.coverage);
@@ -560,6 +641,8 @@ public:
 private:
     void Rate();
     void FindHeader(const Occurrences& occ, PeriodSearch& search);
+    void CheckPage(PeriodSearch& search);
+    void Window();
     void FrameStarts(const Occurrences& occ);
     void Garbage();
     void Frames();
@@ -581,6 +664,11 @@ private:
     uint32_t m_shortGaps = 0;
     bool m_sizeClear = false;
     std::string m_sizeDoubt;
+    bool m_exact = false;        // the header is a lone position that recurs every period
+    uint32_t m_headerStart = 0;  // that position
+    uint32_t m_chainLength = 0;  // periods it recurs in
+    uint32_t m_pagePeriod = 0;   // the page's period when the page fits the stream
+    std::string m_windowDoubt;   // the window holds too few periods
 };
 
 void Analysis::Run() {
@@ -602,12 +690,14 @@ void Analysis::Run() {
 
     PeriodSearch search(m_b, m_n, occ);
     FindHeader(occ, search);
+    CheckPage(search);
     if (!m_r.headerFound) {
         NoHeaderVerdict();
         Conclude();
         return;
     }
     FrameStarts(occ);
+    Window();
     Garbage();
     m_r.frameSize = m_r.period - 1 - m_r.garbage;
     if (m_r.bytesPerSecond > 0)
@@ -659,18 +749,22 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     std::vector<PeriodFit> weak;  // each value's best one-link period
     for (int v = 0; v < 256; ++v) {
         const size_t count = occ.Count(v);
-        // A value that fills a quarter of the stream is picture, not header,
-        // unless the page says it is the header.
-        if (count < 2 || (count > m_n / 4 && v != m_ctx.header))
+        if (count < 2)
             continue;
-        std::vector<uint32_t> distances = DistanceCandidates(occ.Begin(v), count, m_n);
+        // A value that fills a quarter of the stream is mostly picture: its
+        // own spacings are the picture's, so only the stream's likely
+        // periods are tried for it (a saturated picture's header).
+        const bool picture = count > m_n / 4 && v != m_ctx.header;
+        std::vector<uint32_t> distances;
+        if (!picture)
+            distances = DistanceCandidates(occ.Begin(v), count, m_n);
         distances.insert(distances.end(), pageDistances.begin(), pageDistances.end());
         std::sort(distances.begin(), distances.end());
         distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
         std::vector<PeriodFit> fits, weakFits;
         for (uint32_t d : distances) {
             const PeriodFit f = search.Fit(v, d);
-            if (f.eligible)
+            if (f.eligible && (f.exact || !picture))
                 fits.push_back(f);
             else if (f.weak)
                 weakFits.push_back(f);
@@ -693,7 +787,8 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         double minMad = 255;
         for (const auto& f : best)
             if (std::none_of(best.begin(), best.end(), [&](const PeriodFit& o) {
-                    return o.coverage >= kDominant && NearMultiple(o.d, f.d);
+                    return o.coverage >= kDominant && NearMultiple(o.d, f.d) &&
+                           (o.exact || !f.exact);
                 })) {
                 kept.push_back(f);
                 minMad = std::min(minMad, f.sim.mad);
@@ -715,7 +810,22 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         maxEvidence = std::max(maxEvidence, evidence(f));
     // A header is one byte: its value recurs exactly a period later, not a
     // byte before or after as a patch of picture in that value does.
+    // A value that occurs once per period, at the header's place, and
+    // nowhere else.
+    auto Once = [](const PeriodFit& f) { return f.perFrame <= 1.25; };
+    // One position that holds its value in every period outranks values that
+    // are merely frequent.
     std::sort(best.begin(), best.end(), [&](const PeriodFit& a, const PeriodFit& b) {
+        if (a.exact != b.exact)
+            return a.exact;
+        if (a.exact && a.chainLength != b.chainLength)
+            return a.chainLength > b.chainLength;
+        if (a.exact && Once(a) != Once(b))
+            return Once(a);
+        if (a.exact && a.chance != b.chance)
+            return a.chance < b.chance;
+        if (a.exact && a.d != b.d)
+            return a.sim.mad < b.sim.mad;
         const bool ta = evidence(a) >= maxEvidence - 0.1, tb = evidence(b) >= maxEvidence - 0.1;
         if (ta != tb)
             return ta;
@@ -730,6 +840,14 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     std::vector<size_t> tied;
     for (size_t i = 0; i < best.size(); ++i) {
         const PeriodFit& f = best[i];
+        // Another lone position just as regular and as clean, where the
+        // stream is about as alike: just as likely a header.
+        if (first.exact) {
+            if (f.exact && f.chainLength + 1 >= first.chainLength && f.chance <= first.chance &&
+                Once(f) == Once(first) && f.sim.mad <= 1.15 * first.sim.mad + 0.1)
+                tied.push_back(i);
+            continue;
+        }
         if ((f.linkSpec >= kLinkSpecific) == (first.linkSpec >= kLinkSpecific) &&
             f.perFrame <= 1.5 * first.perFrame + 0.25 && evidence(f) >= evidence(first) - 0.1 &&
             f.covered >= 0.8 * first.covered)
@@ -758,8 +876,57 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         if (i != chosen)
             m_r.otherPeriodic.push_back(
                 CPeriodicValue{best[i].value, best[i].d, best[i].coverage, best[i].perFrame});
-    m_r.headerValuedPixels =
-        h.perFrame > 1 ? uint32_t(std::lround(h.perFrame - std::min(1.0, h.coverage))) : 0;
+    const size_t valued = occ.Count(h.value);
+    m_r.headerValueShare = double(valued) / double(m_n);
+    const double perPeriod = double(valued) * h.d / double(m_n) - std::min(1.0, h.coverage);
+    m_r.headerValuedPixels = perPeriod >= 0.5 ? uint32_t(std::lround(perPeriod)) : 0;
+    m_exact = h.exact;
+    m_headerStart = h.chainStart;
+    m_chainLength = h.chainLength;
+}
+
+// The page's header and frame fit the stream when its header holds its value
+// a page frame apart through the whole window. Unless the stream reads
+// otherwise with at least as much evidence, the page's reading stands.
+void Analysis::CheckPage(PeriodSearch& search) {
+    if (m_ctx.header < 0 || m_ctx.header > 255 || m_ctx.rows == 0 || m_ctx.columns == 0)
+        return;
+    for (int colour : {0, 1}) {
+        if (m_ctx.colour >= 0 && m_ctx.colour != colour)
+            continue;
+        const uint64_t P = uint64_t(m_ctx.rows) * m_ctx.columns * (colour ? 3 : 1) + 1;
+        if (P >= m_n)
+            continue;
+        uint32_t chains, alone, length, start;
+        search.Chains(m_ctx.header, uint32_t(P), chains, alone, length, start);
+        if (chains == 0)
+            continue;
+        m_pagePeriod = uint32_t(P);
+        break;
+    }
+    if (m_pagePeriod == 0 || !m_r.headerFound)
+        return;
+    if (m_r.header == m_ctx.header && m_r.period == m_pagePeriod)
+        return;
+    // The stream's own reading wins with a lone position that holds its
+    // value in enough periods; otherwise the page's.
+    if (m_exact && m_chainLength > kWholeFrames && !m_r.headerAmbiguous)
+        return;
+    const PeriodFit page = search.Fit(m_ctx.header, m_pagePeriod);
+    m_r.notes.push_back(Format("数据也可以读成数据头 %u、周期 %u 字节，但证据不比页面的设置强",
+                               m_r.header, m_r.period));
+    m_r.header = uint8_t(m_ctx.header);
+    m_r.period = m_pagePeriod;
+    m_r.coverage = page.coverage;
+    m_r.headerAmbiguous = false;
+    m_tiedValues.clear();
+    m_exact = page.exact;
+    m_headerStart = page.exact ? page.chainStart : 0;
+    m_chainLength = page.chainLength;
+    const size_t valued = std::count(m_b, m_b + m_n, uint8_t(m_ctx.header));
+    m_r.headerValueShare = double(valued) / double(m_n);
+    const double perPeriod = double(valued) * m_pagePeriod / double(m_n) - 1;
+    m_r.headerValuedPixels = perPeriod >= 0.5 ? uint32_t(std::lround(perPeriod)) : 0;
 }
 
 // Frame starts: header bytes one period apart, and after a break (lost
@@ -774,6 +941,8 @@ void Analysis::FrameStarts(const Occurrences& occ) {
         return (p + P < m_n && m_b[p + P] == v) || (p >= P && m_b[p - P] == v);
     };
     size_t i = 0;
+    if (m_exact)  // the lone position, not a patch of pixels in the header's value
+        i = size_t(std::lower_bound(pos, pos + count, m_headerStart) - pos);
     while (i < count && !linked(pos[i]))
         ++i;
     if (i == count)
@@ -803,6 +972,34 @@ void Analysis::FrameStarts(const Occurrences& occ) {
         m_r.gapsAtPeriod += gap == P;
         m_shortGaps += gap < P;
     }
+}
+
+// Whether the window holds enough whole frames of the largest frame the
+// stream may carry (the period found, or the page's when it fits), and how
+// many more bytes would do: also when pixel values recur in every period as
+// the header does, which fewer of them do the more periods there are.
+void Analysis::Window() {
+    const uint32_t P = std::max(m_r.period, m_pagePeriod);
+    const bool own = P == m_r.period && !m_starts.empty();
+    const uint64_t first = own ? m_starts.front() : P - 1;
+    const uint32_t whole = own ? m_r.frames : uint32_t(m_n / P > 0 ? m_n / P - 1 : 0);
+    uint64_t needed = first + uint64_t(kWholeFrames) * P;
+    if (m_r.headerAmbiguous && m_chainLength < 2 * kWholeFrames)
+        needed = std::max(needed, first + uint64_t(2 * kWholeFrames) * P);
+    if (needed <= m_n)
+        return;
+    const bool helps = needed <= kMaxBytes && m_size < kMaxBytes;
+    if (helps)
+        m_r.moreBytesNeeded = needed - m_n;
+    if (whole >= kWholeFrames)
+        return;
+    m_windowDoubt = Format("只看到 %u 个完整的帧（至少要 %u 个）", whole, kWholeFrames);
+    if (helps)
+        m_windowDoubt += Format("：一帧可能有 %u 字节，再收约 %llu 字节就够了", P,
+                                (unsigned long long)m_r.moreBytesNeeded);
+    else
+        m_windowDoubt += Format("：一帧可能有 %u 字节，分析的 %zu 字节里容不下 %u 帧", P, kMaxBytes,
+                                kWholeFrames);
 }
 
 // Bytes between a frame's end and the next header: the last bytes of the
@@ -1078,7 +1275,14 @@ void Analysis::Conclude() {
         return;
     }
 
-    if (r.headerValuedPixels > 0)
+    if (r.headerValueShare >= kCommonHeader)
+        notes.push_back(
+            Format("数据头的值 %u 在数据里很常见：占全部字节的 %.0f%%，每帧约 %u "
+                   "个像素也是这个值（图像饱和或有大片同值区域）；%s",
+                   r.header, r.headerValueShare * 100, r.headerValuedPixels,
+                   m_exact ? "周期是从每帧恰好出现一次、与相邻像素不同的那个位置找到的"
+                           : "帧的位置可能不准"));
+    else if (r.headerValuedPixels > 0)
         notes.push_back(Format("每帧里还有约 %u 个字节等于数据头的值（像素值与数据头相同）",
                                r.headerValuedPixels));
     if (r.garbage > 0)
@@ -1090,8 +1294,8 @@ void Analysis::Conclude() {
         notes.push_back(Format("%u 帧比周期短：线路上丢了字节", m_shortGaps));
 
     std::vector<std::string>& doubts = r.doubts;
-    if (r.frames < 3)
-        doubts.push_back(Format("只看到 %u 个完整的帧（至少要 3 个）", r.frames));
+    if (!m_windowDoubt.empty())
+        doubts.push_back(m_windowDoubt);
     if (r.gaps > 0 && double(r.gapsAtPeriod) < kDominant * r.gaps)
         doubts.push_back(Format("帧间距离不固定：%u 个中只有 %u 个等于 %u 字节", r.gaps,
                                 r.gapsAtPeriod, r.period));
@@ -1192,7 +1396,8 @@ std::string ReportText(const CDiagnosisReport& r) {
         if (r.garbage > 0)
             t += Format("帧之间的多余字节：%u\n", r.garbage);
         if (r.headerValuedPixels > 0)
-            t += Format("每帧中等于数据头的像素：约 %u 个\n", r.headerValuedPixels);
+            t += Format("每帧中等于数据头的像素：约 %u 个（数据头的值占全部字节的 %.1f%%）\n",
+                        r.headerValuedPixels, r.headerValueShare * 100);
         for (const auto& o : r.otherPeriodic)
             t += Format("也有周期的字节值：%u，周期 %u，每周期 %.1f 次\n", o.value, o.period,
                         o.perFrame);
@@ -1220,6 +1425,9 @@ std::string ReportText(const CDiagnosisReport& r) {
     for (const auto& n : r.notes)
         t += "注意：" + n + "\n";
     t += "结论：" + r.verdictText + "\n";
+    if (r.moreBytesNeeded > 0)
+        t += Format("还需要：约 %llu 字节才能确定，请接收更长时间\n",
+                    (unsigned long long)r.moreBytesNeeded);
     if (r.headerFound) {
         t += Format("建议：数据头 %u", r.suggestHeader);
         if (r.suggestRows > 0)

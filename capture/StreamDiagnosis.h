@@ -88,6 +88,7 @@ struct CDiagnosisReport {
     uint32_t gaps = 0;                          // distances between successive frame starts
     uint32_t gapsAtPeriod = 0;                  // of them exactly one period
     uint32_t headerValuedPixels = 0;            // other bytes per frame with the header's value
+    double headerValueShare = 0;                // share of all bytes with the header's value
     bool headerAmbiguous = false;               // other values recur just as a header would
     std::vector<CPeriodicValue> otherPeriodic;  // those values, best first
     uint32_t garbage = 0;                       // bytes between a frame's end and the next header
@@ -105,6 +106,10 @@ struct CDiagnosisReport {
     bool confident = false;
     std::vector<std::string> doubts;  // why the reading is not certain
     std::vector<std::string> notes;   // what else the stream shows
+    // How many more bytes a confident reading needs (the window holds too
+    // few periods of the largest frame the stream may carry); 0 when there
+    // are enough, or when more would not help.
+    uint64_t moreBytesNeeded = 0;
     std::string verdictText;
     // The settings it leads to (meaningful when headerFound; rows and
     // columns 0 when no size fits).
