@@ -23,6 +23,10 @@ constexpr double kLinkSpecific = 0.6;
 // Whole frames a confident reading needs: in fewer, pixel values recur at one
 // position every period by chance about as often as a header does.
 constexpr uint32_t kWholeFrames = 4;
+// The best column count's score: at most kSmooth, and at most kClearWin
+// times any other size's that is neither its multiple nor its divisor.
+constexpr double kSmooth = 0.8;
+constexpr double kClearWin = 0.85;
 // A header value this common in the data is named in the report.
 constexpr double kCommonHeader = 0.05;
 // Candidate periods: modes of the distances to the 1st..kNextMax-th next
@@ -649,6 +653,7 @@ private:
     void DecideFormat();
     void Sizes();
     void Conclude();
+    bool PageFitsFrame() const;
     void NoHeaderVerdict();
 
     const uint8_t* m_b;
@@ -663,6 +668,7 @@ private:
     bool m_garbageUnclear = false;
     uint32_t m_shortGaps = 0;
     bool m_sizeClear = false;
+    size_t m_choice = 0;  // the candidate suggested: the best, or one tied with it
     std::string m_sizeDoubt;
     bool m_exact = false;        // the header is a lone position that recurs every period
     uint32_t m_headerStart = 0;  // that position
@@ -818,10 +824,10 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     std::sort(best.begin(), best.end(), [&](const PeriodFit& a, const PeriodFit& b) {
         if (a.exact != b.exact)
             return a.exact;
-        if (a.exact && a.chainLength != b.chainLength)
-            return a.chainLength > b.chainLength;
         if (a.exact && Once(a) != Once(b))
             return Once(a);
+        if (a.exact && a.chainLength != b.chainLength)
+            return a.chainLength > b.chainLength;
         if (a.exact && a.chance != b.chance)
             return a.chance < b.chance;
         if (a.exact && a.d != b.d)
@@ -1147,48 +1153,43 @@ void Analysis::Sizes() {
         }
     }
 
-    // Lowest score first; scores within 5 % (or 0.02) of a group's first are
-    // a tie, broken by the page's size, a common size, then the shape nearest
-    // 3 : 4. Sizes that cannot be scored come last.
+    // Lowest score first (sizes that cannot be scored last). Scores within
+    // 5 % (or 0.02) of the best are a tie, and the reading chosen among them
+    // is the page's size, a common size, then the shape nearest 3 : 4.
     auto& list = m_r.candidates;
-    std::stable_sort(list.begin(), list.end(),
-                     [](const CSizeCandidate& a, const CSizeCandidate& b) {
-                         if ((a.score < 0) != (b.score < 0))
-                             return b.score < 0;
-                         return a.score < b.score;
-                     });
     auto tieRank = [&](const CSizeCandidate& s) {
         const bool page = s.rows == m_ctx.rows && s.columns == m_ctx.columns &&
                           (m_ctx.colour < 0 || (m_ctx.colour == 1) == s.colour);
         const double shape = std::fabs(std::log(double(s.columns) / s.rows) - std::log(4.0 / 3.0));
         return std::make_tuple(!page, !s.common, shape);
     };
-    for (size_t i = 0; i < list.size();) {
-        size_t j = i + 1;
-        const double limit =
-            list[i].score < 0 ? -1 : list[i].score + std::max(0.02, 0.05 * list[i].score);
-        while (
-            j < list.size() &&
-            (list[i].score < 0 ? list[j].score < 0 : list[j].score >= 0 && list[j].score <= limit))
-            ++j;
-        std::stable_sort(list.begin() + i, list.begin() + j,
-                         [&](const CSizeCandidate& a, const CSizeCandidate& b) {
-                             return tieRank(a) < tieRank(b);
-                         });
-        i = j;
-    }
-
+    std::stable_sort(list.begin(), list.end(),
+                     [&](const CSizeCandidate& a, const CSizeCandidate& b) {
+                         if ((a.score < 0) != (b.score < 0))
+                             return b.score < 0;
+                         if (a.score != b.score)
+                             return a.score < b.score;
+                         return tieRank(a) < tieRank(b);
+                     });
     if (list.empty()) {
         m_sizeDoubt = Format("帧大小 %u 字节分不成 1～9999 行 × 1～9999 列", F);
         return;
     }
     const CSizeCandidate& b = list.front();
+    const double limit = b.score < 0 ? -1 : b.score + std::max(0.02, 0.05 * b.score);
+    for (size_t i = 1; i < list.size(); ++i) {
+        const bool tie =
+            b.score < 0 ? list[i].score < 0 : list[i].score >= 0 && list[i].score <= limit;
+        if (tie && tieRank(list[i]) < tieRank(list[m_choice]))
+            m_choice = i;
+    }
     if (b.score < 0) {
         m_sizeDoubt = "从图像看不出列数（只有一行或一列）";
         return;
     }
-    if (b.score > 0.8) {
-        m_sizeDoubt = "没有哪个列数让相邻两行明显相像";
+    if (b.score > kSmooth) {
+        m_sizeDoubt = Format("没有哪个列数让相邻两行明显相像（最好的 %s 分数 %.3f，高于 %.1f）",
+                             SizeText(b).c_str(), b.score, kSmooth);
         return;
     }
     // A camera's picture is not many times wider than high or the other way
@@ -1198,25 +1199,68 @@ void Analysis::Sizes() {
             Format("最平滑的 %s 形状不像摄像头的图像（图像可能每隔几行重复）", SizeText(b).c_str());
         return;
     }
-    for (size_t i = 1; i < list.size(); ++i) {
-        const CSizeCandidate& o = list[i];
-        if (o.score < 0)
-            continue;
-        // Columns that divide or are divided by the best one: a multiple
-        // compares rows further apart and must be worse; a divisor that is
-        // good on its own means the picture repeats every few rows.
-        const bool multiple = o.colour == b.colour && o.columns % b.columns == 0;
-        const bool divisor = o.colour == b.colour && b.columns % o.columns == 0;
-        const bool close = multiple  ? o.score < 1.15 * b.score + 0.002
-                           : divisor ? o.score <= 0.3
-                                     : (o.score * 0.75 < b.score || o.score - b.score < 0.02);
-        if (close) {
-            m_sizeDoubt =
-                Format("%s 和 %s 的图像一样平滑", SizeText(b).c_str(), SizeText(o).c_str());
-            return;
+    // The first other size that reads about as smooth as c, with the reason;
+    // with `rowsAlike`, c's multiples are left out.
+    auto rival = [&](const CSizeCandidate& c, bool rowsAlike) -> std::string {
+        for (const CSizeCandidate& o : list) {
+            if (o.score < 0 || &o == &c)
+                continue;
+            // Columns that divide or are divided by c's: a multiple compares
+            // rows further apart and must be clearly worse; a divisor that is
+            // good on its own means the picture repeats every few rows. Any
+            // other size must score clearly worse.
+            const bool multiple = o.colour == c.colour && o.columns % c.columns == 0;
+            const bool divisor = o.colour == c.colour && c.columns % o.columns == 0;
+            if (multiple && rowsAlike)
+                continue;
+            const char* why = nullptr;
+            if (multiple ? o.score < 1.15 * c.score + 0.002 : !divisor && o.score - c.score < 0.02)
+                why = "%s（%.3f）和 %s（%.3f）的图像一样平滑";
+            else if (divisor && o.score <= 0.3)
+                why = "%s（%.3f）和 %s（%.3f）都很平滑：图像可能每隔几行重复";
+            else if (!multiple && c.score > kClearWin * o.score)
+                why = "%s（%.3f）并不比 %s（%.3f）明显平滑";
+            if (why != nullptr)
+                return Format(why, SizeText(c).c_str(), c.score, SizeText(o).c_str(), o.score);
         }
+        return {};
+    };
+    m_sizeDoubt = rival(b, false);
+    if (m_sizeDoubt.empty()) {
+        m_sizeClear = true;
+        return;
     }
-    m_sizeClear = true;
+    // Every row alike (a test pattern of vertical bars): every multiple of
+    // the row's columns reads as smooth. The page's size settles it when its
+    // header and frame fit the stream, it is the smallest of them, and no
+    // other size reads as smooth.
+    if (!PageFitsFrame())
+        return;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const CSizeCandidate& p = list[i];
+        const bool page = p.rows == m_ctx.rows && p.columns == m_ctx.columns &&
+                          (m_ctx.colour < 0 || (m_ctx.colour == 1) == p.colour);
+        if (!page || p.score < 0 || p.score > kSmooth || p.colour != b.colour ||
+            b.columns % p.columns != 0 || p.score >= 1.15 * b.score + 0.002 ||
+            !rival(p, true).empty())
+            continue;
+        m_choice = i;
+        m_sizeClear = true;
+        m_r.notes.push_back(
+            Format("每一行都相同：列数是 %u 的倍数时图像一样平滑；"
+                   "页面的 %s 与数据相符，就按它",
+                   p.columns, SizeText(p).c_str()));
+        return;
+    }
+}
+
+// Whether the page's header and frame size are the stream's.
+bool Analysis::PageFitsFrame() const {
+    if (!m_r.headerFound || m_ctx.header != m_r.header || m_ctx.rows == 0 || m_ctx.columns == 0)
+        return false;
+    const uint64_t pixels = uint64_t(m_ctx.rows) * m_ctx.columns;
+    return (m_ctx.colour != 1 && pixels == m_r.frameSize) ||
+           (m_ctx.colour != 0 && 3 * pixels == m_r.frameSize);
 }
 
 void Analysis::NoHeaderVerdict() {
@@ -1314,20 +1358,27 @@ void Analysis::Conclude() {
     if (!m_sizeClear && !m_sizeDoubt.empty())
         doubts.push_back(m_sizeDoubt);
 
+    r.confident = doubts.empty();
     r.suggestHeader = r.header;
     if (!r.candidates.empty()) {
-        r.suggestRows = r.candidates.front().rows;
-        r.suggestColumns = r.candidates.front().columns;
-        r.suggestColour = r.candidates.front().colour;
+        const CSizeCandidate& c = r.candidates[m_choice];
+        r.suggestRows = c.rows;
+        r.suggestColumns = c.columns;
+        r.suggestColour = c.colour;
     }
-    r.confident = doubts.empty();
+    // Without certainty, the page's settings stand where the stream fits them.
+    if (!r.confident && PageFitsFrame()) {
+        r.suggestRows = m_ctx.rows;
+        r.suggestColumns = m_ctx.columns;
+        r.suggestColour = uint64_t(m_ctx.rows) * m_ctx.columns != r.frameSize;
+    }
     r.verdict =
         r.confident ? CDiagnosisReport::Verdict::Confident : CDiagnosisReport::Verdict::Ambiguous;
 
     std::string text = baudText;
     if (r.confident) {
         text += Format("确定：数据头 %u，每帧 %u 字节，%s。", r.header, r.frameSize,
-                       SizeText(r.candidates.front()).c_str());
+                       SizeText(r.candidates[m_choice]).c_str());
         std::vector<std::string> changes;
         if (m_ctx.header >= 0 && m_ctx.header != r.header)
             changes.push_back(Format("数据头 %d → %u", m_ctx.header, r.header));
