@@ -824,14 +824,18 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     std::sort(best.begin(), best.end(), [&](const PeriodFit& a, const PeriodFit& b) {
         if (a.exact != b.exact)
             return a.exact;
+        // Among lone positions: the value that occurs nowhere else, the
+        // cleaner recurrence, then the distance at which the stream is most
+        // alike (a frame period lines up the whole picture, a pixel's chance
+        // recurrence a drifting part of it).
         if (a.exact && Once(a) != Once(b))
             return Once(a);
-        if (a.exact && a.chainLength != b.chainLength)
-            return a.chainLength > b.chainLength;
         if (a.exact && a.chance != b.chance)
             return a.chance < b.chance;
-        if (a.exact && a.d != b.d)
+        if (a.exact && a.sim.mad != b.sim.mad)
             return a.sim.mad < b.sim.mad;
+        if (a.exact && a.chainLength != b.chainLength)
+            return a.chainLength > b.chainLength;
         const bool ta = evidence(a) >= maxEvidence - 0.1, tb = evidence(b) >= maxEvidence - 0.1;
         if (ta != tb)
             return ta;
@@ -849,8 +853,8 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         // Another lone position just as regular and as clean, where the
         // stream is about as alike: just as likely a header.
         if (first.exact) {
-            if (f.exact && f.chainLength + 1 >= first.chainLength && f.chance <= first.chance &&
-                Once(f) == Once(first) && f.sim.mad <= 1.15 * first.sim.mad + 0.1)
+            if (f.exact && Once(f) == Once(first) && f.chance <= first.chance &&
+                (f.d == first.d || f.sim.mad <= 1.05 * first.sim.mad + 0.05))
                 tied.push_back(i);
             continue;
         }
