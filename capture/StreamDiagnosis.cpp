@@ -29,6 +29,9 @@ constexpr double kSmooth = 0.8;
 constexpr double kClearWin = 0.85;
 // A header value this common in the data is named in the report.
 constexpr double kCommonHeader = 0.05;
+// Periods over which a value's recurrence at a distance is counted.
+constexpr uint64_t kFitPeriods = 24;
+constexpr uint64_t kFitBytes = 1u << 20;
 // Candidate periods: modes of the distances to the 1st..kNextMax-th next
 // occurrence, over at most kGapPoints occurrences.
 constexpr int kNextMax = 6;
@@ -286,7 +289,7 @@ public:
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = m_occ.Count(v);
         int64_t first = -1;
-        int64_t lastWindow = -1;
+        uint64_t windowEnd = 0;  // where the period holding the last link ends
         for (size_t i = 0; i < count && p[i] < end; ++i) {
             const size_t q = size_t(p[i]) + d;
             if (q >= end || m_b[q] != v)
@@ -294,10 +297,9 @@ public:
             ++links;
             if (first < 0)
                 first = p[i];
-            const int64_t w = (int64_t(p[i]) - first) / d;
-            if (w != lastWindow) {
+            if (p[i] >= windowEnd) {
                 ++covered;
-                lastWindow = w;
+                windowEnd = uint64_t(first) + (uint64_t(p[i] - first) / d + 1) * d;
             }
         }
         if (first >= 0)
@@ -357,7 +359,7 @@ public:
                     return f;
             }
         }
-        Count(v, d, m_n, f.links, f.windows, f.covered);
+        Count(v, d, Reach(v, d), f.links, f.windows, f.covered);
         const uint32_t windows = f.windows;
         if (windows == 0 || f.links == 0)
             return f;
@@ -366,23 +368,6 @@ public:
         f.perFrame = double(f.links) / windows;
         if (f.coverage < 0.5)
             return f;
-        // Links a few bytes off d show how many fall at d by chance; the
-        // first occurrences tell.
-        const uint32_t sampled = Links(v, d, kGapPoints);
-        uint32_t beside = 0;
-        double chance = 0;
-        for (int k = -8; k <= 8; ++k) {
-            if (k == 0)
-                continue;
-            const uint32_t l =
-                int64_t(d) + k >= 1 ? Links(v, uint32_t(int64_t(d) + k), kGapPoints) : 0;
-            chance += l / 16.0;
-            if (k == -1 || k == 1)
-                beside = std::max(beside, l);
-        }
-        f.linkSpec = sampled == 0 ? 0 : 1.0 - double(beside) / sampled;
-        const bool linksStandOut =
-            f.linkSpec >= kLinkSpecific && sampled >= chance + 3 * std::sqrt(chance) + 2;
         f.sim = m_self.At(d);
         const double besideMad = std::min(m_self.At(d - 1).mad, m_self.At(d + 1).mad);
         f.simSpec = besideMad < 0.5 ? 0 : 1.0 - f.sim.mad / besideMad;
@@ -414,10 +399,32 @@ public:
                 f.exact = sum <= 1;
             }
         }
-        f.eligible = f.exact || (d >= 2 && regular && (covered >= 3 || (covered == 2 && rare)) &&
-                                 (linksStandOut || f.simSpec >= 0.5));
+        const bool regularEnough = d >= 2 && regular && (covered >= 3 || (covered == 2 && rare));
+        const bool mayBeWeak = d >= 2 && windows == 1 && rare;
+        if ((f.exact || !regularEnough) && !mayBeWeak) {
+            f.eligible = f.exact;
+            return f;
+        }
+        // Links a few bytes off d show how many fall at d by chance; the
+        // first occurrences tell.
+        const uint32_t sampled = Links(v, d, kGapPoints);
+        uint32_t beside = 0;
+        double chance = 0;
+        for (int k = -8; k <= 8; ++k) {
+            if (k == 0)
+                continue;
+            const uint32_t l =
+                int64_t(d) + k >= 1 ? Links(v, uint32_t(int64_t(d) + k), kGapPoints) : 0;
+            chance += l / 16.0;
+            if (k == -1 || k == 1)
+                beside = std::max(beside, l);
+        }
+        f.linkSpec = sampled == 0 ? 0 : 1.0 - double(beside) / sampled;
+        const bool linksStandOut =
+            f.linkSpec >= kLinkSpecific && sampled >= chance + 3 * std::sqrt(chance) + 2;
+        f.eligible = f.exact || (regularEnough && (linksStandOut || f.simSpec >= 0.5));
         // Two frames give one link: believable only for a rare value.
-        f.weak = d >= 2 && windows == 1 && f.linkSpec >= 0.5 && rare;
+        f.weak = mayBeWeak && f.linkSpec >= 0.5;
         return f;
     }
 
@@ -426,8 +433,9 @@ public:
     double Share(int v, uint32_t d) const {
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = m_occ.Count(v);
+        const size_t end = Reach(v, d);
         size_t room = 0, links = 0;
-        for (size_t i = 0; i < count && size_t(p[i]) + d < m_n; ++i, ++room)
+        for (size_t i = 0; i < count && size_t(p[i]) + d < end; ++i, ++room)
             links += m_b[p[i] + d] == v;
         return room == 0 ? 0 : double(links) / double(room);
     }
@@ -439,8 +447,9 @@ public:
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = m_occ.Count(v);
         const size_t far = std::max(inner, outer);
+        const size_t end = Reach(v, far);
         size_t in = 0, both = 0, out = 0;
-        for (size_t i = 0; i < count && size_t(p[i]) + far < m_n; ++i) {
+        for (size_t i = 0; i < count && size_t(p[i]) + far < end; ++i) {
             const bool a = m_b[p[i] + inner] == v;
             const bool b = m_b[p[i] + outer] == v;
             in += a;
@@ -451,6 +460,15 @@ public:
     }
 
 private:
+    // How far into the stream v's recurrence at d is counted: kFitPeriods
+    // periods tell as much as the whole window, but no less than kFitBytes
+    // (a patch of picture recurs for a few short periods).
+    size_t Reach(int v, size_t d) const {
+        const size_t from = m_occ.Count(v) > 0 ? m_occ.Begin(v)[0] : 0;
+        return size_t(
+            std::min<uint64_t>(m_n, from + std::max<uint64_t>(kFitPeriods * d, kFitBytes)));
+    }
+
     // Whether the byte at q stands alone among v: its neighbours 1 and 3
     // bytes away (the next pixel in grayscale and in U,Y,V) differ from v.
     bool Alone(size_t q, int v) const {
@@ -846,6 +864,13 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
             return a.perFrame < b.perFrame;
         return a.sim.mad < b.sim.mad;
     });
+    if (std::getenv("DIAG_DEBUG"))
+        for (const auto& f : best)
+            std::fprintf(stderr,
+                         "v=%u d=%u exact=%d chains=%u alone=%u len=%u start=%u chance=%.3f "
+                         "pf=%.2f mad=%.2f cov=%.2f\n",
+                         f.value, f.d, f.exact, f.chains, f.alone, f.chainLength, f.chainStart,
+                         f.chance, f.perFrame, f.sim.mad, f.coverage);
     const PeriodFit& first = best.front();
     std::vector<size_t> tied;
     for (size_t i = 0; i < best.size(); ++i) {
