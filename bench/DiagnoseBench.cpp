@@ -10,6 +10,9 @@
 #include "tests/DiagnosisPictures.h"
 #include "tools/camsim/TexturedScene.h"
 
+#ifndef LIMIT_MIB
+#define LIMIT_MIB 4
+#endif
 namespace {
 
 using diagpics::Bytes;
@@ -33,7 +36,7 @@ void Measure(const char* name, const Bytes& bytes) {
 
 int main() {
     diagpics::Wire wire;
-    wire.limit = size_t{4} << 20;
+    wire.limit = size_t{LIMIT_MIB} << 20;
     wire.skip = 12345;
     const diagpics::TrackCamera colour(120, 160, true, 7);
     Measure("track camera 120x160 colour",
@@ -44,6 +47,11 @@ int main() {
     const camsim::TexturedScene scene(240, 320, 3);
     Measure("textured scene 240x320",
             diagpics::Stream([&](int i) { return scene.Gray(i); }, 1000, wire));
+    Bytes noise(size_t{LIMIT_MIB} << 20);
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = uint8_t(diagpics::Hash(uint32_t(i)));
+    Measure("noise (a wrong baud rate)", noise);
+    Bytes mib(noise.begin(), noise.begin() + (1 << 20));
     const Bytes bars = diagpics::ColourBars(120, 160);
     Measure("colour bars 120x160", diagpics::Stream([&](int) { return bars; }, 1000, wire));
     return 0;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -30,12 +31,16 @@ constexpr double kClearWin = 0.85;
 // A header value this common in the data is named in the report.
 constexpr double kCommonHeader = 0.05;
 // Periods over which a value's recurrence at a distance is counted.
-constexpr uint64_t kFitPeriods = 24;
-constexpr uint64_t kFitBytes = 1u << 20;
+constexpr uint64_t kFitPeriods = 16;
+// Occurrences whose links beside a distance tell how many fall at it by chance.
+constexpr size_t kLinkPoints = 2048;
+// Occurrences (at least) of the quick look at a value's recurrence.
+constexpr size_t kQuickPoints = 1024;
+constexpr uint64_t kFitBytes = 512u << 10;
 // Candidate periods: modes of the distances to the 1st..kNextMax-th next
 // occurrence, over at most kGapPoints occurrences.
 constexpr int kNextMax = 6;
-constexpr size_t kGapPoints = 8192;
+constexpr size_t kGapPoints = 4096;
 // Positions sampled for a stream's similarity to itself at a distance.
 constexpr size_t kSimilaritySamples = 65536;
 // Picture bytes (Y for colour) used to score a column count, and the frame
@@ -185,52 +190,65 @@ std::vector<uint32_t> DistanceCandidates(const uint32_t* pos, size_t count, size
     return out;
 }
 
+// The best `count` distances in [lo, hi] by the stream's likeness to itself,
+// each at least 3 from a better one, from `budget` byte comparisons; the
+// median unlikeness of the range in `typical`.
+void BestAlike(const uint8_t* b, size_t n, size_t lo, size_t hi, size_t budget, size_t count,
+               std::vector<uint32_t>& out, double& typical) {
+    if (hi < lo || hi >= n)
+        return;
+    const size_t samples = std::clamp<size_t>(budget / (hi - lo + 1), 32, 4096);
+    const size_t span = n - hi;
+    std::vector<uint32_t> sum(hi - lo + 1, 0);
+    for (size_t k = 0; k < samples; ++k) {
+        const size_t i = k * span / samples;
+        const int a = b[i];
+        const uint8_t* q = b + i + lo;
+        for (size_t j = 0; j < sum.size(); ++j)
+            sum[j] += uint32_t(std::abs(a - int(q[j])));
+    }
+    std::vector<uint32_t> order(sum.size());
+    for (uint32_t j = 0; j < order.size(); ++j)
+        order[j] = j;
+    std::nth_element(order.begin(), order.begin() + order.size() / 2, order.end(),
+                     [&](uint32_t x, uint32_t y) { return sum[x] < sum[y]; });
+    typical = double(sum[order[order.size() / 2]]) / double(samples);
+    const size_t keep = std::min<size_t>(order.size(), 2048);
+    std::partial_sort(
+        order.begin(), order.begin() + keep, order.end(),
+        [&](uint32_t x, uint32_t y) { return sum[x] != sum[y] ? sum[x] < sum[y] : x < y; });
+    const size_t first = out.size();
+    for (size_t i = 0; i < keep && out.size() - first < count; ++i) {
+        const uint32_t d = uint32_t(order[i] + lo);
+        bool near = false;
+        for (size_t o = first; o < out.size(); ++o)
+            near = near || (d > out[o] ? d - out[o] : out[o] - d) <= 3;
+        if (!near)
+            out.push_back(d);
+    }
+}
+
 // Distances at which the stream is most like itself, from a coarse look at
 // every distance up to a third of it: consecutive frames of a camera are
 // alike, so the frame period is among them even when the header's value is
-// common in the picture.
+// common in the picture. Distances up to 128 KiB (frames up to 320 x 240
+// grayscale, 160 x 240 colour) are looked at more closely than longer ones.
 std::vector<uint32_t> LikenessCandidates(const uint8_t* b, size_t n, double& typicalMad) {
     std::vector<uint32_t> out;
     typicalMad = 0;
     const size_t dMax = n / 3;
     if (dMax < 2)
         return out;
-    constexpr size_t kBudget = 48u << 20;  // byte comparisons
-    const size_t samples = std::clamp<size_t>(kBudget / dMax, 32, 4096);
-    const size_t span = n - dMax;
-    std::vector<uint32_t> sum(dMax + 1, 0);
-    for (size_t k = 0; k < samples; ++k) {
-        const size_t i = k * span / samples;
-        const int a = b[i];
-        const uint8_t* q = b + i;
-        for (size_t d = 2; d <= dMax; ++d)
-            sum[d] += uint32_t(std::abs(a - int(q[d])));
-    }
-    std::vector<uint32_t> order;
-    for (uint32_t d = 2; d <= dMax; ++d)
-        order.push_back(d);
-    // How unlike the stream is to itself at an arbitrary distance.
-    std::nth_element(order.begin(), order.begin() + order.size() / 2, order.end(),
-                     [&](uint32_t x, uint32_t y) { return sum[x] < sum[y]; });
-    typicalMad = double(sum[order[order.size() / 2]]) / double(samples);
-    const size_t keep = std::min<size_t>(order.size(), 2048);
-    std::partial_sort(
-        order.begin(), order.begin() + keep, order.end(),
-        [&](uint32_t x, uint32_t y) { return sum[x] != sum[y] ? sum[x] < sum[y] : x < y; });
-    // The best 24, each at least 3 from a better one.
-    for (size_t i = 0; i < keep && out.size() < 24; ++i) {
-        const uint32_t d = order[i];
-        bool near = false;
-        for (uint32_t o : out)
-            near = near || (d > o ? d - o : o - d) <= 3;
-        if (!near)
-            out.push_back(d);
-    }
+    constexpr size_t kNear = 128 * 1024;
+    BestAlike(b, n, 2, std::min(dMax, kNear), size_t{32} << 20, 20, out, typicalMad);
+    double farTypical = 0;
+    if (dMax > kNear)
+        BestAlike(b, n, kNear + 1, dMax, size_t{32} << 20, 8, out, farTypical);
     // A picture that drifts is most alike two or three periods (less a
     // byte) later, or a pixel beside a period later: the halves and thirds
     // of the best few, and the distances beside them, are worth a look.
     const size_t best = std::min<size_t>(out.size(), 8);
-    for (size_t i = 0; i < best; ++i)
+    for (size_t i = 0; i < std::min<size_t>(best, 4); ++i)
         for (int off : {-3, -2, -1, 1, 2, 3})
             if (int64_t(out[i]) + off >= 2)
                 out.push_back(uint32_t(int64_t(out[i]) + off));
@@ -241,6 +259,58 @@ std::vector<uint32_t> LikenessCandidates(const uint8_t* b, size_t n, double& typ
                 if (d >= 2)
                     out.push_back(uint32_t(d));
             }
+    return out;
+}
+
+// The values worth a full look at distance d: those that recur there in at
+// least 40 % of the periods over the stream's first 256 KiB (or four periods)
+// more often than a value as common does by chance, and those that hold
+// their value at one lone position in every period. One pass for all values.
+std::vector<bool> RecurringValues(const uint8_t* b, size_t n, uint32_t d, const Occurrences& occ) {
+    std::vector<bool> out(256, false);
+    if (d == 0 || d >= n)
+        return out;
+    const size_t span = std::min<size_t>(n - d, std::max<size_t>(4 * size_t(d), 256 * 1024));
+    const size_t windows = (span + d - 1) / d;
+    std::vector<uint32_t> covered(256, 0), last(256, UINT32_MAX), links(256, 0);
+    for (size_t w = 0; w < windows; ++w) {
+        const size_t end = std::min(span, (w + 1) * size_t(d));
+        for (size_t p = w * size_t(d); p < end; ++p)
+            if (b[p] == b[p + d]) {
+                ++links[b[p]];
+                if (last[b[p]] != w) {
+                    last[b[p]] = uint32_t(w);
+                    ++covered[b[p]];
+                }
+            }
+    }
+    for (int v = 0; v < 256; ++v) {
+        const double share = double(occ.Count(v)) / double(n);
+        const double chance = share * share * double(span);
+        out[size_t(v)] = covered[size_t(v)] > 0 &&
+                         double(covered[size_t(v)]) >= 0.4 * double(windows) &&
+                         links[size_t(v)] > chance + 3 * std::sqrt(chance);
+    }
+    // Lone positions of the first period that hold their value in every
+    // period after it.
+    const size_t first = std::min<size_t>(d, n - d);
+    for (size_t p = 0; p < first; ++p) {
+        const uint8_t v = b[p];
+        if (out[v] || b[p + d] != v)
+            continue;
+        size_t q = p, len = 0, lone = 0;
+        for (; q < n && b[q] == v; q += d) {
+            ++len;
+            bool alone = true;
+            for (int64_t o : {-3, -1, 1, 3}) {
+                const int64_t r = int64_t(q) + o;
+                alone = alone && !(r >= 0 && size_t(r) < n && b[r] == v);
+            }
+            lone += alone;
+        }
+        if (q >= n && len >= 3 && 2 * lone > len)
+            out[v] = true;
+    }
     return out;
 }
 
@@ -307,12 +377,18 @@ public:
     }
 
     // Links of value at distance d among its first `limit` occurrences.
-    uint32_t Links(int v, uint32_t d, size_t limit) const {
+    // (Remembered: nearby distances share most of their neighbours.)
+    uint32_t Links(int v, uint32_t d, size_t limit) {
+        const uint64_t key = (uint64_t(v) << 40) ^ (uint64_t(limit) << 32) ^ d;
+        const auto known = m_links.find(key);
+        if (known != m_links.end())
+            return known->second;
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = std::min(m_occ.Count(v), limit);
         uint32_t links = 0;
         for (size_t i = 0; i < count && size_t(p[i]) + d < m_n; ++i)
             links += m_b[p[i] + d] == v;
+        m_links.emplace(key, links);
         return links;
     }
 
@@ -346,18 +422,46 @@ public:
         PeriodFit f;
         f.value = uint8_t(v);
         f.d = d;
-        // A quick look over the first occurrences spares the full count for
-        // distances at which the value plainly does not recur.
+        // A header holds its value in every period at one position; the
+        // picture's values recur at many, or at a patch of positions.
+        if (d >= 2 && d < m_n) {
+            Chains(v, d, f.chains, f.alone, f.chainLength, f.chainStart);
+            if (f.alone == 1 && f.chainLength >= 3) {
+                // A pixel value that recurs by chance does so at distances
+                // beside d too; a header at d alone.
+                uint32_t c, a, l, s, sum = 0;
+                for (int k = -24; k <= 24; k += 3) {
+                    const int64_t e = int64_t(d) + k;
+                    if (k != 0 && e >= 2 && uint64_t(e) < m_n) {
+                        Chains(v, uint32_t(e), c, a, l, s);
+                        sum += a;
+                    }
+                }
+                f.chance = sum / 16.0;
+                // Three periods show a lone position of a common value
+                // somewhere by chance; of a value that occurs once a
+                // period, or in four periods, they do not.
+                const bool once = double(m_occ.Count(v)) <= 1.25 * (double(m_n) / d + 1);
+                f.exact = sum <= 1 && (f.chainLength >= 4 || once);
+            }
+        }
+        // Otherwise a quick look over the first periods spares the full
+        // count where the value does not recur, or recurs no more often
+        // than a value this common does by chance.
         const size_t count = m_occ.Count(v);
         const uint32_t* p = m_occ.Begin(v);
-        if (count > kGapPoints) {
-            const size_t end = std::max<size_t>(p[kGapPoints - 1], size_t(p[0]) + 4 * size_t(d));
-            if (end < m_n) {
-                uint32_t links, windows, covered;
-                Count(v, d, end, links, windows, covered);
-                if (windows == 0 || double(covered) < 0.4 * windows)
-                    return f;
-            }
+        const size_t quickEnd = std::max<size_t>(p[std::min(count, kQuickPoints) - 1] + size_t(1),
+                                                 size_t(p[0]) + 4 * size_t(d));
+        const double share = double(count) / double(m_n);
+        if (!f.exact && quickEnd >= Reach(v, d) && share * share * d >= 1)
+            return f;  // recurs a period later by chance in every period
+        if (!f.exact && quickEnd < Reach(v, d)) {
+            uint32_t links, windows, covered;
+            Count(v, d, quickEnd, links, windows, covered);
+            const double chance = share * share * d * windows;
+            if (windows == 0 || double(covered) < 0.4 * windows ||
+                links <= chance + 3 * std::sqrt(chance))
+                return f;
         }
         Count(v, d, Reach(v, d), f.links, f.windows, f.covered);
         const uint32_t windows = f.windows;
@@ -380,25 +484,6 @@ public:
         // anywhere: frames of a camera are alike.
         const bool regular =
             f.coverage >= kDominant || (m_typicalMad > 0 && f.sim.mad <= 0.6 * m_typicalMad);
-        // A header holds its value in every period at one position; the
-        // picture's values recur at many, or at a patch of positions.
-        if (d >= 2 && d < m_n) {
-            Chains(v, d, f.chains, f.alone, f.chainLength, f.chainStart);
-            if (f.alone == 1 && f.chainLength >= 3) {
-                // A pixel value that recurs by chance does so at distances
-                // beside d too; a header at d alone.
-                uint32_t c, a, l, s, sum = 0;
-                for (int k = -24; k <= 24; k += 3) {
-                    const int64_t e = int64_t(d) + k;
-                    if (k != 0 && e >= 2 && uint64_t(e) < m_n) {
-                        Chains(v, uint32_t(e), c, a, l, s);
-                        sum += a;
-                    }
-                }
-                f.chance = sum / 16.0;
-                f.exact = sum <= 1;
-            }
-        }
         const bool regularEnough = d >= 2 && regular && (covered >= 3 || (covered == 2 && rare));
         const bool mayBeWeak = d >= 2 && windows == 1 && rare;
         if ((f.exact || !regularEnough) && !mayBeWeak) {
@@ -407,14 +492,14 @@ public:
         }
         // Links a few bytes off d show how many fall at d by chance; the
         // first occurrences tell.
-        const uint32_t sampled = Links(v, d, kGapPoints);
+        const uint32_t sampled = Links(v, d, kLinkPoints);
         uint32_t beside = 0;
         double chance = 0;
         for (int k = -8; k <= 8; ++k) {
             if (k == 0)
                 continue;
             const uint32_t l =
-                int64_t(d) + k >= 1 ? Links(v, uint32_t(int64_t(d) + k), kGapPoints) : 0;
+                int64_t(d) + k >= 1 ? Links(v, uint32_t(int64_t(d) + k), kLinkPoints) : 0;
             chance += l / 16.0;
             if (k == -1 || k == 1)
                 beside = std::max(beside, l);
@@ -484,6 +569,7 @@ private:
     size_t m_n;
     const Occurrences& m_occ;
     SelfSimilarity m_self;
+    std::unordered_map<uint64_t, uint32_t> m_links;
     double m_typicalMad = 0;
 };
 
@@ -768,6 +854,14 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     const std::vector<uint32_t> alike = LikenessCandidates(m_b, m_n, typicalMad);
     search.SetTypicalMad(typicalMad);
     pageDistances.insert(pageDistances.end(), alike.begin(), alike.end());
+    std::sort(pageDistances.begin(), pageDistances.end());
+    pageDistances.erase(std::unique(pageDistances.begin(), pageDistances.end()),
+                        pageDistances.end());
+    // Which values recur at each of those in most of the first periods: only
+    // they are worth a full count there.
+    std::vector<std::vector<bool>> recurs;
+    for (uint32_t d : pageDistances)
+        recurs.push_back(RecurringValues(m_b, m_n, d, occ));
 
     std::vector<PeriodFit> best;  // each value's best eligible period
     std::vector<PeriodFit> weak;  // each value's best one-link period
@@ -782,7 +876,9 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         std::vector<uint32_t> distances;
         if (!picture)
             distances = DistanceCandidates(occ.Begin(v), count, m_n);
-        distances.insert(distances.end(), pageDistances.begin(), pageDistances.end());
+        for (size_t i = 0; i < pageDistances.size(); ++i)
+            if (recurs[i][size_t(v)])
+                distances.push_back(pageDistances[i]);
         std::sort(distances.begin(), distances.end());
         distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
         std::vector<PeriodFit> fits, weakFits;
@@ -854,6 +950,12 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
             return a.sim.mad < b.sim.mad;
         if (a.exact && a.chainLength != b.chainLength)
             return a.chainLength > b.chainLength;
+        // Without a lone position (bytes lost now and then): a value that
+        // recurs once per period and only at the period.
+        const bool ha = Once(a) && a.linkSpec >= kLinkSpecific;
+        const bool hb = Once(b) && b.linkSpec >= kLinkSpecific;
+        if (ha != hb)
+            return ha;
         const bool ta = evidence(a) >= maxEvidence - 0.1, tb = evidence(b) >= maxEvidence - 0.1;
         if (ta != tb)
             return ta;
@@ -864,13 +966,6 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
             return a.perFrame < b.perFrame;
         return a.sim.mad < b.sim.mad;
     });
-    if (std::getenv("DIAG_DEBUG"))
-        for (const auto& f : best)
-            std::fprintf(stderr,
-                         "v=%u d=%u exact=%d chains=%u alone=%u len=%u start=%u chance=%.3f "
-                         "pf=%.2f mad=%.2f cov=%.2f\n",
-                         f.value, f.d, f.exact, f.chains, f.alone, f.chainLength, f.chainStart,
-                         f.chance, f.perFrame, f.sim.mad, f.coverage);
     const PeriodFit& first = best.front();
     std::vector<size_t> tied;
     for (size_t i = 0; i < best.size(); ++i) {
@@ -1019,7 +1114,7 @@ void Analysis::Window() {
     const uint64_t first = own ? m_starts.front() : P - 1;
     const uint32_t whole = own ? m_r.frames : uint32_t(m_n / P > 0 ? m_n / P - 1 : 0);
     uint64_t needed = first + uint64_t(kWholeFrames) * P;
-    if (m_r.headerAmbiguous && m_chainLength < 2 * kWholeFrames)
+    if ((m_r.headerAmbiguous || !m_exact) && m_chainLength < 2 * kWholeFrames)
         needed = std::max(needed, first + uint64_t(2 * kWholeFrames) * P);
     if (needed <= m_n)
         return;
@@ -1388,6 +1483,8 @@ void Analysis::Conclude() {
         doubts.push_back(m_sizeDoubt);
 
     r.confident = doubts.empty();
+    if (r.confident)
+        r.moreBytesNeeded = 0;
     r.suggestHeader = r.header;
     if (!r.candidates.empty()) {
         const CSizeCandidate& c = r.candidates[m_choice];
