@@ -472,6 +472,11 @@ public:
         f.perFrame = double(f.links) / windows;
         if (f.coverage < 0.5)
             return f;
+        // A value this common recurs a period later by chance about once a
+        // period: only clearly more than that says anything.
+        const double lambda = share * share * d;
+        if (!f.exact && lambda >= 0.5 && f.perFrame < lambda + 3 * std::sqrt(lambda) + 1)
+            return f;
         f.sim = m_self.At(d);
         const double besideMad = std::min(m_self.At(d - 1).mad, m_self.At(d + 1).mad);
         f.simSpec = besideMad < 0.5 ? 0 : 1.0 - f.sim.mad / besideMad;

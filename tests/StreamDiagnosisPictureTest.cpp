@@ -222,6 +222,15 @@ TEST(StreamDiagnosisPictures, HonestUncertaintyStaysHonest) {
         EXPECT_FALSE(r.confident) << ReportText(r);
         EXPECT_EQ(r.frameSize, 4800u);
     }
+    {
+        SCOPED_TRACE("a megabyte of noise (a wrong baud rate)");
+        Bytes noise(size_t{1} << 20);
+        for (size_t i = 0; i < noise.size(); ++i)
+            noise[i] = uint8_t(diagpics::Hash(uint32_t(i), 77));
+        const CDiagnosisReport r = Diagnose(noise.data(), noise.size(), {});
+        EXPECT_EQ(r.verdict, CDiagnosisReport::Verdict::NoHeader) << ReportText(r);
+        EXPECT_FALSE(r.headerFound);
+    }
     const struct {
         int rows, columns;
         bool colour;
