@@ -1,5 +1,6 @@
 // The stream diagnosis on 4 MiB, the most it looks at: a track camera in
-// colour and in grayscale, the simulator's textured scene, and colour bars.
+// colour and in grayscale (saturated), the simulator's textured scene, random
+// bytes (a wrong baud rate) and colour bars.
 // Prints the median time of five analyses of each and the reading.
 #include <algorithm>
 #include <chrono>
@@ -10,12 +11,11 @@
 #include "tests/DiagnosisPictures.h"
 #include "tools/camsim/TexturedScene.h"
 
-#ifndef LIMIT_MIB
-#define LIMIT_MIB 4
-#endif
 namespace {
 
 using diagpics::Bytes;
+
+constexpr size_t kBytes = size_t{4} << 20;  // the most the diagnosis looks at
 
 void Measure(const char* name, const Bytes& bytes) {
     std::vector<double> ms;
@@ -36,7 +36,7 @@ void Measure(const char* name, const Bytes& bytes) {
 
 int main() {
     diagpics::Wire wire;
-    wire.limit = size_t{LIMIT_MIB} << 20;
+    wire.limit = kBytes;
     wire.skip = 12345;
     const diagpics::TrackCamera colour(120, 160, true, 7);
     Measure("track camera 120x160 colour",
@@ -47,11 +47,10 @@ int main() {
     const camsim::TexturedScene scene(240, 320, 3);
     Measure("textured scene 240x320",
             diagpics::Stream([&](int i) { return scene.Gray(i); }, 1000, wire));
-    Bytes noise(size_t{LIMIT_MIB} << 20);
+    Bytes noise(kBytes);
     for (size_t i = 0; i < noise.size(); ++i)
         noise[i] = uint8_t(diagpics::Hash(uint32_t(i)));
     Measure("noise (a wrong baud rate)", noise);
-    Bytes mib(noise.begin(), noise.begin() + (1 << 20));
     const Bytes bars = diagpics::ColourBars(120, 160);
     Measure("colour bars 120x160", diagpics::Stream([&](int) { return bars; }, 1000, wire));
     return 0;

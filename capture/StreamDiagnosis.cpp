@@ -1018,6 +1018,22 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     m_exact = h.exact;
     m_headerStart = h.chainStart;
     m_chainLength = h.chainLength;
+    // When the header's value is common in the picture, another value held
+    // at one or two positions in every period is a header just as well (its
+    // neighbours may match it now and then, as a header's do); more
+    // positions are a still patch of picture.
+    if (h.exact && h.perFrame > 1.25)
+        for (int v = 0; v < 256; ++v) {
+            if (v == h.value || occ.Count(v) < 2)
+                continue;
+            uint32_t chains, alone, length, start;
+            search.Chains(v, h.d, chains, alone, length, start);
+            if (chains >= 1 && chains <= 2 &&
+                std::find(m_tiedValues.begin(), m_tiedValues.end(), v) == m_tiedValues.end()) {
+                m_tiedValues.push_back(uint8_t(v));
+                m_r.headerAmbiguous = true;
+            }
+        }
 }
 
 // The page's header and frame fit the stream when its header holds its value
@@ -1044,8 +1060,9 @@ void Analysis::CheckPage(PeriodSearch& search) {
     if (m_r.header == m_ctx.header && m_r.period == m_pagePeriod)
         return;
     // The stream's own reading wins with a lone position that holds its
-    // value in enough periods; otherwise the page's.
-    if (m_exact && m_chainLength > kWholeFrames && !m_r.headerAmbiguous)
+    // value in enough periods at another period; otherwise the page's.
+    if (m_exact && m_chainLength > kWholeFrames && !m_r.headerAmbiguous &&
+        m_r.period != m_pagePeriod)
         return;
     const PeriodFit page = search.Fit(m_ctx.header, m_pagePeriod);
     m_r.notes.push_back(Format("数据也可以读成数据头 %u、周期 %u 字节，但证据不比页面的设置强",
@@ -1121,6 +1138,10 @@ void Analysis::Window() {
     uint64_t needed = first + uint64_t(kWholeFrames) * P;
     if ((m_r.headerAmbiguous || !m_exact) && m_chainLength < 2 * kWholeFrames)
         needed = std::max(needed, first + uint64_t(2 * kWholeFrames) * P);
+    // Pixel values that recur in every period as the header does become
+    // fewer the more periods there are.
+    if (m_r.headerAmbiguous)
+        needed = std::max(needed, first + uint64_t(2 * std::max(whole, kWholeFrames)) * P);
     if (needed <= m_n)
         return;
     const bool helps = needed <= kMaxBytes && m_size < kMaxBytes;

@@ -17,7 +17,9 @@ struct CDiagnosisContext {
     double seconds = 0;          // how long the bytes took to arrive; 0 unknown
     uint64_t bytesReceived = 0;  // bytes in that time when more came than were kept; 0: all kept
     uint32_t baud = 0;           // the chosen baud rate; 0 unknown
-    // The page's settings, used only to break ties.
+    // The page's settings: they break ties, and where the stream fits them
+    // (the header recurs a page frame apart) they stand unless the stream
+    // reads otherwise with more evidence.
     int header = -1;  // header byte, -1 unknown
     uint32_t rows = 0;
     uint32_t columns = 0;

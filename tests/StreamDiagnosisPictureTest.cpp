@@ -86,7 +86,7 @@ void ExpectNeverConfidentlyWrong(const CDiagnosisReport& r, uint8_t header, uint
 // A 120 x 160 colour track camera caught for 3.5 frames, the capture starting
 // inside a frame: too few frames to tell the header from pixel values that
 // happen to recur, so the report says so, asks for more bytes and keeps to
-// the page's settings. With the bytes it asked for, it is sure.
+// the page's settings. With the bytes it asks for, it is sure.
 TEST(StreamDiagnosisPictures, AShortWindowOfALargeColourFrameAsksForMoreBytes) {
     const TrackCamera camera(120, 160, true, 3);
     auto frames = [&](int i) { return camera.Frame(i); };
@@ -116,13 +116,20 @@ TEST(StreamDiagnosisPictures, AShortWindowOfALargeColourFrameAsksForMoreBytes) {
     EXPECT_FALSE(bare.confident);
     EXPECT_GT(bare.moreBytesNeeded, 0u);
 
-    // The same capture, listened to for the bytes asked for.
-    wire.limit += size_t(r.moreBytesNeeded);
-    const Bytes longer = Stream(frames, 40, wire);
-    const CDiagnosisReport enough = Diagnose(longer.data(), longer.size(), page);
-    ExpectConfident(enough, 255, 120, 160, true);
-    const CDiagnosisReport enoughBare = Diagnose(longer.data(), longer.size(), {});
-    ExpectConfident(enoughBare, 255, 120, 160, true);
+    // The same capture, listened to for the bytes asked for, again while
+    // more are asked for (pixel values that recur in every period by chance
+    // need more periods to rule out): a confident, right reading soon.
+    CDiagnosisReport longer = r;
+    Bytes bytes = shortWindow;
+    for (int round = 0; round < 3 && longer.moreBytesNeeded > 0; ++round) {
+        wire.limit = bytes.size() + size_t(longer.moreBytesNeeded);
+        bytes = Stream(frames, 40, wire);
+        longer = Diagnose(bytes.data(), bytes.size(), page);
+        ExpectNeverConfidentlyWrong(longer, 255, 120, 160, true);
+    }
+    ExpectConfident(longer, 255, 120, 160, true);
+    EXPECT_LT(bytes.size(), size_t{2} << 20);
+    ExpectNeverConfidentlyWrong(Diagnose(bytes.data(), bytes.size(), {}), 255, 120, 160, true);
 }
 
 // A header whose value is also frequent in the picture (a track camera's
