@@ -164,8 +164,23 @@ TEST(StreamDiagnosisPictures, TheHeaderIsThePositionThatRecursOncePerFrame) {
             EXPECT_TRUE(Has(ReportText(r), "数据头的值 255 在数据里很常见")) << ReportText(r);
         }
     }
-    // The page's header, when the stream fits it, wins a tie with another
-    // value; a lone header of another value is found all the same.
+    {
+        // A header whose value is one of the picture's common chroma values
+        // (119 among U and V around 116..128): a pixel value that happens to
+        // recur at one position is no reason to overrule the page, and
+        // without the page no reason to be sure.
+        SCOPED_TRACE("header 119 among chroma values");
+        const TrackCamera camera(60, 80, true, 255, 0.5);
+        Wire wire;
+        wire.skip = 4562;
+        wire.header = 119;
+        const Bytes bytes = Stream([&](int i) { return camera.Frame(i); }, 6, wire);
+        const CDiagnosisReport page = Diagnose(bytes.data(), bytes.size(), Page(119, 60, 80, 1));
+        ExpectNeverConfidentlyWrong(page, 119, 60, 80, true);
+        EXPECT_EQ(page.suggestHeader, 119);
+        ExpectNeverConfidentlyWrong(Diagnose(bytes.data(), bytes.size(), {}), 119, 60, 80, true);
+    }
+    // A lone header of another value is found all the same.
     const TrackCamera camera(60, 80, false, 9);
     Wire wire;
     wire.header = 170;
