@@ -30,13 +30,14 @@ constexpr double kSmooth = 0.8;
 constexpr double kClearWin = 0.85;
 // A header value this common in the data is named in the report.
 constexpr double kCommonHeader = 0.05;
-// Periods over which a value's recurrence at a distance is counted.
+// Periods over which a value's recurrence at a distance is counted, and the
+// bytes it is counted over at least.
 constexpr uint64_t kFitPeriods = 16;
+constexpr uint64_t kFitBytes = 512u << 10;
 // Occurrences whose links beside a distance tell how many fall at it by chance.
 constexpr size_t kLinkPoints = 2048;
 // Occurrences (at least) of the quick look at a value's recurrence.
 constexpr size_t kQuickPoints = 1024;
-constexpr uint64_t kFitBytes = 512u << 10;
 // Candidate periods: modes of the distances to the 1st..kNextMax-th next
 // occurrence, over at most kGapPoints occurrences.
 constexpr int kNextMax = 6;
