@@ -244,7 +244,7 @@ std::vector<uint32_t> LikenessCandidates(const uint8_t* b, size_t n, double& typ
     BestAlike(b, n, 2, std::min(dMax, kNear), size_t{32} << 20, 20, out, typicalMad);
     double farTypical = 0;
     if (dMax > kNear)
-        BestAlike(b, n, kNear + 1, dMax, size_t{32} << 20, 8, out, farTypical);
+        BestAlike(b, n, kNear + 1, dMax, size_t{64} << 20, 10, out, farTypical);
     // A picture that drifts is most alike two or three periods (less a
     // byte) later, or a pixel beside a period later: the halves and thirds
     // of the best few, and the distances beside them, are worth a look.
