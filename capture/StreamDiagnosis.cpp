@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -20,10 +21,27 @@ constexpr double kDominant = 0.8;
 // recurs at most this much less often (a byte lost now and then moves a
 // header's recurrence one byte nearer).
 constexpr double kLinkSpecific = 0.6;
+// Whole frames a confident reading needs: in fewer, pixel values recur at one
+// position every period by chance about as often as a header does.
+constexpr uint32_t kWholeFrames = 4;
+// The best column count's score: at most kSmooth, and at most kClearWin
+// times any other size's that is neither its multiple nor its divisor.
+constexpr double kSmooth = 0.8;
+constexpr double kClearWin = 0.85;
+// A header value this common in the data is named in the report.
+constexpr double kCommonHeader = 0.05;
+// Periods over which a value's recurrence at a distance is counted, and the
+// bytes it is counted over at least.
+constexpr uint64_t kFitPeriods = 16;
+constexpr uint64_t kFitBytes = 512u << 10;
+// Occurrences whose links beside a distance tell how many fall at it by chance.
+constexpr size_t kLinkPoints = 2048;
+// Occurrences (at least) of the quick look at a value's recurrence.
+constexpr size_t kQuickPoints = 1024;
 // Candidate periods: modes of the distances to the 1st..kNextMax-th next
 // occurrence, over at most kGapPoints occurrences.
 constexpr int kNextMax = 6;
-constexpr size_t kGapPoints = 8192;
+constexpr size_t kGapPoints = 4096;
 // Positions sampled for a stream's similarity to itself at a distance.
 constexpr size_t kSimilaritySamples = 65536;
 // Picture bytes (Y for colour) used to score a column count, and the frame
@@ -173,50 +191,68 @@ std::vector<uint32_t> DistanceCandidates(const uint32_t* pos, size_t count, size
     return out;
 }
 
+// The best `count` distances in [lo, hi] by the stream's likeness to itself,
+// each at least 3 from a better one, from `budget` byte comparisons; the
+// median unlikeness of the range in `typical`.
+void BestAlike(const uint8_t* b, size_t n, size_t lo, size_t hi, size_t budget, size_t count,
+               std::vector<uint32_t>& out, double& typical) {
+    if (hi < lo || hi >= n)
+        return;
+    const size_t samples = std::clamp<size_t>(budget / (hi - lo + 1), 32, 4096);
+    const size_t span = n - hi;
+    std::vector<uint32_t> sum(hi - lo + 1, 0);
+    for (size_t k = 0; k < samples; ++k) {
+        const size_t i = k * span / samples;
+        const int a = b[i];
+        const uint8_t* q = b + i + lo;
+        for (size_t j = 0; j < sum.size(); ++j)
+            sum[j] += uint32_t(std::abs(a - int(q[j])));
+    }
+    std::vector<uint32_t> order(sum.size());
+    for (uint32_t j = 0; j < order.size(); ++j)
+        order[j] = j;
+    std::nth_element(order.begin(), order.begin() + order.size() / 2, order.end(),
+                     [&](uint32_t x, uint32_t y) { return sum[x] < sum[y]; });
+    typical = double(sum[order[order.size() / 2]]) / double(samples);
+    const size_t keep = std::min<size_t>(order.size(), 2048);
+    std::partial_sort(
+        order.begin(), order.begin() + keep, order.end(),
+        [&](uint32_t x, uint32_t y) { return sum[x] != sum[y] ? sum[x] < sum[y] : x < y; });
+    const size_t first = out.size();
+    for (size_t i = 0; i < keep && out.size() - first < count; ++i) {
+        const uint32_t d = uint32_t(order[i] + lo);
+        bool near = false;
+        for (size_t o = first; o < out.size(); ++o)
+            near = near || (d > out[o] ? d - out[o] : out[o] - d) <= 3;
+        if (!near)
+            out.push_back(d);
+    }
+}
+
 // Distances at which the stream is most like itself, from a coarse look at
 // every distance up to a third of it: consecutive frames of a camera are
 // alike, so the frame period is among them even when the header's value is
-// common in the picture.
+// common in the picture. Distances up to 128 KiB (frames up to 320 x 240
+// grayscale, 160 x 240 colour) are looked at more closely than longer ones.
 std::vector<uint32_t> LikenessCandidates(const uint8_t* b, size_t n, double& typicalMad) {
     std::vector<uint32_t> out;
     typicalMad = 0;
     const size_t dMax = n / 3;
     if (dMax < 2)
         return out;
-    constexpr size_t kBudget = 48u << 20;  // byte comparisons
-    const size_t samples = std::clamp<size_t>(kBudget / dMax, 32, 4096);
-    const size_t span = n - dMax;
-    std::vector<uint32_t> sum(dMax + 1, 0);
-    for (size_t k = 0; k < samples; ++k) {
-        const size_t i = k * span / samples;
-        const int a = b[i];
-        const uint8_t* q = b + i;
-        for (size_t d = 2; d <= dMax; ++d)
-            sum[d] += uint32_t(std::abs(a - int(q[d])));
-    }
-    std::vector<uint32_t> order;
-    for (uint32_t d = 2; d <= dMax; ++d)
-        order.push_back(d);
-    // How unlike the stream is to itself at an arbitrary distance.
-    std::nth_element(order.begin(), order.begin() + order.size() / 2, order.end(),
-                     [&](uint32_t x, uint32_t y) { return sum[x] < sum[y]; });
-    typicalMad = double(sum[order[order.size() / 2]]) / double(samples);
-    const size_t keep = std::min<size_t>(order.size(), 2048);
-    std::partial_sort(
-        order.begin(), order.begin() + keep, order.end(),
-        [&](uint32_t x, uint32_t y) { return sum[x] != sum[y] ? sum[x] < sum[y] : x < y; });
-    // The best 24, each at least 3 from a better one.
-    for (size_t i = 0; i < keep && out.size() < 24; ++i) {
-        const uint32_t d = order[i];
-        bool near = false;
-        for (uint32_t o : out)
-            near = near || (d > o ? d - o : o - d) <= 3;
-        if (!near)
-            out.push_back(d);
-    }
+    constexpr size_t kNear = 128 * 1024;
+    BestAlike(b, n, 2, std::min(dMax, kNear), size_t{32} << 20, 20, out, typicalMad);
+    double farTypical = 0;
+    if (dMax > kNear)
+        BestAlike(b, n, kNear + 1, dMax, size_t{64} << 20, 10, out, farTypical);
     // A picture that drifts is most alike two or three periods (less a
-    // byte) later: the halves and thirds of the best few are worth a look.
+    // byte) later, or a pixel beside a period later: the halves and thirds
+    // of the best few, and the distances beside them, are worth a look.
     const size_t best = std::min<size_t>(out.size(), 8);
+    for (size_t i = 0; i < std::min<size_t>(best, 4); ++i)
+        for (int off : {-3, -2, -1, 1, 2, 3})
+            if (int64_t(out[i]) + off >= 2)
+                out.push_back(uint32_t(int64_t(out[i]) + off));
     for (size_t i = 0; i < best; ++i)
         for (uint32_t k : {2u, 3u})
             for (int off : {-1, 0, 1}) {
@@ -224,6 +260,58 @@ std::vector<uint32_t> LikenessCandidates(const uint8_t* b, size_t n, double& typ
                 if (d >= 2)
                     out.push_back(uint32_t(d));
             }
+    return out;
+}
+
+// The values worth a full look at distance d: those that recur there in at
+// least 40 % of the periods over the stream's first 256 KiB (or four periods)
+// more often than a value as common does by chance, and those that hold
+// their value at one lone position in every period. One pass for all values.
+std::vector<bool> RecurringValues(const uint8_t* b, size_t n, uint32_t d, const Occurrences& occ) {
+    std::vector<bool> out(256, false);
+    if (d == 0 || d >= n)
+        return out;
+    const size_t span = std::min<size_t>(n - d, std::max<size_t>(4 * size_t(d), 256 * 1024));
+    const size_t windows = (span + d - 1) / d;
+    std::vector<uint32_t> covered(256, 0), last(256, UINT32_MAX), links(256, 0);
+    for (size_t w = 0; w < windows; ++w) {
+        const size_t end = std::min(span, (w + 1) * size_t(d));
+        for (size_t p = w * size_t(d); p < end; ++p)
+            if (b[p] == b[p + d]) {
+                ++links[b[p]];
+                if (last[b[p]] != w) {
+                    last[b[p]] = uint32_t(w);
+                    ++covered[b[p]];
+                }
+            }
+    }
+    for (int v = 0; v < 256; ++v) {
+        const double share = double(occ.Count(v)) / double(n);
+        const double chance = share * share * double(span);
+        out[size_t(v)] = covered[size_t(v)] > 0 &&
+                         double(covered[size_t(v)]) >= 0.4 * double(windows) &&
+                         links[size_t(v)] > chance + 3 * std::sqrt(chance);
+    }
+    // Lone positions of the first period that hold their value in every
+    // period after it.
+    const size_t first = std::min<size_t>(d, n - d);
+    for (size_t p = 0; p < first; ++p) {
+        const uint8_t v = b[p];
+        if (out[v] || b[p + d] != v)
+            continue;
+        size_t q = p, len = 0, lone = 0;
+        for (; q < n && b[q] == v; q += d) {
+            ++len;
+            bool alone = true;
+            for (int64_t o : {-3, -1, 1, 3}) {
+                const int64_t r = int64_t(q) + o;
+                alone = alone && !(r >= 0 && size_t(r) < n && b[r] == v);
+            }
+            lone += alone;
+        }
+        if (q >= n && len >= 3 && 2 * lone > len)
+            out[v] = true;
+    }
     return out;
 }
 
@@ -242,6 +330,18 @@ struct PeriodFit {
     Similarity sim;
     bool eligible = false;  // recurs in most of at least two periods
     bool weak = false;      // recurs once, and the value occurs hardly anywhere else
+    // Positions of the first period that hold the value in every period of
+    // the window, and of them those where it stands alone (the neighbouring
+    // pixel, 1 and 3 bytes either side, differs: not a patch of picture).
+    uint32_t chains = 0;
+    uint32_t alone = 0;
+    uint32_t chainLength = 0;  // occurrences in the lone position's chain
+    uint32_t chainStart = 0;   // the lone position
+    double chance = 0;         // lone chains a few bytes off d: how many come by chance
+    // Exactly one lone position recurs in every one of at least three
+    // periods, and nothing like it a few bytes off: a header, however common
+    // its value is in the picture.
+    bool exact = false;
 };
 
 class PeriodSearch {
@@ -260,7 +360,7 @@ public:
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = m_occ.Count(v);
         int64_t first = -1;
-        int64_t lastWindow = -1;
+        uint64_t windowEnd = 0;  // where the period holding the last link ends
         for (size_t i = 0; i < count && p[i] < end; ++i) {
             const size_t q = size_t(p[i]) + d;
             if (q >= end || m_b[q] != v)
@@ -268,10 +368,9 @@ public:
             ++links;
             if (first < 0)
                 first = p[i];
-            const int64_t w = (int64_t(p[i]) - first) / d;
-            if (w != lastWindow) {
+            if (p[i] >= windowEnd) {
                 ++covered;
-                lastWindow = w;
+                windowEnd = uint64_t(first) + (uint64_t(p[i] - first) / d + 1) * d;
             }
         }
         if (first >= 0)
@@ -279,33 +378,93 @@ public:
     }
 
     // Links of value at distance d among its first `limit` occurrences.
-    uint32_t Links(int v, uint32_t d, size_t limit) const {
+    // (Remembered: nearby distances share most of their neighbours.)
+    uint32_t Links(int v, uint32_t d, size_t limit) {
+        const uint64_t key = (uint64_t(v) << 40) ^ (uint64_t(limit) << 32) ^ d;
+        const auto known = m_links.find(key);
+        if (known != m_links.end())
+            return known->second;
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = std::min(m_occ.Count(v), limit);
         uint32_t links = 0;
         for (size_t i = 0; i < count && size_t(p[i]) + d < m_n; ++i)
             links += m_b[p[i] + d] == v;
+        m_links.emplace(key, links);
         return links;
+    }
+
+    // Chains of v at distance d: positions below d whose value is v in every
+    // period after them up to the window's end.
+    void Chains(int v, uint32_t d, uint32_t& chains, uint32_t& alone, uint32_t& length,
+                uint32_t& start) const {
+        chains = alone = length = start = 0;
+        const uint32_t* p = m_occ.Begin(v);
+        const size_t count = m_occ.Count(v);
+        for (size_t i = 0; i < count && p[i] < d; ++i) {
+            uint32_t len = 0, lone = 0;
+            size_t q = p[i];
+            for (; q < m_n && m_b[q] == v; q += d) {
+                ++len;
+                lone += Alone(q, v);
+            }
+            if (q < m_n || len < 2)
+                continue;
+            ++chains;
+            if (2 * lone > len) {
+                if (alone++ == 0) {
+                    length = len;
+                    start = p[i];
+                }
+            }
+        }
     }
 
     PeriodFit Fit(int v, uint32_t d) {
         PeriodFit f;
         f.value = uint8_t(v);
         f.d = d;
-        // A quick look over the first occurrences spares the full count for
-        // distances at which the value plainly does not recur.
-        const size_t count = m_occ.Count(v);
-        const uint32_t* p = m_occ.Begin(v);
-        if (count > kGapPoints) {
-            const size_t end = std::max<size_t>(p[kGapPoints - 1], size_t(p[0]) + 4 * size_t(d));
-            if (end < m_n) {
-                uint32_t links, windows, covered;
-                Count(v, d, end, links, windows, covered);
-                if (windows == 0 || double(covered) < 0.4 * windows)
-                    return f;
+        // A header holds its value in every period at one position; the
+        // picture's values recur at many, or at a patch of positions.
+        if (d >= 2 && d < m_n) {
+            Chains(v, d, f.chains, f.alone, f.chainLength, f.chainStart);
+            if (f.alone == 1 && f.chainLength >= 3) {
+                // A pixel value that recurs by chance does so at distances
+                // beside d too; a header at d alone.
+                uint32_t c, a, l, s, sum = 0;
+                for (int k = -24; k <= 24; k += 3) {
+                    const int64_t e = int64_t(d) + k;
+                    if (k != 0 && e >= 2 && uint64_t(e) < m_n) {
+                        Chains(v, uint32_t(e), c, a, l, s);
+                        sum += a;
+                    }
+                }
+                f.chance = sum / 16.0;
+                // Three periods show a lone position of a common value
+                // somewhere by chance; of a value that occurs once a
+                // period, or in four periods, they do not.
+                const bool once = double(m_occ.Count(v)) <= 1.25 * (double(m_n) / d + 1);
+                f.exact = sum <= 1 && (f.chainLength >= 4 || once);
             }
         }
-        Count(v, d, m_n, f.links, f.windows, f.covered);
+        // Otherwise a quick look over the first periods spares the full
+        // count where the value does not recur, or recurs no more often
+        // than a value this common does by chance.
+        const size_t count = m_occ.Count(v);
+        const uint32_t* p = m_occ.Begin(v);
+        const size_t quickEnd = std::max<size_t>(p[std::min(count, kQuickPoints) - 1] + size_t(1),
+                                                 size_t(p[0]) + 4 * size_t(d));
+        const double share = double(count) / double(m_n);
+        if (!f.exact && quickEnd >= Reach(v, d) && share * share * d >= 1)
+            return f;  // recurs a period later by chance in every period
+        if (!f.exact && quickEnd < Reach(v, d)) {
+            uint32_t links, windows, covered;
+            Count(v, d, quickEnd, links, windows, covered);
+            const double chance = share * share * d * windows;
+            if (windows == 0 || double(covered) < 0.4 * windows ||
+                links <= chance + 3 * std::sqrt(chance))
+                return f;
+        }
+        Count(v, d, Reach(v, d), f.links, f.windows, f.covered);
         const uint32_t windows = f.windows;
         if (windows == 0 || f.links == 0)
             return f;
@@ -314,23 +473,11 @@ public:
         f.perFrame = double(f.links) / windows;
         if (f.coverage < 0.5)
             return f;
-        // Links a few bytes off d show how many fall at d by chance; the
-        // first occurrences tell.
-        const uint32_t sampled = Links(v, d, kGapPoints);
-        uint32_t beside = 0;
-        double chance = 0;
-        for (int k = -8; k <= 8; ++k) {
-            if (k == 0)
-                continue;
-            const uint32_t l =
-                int64_t(d) + k >= 1 ? Links(v, uint32_t(int64_t(d) + k), kGapPoints) : 0;
-            chance += l / 16.0;
-            if (k == -1 || k == 1)
-                beside = std::max(beside, l);
-        }
-        f.linkSpec = sampled == 0 ? 0 : 1.0 - double(beside) / sampled;
-        const bool linksStandOut =
-            f.linkSpec >= kLinkSpecific && sampled >= chance + 3 * std::sqrt(chance) + 2;
+        // A value this common recurs a period later by chance about once a
+        // period: only clearly more than that says anything.
+        const double lambda = share * share * d;
+        if (!f.exact && lambda >= 0.5 && f.perFrame < lambda + 3 * std::sqrt(lambda) + 1)
+            return f;
         f.sim = m_self.At(d);
         const double besideMad = std::min(m_self.At(d - 1).mad, m_self.At(d + 1).mad);
         f.simSpec = besideMad < 0.5 ? 0 : 1.0 - f.sim.mad / besideMad;
@@ -343,10 +490,32 @@ public:
         // anywhere: frames of a camera are alike.
         const bool regular =
             f.coverage >= kDominant || (m_typicalMad > 0 && f.sim.mad <= 0.6 * m_typicalMad);
-        f.eligible = d >= 2 && regular && (covered >= 3 || (covered == 2 && rare)) &&
-                     (linksStandOut || f.simSpec >= 0.5);
+        const bool regularEnough = d >= 2 && regular && (covered >= 3 || (covered == 2 && rare));
+        const bool mayBeWeak = d >= 2 && windows == 1 && rare;
+        if ((f.exact || !regularEnough) && !mayBeWeak) {
+            f.eligible = f.exact;
+            return f;
+        }
+        // Links a few bytes off d show how many fall at d by chance; the
+        // first occurrences tell.
+        const uint32_t sampled = Links(v, d, kLinkPoints);
+        uint32_t beside = 0;
+        double chance = 0;
+        for (int k = -8; k <= 8; ++k) {
+            if (k == 0)
+                continue;
+            const uint32_t l =
+                int64_t(d) + k >= 1 ? Links(v, uint32_t(int64_t(d) + k), kLinkPoints) : 0;
+            chance += l / 16.0;
+            if (k == -1 || k == 1)
+                beside = std::max(beside, l);
+        }
+        f.linkSpec = sampled == 0 ? 0 : 1.0 - double(beside) / sampled;
+        const bool linksStandOut =
+            f.linkSpec >= kLinkSpecific && sampled >= chance + 3 * std::sqrt(chance) + 2;
+        f.eligible = f.exact || (regularEnough && (linksStandOut || f.simSpec >= 0.5));
         // Two frames give one link: believable only for a rare value.
-        f.weak = d >= 2 && windows == 1 && f.linkSpec >= 0.5 && rare;
+        f.weak = mayBeWeak && f.linkSpec >= 0.5;
         return f;
     }
 
@@ -355,8 +524,9 @@ public:
     double Share(int v, uint32_t d) const {
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = m_occ.Count(v);
+        const size_t end = Reach(v, d);
         size_t room = 0, links = 0;
-        for (size_t i = 0; i < count && size_t(p[i]) + d < m_n; ++i, ++room)
+        for (size_t i = 0; i < count && size_t(p[i]) + d < end; ++i, ++room)
             links += m_b[p[i] + d] == v;
         return room == 0 ? 0 : double(links) / double(room);
     }
@@ -368,8 +538,9 @@ public:
         const uint32_t* p = m_occ.Begin(v);
         const size_t count = m_occ.Count(v);
         const size_t far = std::max(inner, outer);
+        const size_t end = Reach(v, far);
         size_t in = 0, both = 0, out = 0;
-        for (size_t i = 0; i < count && size_t(p[i]) + far < m_n; ++i) {
+        for (size_t i = 0; i < count && size_t(p[i]) + far < end; ++i) {
             const bool a = m_b[p[i] + inner] == v;
             const bool b = m_b[p[i] + outer] == v;
             in += a;
@@ -380,10 +551,31 @@ public:
     }
 
 private:
+    // How far into the stream v's recurrence at d is counted: kFitPeriods
+    // periods tell as much as the whole window, but no less than kFitBytes
+    // (a patch of picture recurs for a few short periods).
+    size_t Reach(int v, size_t d) const {
+        const size_t from = m_occ.Count(v) > 0 ? m_occ.Begin(v)[0] : 0;
+        return size_t(
+            std::min<uint64_t>(m_n, from + std::max<uint64_t>(kFitPeriods * d, kFitBytes)));
+    }
+
+    // Whether the byte at q stands alone among v: its neighbours 1 and 3
+    // bytes away (the next pixel in grayscale and in U,Y,V) differ from v.
+    bool Alone(size_t q, int v) const {
+        for (int64_t o : {-3, -1, 1, 3}) {
+            const int64_t r = int64_t(q) + o;
+            if (r >= 0 && size_t(r) < m_n && m_b[r] == v)
+                return false;
+        }
+        return true;
+    }
+
     const uint8_t* m_b;
     size_t m_n;
     const Occurrences& m_occ;
     SelfSimilarity m_self;
+    std::unordered_map<uint64_t, uint32_t> m_links;
     double m_typicalMad = 0;
 };
 
@@ -416,6 +608,9 @@ PeriodFit ChoosePeriod(std::vector<PeriodFit> fits, const PeriodSearch& search) 
             std::remove_if(fits.begin(), fits.end(), [&](const PeriodFit& f) { return !pred(f); }),
             fits.end());
     };
+    // A position that holds the value in every period is what a header is.
+    if (std::any_of(fits.begin(), fits.end(), [](const PeriodFit& f) { return f.exact; }))
+        keep([](const PeriodFit& f) { return f.exact; });
     double maxCoverage = 0, maxEqual = 0;
     for (const auto& f : fits)
         maxCoverage = std::max(maxCoverage, f.coverage);
@@ -560,12 +755,15 @@ public:
 private:
     void Rate();
     void FindHeader(const Occurrences& occ, PeriodSearch& search);
+    void CheckPage(PeriodSearch& search);
+    void Window();
     void FrameStarts(const Occurrences& occ);
     void Garbage();
     void Frames();
     void DecideFormat();
     void Sizes();
     void Conclude();
+    bool PageFitsFrame() const;
     void NoHeaderVerdict();
 
     const uint8_t* m_b;
@@ -580,7 +778,13 @@ private:
     bool m_garbageUnclear = false;
     uint32_t m_shortGaps = 0;
     bool m_sizeClear = false;
+    size_t m_choice = 0;  // the candidate suggested: the best, or one tied with it
     std::string m_sizeDoubt;
+    bool m_exact = false;        // the header is a lone position that recurs every period
+    uint32_t m_headerStart = 0;  // that position
+    uint32_t m_chainLength = 0;  // periods it recurs in
+    uint32_t m_pagePeriod = 0;   // the page's period when the page fits the stream
+    std::string m_windowDoubt;   // the window holds too few periods
 };
 
 void Analysis::Run() {
@@ -602,12 +806,14 @@ void Analysis::Run() {
 
     PeriodSearch search(m_b, m_n, occ);
     FindHeader(occ, search);
+    CheckPage(search);
     if (!m_r.headerFound) {
         NoHeaderVerdict();
         Conclude();
         return;
     }
     FrameStarts(occ);
+    Window();
     Garbage();
     m_r.frameSize = m_r.period - 1 - m_r.garbage;
     if (m_r.bytesPerSecond > 0)
@@ -654,23 +860,37 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     const std::vector<uint32_t> alike = LikenessCandidates(m_b, m_n, typicalMad);
     search.SetTypicalMad(typicalMad);
     pageDistances.insert(pageDistances.end(), alike.begin(), alike.end());
+    std::sort(pageDistances.begin(), pageDistances.end());
+    pageDistances.erase(std::unique(pageDistances.begin(), pageDistances.end()),
+                        pageDistances.end());
+    // Which values recur at each of those in most of the first periods: only
+    // they are worth a full count there.
+    std::vector<std::vector<bool>> recurs;
+    for (uint32_t d : pageDistances)
+        recurs.push_back(RecurringValues(m_b, m_n, d, occ));
 
     std::vector<PeriodFit> best;  // each value's best eligible period
     std::vector<PeriodFit> weak;  // each value's best one-link period
     for (int v = 0; v < 256; ++v) {
         const size_t count = occ.Count(v);
-        // A value that fills a quarter of the stream is picture, not header,
-        // unless the page says it is the header.
-        if (count < 2 || (count > m_n / 4 && v != m_ctx.header))
+        if (count < 2)
             continue;
-        std::vector<uint32_t> distances = DistanceCandidates(occ.Begin(v), count, m_n);
-        distances.insert(distances.end(), pageDistances.begin(), pageDistances.end());
+        // A value that fills a quarter of the stream is mostly picture: its
+        // own spacings are the picture's, so only the stream's likely
+        // periods are tried for it (a saturated picture's header).
+        const bool picture = count > m_n / 4 && v != m_ctx.header;
+        std::vector<uint32_t> distances;
+        if (!picture)
+            distances = DistanceCandidates(occ.Begin(v), count, m_n);
+        for (size_t i = 0; i < pageDistances.size(); ++i)
+            if (recurs[i][size_t(v)])
+                distances.push_back(pageDistances[i]);
         std::sort(distances.begin(), distances.end());
         distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
         std::vector<PeriodFit> fits, weakFits;
         for (uint32_t d : distances) {
             const PeriodFit f = search.Fit(v, d);
-            if (f.eligible)
+            if (f.eligible && (f.exact || !picture))
                 fits.push_back(f);
             else if (f.weak)
                 weakFits.push_back(f);
@@ -693,7 +913,8 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         double minMad = 255;
         for (const auto& f : best)
             if (std::none_of(best.begin(), best.end(), [&](const PeriodFit& o) {
-                    return o.coverage >= kDominant && NearMultiple(o.d, f.d);
+                    return o.coverage >= kDominant && NearMultiple(o.d, f.d) &&
+                           (o.exact || !f.exact);
                 })) {
                 kept.push_back(f);
                 minMad = std::min(minMad, f.sim.mad);
@@ -715,7 +936,32 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         maxEvidence = std::max(maxEvidence, evidence(f));
     // A header is one byte: its value recurs exactly a period later, not a
     // byte before or after as a patch of picture in that value does.
+    // A value that occurs once per period, at the header's place, and
+    // nowhere else.
+    auto Once = [](const PeriodFit& f) { return f.perFrame <= 1.25; };
+    // One position that holds its value in every period outranks values that
+    // are merely frequent.
     std::sort(best.begin(), best.end(), [&](const PeriodFit& a, const PeriodFit& b) {
+        if (a.exact != b.exact)
+            return a.exact;
+        // Among lone positions: the value that occurs nowhere else, the
+        // cleaner recurrence, then the distance at which the stream is most
+        // alike (a frame period lines up the whole picture, a pixel's chance
+        // recurrence a drifting part of it).
+        if (a.exact && Once(a) != Once(b))
+            return Once(a);
+        if (a.exact && a.chance != b.chance)
+            return a.chance < b.chance;
+        if (a.exact && a.sim.mad != b.sim.mad)
+            return a.sim.mad < b.sim.mad;
+        if (a.exact && a.chainLength != b.chainLength)
+            return a.chainLength > b.chainLength;
+        // Without a lone position (bytes lost now and then): a value that
+        // recurs once per period and only at the period.
+        const bool ha = Once(a) && a.linkSpec >= kLinkSpecific;
+        const bool hb = Once(b) && b.linkSpec >= kLinkSpecific;
+        if (ha != hb)
+            return ha;
         const bool ta = evidence(a) >= maxEvidence - 0.1, tb = evidence(b) >= maxEvidence - 0.1;
         if (ta != tb)
             return ta;
@@ -730,6 +976,14 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
     std::vector<size_t> tied;
     for (size_t i = 0; i < best.size(); ++i) {
         const PeriodFit& f = best[i];
+        // Another lone position just as regular and as clean, where the
+        // stream is about as alike: just as likely a header.
+        if (first.exact) {
+            if (f.exact && Once(f) == Once(first) && f.chance <= first.chance &&
+                (f.d == first.d || f.sim.mad <= 1.05 * first.sim.mad + 0.05))
+                tied.push_back(i);
+            continue;
+        }
         if ((f.linkSpec >= kLinkSpecific) == (first.linkSpec >= kLinkSpecific) &&
             f.perFrame <= 1.5 * first.perFrame + 0.25 && evidence(f) >= evidence(first) - 0.1 &&
             f.covered >= 0.8 * first.covered)
@@ -758,8 +1012,74 @@ void Analysis::FindHeader(const Occurrences& occ, PeriodSearch& search) {
         if (i != chosen)
             m_r.otherPeriodic.push_back(
                 CPeriodicValue{best[i].value, best[i].d, best[i].coverage, best[i].perFrame});
-    m_r.headerValuedPixels =
-        h.perFrame > 1 ? uint32_t(std::lround(h.perFrame - std::min(1.0, h.coverage))) : 0;
+    const size_t valued = occ.Count(h.value);
+    m_r.headerValueShare = double(valued) / double(m_n);
+    const double perPeriod = double(valued) * h.d / double(m_n) - std::min(1.0, h.coverage);
+    m_r.headerValuedPixels = perPeriod >= 0.5 ? uint32_t(std::lround(perPeriod)) : 0;
+    m_exact = h.exact;
+    m_headerStart = h.chainStart;
+    m_chainLength = h.chainLength;
+    // When the header's value is common in the picture, another value held
+    // at one or two positions in every period is a header just as well (its
+    // neighbours may match it now and then, as a header's do); more
+    // positions are a still patch of picture.
+    if (h.exact && h.perFrame > 1.25)
+        for (int v = 0; v < 256; ++v) {
+            if (v == h.value || occ.Count(v) < 2)
+                continue;
+            uint32_t chains, alone, length, start;
+            search.Chains(v, h.d, chains, alone, length, start);
+            if (chains >= 1 && chains <= 2 &&
+                std::find(m_tiedValues.begin(), m_tiedValues.end(), v) == m_tiedValues.end()) {
+                m_tiedValues.push_back(uint8_t(v));
+                m_r.headerAmbiguous = true;
+            }
+        }
+}
+
+// The page's header and frame fit the stream when its header holds its value
+// a page frame apart through the whole window. Unless the stream reads
+// otherwise with at least as much evidence, the page's reading stands.
+void Analysis::CheckPage(PeriodSearch& search) {
+    if (m_ctx.header < 0 || m_ctx.header > 255 || m_ctx.rows == 0 || m_ctx.columns == 0)
+        return;
+    for (int colour : {0, 1}) {
+        if (m_ctx.colour >= 0 && m_ctx.colour != colour)
+            continue;
+        const uint64_t P = uint64_t(m_ctx.rows) * m_ctx.columns * (colour ? 3 : 1) + 1;
+        if (P >= m_n)
+            continue;
+        uint32_t chains, alone, length, start;
+        search.Chains(m_ctx.header, uint32_t(P), chains, alone, length, start);
+        if (chains == 0)
+            continue;
+        m_pagePeriod = uint32_t(P);
+        break;
+    }
+    if (m_pagePeriod == 0 || !m_r.headerFound)
+        return;
+    if (m_r.header == m_ctx.header && m_r.period == m_pagePeriod)
+        return;
+    // The stream's own reading wins with a lone position that holds its
+    // value in enough periods at another period; otherwise the page's.
+    if (m_exact && m_chainLength > kWholeFrames && !m_r.headerAmbiguous &&
+        m_r.period != m_pagePeriod)
+        return;
+    const PeriodFit page = search.Fit(m_ctx.header, m_pagePeriod);
+    m_r.notes.push_back(Format("数据也可以读成数据头 %u、周期 %u 字节，但证据不比页面的设置强",
+                               m_r.header, m_r.period));
+    m_r.header = uint8_t(m_ctx.header);
+    m_r.period = m_pagePeriod;
+    m_r.coverage = page.coverage;
+    m_r.headerAmbiguous = false;
+    m_tiedValues.clear();
+    m_exact = page.exact;
+    m_headerStart = page.exact ? page.chainStart : 0;
+    m_chainLength = page.chainLength;
+    const size_t valued = std::count(m_b, m_b + m_n, uint8_t(m_ctx.header));
+    m_r.headerValueShare = double(valued) / double(m_n);
+    const double perPeriod = double(valued) * m_pagePeriod / double(m_n) - 1;
+    m_r.headerValuedPixels = perPeriod >= 0.5 ? uint32_t(std::lround(perPeriod)) : 0;
 }
 
 // Frame starts: header bytes one period apart, and after a break (lost
@@ -774,6 +1094,8 @@ void Analysis::FrameStarts(const Occurrences& occ) {
         return (p + P < m_n && m_b[p + P] == v) || (p >= P && m_b[p - P] == v);
     };
     size_t i = 0;
+    if (m_exact)  // the lone position, not a patch of pixels in the header's value
+        i = size_t(std::lower_bound(pos, pos + count, m_headerStart) - pos);
     while (i < count && !linked(pos[i]))
         ++i;
     if (i == count)
@@ -803,6 +1125,38 @@ void Analysis::FrameStarts(const Occurrences& occ) {
         m_r.gapsAtPeriod += gap == P;
         m_shortGaps += gap < P;
     }
+}
+
+// Whether the window holds enough whole frames of the largest frame the
+// stream may carry (the period found, or the page's when it fits), and how
+// many more bytes would do: also when pixel values recur in every period as
+// the header does, which fewer of them do the more periods there are.
+void Analysis::Window() {
+    const uint32_t P = std::max(m_r.period, m_pagePeriod);
+    const bool own = P == m_r.period && !m_starts.empty();
+    const uint64_t first = own ? m_starts.front() : P - 1;
+    const uint32_t whole = own ? m_r.frames : uint32_t(m_n / P > 0 ? m_n / P - 1 : 0);
+    uint64_t needed = first + uint64_t(kWholeFrames) * P;
+    if ((m_r.headerAmbiguous || !m_exact) && m_chainLength < 2 * kWholeFrames)
+        needed = std::max(needed, first + uint64_t(2 * kWholeFrames) * P);
+    // Pixel values that recur in every period as the header does become
+    // fewer the more periods there are.
+    if (m_r.headerAmbiguous)
+        needed = std::max(needed, first + uint64_t(2 * std::max(whole, kWholeFrames)) * P);
+    if (needed <= m_n)
+        return;
+    const bool helps = needed <= kMaxBytes && m_size < kMaxBytes;
+    if (helps)
+        m_r.moreBytesNeeded = needed - m_n;
+    if (whole >= kWholeFrames)
+        return;
+    m_windowDoubt = Format("只看到 %u 个完整的帧（至少要 %u 个）", whole, kWholeFrames);
+    if (helps)
+        m_windowDoubt += Format("：一帧可能有 %u 字节，再收约 %llu 字节就够了", P,
+                                (unsigned long long)m_r.moreBytesNeeded);
+    else
+        m_windowDoubt += Format("：一帧可能有 %u 字节，分析的 %zu 字节里容不下 %u 帧", P, kMaxBytes,
+                                kWholeFrames);
 }
 
 // Bytes between a frame's end and the next header: the last bytes of the
@@ -950,48 +1304,43 @@ void Analysis::Sizes() {
         }
     }
 
-    // Lowest score first; scores within 5 % (or 0.02) of a group's first are
-    // a tie, broken by the page's size, a common size, then the shape nearest
-    // 3 : 4. Sizes that cannot be scored come last.
+    // Lowest score first (sizes that cannot be scored last). Scores within
+    // 5 % (or 0.02) of the best are a tie, and the reading chosen among them
+    // is the page's size, a common size, then the shape nearest 3 : 4.
     auto& list = m_r.candidates;
-    std::stable_sort(list.begin(), list.end(),
-                     [](const CSizeCandidate& a, const CSizeCandidate& b) {
-                         if ((a.score < 0) != (b.score < 0))
-                             return b.score < 0;
-                         return a.score < b.score;
-                     });
     auto tieRank = [&](const CSizeCandidate& s) {
         const bool page = s.rows == m_ctx.rows && s.columns == m_ctx.columns &&
                           (m_ctx.colour < 0 || (m_ctx.colour == 1) == s.colour);
         const double shape = std::fabs(std::log(double(s.columns) / s.rows) - std::log(4.0 / 3.0));
         return std::make_tuple(!page, !s.common, shape);
     };
-    for (size_t i = 0; i < list.size();) {
-        size_t j = i + 1;
-        const double limit =
-            list[i].score < 0 ? -1 : list[i].score + std::max(0.02, 0.05 * list[i].score);
-        while (
-            j < list.size() &&
-            (list[i].score < 0 ? list[j].score < 0 : list[j].score >= 0 && list[j].score <= limit))
-            ++j;
-        std::stable_sort(list.begin() + i, list.begin() + j,
-                         [&](const CSizeCandidate& a, const CSizeCandidate& b) {
-                             return tieRank(a) < tieRank(b);
-                         });
-        i = j;
-    }
-
+    std::stable_sort(list.begin(), list.end(),
+                     [&](const CSizeCandidate& a, const CSizeCandidate& b) {
+                         if ((a.score < 0) != (b.score < 0))
+                             return b.score < 0;
+                         if (a.score != b.score)
+                             return a.score < b.score;
+                         return tieRank(a) < tieRank(b);
+                     });
     if (list.empty()) {
         m_sizeDoubt = Format("帧大小 %u 字节分不成 1～9999 行 × 1～9999 列", F);
         return;
     }
     const CSizeCandidate& b = list.front();
+    const double limit = b.score < 0 ? -1 : b.score + std::max(0.02, 0.05 * b.score);
+    for (size_t i = 1; i < list.size(); ++i) {
+        const bool tie =
+            b.score < 0 ? list[i].score < 0 : list[i].score >= 0 && list[i].score <= limit;
+        if (tie && tieRank(list[i]) < tieRank(list[m_choice]))
+            m_choice = i;
+    }
     if (b.score < 0) {
         m_sizeDoubt = "从图像看不出列数（只有一行或一列）";
         return;
     }
-    if (b.score > 0.8) {
-        m_sizeDoubt = "没有哪个列数让相邻两行明显相像";
+    if (b.score > kSmooth) {
+        m_sizeDoubt = Format("没有哪个列数让相邻两行明显相像（最好的 %s 分数 %.3f，高于 %.1f）",
+                             SizeText(b).c_str(), b.score, kSmooth);
         return;
     }
     // A camera's picture is not many times wider than high or the other way
@@ -1001,25 +1350,68 @@ void Analysis::Sizes() {
             Format("最平滑的 %s 形状不像摄像头的图像（图像可能每隔几行重复）", SizeText(b).c_str());
         return;
     }
-    for (size_t i = 1; i < list.size(); ++i) {
-        const CSizeCandidate& o = list[i];
-        if (o.score < 0)
-            continue;
-        // Columns that divide or are divided by the best one: a multiple
-        // compares rows further apart and must be worse; a divisor that is
-        // good on its own means the picture repeats every few rows.
-        const bool multiple = o.colour == b.colour && o.columns % b.columns == 0;
-        const bool divisor = o.colour == b.colour && b.columns % o.columns == 0;
-        const bool close = multiple  ? o.score < 1.15 * b.score + 0.002
-                           : divisor ? o.score <= 0.3
-                                     : (o.score * 0.75 < b.score || o.score - b.score < 0.02);
-        if (close) {
-            m_sizeDoubt =
-                Format("%s 和 %s 的图像一样平滑", SizeText(b).c_str(), SizeText(o).c_str());
-            return;
+    // The first other size that reads about as smooth as c, with the reason;
+    // with `rowsAlike`, c's multiples are left out.
+    auto rival = [&](const CSizeCandidate& c, bool rowsAlike) -> std::string {
+        for (const CSizeCandidate& o : list) {
+            if (o.score < 0 || &o == &c)
+                continue;
+            // Columns that divide or are divided by c's: a multiple compares
+            // rows further apart and must be clearly worse; a divisor that is
+            // good on its own means the picture repeats every few rows. Any
+            // other size must score clearly worse.
+            const bool multiple = o.colour == c.colour && o.columns % c.columns == 0;
+            const bool divisor = o.colour == c.colour && c.columns % o.columns == 0;
+            if (multiple && rowsAlike)
+                continue;
+            const char* why = nullptr;
+            if (multiple ? o.score < 1.15 * c.score + 0.002 : !divisor && o.score - c.score < 0.02)
+                why = "%s（%.3f）和 %s（%.3f）的图像一样平滑";
+            else if (divisor && o.score <= 0.3)
+                why = "%s（%.3f）和 %s（%.3f）都很平滑：图像可能每隔几行重复";
+            else if (!multiple && c.score > kClearWin * o.score)
+                why = "%s（%.3f）并不比 %s（%.3f）明显平滑";
+            if (why != nullptr)
+                return Format(why, SizeText(c).c_str(), c.score, SizeText(o).c_str(), o.score);
         }
+        return {};
+    };
+    m_sizeDoubt = rival(b, false);
+    if (m_sizeDoubt.empty()) {
+        m_sizeClear = true;
+        return;
     }
-    m_sizeClear = true;
+    // Every row alike (a test pattern of vertical bars): every multiple of
+    // the row's columns reads as smooth. The page's size settles it when its
+    // header and frame fit the stream, it is the smallest of them, and no
+    // other size reads as smooth.
+    if (!PageFitsFrame())
+        return;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const CSizeCandidate& p = list[i];
+        const bool page = p.rows == m_ctx.rows && p.columns == m_ctx.columns &&
+                          (m_ctx.colour < 0 || (m_ctx.colour == 1) == p.colour);
+        if (!page || p.score < 0 || p.score > kSmooth || p.colour != b.colour ||
+            b.columns % p.columns != 0 || p.score >= 1.15 * b.score + 0.002 ||
+            !rival(p, true).empty())
+            continue;
+        m_choice = i;
+        m_sizeClear = true;
+        m_r.notes.push_back(
+            Format("每一行都相同：列数是 %u 的倍数时图像一样平滑；"
+                   "页面的 %s 与数据相符，就按它",
+                   p.columns, SizeText(p).c_str()));
+        return;
+    }
+}
+
+// Whether the page's header and frame size are the stream's.
+bool Analysis::PageFitsFrame() const {
+    if (!m_r.headerFound || m_ctx.header != m_r.header || m_ctx.rows == 0 || m_ctx.columns == 0)
+        return false;
+    const uint64_t pixels = uint64_t(m_ctx.rows) * m_ctx.columns;
+    return (m_ctx.colour != 1 && pixels == m_r.frameSize) ||
+           (m_ctx.colour != 0 && 3 * pixels == m_r.frameSize);
 }
 
 void Analysis::NoHeaderVerdict() {
@@ -1078,7 +1470,14 @@ void Analysis::Conclude() {
         return;
     }
 
-    if (r.headerValuedPixels > 0)
+    if (r.headerValueShare >= kCommonHeader)
+        notes.push_back(
+            Format("数据头的值 %u 在数据里很常见：占全部字节的 %.0f%%，每帧约 %u "
+                   "个像素也是这个值（图像饱和或有大片同值区域）；%s",
+                   r.header, r.headerValueShare * 100, r.headerValuedPixels,
+                   m_exact ? "周期是从每帧恰好出现一次、与相邻像素不同的那个位置找到的"
+                           : "帧的位置可能不准"));
+    else if (r.headerValuedPixels > 0)
         notes.push_back(Format("每帧里还有约 %u 个字节等于数据头的值（像素值与数据头相同）",
                                r.headerValuedPixels));
     if (r.garbage > 0)
@@ -1090,8 +1489,8 @@ void Analysis::Conclude() {
         notes.push_back(Format("%u 帧比周期短：线路上丢了字节", m_shortGaps));
 
     std::vector<std::string>& doubts = r.doubts;
-    if (r.frames < 3)
-        doubts.push_back(Format("只看到 %u 个完整的帧（至少要 3 个）", r.frames));
+    if (!m_windowDoubt.empty())
+        doubts.push_back(m_windowDoubt);
     if (r.gaps > 0 && double(r.gapsAtPeriod) < kDominant * r.gaps)
         doubts.push_back(Format("帧间距离不固定：%u 个中只有 %u 个等于 %u 字节", r.gaps,
                                 r.gapsAtPeriod, r.period));
@@ -1110,20 +1509,29 @@ void Analysis::Conclude() {
     if (!m_sizeClear && !m_sizeDoubt.empty())
         doubts.push_back(m_sizeDoubt);
 
+    r.confident = doubts.empty();
+    if (r.confident)
+        r.moreBytesNeeded = 0;
     r.suggestHeader = r.header;
     if (!r.candidates.empty()) {
-        r.suggestRows = r.candidates.front().rows;
-        r.suggestColumns = r.candidates.front().columns;
-        r.suggestColour = r.candidates.front().colour;
+        const CSizeCandidate& c = r.candidates[m_choice];
+        r.suggestRows = c.rows;
+        r.suggestColumns = c.columns;
+        r.suggestColour = c.colour;
     }
-    r.confident = doubts.empty();
+    // Without certainty, the page's settings stand where the stream fits them.
+    if (!r.confident && PageFitsFrame()) {
+        r.suggestRows = m_ctx.rows;
+        r.suggestColumns = m_ctx.columns;
+        r.suggestColour = uint64_t(m_ctx.rows) * m_ctx.columns != r.frameSize;
+    }
     r.verdict =
         r.confident ? CDiagnosisReport::Verdict::Confident : CDiagnosisReport::Verdict::Ambiguous;
 
     std::string text = baudText;
     if (r.confident) {
         text += Format("确定：数据头 %u，每帧 %u 字节，%s。", r.header, r.frameSize,
-                       SizeText(r.candidates.front()).c_str());
+                       SizeText(r.candidates[m_choice]).c_str());
         std::vector<std::string> changes;
         if (m_ctx.header >= 0 && m_ctx.header != r.header)
             changes.push_back(Format("数据头 %d → %u", m_ctx.header, r.header));
@@ -1192,7 +1600,8 @@ std::string ReportText(const CDiagnosisReport& r) {
         if (r.garbage > 0)
             t += Format("帧之间的多余字节：%u\n", r.garbage);
         if (r.headerValuedPixels > 0)
-            t += Format("每帧中等于数据头的像素：约 %u 个\n", r.headerValuedPixels);
+            t += Format("每帧中等于数据头的像素：约 %u 个（数据头的值占全部字节的 %.1f%%）\n",
+                        r.headerValuedPixels, r.headerValueShare * 100);
         for (const auto& o : r.otherPeriodic)
             t += Format("也有周期的字节值：%u，周期 %u，每周期 %.1f 次\n", o.value, o.period,
                         o.perFrame);
@@ -1220,6 +1629,9 @@ std::string ReportText(const CDiagnosisReport& r) {
     for (const auto& n : r.notes)
         t += "注意：" + n + "\n";
     t += "结论：" + r.verdictText + "\n";
+    if (r.moreBytesNeeded > 0)
+        t += Format("还需要：约 %llu 字节才能确定，请接收更长时间\n",
+                    (unsigned long long)r.moreBytesNeeded);
     if (r.headerFound) {
         t += Format("建议：数据头 %u", r.suggestHeader);
         if (r.suggestRows > 0)

@@ -17,7 +17,9 @@ struct CDiagnosisContext {
     double seconds = 0;          // how long the bytes took to arrive; 0 unknown
     uint64_t bytesReceived = 0;  // bytes in that time when more came than were kept; 0: all kept
     uint32_t baud = 0;           // the chosen baud rate; 0 unknown
-    // The page's settings, used only to break ties.
+    // The page's settings: they break ties, and where the stream fits them
+    // (the header recurs a page frame apart) they stand unless the stream
+    // reads otherwise with more evidence.
     int header = -1;  // header byte, -1 unknown
     uint32_t rows = 0;
     uint32_t columns = 0;
@@ -88,6 +90,7 @@ struct CDiagnosisReport {
     uint32_t gaps = 0;                          // distances between successive frame starts
     uint32_t gapsAtPeriod = 0;                  // of them exactly one period
     uint32_t headerValuedPixels = 0;            // other bytes per frame with the header's value
+    double headerValueShare = 0;                // share of all bytes with the header's value
     bool headerAmbiguous = false;               // other values recur just as a header would
     std::vector<CPeriodicValue> otherPeriodic;  // those values, best first
     uint32_t garbage = 0;                       // bytes between a frame's end and the next header
@@ -105,6 +108,10 @@ struct CDiagnosisReport {
     bool confident = false;
     std::vector<std::string> doubts;  // why the reading is not certain
     std::vector<std::string> notes;   // what else the stream shows
+    // How many more bytes a confident reading needs (the window holds too
+    // few periods of the largest frame the stream may carry); 0 when there
+    // are enough, or when more would not help.
+    uint64_t moreBytesNeeded = 0;
     std::string verdictText;
     // The settings it leads to (meaningful when headerFound; rows and
     // columns 0 when no size fits).
