@@ -120,9 +120,6 @@ struct CDiagnosisReport {
     uint32_t suggestColumns = 0;
     bool suggestColour = false;
     uint32_t suggestBaud = 0;  // 0: keep the chosen one
-    // Too few frames in the window for a confident answer: how many more
-    // bytes it needs (0: enough, or more would not help).
-    uint64_t moreBytesNeeded = 0;
 };
 
 // Looks at the first 4 MiB of data[0..size).
