@@ -1558,11 +1558,87 @@ void Analysis::Conclude() {
 
 }  // namespace
 
+namespace {
+
+std::string PresetName(const std::string& id) {
+    const stream::CStreamPreset* preset = stream::FindPreset(id);
+    return preset != nullptr ? preset->label : std::string("自定义");
+}
+
+// The header-byte analysis's answer as a format reading (for the simulator's
+// options).
+stream::FormatReading HeaderReading(const CDiagnosisReport& r) {
+    stream::FormatReading reading;
+    reading.presetId = "design";
+    if (const stream::CStreamPreset* preset = stream::FindPreset("design"))
+        reading.format = preset->format;
+    reading.encoding = r.suggestColour ? stream::Encoding::Uyv : stream::Encoding::Gray8;
+    reading.rows = r.suggestRows;
+    reading.columns = r.suggestColumns;
+    reading.headerByte = r.suggestHeader;
+    return reading;
+}
+
+// Joins the format recognition to the header-byte analysis. A format other
+// than the header byte read confidently is the answer; otherwise the header
+// analysis stands, and a format it could be is named among the doubts.
+void JoinRecognition(CDiagnosisReport& r) {
+    const stream::FormatRecognition& g = r.recognition;
+    const stream::FormatReading* best = g.readings.empty() ? nullptr : &g.readings.front();
+    const bool otherFraming =
+        best != nullptr && best->format.framing != stream::Framing::HeaderByte;
+    if (g.verdict == stream::FormatRecognition::Verdict::Confident && otherFraming) {
+        r.formatFound = true;
+        r.confident = true;
+        r.verdict = CDiagnosisReport::Verdict::Confident;
+        r.doubts.clear();
+        r.moreBytesNeeded = 0;
+        r.suggestFormat = best->format;
+        r.suggestFormat.encoding = best->encoding;
+        r.suggestPreset = best->presetId;
+        r.suggestPresetName = PresetName(best->presetId);
+        r.suggestRows = best->rows;
+        r.suggestColumns = best->columns;
+        r.suggestColour = !stream::Info(best->encoding).gray;
+        r.suggestGeometryFromWire = best->geometryFromWire;
+        r.verdictText = "确定：" + g.verdictText;
+        r.camsimCommand = stream::CamsimCommandLine(*best);
+        return;
+    }
+    if (r.headerFound) {
+        r.suggestPreset = "design";
+        r.suggestPresetName = PresetName("design");
+        if (const stream::CStreamPreset* preset = stream::FindPreset("design"))
+            r.suggestFormat = preset->format;
+        if (r.suggestRows > 0)
+            r.camsimCommand = stream::CamsimCommandLine(HeaderReading(r));
+    }
+    if (r.confident || best == nullptr)
+        return;
+    // Not sure either way: what the format reading saw is part of the doubt,
+    // and frames it saw too few of are worth listening for.
+    r.doubts.push_back("也可能是“" + PresetName(best->presetId) + "”：" + g.verdictText);
+    if (g.moreBytesNeeded > r.moreBytesNeeded)
+        r.moreBytesNeeded = g.moreBytesNeeded;
+}
+
+}  // namespace
+
 CDiagnosisReport Diagnose(const uint8_t* data, size_t size, const CDiagnosisContext& context) {
     CDiagnosisReport report;
     if (data == nullptr)
         size = 0;
     Analysis(data, std::min(size, kMaxBytes), size, context, report).Run();
+    stream::RecogniserContext rc;
+    rc.rows = context.rows;
+    rc.columns = context.columns;
+    rc.colour = context.colour;
+    rc.headerByte = context.header;
+    rc.hasFormat = context.hasFormat;
+    rc.format = context.format;
+    rc.pauses = context.pauses;
+    report.recognition = stream::RecogniseFormat(data, size, rc);
+    JoinRecognition(report);
     return report;
 }
 
@@ -1628,6 +1704,34 @@ std::string ReportText(const CDiagnosisReport& r) {
     }
     for (const auto& n : r.notes)
         t += "注意：" + n + "\n";
+    // The stream format, as the bytes show it.
+    const stream::FormatRecognition& g = r.recognition;
+    if (!g.readings.empty()) {
+        t += "数据格式：\n";
+        const size_t shown = std::min<size_t>(g.readings.size(), 3);
+        for (size_t i = 0; i < shown; ++i) {
+            const stream::FormatReading& reading = g.readings[i];
+            t += Format("  %s  %u 行 × %u 列  %s", PresetName(reading.presetId).c_str(),
+                        reading.rows, reading.columns, stream::Info(reading.encoding).label);
+            t += reading.sound ? "\n" : "（不能确定）\n";
+            if (!reading.evidence.empty())
+                t += "    " + reading.evidence + "\n";
+        }
+    }
+    if (r.formatFound) {
+        t += "结论：" + r.verdictText + "\n";
+        t += Format("建议：数据格式“%s”", r.suggestPresetName.c_str());
+        if (r.suggestRows > 0)
+            t += Format("，%u 行 × %u 列%s", r.suggestRows, r.suggestColumns,
+                        r.suggestGeometryFromWire ? "（尺寸来自数据流）" : "");
+        t += "\n";
+        if (!r.camsimCommand.empty())
+            t += "模拟这块板子：" + r.camsimCommand + "\n";
+        return t;
+    }
+    for (const auto& d : r.doubts)
+        if (d.rfind("也可能是“", 0) == 0)
+            t += "数据格式：" + d + "\n";
     t += "结论：" + r.verdictText + "\n";
     if (r.moreBytesNeeded > 0)
         t += Format("还需要：约 %llu 字节才能确定，请接收更长时间\n",
@@ -1643,5 +1747,7 @@ std::string ReportText(const CDiagnosisReport& r) {
     } else if (r.suggestBaud > 0) {
         t += Format("建议：波特率 %u\n", r.suggestBaud);
     }
+    if (r.confident && !r.camsimCommand.empty())
+        t += "模拟这块板子：" + r.camsimCommand + "\n";
     return t;
 }

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "stream/FormatRecogniser.h"
+#include "stream/StreamFormat.h"
+
 // What is known about the bytes besides themselves.
 struct CDiagnosisContext {
     double seconds = 0;          // how long the bytes took to arrive; 0 unknown
@@ -31,6 +34,12 @@ struct CDiagnosisContext {
     uint64_t parity = 0;
     uint64_t overrun = 0;
     uint64_t breaks = 0;
+    // The stream format the bytes were received with, if known.
+    bool hasFormat = false;
+    stream::CStreamFormat format;
+    // Offsets before which the line had been quiet a while (a live device,
+    // ascending; none for a file): where headerless frames start.
+    std::vector<uint64_t> pauses;
 };
 
 // One way to lay the frame out.
@@ -120,6 +129,20 @@ struct CDiagnosisReport {
     uint32_t suggestColumns = 0;
     bool suggestColour = false;
     uint32_t suggestBaud = 0;  // 0: keep the chosen one
+
+    // The stream format, told from the bytes: every framing the tool reads.
+    stream::FormatRecognition recognition;
+    // A format other than the header byte, read confidently: the verdict and
+    // the suggestion are its (suggestRows/Columns/Colour as well).
+    bool formatFound = false;
+    // The format the suggestion stands for (the header byte's for a header
+    // found above), its preset's id ("custom" for none) and name.
+    stream::CStreamFormat suggestFormat;
+    std::string suggestPreset;
+    std::string suggestPresetName;
+    bool suggestGeometryFromWire = false;
+    // The tavix-camsim command that sends such a stream (empty without a reading).
+    std::string camsimCommand;
 };
 
 // Looks at the first 4 MiB of data[0..size).

@@ -830,6 +830,7 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
     std::thread listener([&] {
         std::vector<uint8_t> buffer(65536);
         bool failed = false;
+        int lastData = 0;
         for (;;) {
             while (!cancel && elapsedMs() < limitMs) {
                 port.WaitForData(50, nullptr, true);
@@ -839,6 +840,13 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
                     failed = true;
                     break;
                 }
+                // Bytes after a quiet while start a burst: where headerless
+                // frames begin.
+                const int now = elapsedMs();
+                if (n > 0 && !bytes.empty() && now - lastData >= kPauseMs)
+                    context.pauses.push_back(bytes.size());
+                if (n > 0)
+                    lastData = now;
                 bytes.insert(bytes.end(), buffer.data(), buffer.data() + n);
             }
             if (cancel || failed || bytes.empty() || limitMs >= m_nMostListenMs)
@@ -904,6 +912,8 @@ void CCapturePage::OnDiagnose() {
         context.rows = static_cast<uint32_t>(std::max(0, BoxNumber(Box(IDC_ROWS))));
         context.columns = static_cast<uint32_t>(std::max(0, BoxNumber(Box(IDC_COLUMNS))));
         context.colour = m_byFormat == pixel::kUyv ? 1 : 0;
+        context.hasFormat = true;
+        context.format = m_streamFormat;
         if (!CollectLineBytes(bytes, context))
             return;
         const CDiagnosisReport report = Diagnose(bytes.data(), bytes.size(), context);
@@ -914,6 +924,20 @@ void CCapturePage::OnDiagnose() {
         if (result == CDiagnosisDialog::kAgain)
             continue;
         if (result == QDialog::Accepted && dialog.CanApply()) {
+            // Another format: the main window sets it (its page and size).
+            if (report.formatFound || m_streamFormat.framing != stream::Framing::HeaderByte) {
+                const bool size = report.formatFound && !report.suggestGeometryFromWire;
+                if (m_applyStreamFormat)
+                    m_applyStreamFormat(report.suggestFormat, report.suggestPreset,
+                                        size ? report.suggestRows : 0,
+                                        size ? report.suggestColumns : 0);
+                if (report.formatFound) {
+                    ShowStatus(QStringLiteral("已应用诊断建议：数据格式“%1”")
+                                   .arg(QString::fromStdString(report.suggestPresetName))
+                                   .toStdString());
+                    return;
+                }
+            }
             // The suggestion, for this run: the header byte of the settings
             // file stays as it is.
             m_byHeader = report.suggestHeader;

@@ -122,6 +122,13 @@ public:
     int m_nListenMs = 3000;
     // The longest it listens while the bytes are too few frames (tests too).
     int m_nMostListenMs = 10000;
+    // A quiet line this long before bytes marks where a burst starts.
+    static constexpr int kPauseMs = 15;
+    // Applies a stream format the diagnosis found, with the size it read
+    // (0 x 0: the format's own); set by the main window.
+    std::function<void(const stream::CStreamFormat&, const std::string& preset, uint32_t rows,
+                       uint32_t columns)>
+        m_applyStreamFormat;
     // Called with the report's dialog before it is shown (tests).
     std::function<void(class CDiagnosisDialog&)> m_onDiagnosisShown;
 

@@ -31,7 +31,16 @@ CDiagnosisDialog::CDiagnosisDialog(const CDiagnosisReport& report, bool colourPa
     layout->addWidget(buttons);
 
     m_apply->setEnabled(CanApply());
-    if (CanApply()) {
+    if (CanApply() && report.formatFound) {
+        QString text = QStringLiteral("应用建议：数据格式“%1”")
+                           .arg(QString::fromStdString(report.suggestPresetName));
+        if (report.suggestRows > 0 && !report.suggestGeometryFromWire)
+            text += QStringLiteral("，%1 行 × %2 列")
+                        .arg(report.suggestRows)
+                        .arg(report.suggestColumns);
+        m_note->setText(text + QStringLiteral("。"));
+        m_apply->setDefault(true);
+    } else if (CanApply()) {
         m_note->setText(QStringLiteral("应用建议：帧头 %1，%2 行 × %3 列。")
                             .arg(report.suggestHeader)
                             .arg(report.suggestRows)
@@ -51,6 +60,10 @@ CDiagnosisDialog::CDiagnosisDialog(const CDiagnosisReport& report, bool colourPa
 }
 
 bool CDiagnosisDialog::CanApply() const {
+    // A format of its own is applied with its page; the header byte's
+    // format on the page it belongs to.
+    if (m_report.confident && m_report.formatFound)
+        return true;
     return m_report.confident && m_report.headerFound && m_report.suggestRows > 0 &&
            m_report.suggestColumns > 0 && m_report.suggestColour == m_bColourPage;
 }

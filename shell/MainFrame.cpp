@@ -216,6 +216,22 @@ bool CMainFrame::OnCreateClient() {
 
     m_pView = new CTavixToolView(m_strSettingsPath, m_wndSplitter);
     m_pView->setMinimumWidth(0);
+    // A format the diagnosis found: chosen as if from "数据格式", then the
+    // size it read on the page the format's pixels belong to.
+    for (CCapturePage* page : m_pView->CapturePages())
+        page->m_applyStreamFormat = [this](const stream::CStreamFormat& format,
+                                           const std::string& preset, uint32_t rows,
+                                           uint32_t columns) {
+            SetStreamFormat(format, stream::FindPreset(preset));
+            if (rows == 0 || columns == 0 || m_pView == nullptr ||
+                format.encoding == stream::Encoding::Page)
+                return;
+            const bool gray = stream::Info(format.encoding).gray;
+            CCapturePage* target =
+                gray ? static_cast<CCapturePage*>(m_pView->m_pBlackPage) : m_pView->m_pColourPage;
+            if (target != nullptr)
+                target->SetFrameSize(rows, columns);
+        };
 
     m_wndSplitter->addWidget(m_wndTaskPanel);
     m_wndSplitter->addWidget(m_pView);

@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QLabel>
@@ -546,6 +547,72 @@ private slots:
         QCOMPARE(Box(*page, IDC_ROWS)->text(), QStringLiteral("30"));
         QCOMPARE(Box(*page, IDC_COLUMNS)->text(), QStringLiteral("40"));
         QCOMPARE(page->m_byHeader, uint8_t{170});
+    }
+
+    // A board of another format: the diagnosis names it and, applied, hands
+    // the format and its size to the main window.
+    void diagnosisAppliesAnotherFormat() {
+        auto page = Make<CBlackPage>();
+        camsim::CameraBoard::Options options;
+        options.format = stream::FindPreset("smartcar-gray")->format;
+        options.rows = 120;
+        options.columns = 188;
+        options.pattern = camsim::Pattern::Scene;
+        options.baud = 921600;
+        camsim::CameraBoard camera(board, options);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        page->m_nListenMs = 1500;
+        QString report;
+        page->m_onDiagnosisShown = [&](CDiagnosisDialog& dialog) {
+            report = dialog.m_text->toPlainText();
+            QTimer::singleShot(0, &dialog, [&dialog] { dialog.m_apply->click(); });
+        };
+        std::string applied;
+        uint32_t rows = 0, columns = 0;
+        page->m_applyStreamFormat = [&](const stream::CStreamFormat& format,
+                                        const std::string& preset, uint32_t r, uint32_t c) {
+            applied = preset;
+            rows = r;
+            columns = c;
+            QCOMPARE(format.startMarker, (std::vector<uint8_t>{0x00, 0xFF, 0x01, 0x01}));
+        };
+        page->OnDiagnose();
+        camera.Stop();
+        QVERIFY2(report.contains(QStringLiteral("建议：数据格式")), qPrintable(report));
+        QVERIFY2(report.contains(QStringLiteral("tavix-camsim --format smartcar-gray")),
+                 qPrintable(report));
+        QCOMPARE(applied, std::string("smartcar-gray"));
+        QCOMPARE(rows, 120u);
+        QCOMPARE(columns, 188u);
+    }
+
+    // Large colour frames on a slow line: the first 1.5 s hold too few of
+    // them, and the diagnosis listens on until it can say what they are.
+    void diagnosisListensOnForLargeFrames() {
+        auto page = Make<CColourPage>();
+        camsim::CameraBoard::Options options;
+        options.rows = 120;
+        options.columns = 160;
+        options.colour = true;
+        options.baud = 460800;
+        camsim::CameraBoard camera(board, options);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        page->m_nListenMs = 1500;
+        QString report;
+        page->m_onDiagnosisShown = [&](CDiagnosisDialog& dialog) {
+            report = dialog.m_text->toPlainText();
+            QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+        };
+        QElapsedTimer timer;
+        timer.start();
+        page->OnDiagnose();
+        camera.Stop();
+        QVERIFY2(timer.elapsed() > 2000, qPrintable(report));
+        QVERIFY2(report.contains(
+                     QStringLiteral("确定：数据头 255，每帧 57600 字节，彩色 120 行 × 160 列")),
+                 qPrintable(report));
     }
 
 private:

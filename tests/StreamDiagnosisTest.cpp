@@ -21,6 +21,7 @@
 #include "capture/StreamDiagnosis.h"
 #include "serial/SerialPort.h"
 #include "tools/camsim/CameraBoard.h"
+#include "tools/camsim/FrameEncoder.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/PseudoTerminal.h"
 
@@ -409,6 +410,32 @@ TEST(StreamDiagnosis, ProgramReportsOnARecording) {
     EXPECT_EQ(out, "");
     unlink(raw.c_str());
     unlink(path.c_str());
+}
+
+// A raw dump of a JPEG board (frames with "ACK IMG END" lines between them):
+// the tool names the format, the size from the frames themselves and the
+// simulator command that sends the same.
+TEST(StreamDiagnosis, ProgramNamesAnotherFormatInARawDump) {
+    const stream::CStreamFormat jpeg = stream::FindPreset("jpeg")->format;
+    const FrameSource source(240, 320, true, Pattern::Scene);
+    const camsim::FrameEncoder encoder(jpeg, stream::Encoding::Jpeg, 255, source, 80);
+    Bytes sent;
+    const std::string between = "ACK IMG END\r\n";
+    for (int i = 0; i < 6; ++i) {
+        const Bytes frame = encoder.Encode(i, false).Wire();
+        sent.insert(sent.end(), frame.begin(), frame.end());
+        sent.insert(sent.end(), between.begin(), between.end());
+    }
+    const std::string raw = kStem + "-jpeg.bin";
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(sent.data()), std::streamsize(sent.size()));
+    std::string out, err;
+    EXPECT_EQ(RunDiagnose({raw, "--rows", "60", "--columns", "80"}, out, err), 0) << err;
+    EXPECT_TRUE(Has(out, "建议：数据格式“JPEG（FF D8 … FF D9）”，240 行 × 320 列（尺寸来自数据流）"))
+        << out;
+    EXPECT_TRUE(Has(out, "模拟这块板子：tavix-camsim --format jpeg")) << out;
+    EXPECT_TRUE(Has(out, "结论：确定：")) << out;
+    unlink(raw.c_str());
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "capture/RecordingReader.h"
 #include "capture/StreamDiagnosis.h"
 #include "serial/SerialPort.h"
+#include "stream/StreamFormat.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ constexpr const char* kName = "tavix-diagnose";
 // The analysis looks at this much; beyond it bytes are only counted.
 constexpr size_t kKeepBytes = size_t{4} << 20;
 constexpr uint32_t kDefaultBaud = 115200;
+// A quiet line this long before bytes marks where a burst starts.
+constexpr std::chrono::milliseconds kPause{15};
 // The longest a device is listened to while its bytes are too few.
 constexpr std::chrono::seconds kMostListening{10};
 
@@ -161,6 +164,8 @@ bool ReadRecording(const CommandLine& cl, Received& got, CDiagnosisContext& ctx)
     ctx.rows = h.rows;
     ctx.columns = h.columns;
     ctx.colour = h.format == recording::PixelFormat::Colour ? 1 : 0;
+    if (!h.streamFormat.empty())
+        ctx.hasFormat = stream::FormatFromText(h.streamFormat, ctx.format);
     CRecordingReader::Chunk chunk;
     uint64_t last = 0;
     while (reader.Next(chunk)) {
@@ -208,10 +213,12 @@ bool ReadRawFile(const CommandLine& cl, Received& got) {
 // Listens on an open port until `end`, adding what comes; progress on the
 // standard error when it is a terminal. False when reading failed.
 bool Listen(SerialPort& port, std::chrono::steady_clock::time_point start,
-            std::chrono::steady_clock::time_point end, Received& got) {
+            std::chrono::steady_clock::time_point end, Received& got,
+            std::vector<uint64_t>& pauses) {
     std::vector<uint8_t> buffer(64 * 1024);
     const bool progress = isatty(STDERR_FILENO) != 0;
     auto shown = std::chrono::steady_clock::time_point();
+    auto lastData = std::chrono::steady_clock::now();
     bool ok = true;
     while (std::chrono::steady_clock::now() < end) {
         port.WaitForData(50, nullptr);
@@ -220,8 +227,14 @@ bool Listen(SerialPort& port, std::chrono::steady_clock::time_point start,
             ok = false;
             break;
         }
-        got.Add(buffer.data(), n);
         const auto now = std::chrono::steady_clock::now();
+        // Bytes after a quiet while start a burst: where headerless frames
+        // begin.
+        if (n > 0 && got.total > 0 && got.total < kKeepBytes && now - lastData >= kPause)
+            pauses.push_back(got.total);
+        if (n > 0)
+            lastData = now;
+        got.Add(buffer.data(), n);
         if (progress && now - shown >= std::chrono::milliseconds(200)) {
             shown = now;
             std::fprintf(stderr, "\r正在读取：%.1f 秒，%llu 字节   ",
@@ -254,7 +267,7 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
     const auto most = start + kMostListening;
     auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                            std::chrono::duration<double>(seconds));
-    bool failed = !Listen(port, start, end, got);
+    bool failed = !Listen(port, start, end, got, ctx.pauses);
     while (!failed && cl.seconds == 0 && end < most && got.total < kKeepBytes) {
         // Enough for an answer? The diagnosis says how many more bytes it needs.
         CDiagnosisContext now = ctx;
@@ -273,7 +286,7 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
         end = std::min(most, std::chrono::steady_clock::now() +
                                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                      std::chrono::duration<double>(std::min(more, 10.0))));
-        failed = !Listen(port, start, end, got);
+        failed = !Listen(port, start, end, got, ctx.pauses);
     }
     ctx.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     uint64_t after[4] = {};
