@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "capture/RecordingWriter.h"
@@ -827,43 +828,62 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
                                     std::chrono::steady_clock::now() - start)
                                     .count());
     };
+    // One thread reads all the while; the other decides, from a copy of
+    // what came, whether to listen on (the port is never left unread).
+    std::mutex lock;
+    std::atomic<bool> stopReading{false};
     std::thread listener([&] {
         std::vector<uint8_t> buffer(65536);
-        bool failed = false;
         int lastData = 0;
-        for (;;) {
-            while (!cancel && elapsedMs() < limitMs) {
-                port.WaitForData(50, nullptr, true);
-                uint32_t n = 0;
-                if (port.ReadAvailable(buffer.data(), static_cast<uint32_t>(buffer.size()), n) !=
-                    0) {
-                    failed = true;
-                    break;
-                }
-                // Bytes after a quiet while start a burst: where headerless
-                // frames begin.
-                const int now = elapsedMs();
-                if (n > 0 && !bytes.empty() && now - lastData >= kPauseMs)
-                    context.pauses.push_back(bytes.size());
-                if (n > 0)
-                    lastData = now;
-                bytes.insert(bytes.end(), buffer.data(), buffer.data() + n);
-            }
-            if (cancel || failed || bytes.empty() || limitMs >= m_nMostListenMs)
+        while (!cancel && !stopReading) {
+            port.WaitForData(50, nullptr, true);
+            uint32_t n = 0;
+            if (port.ReadAvailable(buffer.data(), static_cast<uint32_t>(buffer.size()), n) != 0)
                 break;
-            CDiagnosisContext sofar = context;
-            sofar.seconds = elapsedMs() / 1000.0;
-            const CDiagnosisReport report = Diagnose(bytes.data(), bytes.size(), sofar);
-            if (report.moreBytesNeeded == 0)
+            if (n == 0)
+                continue;
+            // Bytes after a quiet while start a burst: where headerless
+            // frames begin.
+            const int now = elapsedMs();
+            std::lock_guard<std::mutex> guard(lock);
+            if (!bytes.empty() && now - lastData >= kPauseMs)
+                context.pauses.push_back(bytes.size());
+            lastData = now;
+            bytes.insert(bytes.end(), buffer.data(), buffer.data() + n);
+        }
+        stopReading = true;
+        done = true;
+    });
+    std::thread decider([&] {
+        for (;;) {
+            while (!cancel && !stopReading && elapsedMs() < limitMs)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (cancel || stopReading || limitMs >= m_nMostListenMs)
+                break;
+            std::vector<uint8_t> sofarBytes;
+            CDiagnosisContext sofar;
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                sofarBytes = bytes;
+                sofar = context;
+            }
+            if (sofarBytes.empty())
+                break;
+            const int at = elapsedMs();
+            sofar.seconds = at / 1000.0;
+            const uint64_t needed =
+                Diagnose(sofarBytes.data(), sofarBytes.size(), sofar).moreBytesNeeded;
+            if (needed == 0)
                 break;
             // At the rate so far, and half a second more.
-            const double rate = static_cast<double>(bytes.size()) / std::max(sofar.seconds, 0.001);
-            const double more = static_cast<double>(report.moreBytesNeeded) / rate + 0.5;
+            const double rate =
+                static_cast<double>(sofarBytes.size()) / std::max(sofar.seconds, 0.001);
+            const double more = static_cast<double>(needed) / rate + 0.5;
             limitMs = static_cast<int>(
-                std::min<double>(m_nMostListenMs, elapsedMs() + std::min(more, 10.0) * 1000));
+                std::min<double>(m_nMostListenMs, at + std::min(more, 10.0) * 1000));
             extended = true;
         }
-        done = true;
+        stopReading = true;
     });
     QProgressDialog progress(QStringLiteral("正在监听串口数据…"), QStringLiteral("取消"), 0,
                              m_nListenMs, this);
@@ -888,6 +908,7 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
     tick.start(50);
     loop.exec();
     listener.join();
+    decider.join();
     progress.close();
     if (cancel)
         return false;

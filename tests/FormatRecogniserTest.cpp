@@ -597,8 +597,13 @@ TEST(FormatRecogniser, FourMebibytesInWellUnderASecond) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         std::printf("4 MiB %-22s %.3f s  %s\n", s.first.c_str(), seconds, r.verdictText.c_str());
-        // Generous for the sanitizer builds; the figure is printed.
-        EXPECT_LT(seconds, 5.0) << s.first;
+        // Well under a second optimised; sanitizer builds run many times
+        // slower, and only the figure is printed there.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        EXPECT_LT(seconds, 60.0) << s.first;
+#else
+        EXPECT_LT(seconds, 2.0) << s.first;
+#endif
     }
 }
 

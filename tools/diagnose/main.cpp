@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/RecordingFormat.h"
@@ -210,41 +212,52 @@ bool ReadRawFile(const CommandLine& cl, Received& got) {
     return true;
 }
 
-// Listens on an open port until `end`, adding what comes; progress on the
-// standard error when it is a terminal. False when reading failed.
-bool Listen(SerialPort& port, std::chrono::steady_clock::time_point start,
-            std::chrono::steady_clock::time_point end, Received& got,
-            std::vector<uint64_t>& pauses) {
+// What a listening thread shares with the one that decides how long.
+struct Listening {
+    std::mutex lock;  // guards got and pauses
+    Received got;
+    std::vector<uint64_t> pauses;
+    std::atomic<int64_t> endNs{0};  // until when, steady clock
+    std::atomic<bool> failed{false};
+};
+
+// Listens on an open port until the shared end, adding what comes; progress
+// on the standard error when it is a terminal.
+void Listen(SerialPort& port, std::chrono::steady_clock::time_point start, Listening& l) {
+    using Clock = std::chrono::steady_clock;
     std::vector<uint8_t> buffer(64 * 1024);
     const bool progress = isatty(STDERR_FILENO) != 0;
-    auto shown = std::chrono::steady_clock::time_point();
-    auto lastData = std::chrono::steady_clock::now();
-    bool ok = true;
-    while (std::chrono::steady_clock::now() < end) {
+    auto shown = Clock::time_point();
+    auto lastData = Clock::now();
+    while (Clock::now().time_since_epoch().count() < l.endNs) {
         port.WaitForData(50, nullptr);
         uint32_t n = 0;
         if (port.ReadAvailable(buffer.data(), uint32_t(buffer.size()), n) != 0) {
-            ok = false;
+            l.failed = true;
             break;
         }
-        const auto now = std::chrono::steady_clock::now();
-        // Bytes after a quiet while start a burst: where headerless frames
-        // begin.
-        if (n > 0 && got.total > 0 && got.total < kKeepBytes && now - lastData >= kPause)
-            pauses.push_back(got.total);
+        const auto now = Clock::now();
+        uint64_t total = 0;
+        {
+            std::lock_guard<std::mutex> guard(l.lock);
+            // Bytes after a quiet while start a burst: where headerless
+            // frames begin.
+            if (n > 0 && l.got.total > 0 && l.got.total < kKeepBytes && now - lastData >= kPause)
+                l.pauses.push_back(l.got.total);
+            l.got.Add(buffer.data(), n);
+            total = l.got.total;
+        }
         if (n > 0)
             lastData = now;
-        got.Add(buffer.data(), n);
         if (progress && now - shown >= std::chrono::milliseconds(200)) {
             shown = now;
             std::fprintf(stderr, "\r正在读取：%.1f 秒，%llu 字节   ",
                          std::chrono::duration<double>(now - start).count(),
-                         static_cast<unsigned long long>(got.total));
+                         static_cast<unsigned long long>(total));
         }
     }
     if (progress)
         std::fputs("\r\033[K", stderr);
-    return ok;
 }
 
 // Reads the device for the given seconds with the UART's counters around it;
@@ -263,31 +276,54 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
     std::fflush(stdout);
     uint64_t before[4] = {};
     const bool counters = port.LineErrorCounters(before[0], before[1], before[2], before[3]);
-    const auto start = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
     const auto most = start + kMostListening;
-    auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                           std::chrono::duration<double>(seconds));
-    bool failed = !Listen(port, start, end, got, ctx.pauses);
-    while (!failed && cl.seconds == 0 && end < most && got.total < kKeepBytes) {
+    auto end =
+        start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    // One thread reads all the while; this one decides, from a copy of what
+    // came, whether to listen on (the port is never left unread).
+    Listening l;
+    l.endNs = end.time_since_epoch().count();
+    std::thread listener([&] { Listen(port, start, l); });
+    for (;;) {
+        std::this_thread::sleep_until(end);
+        if (l.failed || cl.seconds > 0 || end >= most)
+            break;
+        std::vector<uint8_t> sofarBytes;
+        CDiagnosisContext sofar = ctx;
+        uint64_t total = 0;
+        {
+            std::lock_guard<std::mutex> guard(l.lock);
+            sofarBytes = l.got.bytes;
+            sofar.pauses = l.pauses;
+            total = l.got.total;
+        }
+        if (total == 0 || total >= kKeepBytes)
+            break;
         // Enough for an answer? The diagnosis says how many more bytes it needs.
-        CDiagnosisContext now = ctx;
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        now.seconds = elapsed;
-        const CDiagnosisReport report = Diagnose(got.bytes.data(), got.bytes.size(), now);
-        if (report.moreBytesNeeded == 0 || got.total == 0)
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        sofar.seconds = elapsed;
+        const uint64_t needed =
+            Diagnose(sofarBytes.data(), sofarBytes.size(), sofar).moreBytesNeeded;
+        if (needed == 0)
             break;
         // At the rate so far, and half a second more.
-        const double rate = double(got.total) / std::max(elapsed, 0.001);
-        const double more = double(report.moreBytesNeeded) / rate + 0.5;
+        const double rate = double(total) / std::max(elapsed, 0.001);
+        const double more = double(needed) / rate + 0.5;
         std::printf("数据还不够下结论（还需要约 %llu 字节），继续读取…\n",
-                    static_cast<unsigned long long>(report.moreBytesNeeded));
+                    static_cast<unsigned long long>(needed));
         std::fflush(stdout);
-        end = std::min(most, std::chrono::steady_clock::now() +
-                                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                     std::chrono::duration<double>(std::min(more, 10.0))));
-        failed = !Listen(port, start, end, got, ctx.pauses);
+        end =
+            std::min(most, Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(std::min(more, 10.0))));
+        l.endNs = end.time_since_epoch().count();
     }
+    l.endNs = 0;  // the listener stops at its next look
+    listener.join();
+    const bool failed = l.failed;
+    got = std::move(l.got);
+    ctx.pauses = std::move(l.pauses);
     ctx.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     uint64_t after[4] = {};
     if (counters && port.LineErrorCounters(after[0], after[1], after[2], after[3])) {
