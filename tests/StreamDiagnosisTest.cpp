@@ -431,7 +431,8 @@ TEST(StreamDiagnosis, ProgramNamesAnotherFormatInARawDump) {
         .write(reinterpret_cast<const char*>(sent.data()), std::streamsize(sent.size()));
     std::string out, err;
     EXPECT_EQ(RunDiagnose({raw, "--rows", "60", "--columns", "80"}, out, err), 0) << err;
-    EXPECT_TRUE(Has(out, "建议：数据格式“JPEG（FF D8 … FF D9）”，240 行 × 320 列（尺寸来自数据流）"))
+    EXPECT_TRUE(
+        Has(out, "建议：数据格式“JPEG（FF D8 … FF D9）”，240 行 × 320 列（尺寸来自数据流）"))
         << out;
     EXPECT_TRUE(Has(out, "模拟这块板子：tavix-camsim --format jpeg")) << out;
     EXPECT_TRUE(Has(out, "结论：确定：")) << out;
