@@ -30,6 +30,7 @@
 #include "stream/PixelEncoding.h"
 #include "stream/StreamFormat.h"
 #include "tests/DiagnosisPictures.h"
+#include "tests/PresetCases.h"
 #include "tools/camsim/FrameEncoder.h"
 #include "tools/camsim/FrameSource.h"
 #include "tools/camsim/TexturedScene.h"
@@ -495,40 +496,12 @@ int Table() {
         std::fprintf(stderr, "cannot make a temporary folder: %s\n", std::strerror(errno));
         return 1;
     }
-    // Every preset at the two sizes the format recogniser's test sends.
-    const struct {
-        const char* preset;
-        int rows, columns;
-        Encoding encoding;
-    } presets[] = {
-        {"design", 60, 80, Encoding::Gray8},
-        {"design", 120, 160, Encoding::Uyv},
-        {"smartcar-gray", 120, 188, Encoding::Gray8},
-        {"smartcar-gray", 60, 94, Encoding::Gray8},
-        {"fe01-bits", 60, 80, Encoding::Bits1},
-        {"fe01-bits", 120, 160, Encoding::Bits1},
-        {"fe01-gray", 60, 80, Encoding::Gray8},
-        {"fe01-gray", 120, 160, Encoding::Gray8},
-        {"arduino", 240, 320, Encoding::Gray8},
-        {"arduino", 120, 160, Encoding::Gray8},
-        {"liveov7670", 120, 160, Encoding::Rgb565Be},
-        {"liveov7670", 144, 176, Encoding::Rgb565Be},
-        {"jpeg", 240, 320, Encoding::Jpeg},
-        {"jpeg", 480, 640, Encoding::Jpeg},
-        {"jpeg-gray", 240, 320, Encoding::JpegGray},
-        {"jpeg-gray", 120, 160, Encoding::JpegGray},
-        {"raw565", 240, 320, Encoding::Rgb565Be},
-        {"raw565", 120, 160, Encoding::Rgb565Be},
-        {"rdy-gray", 240, 320, Encoding::Gray8},
-        {"rdy-gray", 120, 160, Encoding::Gray8},
-        {"request-565", 120, 160, Encoding::Rgb565Be},
-        {"request-565", 144, 176, Encoding::Rgb565Be},
-    };
     std::printf("| case | picture model | what Diagnose() answers | confident? | right? | ms |\n");
     std::printf("| --- | --- | --- | --- | --- | --- |\n");
     Tally first, listened;
     int status = 0;
-    for (const auto& p : presets) {
+    // Every preset at the two sizes the format recogniser's test sends.
+    for (const auto& p : presetcases::kPresets) {
         const stream::CStreamPreset* preset = stream::FindPreset(p.preset);
         if (preset == nullptr) {
             std::fprintf(stderr, "no preset %s\n", p.preset);

@@ -25,6 +25,7 @@
 #include "stream/FormatRecogniser.h"
 #include "stream/PixelClassifier.h"
 #include "stream/StreamFormat.h"
+#include "tests/PresetCases.h"
 #include "tools/camsim/FrameEncoder.h"
 #include "tools/camsim/FrameSource.h"
 
@@ -137,37 +138,8 @@ void ExpectNotConfidentlyWrong(const FormatRecognition& r, const stream::CStream
     EXPECT_EQ(best.columns, columns) << Describe(r);
 }
 
-struct PresetCase {
-    const char* preset;
-    int rows, columns;
-    Encoding encoding;  // what the pixels are (the header byte's: gray or U,Y,V)
-};
-
-// Every preset at two sizes its boards send.
-const PresetCase kPresets[] = {
-    {"design", 60, 80, Encoding::Gray8},
-    {"design", 120, 160, Encoding::Uyv},
-    {"smartcar-gray", 120, 188, Encoding::Gray8},
-    {"smartcar-gray", 60, 94, Encoding::Gray8},
-    {"fe01-bits", 60, 80, Encoding::Bits1},
-    {"fe01-bits", 120, 160, Encoding::Bits1},
-    {"fe01-gray", 60, 80, Encoding::Gray8},
-    {"fe01-gray", 120, 160, Encoding::Gray8},
-    {"arduino", 240, 320, Encoding::Gray8},
-    {"arduino", 120, 160, Encoding::Gray8},
-    {"liveov7670", 120, 160, Encoding::Rgb565Be},
-    {"liveov7670", 144, 176, Encoding::Rgb565Be},
-    {"jpeg", 240, 320, Encoding::Jpeg},
-    {"jpeg", 480, 640, Encoding::Jpeg},
-    {"jpeg-gray", 240, 320, Encoding::JpegGray},
-    {"jpeg-gray", 120, 160, Encoding::JpegGray},
-    {"raw565", 240, 320, Encoding::Rgb565Be},
-    {"raw565", 120, 160, Encoding::Rgb565Be},
-    {"rdy-gray", 240, 320, Encoding::Gray8},
-    {"rdy-gray", 120, 160, Encoding::Gray8},
-    {"request-565", 120, 160, Encoding::Rgb565Be},
-    {"request-565", 144, 176, Encoding::Rgb565Be},
-};
+using presetcases::kPresets;
+using presetcases::PresetCase;
 
 // Fed as each board's bytes reach a host that has the page at the design's
 // format (the headerless ones once from a file, once with the pauses), every
