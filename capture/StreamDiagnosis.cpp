@@ -1058,8 +1058,22 @@ void Analysis::CheckPage(PeriodSearch& search) {
     }
     if (m_pagePeriod == 0 || !m_r.headerFound)
         return;
-    if (m_r.header == m_ctx.header && m_r.period == m_pagePeriod)
+    if (m_r.header == m_ctx.header && m_r.period == m_pagePeriod) {
+        // Other values that recur once a period as well (a picture that
+        // does not change) do not outweigh the page's header when it holds
+        // its value through the whole window and nowhere else.
+        if (m_r.headerAmbiguous && m_exact && m_r.headerValuedPixels == 0 &&
+            m_chainLength + 1 >= m_n / m_pagePeriod) {
+            std::vector<std::string> values;
+            for (size_t i = 0; i < m_tiedValues.size() && i < 8; ++i)
+                values.push_back(Format("%u", m_tiedValues[i]));
+            m_r.notes.push_back("别的字节值（" + Join(values, "、") +
+                                "）也每帧重复一次，页面的数据头也是，就按页面的");
+            m_r.headerAmbiguous = false;
+            m_tiedValues.clear();
+        }
         return;
+    }
     // The stream's own reading wins with a lone position that holds its
     // value in enough periods at another period; otherwise the page's.
     if (m_exact && m_chainLength > kWholeFrames && !m_r.headerAmbiguous &&

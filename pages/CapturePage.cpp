@@ -887,7 +887,7 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
     });
     QProgressDialog progress(QStringLiteral("正在监听串口数据…"), QStringLiteral("取消"), 0,
                              m_nListenMs, this);
-    progress.setWindowTitle(QStringLiteral("诊断串口数据"));
+    progress.setWindowTitle(QStringLiteral("诊断串口数据：正在监听"));
     progress.setMinimumDuration(0);
     QEventLoop loop;
     QTimer tick;

@@ -243,6 +243,33 @@ TEST(StreamDiagnosisPictures, HonestUncertaintyStaysHonest) {
         EXPECT_EQ(r.frameSize, 4800u);
     }
     {
+        // A picture that never changes (a board sending a stored picture):
+        // every pixel value recurs once a period, as the header does. Alone
+        // that leaves the header open; the page's header, held once a
+        // period through the whole window and nowhere else, settles it.
+        SCOPED_TRACE("a still picture");
+        Bytes still(80 * 60);
+        for (size_t i = 0; i < still.size(); ++i)
+            still[i] = uint8_t((i / 80 * 3 + i % 80 * 2) % 200 + diagpics::Hash(uint32_t(i)) % 55);
+        Wire from;
+        from.skip = 100;
+        const Bytes bytes = Stream([&](int) { return still; }, 8, from);
+        const CDiagnosisReport bare = Diagnose(bytes.data(), bytes.size(), {});
+        ExpectConsistent(bare);
+        EXPECT_FALSE(bare.confident) << ReportText(bare);
+        const CDiagnosisReport page = Diagnose(bytes.data(), bytes.size(), Page(255, 60, 80, 0));
+        ExpectConsistent(page);
+        EXPECT_TRUE(page.confident) << ReportText(page);
+        EXPECT_EQ(page.header, 255);
+        EXPECT_EQ(page.moreBytesNeeded, 0u);
+        // A page header that is a pixel of the still picture is no reason
+        // to be sure.
+        const CDiagnosisReport pixel =
+            Diagnose(bytes.data(), bytes.size(), Page(still[500], 60, 80, 0));
+        ExpectConsistent(pixel);
+        EXPECT_TRUE(!pixel.confident || pixel.header == 255) << ReportText(pixel);
+    }
+    {
         SCOPED_TRACE("half a megabyte of noise (a wrong baud rate)");
         Bytes noise(size_t{512} << 10);
         for (size_t i = 0; i < noise.size(); ++i)

@@ -439,4 +439,34 @@ TEST(StreamDiagnosis, ProgramNamesAnotherFormatInARawDump) {
     unlink(raw.c_str());
 }
 
+// On a board too slow for an answer in the first 3 s (a 120 x 160 scene at
+// 230400 baud, 1.2 frames a second), the program listens on and reads the
+// line the whole while: its figures show the line's full rate, not a gap
+// where it stopped reading while deciding.
+TEST(StreamDiagnosis, ProgramListensOnAndKeepsReading) {
+    camsim::PseudoTerminal line;
+    ASSERT_TRUE(line.Open());
+    CameraBoard::Options o;
+    o.rows = 120;
+    o.columns = 160;
+    o.pattern = Pattern::Scene;
+    o.baud = 230400;
+    CameraBoard board(line, o);
+    ASSERT_TRUE(board.Start());
+    std::string out, err;
+    const auto start = steady_clock::now();
+    EXPECT_EQ(RunDiagnose({line.DevicePath(), "--baud", "230400"}, out, err), 0) << err;
+    const double took = duration<double>(steady_clock::now() - start).count();
+    board.Stop();
+    EXPECT_TRUE(Has(out, "继续读取")) << out;
+    EXPECT_TRUE(Has(out, "结论：确定：数据头 255，每帧 19200 字节，黑白 120 行 × 160 列。")) << out;
+    EXPECT_LT(took, 9.5) << out;
+    // "数据：N 字节，T 秒，R 字节/秒": at least 0.9 of the 23040 bytes/s sent.
+    const size_t at = out.find("字节，");
+    ASSERT_NE(at, std::string::npos) << out;
+    const size_t rateAt = out.find("秒，", at);
+    ASSERT_NE(rateAt, std::string::npos) << out;
+    EXPECT_GT(std::stod(out.substr(rateAt + std::string("秒，").size())), 0.9 * 23040) << out;
+}
+
 }  // namespace

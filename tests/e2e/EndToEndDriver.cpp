@@ -767,18 +767,27 @@ private:
     }
 
     // "诊断串口数据…" from the picture's menu: the program listens to the
-    // simulator for 3 s and shows its report, which names the header byte
-    // and the frame's period; Escape closes it.
+    // simulator for 3 s (it has the page's settings, which the stream
+    // bears out, so it need not listen on) and shows its report; Escape
+    // closes it. The progress window while it listens has a title of its own.
     void Diagnose() {
         OpenPictureMenu();
         for (int i = 0; i < 6; ++i)
             Key("Down");  // "诊断串口数据…"
         Key("Return");
-        Pump(4500);  // it listens for 3 s, then shows its report
-        bool ok = false;
-        const QString ids = Xdo({"search", "--onlyvisible", "--name", "诊断串口数据"}, false, &ok);
-        if (!ok || ids.trimmed().isEmpty())
+        QElapsedTimer listening;
+        listening.start();
+        auto report = [&] {
+            bool ok = false;
+            const QString ids =
+                Xdo({"search", "--onlyvisible", "--name", "^诊断串口数据$"}, false, &ok);
+            return ok && !ids.trimmed().isEmpty();
+        };
+        if (!WaitFor(report, 8000))
             Fail(QStringLiteral("no diagnosis report appeared"));
+        Log(QStringLiteral("the report came after %1 s")
+                .arg(listening.elapsed() / 1000.0, 0, 'f', 1));
+        Pump(300);
         QScreen* screen = QGuiApplication::primaryScreen();
         Save(screen->grabWindow(0).toImage(), m_options.out + "/e2e-diagnosis.png");
         Key("Escape");

@@ -217,19 +217,21 @@ struct Listening {
     std::mutex lock;  // guards got and pauses
     Received got;
     std::vector<uint64_t> pauses;
-    std::atomic<int64_t> endNs{0};  // until when, steady clock
+    std::atomic<int64_t> endNs{0};  // until when, steady clock; 0 stops the listener
     std::atomic<bool> failed{false};
 };
 
-// Listens on an open port until the shared end, adding what comes; progress
-// on the standard error when it is a terminal.
+// Listens on an open port until the deciding thread stops it, adding what
+// comes; progress on the standard error when it is a terminal. The end is the
+// decider's to judge: stopping at it here would lose the bytes that come
+// while the decider weighs whether to listen on.
 void Listen(SerialPort& port, std::chrono::steady_clock::time_point start, Listening& l) {
     using Clock = std::chrono::steady_clock;
     std::vector<uint8_t> buffer(64 * 1024);
     const bool progress = isatty(STDERR_FILENO) != 0;
     auto shown = Clock::time_point();
     auto lastData = Clock::now();
-    while (Clock::now().time_since_epoch().count() < l.endNs) {
+    while (l.endNs != 0) {
         port.WaitForData(50, nullptr);
         uint32_t n = 0;
         if (port.ReadAvailable(buffer.data(), uint32_t(buffer.size()), n) != 0) {
@@ -370,25 +372,30 @@ int main(int argc, char** argv) {
     CDiagnosisContext ctx;
     const bool file = S_ISREG(st.st_mode);
     const bool recording = file && IsRecording(cl.input);
+    // What the command line says about the page wins over the recording's;
+    // on a device it also weighs whether to listen on.
+    auto page = [&] {
+        if (cl.baud > 0)
+            ctx.baud = cl.baud;
+        if (cl.header >= 0)
+            ctx.header = cl.header;
+        if (cl.rows > 0) {
+            ctx.rows = cl.rows;
+            ctx.columns = cl.columns;
+        }
+        if (cl.colour)
+            ctx.colour = 1;
+        else if (cl.rows > 0 && !recording)
+            ctx.colour = 0;
+    };
+    if (!recording)
+        page();
     const bool read = recording ? ReadRecording(cl, got, ctx)
                       : file    ? ReadRawFile(cl, got)
                                 : ReadDevice(cl, got, ctx);
     if (!read)
         return 2;
-
-    // What the command line says about the page wins over the recording's.
-    if (cl.baud > 0)
-        ctx.baud = cl.baud;
-    if (cl.header >= 0)
-        ctx.header = cl.header;
-    if (cl.rows > 0) {
-        ctx.rows = cl.rows;
-        ctx.columns = cl.columns;
-    }
-    if (cl.colour)
-        ctx.colour = 1;
-    else if (cl.rows > 0 && !recording)
-        ctx.colour = 0;
+    page();
     if (got.total > got.bytes.size())
         ctx.bytesReceived = got.total;
 
