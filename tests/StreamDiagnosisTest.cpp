@@ -454,13 +454,10 @@ TEST(StreamDiagnosis, ProgramListensOnAndKeepsReading) {
     CameraBoard board(line, o);
     ASSERT_TRUE(board.Start());
     std::string out, err;
-    const auto start = steady_clock::now();
     EXPECT_EQ(RunDiagnose({line.DevicePath(), "--baud", "230400"}, out, err), 0) << err;
-    const double took = duration<double>(steady_clock::now() - start).count();
     board.Stop();
     EXPECT_TRUE(Has(out, "继续读取")) << out;
     EXPECT_TRUE(Has(out, "结论：确定：数据头 255，每帧 19200 字节，黑白 120 行 × 160 列。")) << out;
-    EXPECT_LT(took, 9.5) << out;
     // "数据：N 字节，T 秒，R 字节/秒": at least 0.9 of the 23040 bytes/s sent.
     const size_t at = out.find("字节，");
     ASSERT_NE(at, std::string::npos) << out;
