@@ -30,6 +30,9 @@ while kill -0 "$wrapper" 2>/dev/null; do
     t=$((t + 10))
 done
 wait "$wrapper" || true
+kill -TERM "$sim" 2>/dev/null && wait "$sim" 2>/dev/null || true
+sim=
+echo "simulator: $(tail -1 "$work/sim.log")"
 summary=$(tail -1 "$work/out.json")
 echo "$summary"
 read -r real user sys <"$work/time"

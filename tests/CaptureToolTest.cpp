@@ -326,4 +326,40 @@ TEST(CaptureTool, InterruptAndStabilityEndACaptureCleanly) {
     board.Stop();
 }
 
+// With --settings the tool takes the window's settings file as the window
+// does: its [Ports] section maps COM7 to the board's line and its header
+// byte is the board's; the file is read, never written.
+TEST(CaptureTool, SettingsFileGivesPortAndHeaderAndStaysUnwritten) {
+    Folder dir;
+    camsim::PseudoTerminal line;
+    ASSERT_TRUE(line.Open());
+    const fs::path ini = dir.path / "DevSet.ini";
+    {
+        std::ofstream out(ini);
+        out << "[Data]\nhead=170\n[Black]\nrow=30\ncolumn=40\n[Ports]\ncom7=" << line.DevicePath()
+            << "\n";
+    }
+    const std::string before = Slurp(ini);
+    camsim::CameraBoard::Options o = Board(30, 40, 921600, 0);
+    o.header = 170;
+    camsim::CameraBoard board(line, o);
+    std::string error;
+    ASSERT_TRUE(board.Init(&error)) << error;
+    Tool tool(dir.path, {"COM7", "--settings=" + ini.string(), "--baud", "921600", "--frames", "5",
+                         "--json"});
+    ASSERT_TRUE(tool.WaitUntilHolding(line.DevicePath())) << tool.Err();
+    ASSERT_TRUE(board.Start(&error)) << error;
+    EXPECT_EQ(tool.Wait(), 0) << tool.Err();
+    board.Stop();
+    const std::vector<std::string> lines = Lines(tool.Out());
+    ASSERT_EQ(lines.size(), 6u) << tool.Out();
+    EXPECT_EQ(Field(lines[0], "bytes"), 1200u);
+    EXPECT_EQ(Field(lines[0], "rows"), 30u);
+    EXPECT_EQ(Slurp(ini), before);
+    // Without the file, COM7 is the port list's default device: not there.
+    Tool plain(dir.path, {"COM7"});
+    EXPECT_EQ(plain.Wait(), 2);
+    EXPECT_TRUE(Has(plain.Err(), "串口号 7")) << plain.Err();
+}
+
 }  // namespace
