@@ -29,30 +29,27 @@ Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n,
     search.found = true;
     search.offset = static_cast<size_t>(first - bytes);
     // A header byte whose successor, a frame later, is a header too is a real
-    // frame start; a pixel of the header's value rarely is. In a saturated
-    // area, though, pixels of the header's value stand in runs that may
-    // recur a frame later as well, while a header stands alone: within the
-    // frame's length from the first confirmed byte (where the real header
-    // must be), one alone here and a frame later wins; then the first
-    // confirmed one; when the bytes are too short to tell, the first one that
-    // stands alone, else the first.
+    // frame start; a pixel of the header's value rarely is. Without such
+    // evidence (or when the bytes are too short to tell) the first one is
+    // taken. In a saturated area, though, pixels of the header's value stand
+    // in runs that may recur a frame later as well, while a header mostly
+    // stands alone: within the frame's length from the first confirmed byte
+    // (where the real header must be), one alone here and a frame later wins
+    // over the first confirmed one.
     const uint64_t step = m_payload + 1;
     auto alone = [&](uint64_t at) {
         return (at == 0 || bytes[at - 1] != header) && (at + 1 >= n || bytes[at + 1] != header);
     };
-    uint64_t chained = UINT64_MAX, lone = UINT64_MAX;
+    uint64_t chained = UINT64_MAX;
     for (const uint8_t* p = first; p != nullptr;) {
         const uint64_t at = static_cast<uint64_t>(p - bytes);
         const uint64_t next = at + step;
-        if (chained != UINT64_MAX && at >= chained + step)
+        if (next >= n || (chained != UINT64_MAX && at >= chained + step))
             break;
-        const bool single = alone(at);
-        if (lone == UINT64_MAX && single)
-            lone = at;
-        if (next < n && bytes[next] == header) {
+        if (bytes[next] == header) {
             if (chained == UINT64_MAX)
                 chained = at;
-            if (single && alone(next)) {
+            if (alone(at) && alone(next)) {
                 chained = at;
                 break;
             }
@@ -61,8 +58,6 @@ Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n,
     }
     if (chained != UINT64_MAX)
         search.offset = static_cast<size_t>(chained);
-    else if (lone != UINT64_MAX)
-        search.offset = static_cast<size_t>(lone);
     return search;
 }
 
