@@ -252,7 +252,9 @@ TEST(CaptureTool, EachExitCodeComesFromItsSituation) {
         SCOPED_TRACE("4: a board that sends another size");
         camsim::PseudoTerminal line;
         ASSERT_TRUE(line.Open());
-        camsim::CameraBoard board(line, Board(120, 160, 921600, 0));
+        camsim::CameraBoard::Options o = Board(120, 160, 921600, 0);
+        o.pattern = camsim::Pattern::Gradient;
+        camsim::CameraBoard board(line, o);
         std::string error;
         ASSERT_TRUE(board.Start(&error)) << error;
         Tool wrong(dir.path, {line.DevicePath(), "--baud", "921600", "--frames", "3"});
@@ -260,6 +262,31 @@ TEST(CaptureTool, EachExitCodeComesFromItsSituation) {
         board.Stop();
         // The hint names the board's size.
         EXPECT_TRUE(Has(wrong.Err(), "120 行 × 160 列")) << wrong.Err();
+    }
+    {
+        SCOPED_TRACE("4: a board that loses bytes: frames taken, some damaged");
+        camsim::PseudoTerminal line;
+        ASSERT_TRUE(line.Open());
+        camsim::CameraBoard::Options o = Board(60, 80, 921600, 0);
+        o.loseByteEvery = 3;
+        camsim::CameraBoard board(line, o);
+        std::string error;
+        ASSERT_TRUE(board.Init(&error)) << error;
+        Tool lossy(dir.path, {line.DevicePath(), "--baud", "921600", "--frames", "12", "--json"});
+        ASSERT_TRUE(lossy.WaitUntilHolding(line.DevicePath()));
+        ASSERT_TRUE(board.Start(&error)) << error;
+        EXPECT_EQ(lossy.Wait(), 4) << lossy.Err();
+        board.Stop();
+        const std::string summary = Lines(lossy.Out()).back();
+        EXPECT_EQ(Field(summary, "frames"), 12u) << summary;
+        EXPECT_GE(Field(summary, "suspectFrames"), 3u) << summary;
+        EXPECT_TRUE(Has(lossy.Err(), "帧可疑")) << lossy.Err();
+        // Tolerated, the same is a success.
+        Tool tolerant(dir.path, {line.DevicePath(), "--baud", "921600", "--frames", "3",
+                                 "--max-suspect", "100"});
+        board.Start(&error);
+        EXPECT_EQ(tolerant.Wait(), 0) << tolerant.Err();
+        board.Stop();
     }
     {
         SCOPED_TRACE("2: the device vanishes mid-capture; what was taken is written");

@@ -175,6 +175,8 @@ void CCaptureSession::OnFrame(const CFrameCopy& frame) {
         m_previous.swap(picture);
         m_havePrevious = true;
     }
+    if (index == 1)
+        m_suspectBefore = m_page->GetLinkStatistics().suspectFrames;
     CFrameOutput::Taken t;
     t.index = index;
     t.seconds = std::chrono::duration<double>(Clock::now() - m_start).count();
@@ -381,7 +383,10 @@ int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
     const CLinkStatistics st = page.GetLinkStatistics();
     const uint64_t taken = m_taken;
     const double seconds = std::chrono::duration<double>(Clock::now() - m_start).count();
-    const uint64_t bad = st.suspectFrames + st.framesLost;
+    // Frames spoilt from the first one taken on; the search for the first
+    // frame start is not counted against the capture.
+    const uint64_t bad =
+        st.suspectFrames - std::min(st.suspectFrames, m_suspectBefore.load()) + st.framesLost;
 
     int code = kExitOk;
     std::string why;
@@ -412,7 +417,7 @@ int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
         why = "画面在时限内没有稳定下来";
     } else if (bad > m_o.maxSuspect) {
         code = kExitSuspect;
-        why = std::to_string(st.suspectFrames) + " 帧可疑、" + std::to_string(st.framesLost) +
+        why = std::to_string(bad - st.framesLost) + " 帧可疑、" + std::to_string(st.framesLost) +
               " 帧丢失，多于容许的 " + std::to_string(m_o.maxSuspect) + " 帧";
     }
 

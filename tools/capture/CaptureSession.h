@@ -70,6 +70,7 @@ private:
     std::atomic<uint64_t> m_taken{0};
     std::atomic<bool> m_goal{false};  // frames or stability reached: no more are taken
     std::atomic<int64_t> m_lastFrameNs{0};
+    std::atomic<uint64_t> m_suspectBefore{0};  // suspect frames before the first taken
     std::atomic<bool> m_stable{false};
     // The drawing thread only: the last frame's picture, for stability.
     std::vector<uint8_t> m_previous;
