@@ -32,8 +32,9 @@ void CCaptureBase::CountFrameDrawn() {
     const int64_t now =
         std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
             .count();
-    m_link.FrameDrawn(complete > 0 && now > complete ? static_cast<uint64_t>(now - complete) / 1000
-                                                     : 0);
+    const uint64_t latency =
+        complete > 0 && now > complete ? static_cast<uint64_t>(now - complete) / 1000 : 0;
+    m_link.FrameDrawn(latency);
     // The frame drawn is kept as it came; reception does not touch m_pFrame
     // until this pass has ended the frame.
     {
@@ -45,6 +46,7 @@ void CCaptureBase::CountFrameDrawn() {
         m_lastFrame.rowGap = m_nRowGap;
         m_lastFrame.columnGap = m_nColumnGap;
         m_lastFrame.number = ++m_nFramesDrawn;
+        m_lastFrame.latencyMicroseconds = latency;
         m_lastFrame.bytes.assign(m_pFrame.get(), m_pFrame.get() + m_nFrameSize);
         // The decoded pixels move over (the pass is done with them); the
         // next frame decodes into the buffer they replace.

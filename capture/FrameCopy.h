@@ -17,7 +17,9 @@ struct CFrameCopy {
     stream::Encoding encoding = stream::Encoding::Page;
     uint32_t rowGap = 0;
     uint32_t columnGap = 0;
-    uint64_t number = 0;         // frames drawn whole since the capture started, from 1
+    uint64_t number = 0;  // frames drawn whole since the capture started, from 1
+    // From the read that brought its last byte to its last row drawn.
+    uint64_t latencyMicroseconds = 0;
     std::vector<uint8_t> bytes;  // the payload as received (a JPEG frame: the JPEG file)
     // A compressed frame's pixels as drawn: R, G, B a pixel (Jpeg) or one
     // gray byte (JpegGray), row after row; empty for the other encodings.

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "capture/FrameFiles.h"
 #include "capture/PixelFormat.h"
 
 namespace frameimage {
@@ -78,25 +79,23 @@ bool WriteWhole(const QString& path, const QByteArray& data, QString& error) {
 }
 
 bool Save(const QString& path, const CFrameCopy& frame, QString& error) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
+    const framefile::Kind kind = framefile::KindOf(path.toStdString());
     const bool jpeg = stream::Info(frame.Encoding()).compressed;
-    // The bytes exactly as received: raw data, or a JPEG frame as its file.
-    const bool asReceived =
-        suffix == QLatin1String("uyv") || suffix == QLatin1String("raw") ||
-        (jpeg && (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")));
-    if (asReceived)
+    // A picture compressed as JPEG is Qt's; every other file is written as
+    // tavix-capture writes it, so that both give the same bytes.
+    if (kind != framefile::Kind::Jpeg || jpeg) {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+        // A name without a known suffix is saved as PNG.
+        if (!framefile::Encode(kind == framefile::Kind::Unknown ? framefile::Kind::Png : kind,
+                               frame, bytes, reason)) {
+            error = Failed(path, QString::fromStdString(reason));
+            return false;
+        }
         return WriteWhole(path,
-                          QByteArray(reinterpret_cast<const char*>(frame.bytes.data()),
-                                     static_cast<qsizetype>(frame.bytes.size())),
+                          QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                     static_cast<qsizetype>(bytes.size())),
                           error);
-    const char* format = suffix == QLatin1String("pgm")    ? "pgm"
-                         : suffix == QLatin1String("ppm")  ? "ppm"
-                         : suffix == QLatin1String("jpg")  ? "jpg"
-                         : suffix == QLatin1String("jpeg") ? "jpg"
-                                                           : "png";
-    if (qstrcmp(format, "pgm") == 0 && frame.format != pixel::kGray) {
-        error = Failed(path, QStringLiteral("彩色帧请保存为 PPM、PNG 或原始数据"));
-        return false;
     }
     const QImage image = ToImage(frame);
     if (image.isNull()) {
@@ -106,7 +105,7 @@ bool Save(const QString& path, const CFrameCopy& frame, QString& error) {
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
+    QImageWriter writer(&buffer, "jpg");
     if (!writer.write(image)) {
         error = Failed(path, writer.errorString());
         return false;

@@ -12,7 +12,7 @@ PACKAGES=(
     qt6-translations-l10n fp-utils libchm-dev libchm1
     xvfb xdotool x11-apps xauth
     help2man dpkg-dev debootstrap
-    libturbojpeg0-dev
+    libturbojpeg0-dev zlib1g-dev
 )
 
 missing=()

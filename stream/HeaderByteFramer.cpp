@@ -30,18 +30,34 @@ Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n,
     search.offset = static_cast<size_t>(first - bytes);
     // A header byte whose successor, a frame later, is a header too is a real
     // frame start; a pixel of the header's value rarely is. Without such
-    // evidence (or when the bytes are too short to tell) the first one is taken.
+    // evidence (or when the bytes are too short to tell) the first one is
+    // taken. In a saturated area, though, pixels of the header's value stand
+    // in runs that may recur a frame later as well, while a header mostly
+    // stands alone: within the frame's length from the first confirmed byte
+    // (where the real header must be), one alone here and a frame later wins
+    // over the first confirmed one.
     const uint64_t step = m_payload + 1;
+    auto alone = [&](uint64_t at) {
+        return (at == 0 || bytes[at - 1] != header) && (at + 1 >= n || bytes[at + 1] != header);
+    };
+    uint64_t chained = UINT64_MAX;
     for (const uint8_t* p = first; p != nullptr;) {
-        const uint64_t next = static_cast<uint64_t>(p - bytes) + step;
-        if (next >= n)
+        const uint64_t at = static_cast<uint64_t>(p - bytes);
+        const uint64_t next = at + step;
+        if (next >= n || (chained != UINT64_MAX && at >= chained + step))
             break;
         if (bytes[next] == header) {
-            search.offset = static_cast<size_t>(p - bytes);
-            break;
+            if (chained == UINT64_MAX)
+                chained = at;
+            if (alone(at) && alone(next)) {
+                chained = at;
+                break;
+            }
         }
         p = static_cast<const uint8_t*>(std::memchr(p + 1, header, bytes + n - (p + 1)));
     }
+    if (chained != UINT64_MAX)
+        search.offset = static_cast<size_t>(chained);
     return search;
 }
 

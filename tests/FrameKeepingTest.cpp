@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@
 #include "pages/ControlIds.h"
 #include "pages/DiagnosisDialog.h"
 #include "pages/FrameImage.h"
+#include "serial/DeviceHolders.h"
 #include "serial/PortDevices.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
@@ -321,6 +323,92 @@ private slots:
             QVERIFY(files[i].endsWith(QStringLiteral("-%1.pgm").arg(i + 1, 6, 10, QChar('0'))));
             QCOMPARE(ReadNetpbm(folder.filePath(files[i])).pixels, sent[i]);
         }
+    }
+
+    // 100 frames of a textured scene at 3 Mbaud, taken by the window and by
+    // tavix-capture from the same board: the tool's PNG files are the files
+    // the window saves for the same frames, byte for byte; the window's
+    // "保存每一帧…" PGM files hold the same pixels; the tool's listing is the
+    // page's listing of the last frame.
+    void captureToolSavesWhatTheWindowSaves() {
+        camsim::CameraBoard::Options options;
+        options.rows = 120;
+        options.columns = 160;
+        options.pattern = camsim::Pattern::Scene;
+        options.baud = 3000000;
+        options.count = 100;
+
+        auto page = Make<CBlackPage>();
+        QTemporaryDir every, window, tool;
+        page->m_chooseFolder = [&](const QString&, const QString&) { return every.path(); };
+        Action(*page, "保存每一帧…")->trigger();
+        ShowListing(*page);
+        Box(*page, IDC_THRESHOLD)->setText("100");
+        std::mutex lock;
+        std::vector<CFrameCopy> drawn;
+        const auto keep = page->m_onFrameDrawn;
+        page->m_onFrameDrawn = [&](const CFrameCopy& frame) {
+            keep(frame);
+            std::lock_guard<std::mutex> guard(lock);
+            drawn.push_back(frame);
+        };
+        StartContinuous(*page, "120", "160");
+        {
+            camsim::CameraBoard camera(board, options);
+            std::string error;
+            QVERIFY2(camera.Start(&error), error.c_str());
+            camera.Wait();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(page->m_frameSaver.GetStatus().saved, uint64_t{100}, 10000);
+        Button(*page, IDC_CAPTURE_CONTINUOUS)->click();
+        Action(*page, "保存每一帧…")->trigger();  // off
+        QCOMPARE(drawn.size(), size_t{100});
+        for (size_t i = 0; i < drawn.size(); ++i) {
+            QString error;
+            QVERIFY2(frameimage::Save(window.filePath(QStringLiteral("w-%1.png").arg(i + 1)),
+                                      drawn[i], error),
+                     qPrintable(error));
+        }
+        const std::string listing = qobject_cast<CValueListing*>(page->Control(IDC_VALUES))->Text();
+
+        // The same board again, on a line of its own, for the tool.
+        camsim::PseudoTerminal line;
+        QVERIFY(line.Open());
+        camsim::CameraBoard camera(line, options);
+        std::string error;
+        QVERIFY2(camera.Init(&error), error.c_str());
+        QProcess capture;
+        capture.setWorkingDirectory(tool.path());
+        capture.start(QStringLiteral(TAVIX_CAPTURE),
+                      {QString::fromStdString(line.DevicePath()), "--baud", "3000000", "--rows",
+                       "120", "--columns", "160", "--frames", "100", "--out", "t-%d.png",
+                       "--listing", "last.txt", "--threshold", "100"});
+        QVERIFY(capture.waitForStarted());
+        QVERIFY(QTest::qWaitFor([&] { return !FindDeviceHolders(line.DevicePath()).empty(); }));
+        QTest::qWait(300);  // its start purge
+        QVERIFY2(camera.Start(&error), error.c_str());
+        QVERIFY(capture.waitForFinished(30000));
+        QVERIFY2(capture.exitCode() == 0, capture.readAllStandardError().constData());
+        const QStringList saved =
+            QDir(every.path()).entryList({"frame-*.pgm"}, QDir::Files, QDir::Name);
+        QCOMPARE(saved.size(), 100);
+        for (int i = 1; i <= 100; ++i) {
+            const QString png = tool.filePath(QStringLiteral("t-%1.png").arg(i));
+            const std::vector<uint8_t> bytes = ReadBytes(png);
+            QVERIFY2(!bytes.empty(), qPrintable(png));
+            QVERIFY2(bytes == ReadBytes(window.filePath(QStringLiteral("w-%1.png").arg(i))),
+                     qPrintable(png));
+            const QImage picture(png);
+            QCOMPARE(picture.size(), QSize(160, 120));
+            const Netpbm pgm = ReadNetpbm(every.filePath(saved[i - 1]));
+            const QImage gray = picture.convertToFormat(QImage::Format_Grayscale8);
+            for (int y = 0; y < 120; ++y)
+                QVERIFY(std::equal(gray.constScanLine(y), gray.constScanLine(y) + 160,
+                                   pgm.pixels.begin() + y * 160));
+        }
+        QFile last(tool.filePath("last.txt"));
+        QVERIFY(last.open(QIODevice::ReadOnly));
+        QCOMPARE(last.readAll().toStdString(), listing);
     }
 
     // A disk that takes no more (here: a file size limit): saving stops

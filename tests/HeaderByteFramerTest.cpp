@@ -58,6 +58,22 @@ TEST(HeaderByteFramerTest, SearchTakesAConfirmedHeaderOverAnEarlierPixel) {
     EXPECT_EQ(s.offset, 1u);
 }
 
+// A saturated patch: runs of the header's value that recur a frame later
+// come before the real header, which stands alone.
+TEST(HeaderByteFramerTest, SearchPassesOverASaturatedPatch) {
+    CHeaderByteFramer framer(MakeSetup(2, 4));  // a frame is 9 bytes
+    Bytes bytes;
+    for (int frame = 0; frame < 3; ++frame) {
+        bytes.push_back(0xFF);
+        Append(bytes, {10, 0xFF, 0xFF, 0xFF, 12, 13, 14, 15});
+    }
+    // The capture starts inside the first frame, in front of the patch.
+    const Bytes tail(bytes.begin() + 1, bytes.end());
+    const stream::Search s = framer.FindStart(tail.data(), tail.size(), {});
+    EXPECT_TRUE(s.found);
+    EXPECT_EQ(s.offset, 8u);
+}
+
 TEST(HeaderByteFramerTest, FramesComeOutWholeHoweverTheLineChunksThem) {
     const std::vector<Bytes> payloads = Payloads(8);
     Bytes stream = {0x10, 0xFF, 0x20, 0x30};  // garbage with a header-valued byte

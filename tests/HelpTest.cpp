@@ -240,7 +240,7 @@ private slots:
         CHelpViewer* viewer = Show(HelpFile());
         QVERIFY(viewer != nullptr);
         QTreeWidget* tree = viewer->m_wndContents;
-        QCOMPARE(tree->topLevelItemCount(), 9);
+        QCOMPARE(tree->topLevelItemCount(), 10);
         QCOMPARE(tree->topLevelItem(0)->text(0), QString::fromUtf8("欢迎使用摄像头测试工具"));
         QTreeWidgetItem* main = FindItem(tree, QString::fromUtf8("主窗口"));
         QVERIFY(main != nullptr);
@@ -309,8 +309,9 @@ private slots:
         // the inspector, the histogram, the threshold slider, the C array, the
         // picture's menu and the channels: the listing above alone would not
         // notice one of them deleted.
-        for (const char* page : {"picture.html", "saving.html", "recording.html",
-                                 "link-health.html", "diagnosis.html", "streamformats.html"})
+        for (const char* page :
+             {"picture.html", "saving.html", "recording.html", "link-health.html", "diagnosis.html",
+              "streamformats.html", "capture.html"})
             QVERIFY2(pages.contains(QLatin1String(page)), page);
         for (const char* picture :
              {"inspector.png", "threshold.png", "listing-menu.png", "channel-menu.png",

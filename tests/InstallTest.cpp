@@ -105,11 +105,13 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
                          "bin/tavixtool",
                          "bin/tavix-camsim",
                          "bin/tavix-diagnose",
+                         "bin/tavix-capture",
                          "share/applications/tavixtool.desktop",
                          "share/doc/tavixtool/changelog.gz",
                          "share/doc/tavixtool/copyright",
                          "share/man/man1/tavix-camsim.1.gz",
                          "share/man/man1/tavix-diagnose.1.gz",
+                         "share/man/man1/tavix-capture.1.gz",
                          "share/man/man1/tavixtool.1.gz",
                          "share/icons/hicolor/16x16/apps/tavixtool.png",
                          "share/icons/hicolor/22x22/apps/tavixtool.png",
@@ -181,6 +183,9 @@ TEST_F(InstallTest, TheInstalledProgramSaysWhatItIsAndWhereItsFilesAre) {
         Shell("zcat '" + (prefix / "share/man/man1/tavix-diagnose.1.gz").string() + "'", status);
     EXPECT_NE(man.find("用法：tavix\\-diagnose"), std::string::npos) << man;
     EXPECT_EQ(man.find("??"), std::string::npos) << man;
+    const std::string capture =
+        Shell("zcat '" + (prefix / "share/man/man1/tavix-capture.1.gz").string() + "'", status);
+    EXPECT_NE(capture.find("退出码"), std::string::npos) << capture;
 }
 
 // Started, then ended as a session would end it: the settings it writes at
@@ -237,6 +242,7 @@ TEST(Package, TheDebHoldsTheProgramAndNamesItsDependencies) {
     const std::string list = Shell("dpkg-deb -c '" + deb.string() + "'", status);
     for (const char* file :
          {"./usr/bin/tavixtool", "./usr/bin/tavix-camsim", "./usr/bin/tavix-diagnose",
+          "./usr/bin/tavix-capture", "./usr/share/man/man1/tavix-capture.1.gz",
           "./usr/share/tavixtool/Help.chm", "./usr/share/applications/tavixtool.desktop",
           "./usr/share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
           "./usr/share/mime/packages/tavixtool.xml",

@@ -68,6 +68,7 @@ grep -q "设置文件：/home/user/.config/TavixTool/DevSet.ini" <<<"$version" |
 grep -q "帮助文件：/usr/share/tavixtool/Help.chm" <<<"$version" || fail "--version names another help file"
 as_user tavix-camsim --help >/dev/null 2>&1 || fail "tavix-camsim --help"
 as_user tavix-diagnose --help >/dev/null 2>&1 || fail "tavix-diagnose --help"
+as_user tavix-capture --help >/dev/null 2>&1 || fail "tavix-capture --help"
 in_root fc-list :lang=zh family | grep -q . || fail "no Chinese font in the root"
 
 # The window starts, runs and ends as a session ends it; its settings go to

@@ -1,0 +1,43 @@
+// tavix-capture: takes frames from a camera board without the window, for
+// scripts, test rigs and remote machines: the window's engine, formats and
+// statistics, files and JSON out, exit codes a script can trust.
+
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "tools/capture/CaptureOptions.h"
+#include "tools/capture/CaptureSession.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void OnSignal(int) {
+    g_stop = true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CCaptureOptions options;
+    std::string error;
+    if (!ParseCaptureOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "tavix-capture: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    if (options.help) {
+        std::fputs(kCaptureHelp, stdout);
+        return kExitOk;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    CCaptureSession session(options, g_stop);
+    return session.Run(stdout, stderr);
+}
