@@ -376,4 +376,25 @@ TEST(CaptureTool, SettingsFileGivesPortAndHeaderAndStaysUnwritten) {
     EXPECT_TRUE(Has(plain.Err(), "串口号 7")) << plain.Err();
 }
 
+// Started while a board streams a picture with saturated patches (the
+// header's value in runs all over it), the tool waits for a confirmed start:
+// every attach takes whole frames only, none out of step.
+TEST(CaptureTool, AttachingToAStreamingSaturatedBoardTakesWholeFramesOnly) {
+    Folder dir;
+    camsim::PseudoTerminal line;
+    ASSERT_TRUE(line.Open());
+    camsim::CameraBoard board(line, Board(60, 80, 921600, 0));
+    std::string error;
+    ASSERT_TRUE(board.Start(&error)) << error;
+    for (int attach = 0; attach < 5; ++attach) {
+        SCOPED_TRACE(attach);
+        Tool tool(dir.path, {line.DevicePath(), "--baud", "921600", "--frames", "10", "--json"});
+        EXPECT_EQ(tool.Wait(), 0) << tool.Err();
+        const std::string summary = Lines(tool.Out()).back();
+        EXPECT_EQ(Field(summary, "frames"), 10u) << summary;
+        EXPECT_EQ(Field(summary, "suspectFrames"), 0u) << summary;
+    }
+    board.Stop();
+}
+
 }  // namespace
