@@ -184,6 +184,13 @@ public:
     uint32_t m_nColumnGap;
     int m_bShowImage;
     int m_bShowValues;
+    // Nonzero: a continuous capture takes its first frame start only once
+    // the next frame's start confirms it (or the line goes quiet), so that a
+    // capture begun inside a saturated patch does not take frames out of
+    // step; the first frame is then drawn a frame later. Zero (the window):
+    // the first header byte found starts the first frame at once. Set before
+    // StartWorker.
+    int m_bConfirmFirstStart = 0;
     // While a frame is still coming in, drawing passes start at most this
     // often (a slow line's rows are drawn a few at a time, as often as a
     // screen shows them); a frame's last rows are drawn at once. 0: a pass

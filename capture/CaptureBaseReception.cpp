@@ -424,6 +424,15 @@ void CCaptureBase::Consume(bool continuous) {
                 DropRx(static_cast<uint32_t>(s.offset));
                 return;
             }
+            // Asked to, a capture's first start, a single byte that the next
+            // frame's start cannot yet confirm (it may be a pixel of the
+            // header's value: the capture began inside a saturated patch of a
+            // streaming board's picture), waits for the bytes up to the next
+            // frame's start, unless the line has gone quiet or the buffer is
+            // full.
+            if (m_bConfirmFirstStart && continuous && s.unchecked && !m_bInStep &&
+                m_nRxLength < m_nRxCapacity && m_link.Snapshot().framesStarted == 0 && !LineQuiet())
+                return;
             if (!TakeFrameStart(static_cast<uint32_t>(s.offset), s.header))
                 continue;
             m_bDrawingShown = false;
@@ -582,6 +591,11 @@ int CCaptureBase::Receive(bool continuous) {
     }
     if (continuous && !got && m_nRxLength == 0 && m_bHeaderFound == 0 && LineQuiet())
         ShowStatus(kNoData);  // searching, and nothing came for a while
+    // A first start waiting for the next frame's is taken once the line is
+    // quiet.
+    if (m_bConfirmFirstStart && continuous && !got && m_nRxLength > 0 && m_bHeaderFound == 0 &&
+        LineQuiet())
+        Consume(true);
     if (!got)
         AskAgainIfStalled(continuous);
     StartDrawingPass();

@@ -69,6 +69,9 @@ struct Search {
     size_t offset = 0;
     FrameHeader header;   // found: what the header says
     size_t rejected = 0;  // false starts passed over (a length that does not agree, ...)
+    // found: a single-byte start whose value may also be a pixel's was seen
+    // too short of the next frame's start to be checked against it.
+    bool unchecked = false;
 };
 
 struct Take {

@@ -33,24 +33,32 @@ Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n,
     // evidence (or when the bytes are too short to tell) the first one is
     // taken. In a saturated area, though, pixels of the header's value stand
     // in runs that may recur a frame later as well, while a header mostly
-    // stands alone: within the frame's length from the first confirmed byte
+    // stands alone: within a frame's length from the first header byte
     // (where the real header must be), one alone here and a frame later wins
-    // over the first confirmed one.
+    // over the first confirmed one. Bytes too short to look at that whole
+    // length leave the start unchecked.
     const uint64_t step = m_payload + 1;
     auto alone = [&](uint64_t at) {
         return (at == 0 || bytes[at - 1] != header) && (at + 1 >= n || bytes[at + 1] != header);
     };
+    const uint64_t from = static_cast<uint64_t>(first - bytes);
     uint64_t chained = UINT64_MAX;
+    bool lone = false, whole = true;
     for (const uint8_t* p = first; p != nullptr;) {
         const uint64_t at = static_cast<uint64_t>(p - bytes);
-        const uint64_t next = at + step;
-        if (next >= n || (chained != UINT64_MAX && at >= chained + step))
+        if (at >= from + step)
             break;
+        const uint64_t next = at + step;
+        if (next >= n) {
+            whole = false;
+            break;
+        }
         if (bytes[next] == header) {
             if (chained == UINT64_MAX)
                 chained = at;
             if (alone(at) && alone(next)) {
                 chained = at;
+                lone = true;
                 break;
             }
         }
@@ -58,6 +66,7 @@ Search CHeaderByteFramer::FindStart(const uint8_t* bytes, size_t n,
     }
     if (chained != UINT64_MAX)
         search.offset = static_cast<size_t>(chained);
+    search.unchecked = !lone && !whole;
     return search;
 }
 

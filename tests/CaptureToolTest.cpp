@@ -3,10 +3,8 @@
 // board's counts; a recording it makes replays to the same files; every exit
 // code comes from a real situation (a missing or held port, a silent board, a
 // board of another size, a device that vanishes, an interrupt).
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,14 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "capture/FrameFiles.h"
 #include "capture/PixelFormat.h"
 #include "serial/DeviceHolders.h"
 #include "serial/SerialPort.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/PseudoTerminal.h"
-
-extern char** environ;
 
 namespace {
 
@@ -59,24 +56,10 @@ struct Folder {
 // tavix-capture running in `dir` with its output in files there.
 class Tool {
 public:
-    Tool(const fs::path& dir, std::vector<std::string> args) : m_dir(dir) {
-        args.insert(args.begin(), TAVIX_CAPTURE);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    Tool(const fs::path& dir, const std::vector<std::string>& args) : m_dir(dir) {
         // Relative output names land in the test's folder.
-        const std::string cwd = fs::current_path();
-        fs::current_path(dir);
-        EXPECT_EQ(posix_spawn(&m_pid, TAVIX_CAPTURE, &actions, nullptr, argv.data(), environ), 0);
-        fs::current_path(cwd);
-        posix_spawn_file_actions_destroy(&actions);
+        m_pid = SpawnProgram(TAVIX_CAPTURE, args, dir / "stdout", dir / "stderr", dir);
+        EXPECT_GT(m_pid, 0);
     }
     ~Tool() {
         if (m_pid > 0 && !m_done) {
@@ -232,12 +215,13 @@ TEST(CaptureTool, EachExitCodeComesFromItsSituation) {
         EXPECT_TRUE(Has(missing.Err(), "不存在")) << missing.Err();
         camsim::PseudoTerminal line;
         ASSERT_TRUE(line.Open());
-        SerialPort held;  // this test process is the other program
-        ASSERT_GT(held.OpenDevice(115200, line.DevicePath()), 2);
+        CHoldingChild rival(line.DevicePath(), line.MasterFd());
+        ASSERT_TRUE(rival.Held());
         Tool busy(dir.path, {line.DevicePath()});
         EXPECT_EQ(busy.Wait(), 2);
-        EXPECT_TRUE(Has(busy.Err(), "打开串口失败")) << busy.Err();
-        EXPECT_TRUE(Has(busy.Err(), "正被另一个程序占用")) << busy.Err();
+        // The window's message, the holder named.
+        EXPECT_TRUE(Has(busy.Err(), "打开串口失败!串口 " + line.DevicePath())) << busy.Err();
+        EXPECT_TRUE(Has(busy.Err(), "正被另一个程序占用：" + rival.Named())) << busy.Err();
     }
     {
         SCOPED_TRACE("3: a silent board");
@@ -390,6 +374,27 @@ TEST(CaptureTool, SettingsFileGivesPortAndHeaderAndStaysUnwritten) {
     Tool plain(dir.path, {"COM7"});
     EXPECT_EQ(plain.Wait(), 2);
     EXPECT_TRUE(Has(plain.Err(), "串口号 7")) << plain.Err();
+}
+
+// Started while a board streams a picture with saturated patches (the
+// header's value in runs all over it), the tool waits for a confirmed start:
+// every attach takes whole frames only, none out of step.
+TEST(CaptureTool, AttachingToAStreamingSaturatedBoardTakesWholeFramesOnly) {
+    Folder dir;
+    camsim::PseudoTerminal line;
+    ASSERT_TRUE(line.Open());
+    camsim::CameraBoard board(line, Board(60, 80, 921600, 0));
+    std::string error;
+    ASSERT_TRUE(board.Start(&error)) << error;
+    for (int attach = 0; attach < 5; ++attach) {
+        SCOPED_TRACE(attach);
+        Tool tool(dir.path, {line.DevicePath(), "--baud", "921600", "--frames", "10", "--json"});
+        EXPECT_EQ(tool.Wait(), 0) << tool.Err();
+        const std::string summary = Lines(tool.Out()).back();
+        EXPECT_EQ(Field(summary, "frames"), 10u) << summary;
+        EXPECT_EQ(Field(summary, "suspectFrames"), 0u) << summary;
+    }
+    board.Stop();
 }
 
 }  // namespace

@@ -1,17 +1,54 @@
-// Pieces of a test run in forked children: as an unprivileged user, or as
-// another program holding a device.
+// Pieces of a test run in other processes: a program of the project run with
+// its output in files, and forked children running as an unprivileged user
+// or as another program holding a device.
 #pragma once
 
 #include <fcntl.h>
 #include <grp.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 #include "serial/SerialPort.h"
+
+// Starts `program` with `args`, its standard output and error into the files
+// `out` and `err` (or /dev/null when empty), in the folder `dir` (empty: this
+// one). posix_spawn, not a fork of a test that runs threads. -1 on failure.
+inline pid_t SpawnProgram(const std::string& program, std::vector<std::string> args,
+                          const std::string& out = "", const std::string& err = "",
+                          const std::string& dir = "") {
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.empty() ? "/dev/null" : out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.empty() ? "/dev/null" : err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // The child's folder: changed around the spawn (no other thread of a
+    // test changes it meanwhile).
+    char here[4096];
+    const bool moved = !dir.empty() && getcwd(here, sizeof here) != nullptr;
+    if (moved && chdir(dir.c_str()) != 0)
+        return -1;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    if (moved)
+        (void)!chdir(here);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
 
 // Runs `f` in a child process (as the unprivileged user 65534 when asked and
 // this one is root) and returns what it returned; "setuid failed" when the

@@ -2,7 +2,6 @@
 // exactly as received, the picture as drawn, copies it, opens picture files
 // as frames and saves every frame of a continuous capture, on real pages fed
 // through a pseudo-terminal.
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -25,6 +24,7 @@
 #include <fstream>
 #include <memory>
 
+#include "ChildProcess.h"
 #include "FakePortOwner.h"
 #include "capture/PixelFormat.h"
 #include "capture/RecordingReader.h"
@@ -41,8 +41,6 @@
 #include "ui/HistogramView.h"
 #include "ui/PictureView.h"
 #include "ui/ValueListing.h"
-
-extern char** environ;
 
 namespace {
 
@@ -380,23 +378,12 @@ private slots:
         camsim::CameraBoard camera(line, options);
         std::string error;
         QVERIFY2(camera.Init(&error), error.c_str());
-        // Started with posix_spawn, not a fork of this many-threaded process.
-        const std::string out = tool.filePath("t-%d.png").toStdString();
-        const std::string listingPath = tool.filePath("last.txt").toStdString();
-        std::vector<std::string> args = {TAVIX_CAPTURE, line.DevicePath(),
-                                         "--baud",      "3000000",
-                                         "--rows",      "120",
-                                         "--columns",   "160",
-                                         "--frames",    "100",
-                                         "--out",       out,
-                                         "--listing",   listingPath,
-                                         "--threshold", "100"};
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        QCOMPARE(posix_spawn(&pid, TAVIX_CAPTURE, nullptr, nullptr, argv.data(), environ), 0);
+        const pid_t pid = SpawnProgram(
+            TAVIX_CAPTURE,
+            {line.DevicePath(), "--baud", "3000000", "--rows", "120", "--columns", "160",
+             "--frames", "100", "--out", "t-%d.png", "--listing", "last.txt", "--threshold", "100"},
+            "", "", tool.path().toStdString());
+        QVERIFY(pid > 0);
         QVERIFY(QTest::qWaitFor([&] { return !FindDeviceHolders(line.DevicePath()).empty(); }));
         QTest::qWait(300);  // its start purge
         QVERIFY2(camera.Start(&error), error.c_str());

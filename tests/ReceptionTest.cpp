@@ -113,6 +113,33 @@ TEST_F(ReceptionTest, FirstHeaderWinsAndHeaderValuedPixelsAreData) {
     EXPECT_EQ(Frame(6), (Bytes{10, 0xFF, 20, 0xFF, 0xFF, 1}));
 }
 
+// Asked to confirm its first start (the command-line tool), a capture begun
+// inside a saturated patch waits for the next frame's start and takes the
+// real header, not the patch's first byte (which the window takes at once).
+TEST_F(ReceptionTest, AConfirmedFirstStartPassesOverASaturatedPatch) {
+    const Bytes payload = {10, 0xFF, 0xFF, 0xFF, 12, 13, 14, 15};  // 2 x 4, a patch
+    Bytes line(payload.begin() + 1, payload.end());                // begun inside a frame
+    for (int i = 0; i < 3; ++i) {
+        line.push_back(0xFF);
+        line.insert(line.end(), payload.begin(), payload.end());
+    }
+    for (const int confirm : {0, 1}) {
+        SCOPED_TRACE(confirm);
+        page.m_bConfirmFirstStart = confirm;
+        Prepare(2, 4, 1);
+        Feed(Bytes(line.begin(), line.begin() + 12));  // too short to confirm anything
+        Continuous();
+        EXPECT_EQ(page.m_bHeaderFound, confirm ? 0 : 1);
+        Feed(Bytes(line.begin() + 12, line.end()));
+        Continuous();
+        ASSERT_EQ(page.m_bHeaderFound, 1);
+        // The window's start is the patch's first byte; the confirmed one is
+        // the real header, its frame the board's.
+        EXPECT_EQ(Frame(3),
+                  confirm ? Bytes(payload.begin(), payload.begin() + 3) : (Bytes{0xFF, 0xFF, 12}));
+    }
+}
+
 TEST_F(ReceptionTest, OnePollTakesEverythingQueued) {
     Prepare(60, 80, 0);  // 4800-byte frames
     Bytes data(3000, 0x00);

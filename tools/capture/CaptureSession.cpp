@@ -289,6 +289,8 @@ int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
     page.m_bShowValues = 0;
     // One drawing pass per whole frame, 1:1 on an area the frame's size.
     page.m_bWholeFramesOnly = 1;
+    // A script wants whole frames only: the first start is confirmed first.
+    page.m_bConfirmFirstStart = 1;
     page.m_bScaleToArea = 0;
     page.m_nAreaWidth = int(m_columns);
     page.m_nAreaHeight = int(m_rows);
