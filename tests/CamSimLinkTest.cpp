@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,14 +14,13 @@
 #include <string>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "capture/RecordingWriter.h"
 #include "serial/PortDevices.h"
 #include "serial/SerialPort.h"
 #include "stream/StreamFormat.h"
 #include "tools/camsim/FrameEncoder.h"
 #include "tools/camsim/FrameSource.h"
-
-extern char** environ;
 
 namespace {
 
@@ -34,20 +32,8 @@ const std::string kStem = "/tmp/tavix-linktest-" + std::to_string(getpid());
 // The simulator run with args; its standard output and error go to
 // kStem + ".out" and ".err".
 pid_t Spawn(std::vector<std::string> args) {
-    args.insert(args.begin(), TAVIX_CAMSIM);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string out = kStem + ".out";
-    const std::string err = kStem + ".err";
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, TAVIX_CAMSIM, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnProgram(TAVIX_CAMSIM, args, kStem + ".out", kStem + ".err");
+    EXPECT_GT(pid, 0);
     return pid;
 }
 

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "serial/PortDevices.h"
 #include "serial/SerialPort.h"
 #include "stream/FormatRecogniser.h"
@@ -28,8 +28,6 @@
 #include "tests/PresetCases.h"
 #include "tools/camsim/FrameEncoder.h"
 #include "tools/camsim/FrameSource.h"
-
-extern char** environ;
 
 namespace {
 
@@ -410,18 +408,8 @@ TEST(FormatRecogniser, ByteAndChromaOrdersAreNeverSwappedWithConfidence) {
 // The simulator run with args; its exit code once it ends (-1: it did not
 // exit normally).
 pid_t Spawn(std::vector<std::string> args) {
-    args.insert(args.begin(), TAVIX_CAMSIM);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, TAVIX_CAMSIM, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnProgram(TAVIX_CAMSIM, args);
+    EXPECT_GT(pid, 0);
     return pid;
 }
 

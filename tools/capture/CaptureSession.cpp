@@ -63,15 +63,14 @@ CCaptureSession::~CCaptureSession() {
     SetPortOwner(nullptr);
 }
 
-bool CCaptureSession::Resolve(std::string& error) {
+int CCaptureSession::Resolve(std::string& error) {
     m_format = stream::CStreamFormat();
-    bool rowsSet = false;
     if (m_o.settings) {
         const std::string path = m_o.settingsPath.empty() ? SettingsFilePath() : m_o.settingsPath;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec)) {
             error = "设置文件 " + path + " 不存在";
-            return false;
+            return kExitBadArguments;
         }
         SetPortDevicePaths(ReadPortsSection(path));
         m_header = ReadHeaderByte(path);
@@ -83,7 +82,6 @@ bool CCaptureSession::Resolve(std::string& error) {
         if (black.row > 0 && black.column > 0 && black.row <= 9999 && black.column <= 9999) {
             m_rows = uint32_t(black.row);
             m_columns = uint32_t(black.column);
-            rowsSet = true;
         }
         if (black.threshold >= 0 && black.threshold <= 255)
             m_threshold = black.threshold;
@@ -93,18 +91,17 @@ bool CCaptureSession::Resolve(std::string& error) {
         // A recording is read as it was recorded: its own settings.
         CRecordingReader reader;
         if (!reader.Open(m_o.input, error))
-            return false;
+            return kExitPort;
         const RecordingHeader& h = reader.Header();
         m_baud = h.baud;
         m_header = h.headerByte;
         m_rows = h.rows;
         m_columns = h.columns;
-        rowsSet = true;
         m_colourPage = h.format == recording::PixelFormat::Colour;
         m_format = stream::CStreamFormat();
         if (!h.streamFormat.empty() && !stream::FormatFromText(h.streamFormat, m_format)) {
             error = "录制文件记下的数据格式读不懂：“" + h.streamFormat + "”";
-            return false;
+            return kExitPort;
         }
     }
     if (m_o.baud > 0)
@@ -124,7 +121,6 @@ bool CCaptureSession::Resolve(std::string& error) {
         m_rows = m_o.rows;
         m_columns = m_o.columns;
     }
-    (void)rowsSet;
     if (m_o.thresholdGiven)
         m_threshold = m_o.threshold;
     if (!m_isRecording || m_o.formatGiven || m_o.colour)
@@ -141,20 +137,20 @@ bool CCaptureSession::Resolve(std::string& error) {
         if (kind == framefile::Kind::Jpeg && !stream::Info(encoding).compressed) {
             error = "--out .jpg 只用于 JPEG 数据流（帧原样保存）；这个格式的帧请存为 .png、" +
                     std::string(m_colourPage ? ".ppm" : ".pgm") + " 或 .raw";
-            return false;
+            return kExitBadArguments;
         }
         if (kind == framefile::Kind::Pgm && m_colourPage) {
             error = "--out .pgm 只用于黑白的帧；彩色的帧请存为 .ppm、.png 或 .raw";
-            return false;
+            return kExitBadArguments;
         }
         if (!FolderOf(m_o.out, "--out", error))
-            return false;
+            return kExitBadArguments;
     }
     if (!m_o.listing.empty() && !FolderOf(m_o.listing, "--listing", error))
-        return false;
+        return kExitBadArguments;
     if (!m_o.record.empty() && !FolderOf(m_o.record, "--record", error))
-        return false;
-    return true;
+        return kExitBadArguments;
+    return kExitOk;
 }
 
 void CCaptureSession::OnFrame(const CFrameCopy& frame) {
@@ -254,10 +250,9 @@ void CCaptureSession::ShowProgress(std::FILE* err, bool last) {
 
 int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
     std::string error;
-    if (!Resolve(error)) {
+    if (const int code = Resolve(error); code != kExitOk) {
         std::fprintf(err, "%s: %s\n", kName, error.c_str());
-        return m_isRecording && error.find("录制") != std::string::npos ? kExitPort
-                                                                        : kExitBadArguments;
+        return code;
     }
     // A recording plays into a pseudo-terminal of its own, read as a port.
     CReplayPlayer player;

@@ -41,8 +41,10 @@ public:
 
 private:
     // The page's settings: options over the recording's over the settings
-    // file's over the defaults. False with the reason (exit 1).
-    bool Resolve(std::string& error);
+    // file's over the defaults. kExitOk, or the exit code with the reason
+    // (a recording that cannot be read: kExitPort; anything else: bad
+    // arguments).
+    int Resolve(std::string& error);
     // A frame drawn whole, on the drawing thread.
     void OnFrame(const CFrameCopy& frame);
     // One line of the stream diagnosis on what the line carried, read on
