@@ -16,6 +16,8 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
+#include <QMenu>
 #include <algorithm>
 #include <cstdio>
 
@@ -27,6 +29,7 @@
 #include "serial/PortDevices.h"
 #include "settings/ComSettings.h"
 #include "settings/DataSection.h"
+#include "settings/LanguageSetting.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPath.h"
 #include "settings/TextToNumber.h"
@@ -128,6 +131,22 @@ bool CMainFrame::Create() {
     m_actShowHelp->setObjectName(QString::number(kShowHelpId));
     m_actShowHelp->setStatusTip(QStringLiteral("打开帮助文件 Help.chm"));
     connect(m_actShowHelp, &QAction::triggered, this, &CMainFrame::OnShowHelp);
+    // Named in both languages, so that it is found whichever is shown.
+    auto* languageMenu = new QMenu(this);
+    languageMenu->setObjectName(QStringLiteral("LanguageMenu"));
+    m_actChinese = languageMenu->addAction(QStringLiteral("中文"));
+    m_actEnglish = languageMenu->addAction(QStringLiteral("English"));
+    for (QAction* a : {m_actChinese, m_actEnglish})
+        a->setCheckable(true);
+    const bool english = ReadWindowLanguage(m_strSettingsPath) == tx::Language::English;
+    (english ? m_actEnglish : m_actChinese)->setChecked(true);
+    connect(m_actChinese, &QAction::triggered, this, [this] { OnChooseLanguage(false); });
+    connect(m_actEnglish, &QAction::triggered, this, [this] { OnChooseLanguage(true); });
+    m_actLanguage = m_wndToolBar->addAction(QStringLiteral("语言 / Language"));
+    m_actLanguage->setObjectName(QStringLiteral("Language"));
+    m_actLanguage->setMenu(languageMenu);
+    if (auto* button = qobject_cast<QToolButton*>(m_wndToolBar->widgetForAction(m_actLanguage)))
+        button->setPopupMode(QToolButton::InstantPopup);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     // The status bar: the message pane, then the three lock indicators.
@@ -861,8 +880,33 @@ void CMainFrame::UpdateLockIndicators() {
 // Commands
 
 void CMainFrame::OnShowHelp() {
-    const std::string path = ProgramDataDirectory() + "Help.chm";
+    const std::string path = ProgramDataDirectory() + HelpFileName(tx::CurrentLanguage());
     ResolveHtmlHelp(nullptr, path, 0, 0);
+}
+
+void CMainFrame::OnChooseLanguage(bool english) {
+    const tx::Language chosen = english ? tx::Language::English : tx::Language::Chinese;
+    m_actEnglish->setChecked(english);
+    m_actChinese->setChecked(!english);
+    const tx::Language stored = ReadWindowLanguage(m_strSettingsPath);
+    if (chosen == stored)
+        return;
+    if (!WriteWindowLanguage(chosen, m_strSettingsPath))
+        return;  // the settings failure has been said
+    if (chosen == tx::CurrentLanguage())
+        return;  // back to the language shown: nothing to restart for
+    // Said in the language chosen, which the user reads.
+    const QString text =
+        english ? QStringLiteral("The window shows English after a restart. Restart now?")
+                : QStringLiteral("重新启动后窗口显示中文。现在重新启动吗？");
+    const bool restart =
+        m_askRestart ? m_askRestart(text)
+                     : QMessageBox::question(this, QStringLiteral("语言 / Language"), text) ==
+                           QMessageBox::Yes;
+    if (restart) {
+        emit restartRequested();
+        close();
+    }
 }
 
 int CMainFrame::OnTaskPanelNotify(int code, int id) {

@@ -22,6 +22,7 @@
 #include <QTranslator>
 
 #include "serial/PortDevices.h"
+#include "settings/LanguageSetting.h"
 #include "settings/PortsSection.h"
 #include "shell/AboutDialog.h"
 #include "shell/MainFrame.h"
@@ -65,9 +66,22 @@ void MoveOldProfileSettings() {
 
 }  // namespace
 
-CTavixToolApp::CTavixToolApp(int& argc, char** argv) : QApplication(argc, argv) {
-    // The user interface is Chinese: so are Qt's own buttons and dialogs
-    // ("确定", the file and print dialogs).
+CTavixToolApp::CTavixToolApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+void CTavixToolApp::InstallTranslators(tx::Language language) {
+    tx::SetLanguage(language);
+    if (language == tx::Language::English) {
+        // The window's own texts; Qt's texts are English already.
+        auto* translator = new QTranslator(this);
+        if (translator->load(QStringLiteral(":/i18n/tavixtool_en.qm")))
+            installTranslator(translator);
+        else
+            std::fprintf(stderr, "The English translations are missing from the program.\n");
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        return;
+    }
+    // Chinese: so are Qt's own buttons and dialogs ("确定", the file and
+    // print dialogs).
     auto* translator = new QTranslator(this);
     if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -87,6 +101,7 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     LoadStdProfileSettings();
 
     const std::string& path = settingsPath;
+    InstallTranslators(ReadWindowLanguage(path));
     // Which device file each port number means, before the first probe.
     SetPortDevicePaths(ReadPortsSection(path));
 
@@ -102,6 +117,8 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     setQuitOnLastWindowClosed(false);
     connect(m_pMainFrame.get(), &CMainFrame::closed, this, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    connect(m_pMainFrame.get(), &CMainFrame::restartRequested, this,
+            [this] { m_bRestart = true; });
 
     // The command line: a new document, and a file named there is opened
     // as Ctrl+O opens one (replayed, or refused with a message) once the

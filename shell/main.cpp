@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "settings/SettingsPath.h"
 #include "shell/TavixToolApp.h"
 
@@ -44,5 +46,11 @@ int main(int argc, char** argv) {
         return 1;
     const int code = app.exec();
     app.ExitInstance();
+    // A language change: the program starts again with the same arguments,
+    // once this one has saved everything.
+    if (app.RestartRequested() && code == 0) {
+        execv("/proc/self/exe", argv);
+        std::perror("TavixTool");
+    }
     return code;
 }
