@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -17,7 +18,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QMenu>
 #include <algorithm>
 #include <cstdio>
 
@@ -899,10 +899,10 @@ void CMainFrame::OnChooseLanguage(bool english) {
     const QString text =
         english ? QStringLiteral("The window shows English after a restart. Restart now?")
                 : QStringLiteral("重新启动后窗口显示中文。现在重新启动吗？");
-    const bool restart =
-        m_askRestart ? m_askRestart(text)
-                     : QMessageBox::question(this, QStringLiteral("语言 / Language"), text) ==
-                           QMessageBox::Yes;
+    const bool restart = m_askRestart
+                             ? m_askRestart(text)
+                             : QMessageBox::question(this, QStringLiteral("语言 / Language"),
+                                                     text) == QMessageBox::Yes;
     if (restart) {
         emit restartRequested();
         close();

@@ -117,8 +117,7 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     setQuitOnLastWindowClosed(false);
     connect(m_pMainFrame.get(), &CMainFrame::closed, this, &QCoreApplication::quit,
             Qt::QueuedConnection);
-    connect(m_pMainFrame.get(), &CMainFrame::restartRequested, this,
-            [this] { m_bRestart = true; });
+    connect(m_pMainFrame.get(), &CMainFrame::restartRequested, this, [this] { m_bRestart = true; });
 
     // The command line: a new document, and a file named there is opened
     // as Ctrl+O opens one (replayed, or refused with a message) once the
