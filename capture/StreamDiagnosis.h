@@ -117,6 +117,9 @@ struct CDiagnosisReport {
     bool confident = false;
     std::vector<std::string> doubts;  // why the reading is not certain
     std::vector<std::string> notes;   // what else the stream shows
+    // The format the bytes could also be, when the header analysis stands
+    // without certainty (also among the doubts); empty otherwise.
+    std::string otherFormat;
     // How many more bytes a confident reading needs (the window holds too
     // few periods of the largest frame the stream may carry); 0 when there
     // are enough, or when more would not help.
