@@ -1556,8 +1556,9 @@ void Analysis::Conclude() {
         std::vector<std::string> values;
         for (size_t i = 0; i < m_tiedValues.size() && i < 8; ++i)
             values.push_back(Format("%u", m_tiedValues[i]));
-        doubts.push_back(tx::Format(tx::Tr("CStreamDiagnosis", "别的字节值（%1）也像数据头一样每帧重复"),
-                                    Join(values, tx::Tr("CStreamDiagnosis", "、")));
+        doubts.push_back(
+            tx::Format(tx::Tr("CStreamDiagnosis", "别的字节值（%1）也像数据头一样每帧重复"),
+                       Join(values, tx::Tr("CStreamDiagnosis", "、"))));
     }
     if (m_garbageUnclear)
         doubts.push_back(tx::Tr("CStreamDiagnosis",
