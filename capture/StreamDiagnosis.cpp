@@ -739,6 +739,13 @@ std::string SizeText(const CSizeCandidate& c) {
                       c.columns);
 }
 
+// Two sentences one after the other (in English with a space between).
+std::string Sentences(const std::string& first, const std::string& second) {
+    if (first.empty() || second.empty())
+        return first + second;
+    return tx::Format(tx::Tr("CStreamDiagnosis", "%1%2"), first, second);
+}
+
 std::string Join(const std::vector<std::string>& parts, const char* separator) {
     std::string out;
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -1514,7 +1521,7 @@ void Analysis::Conclude() {
                            (unsigned long long)r.breaks));
     }
     if (!r.headerFound) {
-        r.verdictText = baudText + r.verdictText;
+        r.verdictText = Sentences(baudText, r.verdictText);
         return;
     }
 
@@ -1589,8 +1596,9 @@ void Analysis::Conclude() {
 
     std::string text = baudText;
     if (r.confident) {
-        text += tx::Format(tx::Tr("CStreamDiagnosis", "确定：数据头 %1，每帧 %2 字节，%3。"),
-                           r.header, r.frameSize, SizeText(r.candidates[m_choice]).c_str());
+        text = Sentences(
+            text, tx::Format(tx::Tr("CStreamDiagnosis", "确定：数据头 %1，每帧 %2 字节，%3。"),
+                             r.header, r.frameSize, SizeText(r.candidates[m_choice]).c_str()));
         std::vector<std::string> changes;
         if (m_ctx.header >= 0 && m_ctx.header != r.header)
             changes.push_back(
@@ -1606,18 +1614,20 @@ void Analysis::Conclude() {
             changes.push_back(tx::Format(tx::Tr("CStreamDiagnosis", "列数 %1 → %2"), m_ctx.columns,
                                          r.suggestColumns));
         if (!changes.empty())
-            text += tx::Format(tx::Tr("CStreamDiagnosis", "页面上的设置与数据不符，请改：%1。"),
-                               Join(changes, tx::Tr("CStreamDiagnosis", "，")));
+            text = Sentences(
+                text, tx::Format(tx::Tr("CStreamDiagnosis", "页面上的设置与数据不符，请改：%1。"),
+                                 Join(changes, tx::Tr("CStreamDiagnosis", "，"))));
     } else {
-        text += tx::Format(tx::Tr("CStreamDiagnosis", "不能确定：%1。"),
-                           Join(doubts, tx::Tr("CStreamDiagnosis", "；")));
+        text = Sentences(text, tx::Format(tx::Tr("CStreamDiagnosis", "不能确定：%1。"),
+                                          Join(doubts, tx::Tr("CStreamDiagnosis", "；"))));
         std::vector<std::string> options;
         for (size_t i = 0; i < r.candidates.size() && options.size() < 6; ++i)
             options.push_back(SizeText(r.candidates[i]));
         if (!options.empty())
-            text +=
+            text = Sentences(
+                text,
                 tx::Format(tx::Tr("CStreamDiagnosis", "数据头 %1，每帧 %2 字节；可能是：%3。"),
-                           r.header, r.frameSize, Join(options, tx::Tr("CStreamDiagnosis", "、")));
+                           r.header, r.frameSize, Join(options, tx::Tr("CStreamDiagnosis", "、"))));
     }
     r.verdictText = text;
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -184,6 +185,9 @@ TEST_F(EngineEnglish, DiagnosisReportsOfRealStreamsAreEnglishThroughout) {
         const CDiagnosisReport r = Diagnose(c.bytes.data(), c.bytes.size(), c.ctx);
         const std::string text = ReportText(r);
         ExpectEnglish(text);
+        for (size_t i = 0; i + 1 < text.size(); ++i)  // sentences apart
+            EXPECT_FALSE(text[i] == '.' && std::isupper(static_cast<unsigned char>(text[i + 1])))
+                << text;
         for (const std::string& d : r.doubts)
             ExpectEnglish(d);
         for (const auto& reading : r.recognition.readings) {
@@ -204,6 +208,7 @@ TEST_F(EngineEnglish, DiagnosisReportsOfRealStreamsAreEnglishThroughout) {
         std::string::npos)
         << r.verdictText;
     EXPECT_NE(r.verdictText.find("header 254 → 255"), std::string::npos) << r.verdictText;
+    EXPECT_EQ(r.verdictText.rfind("Wrong baud rate: the chosen 9600 baud", 0), 0u) << r.verdictText;
 }
 
 TEST_F(EngineEnglish, APortThatCannotBeOpenedSaysWhyInEnglish) {

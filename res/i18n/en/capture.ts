@@ -245,7 +245,7 @@ Colors: green = every frame whole; yellow = frames skipped (the screen cannot ke
     </message>
     <message>
         <source>%1 帧比周期短：线路上丢了字节</source>
-        <translation>%1 frames are shorter than the period: bytes were lost on the line</translation>
+        <translation>frames shorter than the period: %1 (bytes were lost on the line)</translation>
     </message>
     <message>
         <source>帧间距离不固定：%1 个中只有 %2 个等于 %3 字节</source>
@@ -512,6 +512,10 @@ Colors: green = every frame whole; yellow = frames skipped (the screen cannot ke
 </source>
         <translation>Suggestion: baud rate %1
 </translation>
+    </message>
+    <message>
+        <source>%1%2</source>
+        <translation>%1 %2</translation>
     </message>
 </context>
 <context>

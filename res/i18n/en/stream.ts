@@ -136,7 +136,7 @@
     </message>
     <message>
         <source>%1%2 帧各 %3 字节；%4</source>
-        <translation>%1%2 frames of %3 bytes each; %4</translation>
+        <translation>%1frames: %2 of %3 bytes each; %4</translation>
     </message>
     <message>
         <source>，</source>
