@@ -151,6 +151,6 @@ struct CDiagnosisReport {
 // Looks at the first 4 MiB of data[0..size).
 CDiagnosisReport Diagnose(const uint8_t* data, size_t size, const CDiagnosisContext& context);
 
-// The report for a person: several lines of Chinese, ending with the verdict
+// The report for a person: several lines in the chosen language, ending with the verdict
 // and the settings it suggests.
 std::string ReportText(const CDiagnosisReport& report);

@@ -49,7 +49,7 @@ struct CStreamFormat {
     // The design's format: header byte and the page's encoding, nothing sent.
     bool IsDesignFormat() const;
     // Every part within its limits (marker lengths, a known encoding, a JPEG
-    // encoding only with the JPEG framing and back); the reason, in Chinese,
+    // encoding only with the JPEG framing and back); the reason, in the chosen language,
     // when not.
     bool Valid(std::string* reason = nullptr) const;
 
@@ -82,7 +82,7 @@ const char* PresetLabel(const CStreamPreset& preset);
 
 // Bytes as text and back: "00 FF 01 01" (hex pairs, spaces optional) or, in
 // double quotes, text with C escapes ("R", "*RDY*", "\r\n", "\x01").
-// False (and the reason, in Chinese) on anything else.
+// False (and the reason, in the chosen language) on anything else.
 bool ParseBytes(const std::string& text, std::vector<uint8_t>& bytes,
                 std::string* reason = nullptr);
 // Hex pairs separated by spaces.
