@@ -1,6 +1,7 @@
 #include "settings/Translation.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -75,6 +76,12 @@ const char* LanguageCode(Language language) {
 
 Language LanguageFromCode(const std::string& code) {
     return code == "en" ? Language::English : Language::Chinese;
+}
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
 }
 
 std::string FormatList(const std::string& pattern, const std::string* args, int count) {

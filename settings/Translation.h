@@ -63,6 +63,9 @@ std::string FormatArg(T value) {
         return std::to_string(value);
 }
 
+// `value` with `decimals` digits after the point ("%.1f"), for Format.
+std::string Fixed(double value, int decimals);
+
 template <typename... Args>
 std::string Format(const std::string& pattern, const Args&... args) {
     const std::string list[] = {std::string(), FormatArg(args)...};
