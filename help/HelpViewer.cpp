@@ -361,6 +361,9 @@ bool CHelpViewer::OpenFile(const QString& path) {
     m_system = CChmSystem();
     m_wndContents->clear();
     m_wndBrowser->clearHistory();
+    // The other file's page goes, so that a topic of the same name is loaded
+    // from this file (Help.chm and Help_en.chm share their topics' names).
+    m_wndBrowser->setHtml(QString());
     if (!m_archive.Open(path)) {
         setWindowTitle(kDefaultTitle);
         ShowMessage(QStringLiteral("无法打开帮助文件“%1”。请确认该文件存在并且可以读取。")

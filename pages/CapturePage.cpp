@@ -57,9 +57,13 @@ QFont LabelFont() {
     return font;
 }
 
+// The page in the language shown: the English ones are in help/en/.
 QString HelpPage(const char* name) {
-    return QUrl::fromLocalFile(QString::fromStdString(ProgramDataDirectory()) +
-                               QStringLiteral("help/") + QLatin1String(name))
+    const QString folder = tx::CurrentLanguage() == tx::Language::English
+                               ? QStringLiteral("help/en/")
+                               : QStringLiteral("help/");
+    return QUrl::fromLocalFile(QString::fromStdString(ProgramDataDirectory()) + folder +
+                               QLatin1String(name))
         .toString();
 }
 

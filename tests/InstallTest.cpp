@@ -124,9 +124,13 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
                          "share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
                          "share/mime/packages/tavixtool.xml",
                          "share/tavixtool/Help.chm",
+                         "share/tavixtool/Help_en.chm",
                          "share/tavixtool/help/about.html",
                          "share/tavixtool/help/camera-board.html",
                          "share/tavixtool/help/simulator.html",
+                         "share/tavixtool/help/en/about.html",
+                         "share/tavixtool/help/en/camera-board.html",
+                         "share/tavixtool/help/en/simulator.html",
                      }));
     const std::string desktop = ReadAll(prefix / "share/applications/tavixtool.desktop");
     EXPECT_NE(desktop.find("Exec=tavixtool"), std::string::npos);
@@ -243,7 +247,8 @@ TEST(Package, TheDebHoldsTheProgramAndNamesItsDependencies) {
     for (const char* file :
          {"./usr/bin/tavixtool", "./usr/bin/tavix-camsim", "./usr/bin/tavix-diagnose",
           "./usr/bin/tavix-capture", "./usr/share/man/man1/tavix-capture.1.gz",
-          "./usr/share/tavixtool/Help.chm", "./usr/share/applications/tavixtool.desktop",
+          "./usr/share/tavixtool/Help.chm", "./usr/share/tavixtool/Help_en.chm",
+          "./usr/share/tavixtool/help/en/about.html", "./usr/share/applications/tavixtool.desktop",
           "./usr/share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
           "./usr/share/mime/packages/tavixtool.xml",
           "./usr/share/icons/hicolor/256x256/apps/tavixtool.png",

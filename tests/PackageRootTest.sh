@@ -66,6 +66,9 @@ grep -q "^TavixTool " <<<"$version" || fail "--version names no program"
 grep -q "设置文件：/home/user/.config/TavixTool/DevSet.ini" <<<"$version" ||
     fail "--version names another settings file"
 grep -q "帮助文件：/usr/share/tavixtool/Help.chm" <<<"$version" || fail "--version names another help file"
+for file in Help_en.chm help/en/about.html help/en/camera-board.html help/en/simulator.html; do
+    [ -s "$root/usr/share/tavixtool/$file" ] || fail "the package installs no /usr/share/tavixtool/$file"
+done
 as_user tavix-camsim --help >/dev/null 2>&1 || fail "tavix-camsim --help"
 as_user tavix-diagnose --help >/dev/null 2>&1 || fail "tavix-diagnose --help"
 as_user tavix-capture --help >/dev/null 2>&1 || fail "tavix-capture --help"
