@@ -237,19 +237,29 @@ private:
     QPointer<QPushButton> m_defaultButton;
 };
 
+// The caption in the language shown; the captions are listed for the
+// translators in pages/TemplateTexts.cpp.
+QString Caption(const DialogControl& control) {
+    if (control.caption.isEmpty()) {
+        return control.caption;
+    }
+    return QCoreApplication::translate("DialogTemplate", control.caption.toUtf8().constData());
+}
+
 QWidget* CreateWidget(const DialogControl& control, QDialog& dialog) {
+    const QString caption = Caption(control);
     switch (control.kind) {
         case ControlKind::PushButton:
         case ControlKind::DefPushButton: {
-            auto* button = new QPushButton(control.caption, &dialog);
+            auto* button = new QPushButton(caption, &dialog);
             button->setAutoDefault(false);  // EnterKeyFilter does its part
             button->setDefault(control.kind == ControlKind::DefPushButton);
             return button;
         }
         case ControlKind::CheckBox:
-            return new QCheckBox(control.caption, &dialog);
+            return new QCheckBox(caption, &dialog);
         case ControlKind::RadioButton:
-            return new QRadioButton(control.caption, &dialog);
+            return new QRadioButton(caption, &dialog);
         case ControlKind::Edit: {
             if (control.Has(kMultiLine)) {
                 // Stands in for the page's own multi-line widget (Replace).
@@ -264,7 +274,7 @@ QWidget* CreateWidget(const DialogControl& control, QDialog& dialog) {
             return edit;
         }
         case ControlKind::Label: {
-            auto* label = new QLabel(control.caption, &dialog);
+            auto* label = new QLabel(caption, &dialog);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment((control.Has(kCenter) ? Qt::AlignHCenter : Qt::AlignLeft) |
                                 (control.Has(kVCenter) ? Qt::AlignVCenter : Qt::AlignTop));
@@ -287,11 +297,11 @@ QWidget* CreateWidget(const DialogControl& control, QDialog& dialog) {
         }
         case ControlKind::Link: {
             auto* link = new CHyperLink(&dialog);
-            link->setText(control.caption);
+            link->setText(caption);
             return link;
         }
         case ControlKind::GroupBox: {
-            auto* box = new QGroupBox(control.caption, &dialog);
+            auto* box = new QGroupBox(caption, &dialog);
             box->setAttribute(Qt::WA_TransparentForMouseEvents);
             return box;
         }
