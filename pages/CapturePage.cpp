@@ -172,6 +172,8 @@ bool CCapturePage::Create(QWidget* parent) {
     CreatePictureMenu();
     m_bCreated = true;
     OnInitDialog();
+    // Translated captions, in the fonts just set, take the room they need.
+    m_template.FitTranslatedCaptions(*this);
     return true;
 }
 

@@ -418,7 +418,7 @@ File %2 keeps %3 bytes, up to the last whole block, and can be replayed.</transl
     </message>
     <message>
         <source>列</source>
-        <translation>columns</translation>
+        <translation>cols</translation>
     </message>
     <message>
         <source>行显示（0为整行显示）</source>
@@ -430,7 +430,7 @@ File %2 keeps %3 bytes, up to the last whole block, and can be replayed.</transl
     </message>
     <message>
         <source>隔</source>
-        <translation>every</translation>
+        <translation>skip</translation>
     </message>
     <message>
         <source>显示模式</source>
