@@ -376,7 +376,11 @@ void CMainFrame::CreateCommandBar() {
     m_wndSendCombo->setEditable(true);
     m_wndSendCombo->setInsertPolicy(QComboBox::NoInsert);
     m_wndSendCombo->setCompleter(nullptr);
-    m_wndSendCombo->setFixedWidth(kComboWidth * 3 / 4);
+    // English texts make the serial bar wider; a narrower send box keeps the
+    // toolbar row within a 1366-pixel screen.
+    m_wndSendCombo->setFixedWidth(tx::CurrentLanguage() == tx::Language::English
+                                      ? kComboWidth * 3 / 5
+                                      : kComboWidth * 3 / 4);
     m_wndSendCombo->addItems(QSettings().value(QString::fromUtf8(kSendHistoryKey)).toStringList());
     m_wndSendCombo->setCurrentIndex(-1);
     m_wndSendCombo->lineEdit()->setPlaceholderText(tr("板子命令，如 01 FE 或 \"R\""));
