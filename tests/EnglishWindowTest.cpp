@@ -6,11 +6,13 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
 #include <QToolBar>
@@ -96,6 +98,13 @@ Room RoomOf(QWidget* w) {
         r.needed = fm.horizontalAdvance(r.text);
         r.available = button->contentsRect().width() -
                       2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        // A placeholder is read while the box is empty.
+        r.text = edit->text().isEmpty() ? edit->placeholderText() : QString();
+        QStyleOptionFrame option;
+        option.initFrom(edit);
+        r.needed = fm.horizontalAdvance(r.text);
+        r.available = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() - 4;
     } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
         r.text = box->title();
         r.needed = fm.horizontalAdvance(r.text);

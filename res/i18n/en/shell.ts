@@ -76,7 +76,7 @@
     </message>
     <message>
         <source> 帧头 </source>
-        <translation> Header</translation>
+        <translation> Header </translation>
     </message>
     <message>
         <source>每帧开头的帧头字节（0–255），两个页面共用；采集时不能改。保存在设置文件的 [Data] head 中。</source>
@@ -84,7 +84,7 @@
     </message>
     <message>
         <source> 数据格式 </source>
-        <translation> Stream format</translation>
+        <translation> Stream format </translation>
     </message>
     <message>
         <source>自定义…</source>
@@ -96,7 +96,7 @@
     </message>
     <message>
         <source>板子命令，如 01 FE 或 &quot;R&quot;</source>
-        <translation>e.g. 01 FE or &quot;R&quot;</translation>
+        <translation>01 FE or &quot;R&quot;</translation>
     </message>
     <message>
         <source>发给摄像头板的字节：十六进制（如 01 FE）或带双引号的文字（如 &quot;R&quot;、&quot;AT\r\n&quot;）。按回车或“发送”发出；串口未打开时先打开它。</source>
