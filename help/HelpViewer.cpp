@@ -318,14 +318,12 @@ CHelpViewer::CHelpViewer(const ChmFunctions& chm, QWidget* owner)
 
     m_wndToolBar = new QToolBar(this);
     m_wndToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    QAction* back =
-        m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("后退"),
-                                m_wndBrowser, &QTextBrowser::backward);
-    QAction* forward =
-        m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
-                                tr("前进"), m_wndBrowser, &QTextBrowser::forward);
-    m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), tr("主页"),
-                            this, [this] { ShowTopic(QString()); });
+    QAction* back = m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("后退"),
+                                            m_wndBrowser, &QTextBrowser::backward);
+    QAction* forward = m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
+                                               tr("前进"), m_wndBrowser, &QTextBrowser::forward);
+    m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), tr("主页"), this,
+                            [this] { ShowTopic(QString()); });
     back->setEnabled(false);
     forward->setEnabled(false);
     connect(m_wndBrowser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);

@@ -493,8 +493,7 @@ void CCapturePage::OnSavePicture() {
             .filePath(frameimage::ProposedName(QStringLiteral("picture"),
                                                QDateTime::currentDateTime(), have ? frame.rows : 0,
                                                have ? frame.columns : 0, QStringLiteral("png")));
-    const QString path =
-        m_chooseSaveFile(tr("保存图片"), proposed, tr("PNG 图片 (*.png)"));
+    const QString path = m_chooseSaveFile(tr("保存图片"), proposed, tr("PNG 图片 (*.png)"));
     if (path.isEmpty())
         return;
     RememberFolder(path);
@@ -530,12 +529,11 @@ void CCapturePage::OnSaveFrame() {
                                      QStringLiteral("frame"), QDateTime::currentDateTime(),
                                      frame.rows, frame.columns, suffix));
     const QString filter =
-        jpeg ? tr("JPEG 文件 (*.jpg)（收到的字节原样保存）")
+        jpeg   ? tr("JPEG 文件 (*.jpg)（收到的字节原样保存）")
         : gray ? (rawBeside ? tr("PGM 图像 (*.pgm)（同时保存原始数据 *.%1）").arg(raw)
                             : tr("PGM 图像 (*.pgm)"))
-        : raw == QLatin1String("uyv")
-            ? tr("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）")
-            : tr("PPM 图像 (*.ppm)（同时保存原始数据 *.%1）").arg(raw);
+        : raw == QLatin1String("uyv") ? tr("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）")
+                                      : tr("PPM 图像 (*.ppm)（同时保存原始数据 *.%1）").arg(raw);
     const QString path = m_chooseSaveFile(tr("保存原始帧"), proposed, filter);
     if (path.isEmpty())
         return;
@@ -570,8 +568,8 @@ uint32_t CCapturePage::GapBox(int id) const {
 }
 
 void CCapturePage::OnOpenPicture() {
-    const QString path = m_chooseOpenFile(tr("打开图片"), LastFolder(),
-                                          tr("图片 (*.pgm *.ppm *.png *.jpg *.jpeg)"));
+    const QString path =
+        m_chooseOpenFile(tr("打开图片"), LastFolder(), tr("图片 (*.pgm *.ppm *.png *.jpg *.jpeg)"));
     if (path.isEmpty())
         return;
     RememberFolder(path);
@@ -715,8 +713,8 @@ void CCapturePage::OnRecord(bool on) {
                                  .filePath(frameimage::ProposedName(
                                      QStringLiteral("recording"), QDateTime::currentDateTime(),
                                      m_nRows, m_nColumns, QStringLiteral("tavixrec")));
-    const QString path = m_chooseSaveFile(tr("录制"), proposed,
-                                          tr("TavixTool 录制文件 (*.tavixrec)"));
+    const QString path =
+        m_chooseSaveFile(tr("录制"), proposed, tr("TavixTool 录制文件 (*.tavixrec)"));
     if (path.isEmpty()) {
         refuse(QString());
         return;
@@ -755,7 +753,7 @@ void CCapturePage::FinishRecording() {
     const QString path = QString::fromStdString(s.path);
     if (s.failed) {
         m_showWarning(tr("录制已停止：%1\n文件 %2 保留了到最后一个完整数据块为止的 %3 "
-                                     "字节，可以回放。")
+                         "字节，可以回放。")
                           .arg(QString::fromStdString(s.error), path)
                           .arg(s.bytes));
         return;
@@ -770,10 +768,9 @@ QString CCapturePage::CaptureInfoText() const {
         parts << tr("录制中：%1 KB").arg(r.bytes / 1024.0, 0, 'f', 1);
     const CFrameSaver::Status s = m_frameSaver.GetStatus();
     if (s.active) {
-        parts << (s.dropped > 0 ? tr("保存每一帧：已保存 %1 帧，来不及保存 %2 帧")
-                                      .arg(s.saved)
-                                      .arg(s.dropped)
-                                : tr("保存每一帧：已保存 %1 帧").arg(s.saved));
+        parts << (s.dropped > 0
+                      ? tr("保存每一帧：已保存 %1 帧，来不及保存 %2 帧").arg(s.saved).arg(s.dropped)
+                      : tr("保存每一帧：已保存 %1 帧").arg(s.saved));
     }
     return parts.join(QStringLiteral("  ·  "));
 }
@@ -785,8 +782,7 @@ void CCapturePage::UpdateCaptureInfo() {
         m_shownSaveError = s.error;
         const QSignalBlocker block(m_actSaveEvery);
         m_actSaveEvery->setChecked(false);
-        m_showWarning(
-            tr("保存每一帧已停止（已保存 %1 帧）：%2").arg(s.saved).arg(s.error));
+        m_showWarning(tr("保存每一帧已停止（已保存 %1 帧）：%2").arg(s.saved).arg(s.error));
     }
     // A recording whose write failed ends here; the capture goes on.
     if (m_actRecord->isChecked() && GetRecordingState().failed) {
@@ -899,8 +895,7 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
         }
         stopReading = true;
     });
-    QProgressDialog progress(tr("正在监听串口数据…"), tr("取消"), 0,
-                             m_nListenMs, this);
+    QProgressDialog progress(tr("正在监听串口数据…"), tr("取消"), 0, m_nListenMs, this);
     progress.setWindowTitle(tr("诊断串口数据：正在监听"));
     progress.setMinimumDuration(0);
     QEventLoop loop;

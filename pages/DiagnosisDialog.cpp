@@ -48,9 +48,8 @@ CDiagnosisDialog::CDiagnosisDialog(const CDiagnosisReport& report, bool colourPa
         m_apply->setDefault(true);
     } else if (report.headerFound && report.suggestRows > 0 &&
                report.suggestColour != m_bColourPage) {
-        m_note->setText(report.suggestColour
-                            ? tr("数据是 U,Y,V 彩色帧：请在“彩色数据”页面采集。")
-                            : tr("数据是黑白帧：请在“黑白数据”页面采集。"));
+        m_note->setText(report.suggestColour ? tr("数据是 U,Y,V 彩色帧：请在“彩色数据”页面采集。")
+                                             : tr("数据是黑白帧：请在“黑白数据”页面采集。"));
     } else if (!report.confident) {
         m_note->setText(tr("结论不确定，没有可以直接应用的建议。"));
     }

@@ -8,7 +8,6 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFontMetricsF>
-#include <QtMath>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -21,11 +20,12 @@
 #include <QRawFont>
 #include <QScreen>
 #include <QSet>
-#include <QStyle>
-#include <QStyleOptionButton>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QtEndian>
+#include <QtMath>
 #include <algorithm>
 #include <climits>
 
@@ -326,7 +326,8 @@ int NeededWidth(ControlKind kind, QWidget* widget) {
         case ControlKind::PushButton:
         case ControlKind::DefPushButton: {
             auto* button = static_cast<QPushButton*>(widget);
-            const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+            const int margin =
+                button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
             return metrics.horizontalAdvance(button->text()) + 2 * margin +
                    (button->width() - button->contentsRect().width());
         }

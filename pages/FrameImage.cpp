@@ -65,7 +65,8 @@ bool WriteWhole(const QString& path, const QByteArray& data, QString& error) {
     if (!whole) {
         const QString reason = file.error() != QFileDevice::NoError
                                    ? file.errorString()
-                                   : QCoreApplication::translate("FrameImage", "只写入了 %1 字节中的 %2 字节（磁盘已满？）")
+                                   : QCoreApplication::translate(
+                                         "FrameImage", "只写入了 %1 字节中的 %2 字节（磁盘已满？）")
                                          .arg(data.size())
                                          .arg(file.size());
         file.cancelWriting();
@@ -141,7 +142,8 @@ bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error
         return false;
     }
     if (image.width() > 9999 || image.height() > 9999) {
-        error = QCoreApplication::translate("FrameImage", "图片 %1 太大：%2 × %3，行数和列数都不能大于9999")
+        error = QCoreApplication::translate("FrameImage",
+                                            "图片 %1 太大：%2 × %3，行数和列数都不能大于9999")
                     .arg(path)
                     .arg(image.height())
                     .arg(image.width());

@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -17,7 +18,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QMenu>
 #include <algorithm>
 #include <cstdio>
 
@@ -49,8 +49,8 @@ const char kTitle[] = QT_TRANSLATE_NOOP("CMainFrame", "TAVIX飞思卡尔专营-�
 const char kSerialSettings[] = QT_TRANSLATE_NOOP("CMainFrame", "串口设置");
 const char kReady[] = QT_TRANSLATE_NOOP("CMainFrame", "就绪");
 const char* const kIndicatorTexts[3] = {QT_TRANSLATE_NOOP("CMainFrame", "大写"),
-                                         QT_TRANSLATE_NOOP("CMainFrame", "数字"),
-                                         QT_TRANSLATE_NOOP("CMainFrame", "滚动")};
+                                        QT_TRANSLATE_NOOP("CMainFrame", "数字"),
+                                        QT_TRANSLATE_NOOP("CMainFrame", "滚动")};
 
 constexpr int kComboWidth = 200;
 // What a port entry carries beside its text.
@@ -129,8 +129,7 @@ bool CMainFrame::Create() {
     m_wndToolBar = new QToolBar(this);
     m_wndToolBar->setObjectName(QStringLiteral("0xE800"));
     m_wndToolBar->setIconSize(QSize(24, 24));
-    m_actShowHelp =
-        m_wndToolBar->addAction(QIcon(QStringLiteral(":/icons/help.png")), tr("帮助"));
+    m_actShowHelp = m_wndToolBar->addAction(QIcon(QStringLiteral(":/icons/help.png")), tr("帮助"));
     m_actShowHelp->setObjectName(QString::number(kShowHelpId));
     m_actShowHelp->setStatusTip(tr("打开帮助文件 Help.chm"));
     connect(m_actShowHelp, &QAction::triggered, this, &CMainFrame::OnShowHelp);
@@ -316,7 +315,7 @@ void CMainFrame::CreateSerialBar() {
     m_actEnterDevice->setObjectName(QStringLiteral("EnterDevicePath"));
     m_actEnterDevice->setToolTip(
         tr("选一个不在 COM1–COM15 中的串口设备，如 /dev/ttyAMA0，或 "
-                       "/dev/serial/by-id/ 下的名字"));
+           "/dev/serial/by-id/ 下的名字"));
     connect(m_actEnterDevice, &QAction::triggered, this, &CMainFrame::OnEnterDevicePath);
 
     m_wndSerialBar->addSeparator();
@@ -328,7 +327,7 @@ void CMainFrame::CreateSerialBar() {
     m_wndHeaderSpin->setValue(ReadHeaderByte(m_strSettingsPath));
     m_wndHeaderSpin->setToolTip(
         tr("每帧开头的帧头字节（0–255），两个页面共用；采集时不能改。"
-                       "保存在设置文件的 [Data] head 中。"));
+           "保存在设置文件的 [Data] head 中。"));
     headerLabel->setToolTip(m_wndHeaderSpin->toolTip());
     connect(m_wndHeaderSpin, qOverload<int>(&QSpinBox::valueChanged), this, [this] {
         m_bHeaderChanged = true;
@@ -359,7 +358,7 @@ void CMainFrame::CreateSerialBar() {
     m_wndFormatCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     formatLabel->setToolTip(
         tr("摄像头板发来的数据是什么样的：帧怎样划分、像素怎样编码、要向板子发送什么。"
-                       "采集时改动会先停止采集。保存在设置文件的 [Stream] format 中。"));
+           "采集时改动会先停止采集。保存在设置文件的 [Stream] format 中。"));
     SelectFormatEntry();
     connect(m_wndFormatCombo, qOverload<int>(&QComboBox::activated), this,
             &CMainFrame::OnFormatChosen);
@@ -378,15 +377,14 @@ void CMainFrame::CreateCommandBar() {
     m_wndSendCombo->setCompleter(nullptr);
     // English texts make the serial bar wider; a narrower send box keeps the
     // toolbar row within a 1366-pixel screen.
-    m_wndSendCombo->setFixedWidth(tx::CurrentLanguage() == tx::Language::English
-                                      ? kComboWidth * 3 / 5
-                                      : kComboWidth * 3 / 4);
+    m_wndSendCombo->setFixedWidth(
+        tx::CurrentLanguage() == tx::Language::English ? kComboWidth * 3 / 5 : kComboWidth * 3 / 4);
     m_wndSendCombo->addItems(QSettings().value(QString::fromUtf8(kSendHistoryKey)).toStringList());
     m_wndSendCombo->setCurrentIndex(-1);
     m_wndSendCombo->lineEdit()->setPlaceholderText(tr("板子命令，如 01 FE 或 \"R\""));
     m_wndSendCombo->setToolTip(
         tr("发给摄像头板的字节：十六进制（如 01 FE）或带双引号的文字（如 \"R\"、"
-                       "\"AT\\r\\n\"）。按回车或“发送”发出；串口未打开时先打开它。"));
+           "\"AT\\r\\n\"）。按回车或“发送”发出；串口未打开时先打开它。"));
     connect(m_wndSendCombo->lineEdit(), &QLineEdit::returnPressed, this, &CMainFrame::OnSend);
     m_wndSerialBar->addWidget(m_wndSendCombo);
     m_actSend = m_wndSerialBar->addAction(tr("发送"));
@@ -402,8 +400,7 @@ void CMainFrame::SelectFormatEntry() {
     m_wndFormatCombo->setCurrentIndex(m_wndFormatCombo->findData(data));
     // The whole format, as the settings file holds it.
     m_wndFormatCombo->setToolTip(
-        tr("当前：%1")
-            .arg(QString::fromStdString(stream::FormatToText(m_streamFormat))));
+        tr("当前：%1").arg(QString::fromStdString(stream::FormatToText(m_streamFormat))));
 }
 
 void CMainFrame::OnFormatChosen(int index) {
@@ -675,15 +672,15 @@ void CMainFrame::OnEnterDevicePath() {
         QInputDialog::getText(
             this, QStringLiteral("TavixTool"),
             tr("串口设备的路径（如 /dev/ttyAMA0，或 "
-                           "/dev/serial/by-id/ 下的名字；留空则不再提供）："),
+               "/dev/serial/by-id/ 下的名字；留空则不再提供）："),
             QLineEdit::Normal,
             QString::fromStdString(m_strTypedDevice.empty() ? "/dev/" : m_strTypedDevice), &ok)
             .trimmed();
     if (!ok)
         return;
     if (!typed.isEmpty() && !typed.startsWith(QLatin1Char('/'))) {
-        ShowMessage(tr("设备路径要以 / 开头，例如 /dev/ttyAMA0。"),
-                    QStringLiteral("TavixTool"), QMessageBox::Warning, true);
+        ShowMessage(tr("设备路径要以 / 开头，例如 /dev/ttyAMA0。"), QStringLiteral("TavixTool"),
+                    QMessageBox::Warning, true);
         return;
     }
     if (m_strChosenPort == m_strTypedDevice)
@@ -842,8 +839,9 @@ void CMainFrame::CheckPortSharing() {
                           .arg(QString::fromStdString(m_port.m_strDevice),
                                QString::fromStdString(DescribeHolders(holders)));
     if (modemManager)
-        message += tr("可以让 ModemManager 不碰这个设备：给它加 udev 规则 "
-                      "ENV{ID_MM_DEVICE_IGNORE}=\"1\"，或者 sudo systemctl stop ModemManager。");
+        message +=
+            tr("可以让 ModemManager 不碰这个设备：给它加 udev 规则 "
+               "ENV{ID_MM_DEVICE_IGNORE}=\"1\"，或者 sudo systemctl stop ModemManager。");
     if (m_wndMessage != nullptr)
         m_wndMessage->setText(message);
     m_bSharingShown = true;
@@ -905,10 +903,10 @@ void CMainFrame::OnChooseLanguage(bool english) {
     const QString text =
         english ? QStringLiteral("The window shows English after a restart. Restart now?")
                 : QStringLiteral("重新启动后窗口显示中文。现在重新启动吗？");
-    const bool restart =
-        m_askRestart ? m_askRestart(text)
-                     : QMessageBox::question(this, QStringLiteral("语言 / Language"), text) ==
-                           QMessageBox::Yes;
+    const bool restart = m_askRestart
+                             ? m_askRestart(text)
+                             : QMessageBox::question(this, QStringLiteral("语言 / Language"),
+                                                     text) == QMessageBox::Yes;
     if (restart) {
         emit restartRequested();
         close();

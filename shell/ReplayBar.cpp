@@ -173,8 +173,8 @@ void CReplayBar::Restart() {
     m_player.Stop();
     StopCapture(m_page, true);
     if (!StartCaptureAndPlayer(m_actFast->isChecked(), m_actPause->isChecked()))
-        m_progress->setText(tr("无法重新开始：%1")
-                                .arg(qobject_cast<QLabel*>(m_page->Control(IDC_STATUS))->text()));
+        m_progress->setText(
+            tr("无法重新开始：%1").arg(qobject_cast<QLabel*>(m_page->Control(IDC_STATUS))->text()));
 }
 
 void CReplayBar::End() {
@@ -199,8 +199,7 @@ QString CReplayBar::ProgressText() const {
     const QString pattern = p.finished ? tr("回放 %1：%2 / %3 秒（已放完）")
                             : p.paused ? tr("回放 %1：%2 / %3 秒（暂停）")
                                        : tr("回放 %1：%2 / %3 秒");
-    QString text = pattern.arg(m_strName,
-                               QString::number(p.playedMicroseconds / 1e6, 'f', 1),
+    QString text = pattern.arg(m_strName, QString::number(p.playedMicroseconds / 1e6, 'f', 1),
                                QString::number(p.totalMicroseconds / 1e6, 'f', 1));
     if (!p.cutText.empty())
         text += QStringLiteral("  ") + QString::fromStdString(p.cutText);

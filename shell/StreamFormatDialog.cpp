@@ -53,7 +53,8 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
     m_wndEncoding->setObjectName(QStringLiteral("Encoding"));
     for (int i = 0; i < stream::kEncodingCount; ++i) {
         const auto e = static_cast<stream::Encoding>(i);
-        m_wndEncoding->addItem(QString::fromUtf8(tx::Tr("PixelEncoding", stream::Info(e).label)), i);
+        m_wndEncoding->addItem(QString::fromUtf8(tx::Tr("PixelEncoding", stream::Info(e).label)),
+                               i);
     }
     m_wndEncoding->setCurrentIndex(m_wndEncoding->findData(static_cast<int>(format.encoding)));
 
@@ -89,8 +90,7 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
     form->addRow(tr("每帧后发送："), m_wndRequestFrame);
     form->addRow(tr("停止时发送："), m_wndRequestStop);
 
-    auto* hint =
-        new QLabel(tr("字节的写法：%1。").arg(tr(kBytesHint)), this);
+    auto* hint = new QLabel(tr("字节的写法：%1。").arg(tr(kBytesHint)), this);
     hint->setWordWrap(true);
     m_wndReason = new QLabel(this);
     m_wndReason->setObjectName(QStringLiteral("Reason"));
@@ -149,9 +149,12 @@ bool CStreamFormatDialog::Check() {
          format.framing == stream::Framing::Marker},
         {m_wndEnd, &format.endMarker, QT_TRANSLATE_NOOP("CStreamFormatDialog", "结束标记"),
          format.framing == stream::Framing::Marker},
-        {m_wndRequestStart, &format.requestAtStart, QT_TRANSLATE_NOOP("CStreamFormatDialog", "开始时发送"), true},
-        {m_wndRequestFrame, &format.requestPerFrame, QT_TRANSLATE_NOOP("CStreamFormatDialog", "每帧后发送"), true},
-        {m_wndRequestStop, &format.requestAtStop, QT_TRANSLATE_NOOP("CStreamFormatDialog", "停止时发送"), true},
+        {m_wndRequestStart, &format.requestAtStart,
+         QT_TRANSLATE_NOOP("CStreamFormatDialog", "开始时发送"), true},
+        {m_wndRequestFrame, &format.requestPerFrame,
+         QT_TRANSLATE_NOOP("CStreamFormatDialog", "每帧后发送"), true},
+        {m_wndRequestStop, &format.requestAtStop,
+         QT_TRANSLATE_NOOP("CStreamFormatDialog", "停止时发送"), true},
     };
     bool ok = true;
     for (const auto& f : fields) {

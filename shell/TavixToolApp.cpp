@@ -57,9 +57,10 @@ void MoveOldProfileSettings() {
     QDir().mkpath(QFileInfo(now).absolutePath());
     QFile file(old);
     if (!file.rename(now)) {
-        std::fprintf(stderr, "%s\n",
-                     qPrintable(QCoreApplication::translate("CTavixToolApp", "无法把 %1 移到 %2：%3")
-                                    .arg(old, now, file.errorString())));
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(QCoreApplication::translate("CTavixToolApp", "无法把 %1 移到 %2：%3")
+                           .arg(old, now, file.errorString())));
         return;
     }
     QDir().rmdir(QFileInfo(old).absolutePath());  // only when nothing else is left there
@@ -118,8 +119,7 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     setQuitOnLastWindowClosed(false);
     connect(m_pMainFrame.get(), &CMainFrame::closed, this, &QCoreApplication::quit,
             Qt::QueuedConnection);
-    connect(m_pMainFrame.get(), &CMainFrame::restartRequested, this,
-            [this] { m_bRestart = true; });
+    connect(m_pMainFrame.get(), &CMainFrame::restartRequested, this, [this] { m_bRestart = true; });
 
     // The command line: a new document, and a file named there is opened
     // as Ctrl+O opens one (replayed, or refused with a message) once the
@@ -209,9 +209,9 @@ void CTavixToolApp::OnFileNew() {
 }
 
 void CTavixToolApp::OnFileOpen() {
-    const QString path = QFileDialog::getOpenFileName(
-        m_pMainFrame.get(), QString(), QString(),
-        tr("TavixTool 录制文件 (*.tavixrec);;所有文件 (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(m_pMainFrame.get(), QString(), QString(),
+                                     tr("TavixTool 录制文件 (*.tavixrec);;所有文件 (*)"));
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }

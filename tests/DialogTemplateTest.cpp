@@ -12,9 +12,9 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTranslator>
 #include <QStyleOptionButton>
 #include <QTextLayout>
+#include <QTranslator>
 #include <QtTest>
 
 #include "pages/ControlIds.h"
@@ -32,7 +32,9 @@ public:
         if (qstrcmp(context, "DialogTemplate") != 0) {
             return QString();
         }
-        return QString::fromUtf8(source).isEmpty() ? QString() : QStringLiteral("Longer text %1").arg(qHash(QByteArray(source)) % 97);
+        return QString::fromUtf8(source).isEmpty()
+                   ? QString()
+                   : QStringLiteral("Longer text %1").arg(qHash(QByteArray(source)) % 97);
     }
     bool isEmpty() const override { return false; }
 };

@@ -85,7 +85,8 @@ Room RoomOf(QWidget* w) {
         option.initFrom(check);
         r.text = check->text();
         r.needed = fm.horizontalAdvance(r.text);
-        r.available = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, check).width();
+        r.available =
+            check->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, check).width();
     } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
         QStyleOptionButton option;
         option.initFrom(radio);
@@ -104,7 +105,8 @@ Room RoomOf(QWidget* w) {
         QStyleOptionFrame option;
         option.initFrom(edit);
         r.needed = fm.horizontalAdvance(r.text);
-        r.available = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() - 4;
+        r.available =
+            edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).width() - 4;
     } else if (auto* box = qobject_cast<QGroupBox*>(w)) {
         r.text = box->title();
         r.needed = fm.horizontalAdvance(r.text);
@@ -130,8 +132,8 @@ QStringList Faults(QWidget* top) {
             if (tool->toolButtonStyle() == Qt::ToolButtonIconOnly && !tool->icon().isNull())
                 continue;
         const Room r = RoomOf(w);
-        const QString name = QStringLiteral("%1 \"%2\"").arg(
-            QString::fromLatin1(w->metaObject()->className()), r.text);
+        const QString name = QStringLiteral("%1 \"%2\"")
+                                 .arg(QString::fromLatin1(w->metaObject()->className()), r.text);
         // The page's status line shows the engine's texts, which the engine
         // translates (capture/).
         const bool engineText = w->objectName() == QString::number(IDC_STATUS);
@@ -139,10 +141,10 @@ QStringList Faults(QWidget* top) {
             faults << name + QStringLiteral(": Chinese");
         if (!r.text.isEmpty() && r.needed > r.available)
             faults << name + QStringLiteral(": needs %1 px, has %2 (one line %3 px, width %4)")
-                                  .arg(r.needed)
-                                  .arg(r.available)
-                                  .arg(r.line)
-                                  .arg(r.width);
+                                 .arg(r.needed)
+                                 .arg(r.available)
+                                 .arg(r.line)
+                                 .arg(r.width);
         for (const QString& tip : {w->toolTip(), w->statusTip(), w->windowTitle()})
             if (HasChinese(tip) && !Bilingual(tip))
                 faults << name + QStringLiteral(": Chinese tip or title \"%1\"").arg(tip);

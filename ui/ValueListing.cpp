@@ -69,9 +69,12 @@ QString SaveFailure(const QSaveFile& file, const QString& path) {
     else if (file.error() == QFileDevice::RenameError)
         reason = QCoreApplication::translate("CValueListing", "无法替换原有的文件");
     else
-        reason = QCoreApplication::translate("CValueListing", "无法在这里创建文件，可能没有写入权限");
+        reason =
+            QCoreApplication::translate("CValueListing", "无法在这里创建文件，可能没有写入权限");
     const QString detail = file.errorString();
-    return detail.isEmpty() ? reason : QCoreApplication::translate("CValueListing", "%1（系统信息：%2）").arg(reason, detail);
+    return detail.isEmpty() ? reason
+                            : QCoreApplication::translate("CValueListing", "%1（系统信息：%2）")
+                                  .arg(reason, detail);
 }
 
 // The platform's copy keys, and Ctrl+Insert everywhere.
@@ -671,8 +674,7 @@ QMenu* CValueListing::CreateContextMenu(QWidget* parent) {
     std::vector<uint8_t> values;
     add(arrays, tr("二值化值"), ListedValues(text, rows, columns, values),
         [this] { CopyListedArray(); });
-    add(arrays, tr("原始像素值"), RawValues(rows, columns, values),
-        [this] { CopyRawArray(); });
+    add(arrays, tr("原始像素值"), RawValues(rows, columns, values), [this] { CopyRawArray(); });
     return menu;
 }
 
@@ -720,6 +722,6 @@ void CValueListing::SaveText() {
             file.cancelWriting();
     }
     if (!saved)
-        m_showWarning(tr("无法保存文件 %1：%2")
-                          .arg(QDir::toNativeSeparators(path), SaveFailure(file, path)));
+        m_showWarning(
+            tr("无法保存文件 %1：%2").arg(QDir::toNativeSeparators(path), SaveFailure(file, path)));
 }
