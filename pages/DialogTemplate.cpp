@@ -325,11 +325,8 @@ int NeededWidth(ControlKind kind, QWidget* widget) {
     switch (kind) {
         case ControlKind::PushButton:
         case ControlKind::DefPushButton: {
-            auto* button = static_cast<QPushButton*>(widget);
-            const int margin =
-                button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-            return metrics.horizontalAdvance(button->text()) + 2 * margin +
-                   (button->width() - button->contentsRect().width());
+            // The style's own measure: text, icon, margins and frame.
+            return static_cast<QPushButton*>(widget)->sizeHint().width();
         }
         case ControlKind::CheckBox:
         case ControlKind::RadioButton: {

@@ -24,8 +24,10 @@
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
 #include "pages/ControlIds.h"
+#include "pages/DiagnosisDialog.h"
 #include "pages/DialogTemplate.h"
 #include "settings/Translation.h"
+#include "shell/AboutDialog.h"
 #include "shell/MainFrame.h"
 #include "shell/StreamFormatDialog.h"
 #include "shell/TavixToolDoc.h"
@@ -94,11 +96,20 @@ Room RoomOf(QWidget* w) {
         r.needed = fm.horizontalAdvance(r.text);
         r.available =
             radio->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, radio).width();
+    } else if (auto* push = qobject_cast<QPushButton*>(w)) {
+        // Text, icon, the style's margins and frame (as QCommonStyle sizes a
+        // push button, without a style's smallest width).
+        QStyle* style = push->style();
+        r.text = push->text();
+        r.needed = fm.horizontalAdvance(r.text) +
+                   (push->icon().isNull() ? 0 : push->iconSize().width() + 4) +
+                   style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, push) +
+                   2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, push);
+        r.available = push->width();
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         r.text = button->text();
         r.needed = fm.horizontalAdvance(r.text);
-        r.available = button->contentsRect().width() -
-                      2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        r.available = button->contentsRect().width();
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         // A placeholder is read while the box is empty.
         r.text = edit->text().isEmpty() ? edit->placeholderText() : QString();
@@ -201,6 +212,34 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         const QStringList faults = Faults(&dialog);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+    }
+
+    // The dialogs the pages and the window open: the diagnosis with a
+    // suggestion for the other page and a baud rate, and the about box.
+    void dialogsInEnglish() {
+        UseEnglish();
+        CDiagnosisReport report;
+        report.confident = true;
+        report.headerFound = true;
+        report.suggestRows = 60;
+        report.suggestColumns = 80;
+        report.suggestColour = true;
+        report.baud = 9600;
+        report.suggestBaud = 115200;
+        CDiagnosisDialog diagnosis(report, false, nullptr);
+        diagnosis.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&diagnosis));
+        QCOMPARE(diagnosis.m_note->text(),
+                 QStringLiteral("The data are U,Y,V color frames: capture on the \"Color data\" "
+                                "page. Set the baud rate to 115200 in the serial settings bar."));
+        QStringList faults = Faults(&diagnosis);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+
+        CAboutDialog about(nullptr);
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        faults = Faults(&about);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 
