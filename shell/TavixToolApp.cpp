@@ -57,8 +57,10 @@ void MoveOldProfileSettings() {
     QDir().mkpath(QFileInfo(now).absolutePath());
     QFile file(old);
     if (!file.rename(now)) {
-        std::fprintf(stderr, "无法把 %s 移到 %s：%s\n", qPrintable(old), qPrintable(now),
-                     qPrintable(file.errorString()));
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(QCoreApplication::translate("CTavixToolApp", "无法把 %1 移到 %2：%3")
+                           .arg(old, now, file.errorString())));
         return;
     }
     QDir().rmdir(QFileInfo(old).absolutePath());  // only when nothing else is left there
@@ -207,9 +209,9 @@ void CTavixToolApp::OnFileNew() {
 }
 
 void CTavixToolApp::OnFileOpen() {
-    const QString path = QFileDialog::getOpenFileName(
-        m_pMainFrame.get(), QString(), QString(),
-        QStringLiteral("TavixTool 录制文件 (*.tavixrec);;所有文件 (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(m_pMainFrame.get(), QString(), QString(),
+                                     tr("TavixTool 录制文件 (*.tavixrec);;所有文件 (*)"));
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
@@ -223,9 +225,9 @@ bool CTavixToolApp::OpenDocumentFile(const QString& path) {
     QString error;
     if (m_pMainFrame == nullptr || !m_pMainFrame->StartReplay(path, error)) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
-                        QStringLiteral("无法回放这个文件：\n%1").arg(error), QMessageBox::Ok,
+                        tr("无法回放这个文件：\n%1").arg(error), QMessageBox::Ok,
                         m_pMainFrame.get());
-        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        box.button(QMessageBox::Ok)->setText(tr("确定"));
         box.exec();
         return false;
     }
