@@ -190,7 +190,7 @@ void CCapturePage::OnInitDialog() {
     SetUpLabels();
     if (!m_layout.loadSettingsFirst)
         LoadSettings();
-    ShowStatus(kWelcomeText);
+    ShowStatus(WelcomeText());
 }
 
 void CCapturePage::SetUpLabels() {

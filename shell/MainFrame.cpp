@@ -351,7 +351,7 @@ void CMainFrame::CreateSerialBar() {
     m_wndFormatCombo->setObjectName(QStringLiteral("StreamFormat"));
     const std::vector<stream::CStreamPreset>& presets = stream::Presets();
     for (size_t i = 0; i < presets.size(); ++i)
-        m_wndFormatCombo->addItem(QString::fromUtf8(tx::Tr("StreamFormat", presets[i].label)),
+        m_wndFormatCombo->addItem(QString::fromUtf8(stream::PresetLabel(presets[i])),
                                   static_cast<int>(i));
     m_wndFormatCombo->addItem(tr("自定义…"), kCustomEntry);
     m_wndFormatCombo->setMaxVisibleItems(m_wndFormatCombo->count());
@@ -637,7 +637,7 @@ void CMainFrame::FillPortList(std::vector<CPortEntry> entries, const std::string
     }
     m_bFillingPorts = true;
     m_wndPortCombo->clear();
-    m_wndPortCombo->addItem(QString::fromUtf8(kPortPrompt));
+    m_wndPortCombo->addItem(QString::fromUtf8(PortPrompt()));
     for (const CPortEntry& e : entries) {
         m_wndPortCombo->addItem(QString::fromStdString(e.Text()));
         const int i = m_wndPortCombo->count() - 1;

@@ -45,16 +45,14 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
     m_wndFraming = new QComboBox(this);
     m_wndFraming->setObjectName(QStringLiteral("Framing"));
     for (const stream::Framing f : kFramings)
-        m_wndFraming->addItem(QString::fromUtf8(tx::Tr("StreamFormat", stream::FramingLabel(f))),
-                              static_cast<int>(f));
+        m_wndFraming->addItem(QString::fromUtf8(stream::FramingLabel(f)), static_cast<int>(f));
     m_wndFraming->setCurrentIndex(m_wndFraming->findData(static_cast<int>(format.framing)));
 
     m_wndEncoding = new QComboBox(this);
     m_wndEncoding->setObjectName(QStringLiteral("Encoding"));
     for (int i = 0; i < stream::kEncodingCount; ++i) {
         const auto e = static_cast<stream::Encoding>(i);
-        m_wndEncoding->addItem(QString::fromUtf8(tx::Tr("PixelEncoding", stream::Info(e).label)),
-                               i);
+        m_wndEncoding->addItem(QString::fromUtf8(stream::EncodingLabel(e)), i);
     }
     m_wndEncoding->setCurrentIndex(m_wndEncoding->findData(static_cast<int>(format.encoding)));
 

@@ -145,10 +145,7 @@ QStringList Faults(QWidget* top) {
         const Room r = RoomOf(w);
         const QString name = QStringLiteral("%1 \"%2\"")
                                  .arg(QString::fromLatin1(w->metaObject()->className()), r.text);
-        // The page's status line shows the engine's texts, which the engine
-        // translates (capture/).
-        const bool engineText = w->objectName() == QString::number(IDC_STATUS);
-        if (!Bilingual(r.text) && HasChinese(r.text) && !engineText)
+        if (!Bilingual(r.text) && HasChinese(r.text))
             faults << name + QStringLiteral(": Chinese");
         if (!r.text.isEmpty() && r.needed > r.available)
             faults << name + QStringLiteral(": needs %1 px, has %2 (one line %3 px, width %4)")

@@ -142,7 +142,7 @@ std::string HelpText() {
                                       : std::string("60x80");
         char line[160];
         std::snprintf(line, sizeof line, "  %-14s %-9s %s\n", p.id, size.c_str(),
-                      tx::Tr("StreamFormat", p.label));
+                      stream::PresetLabel(p));
         presets += line;
     }
     std::string text = kHelp;
@@ -482,7 +482,7 @@ int main(int argc, char** argv) {
         const stream::CStreamPreset* preset = stream::PresetOf(o.format);
         std::printf("%s: sending %dx%d %s frames as %s (%s, %s), at %s, %s%s\n", kName, o.rows,
                     o.columns, what.c_str(), stream::FormatToText(o.format).c_str(),
-                    tx::Tr("StreamFormat", preset ? preset->label : stream::kCustomLabel),
+                    preset ? stream::PresetLabel(*preset) : stream::CustomLabel(),
                     stream::Info(board.SentEncoding()).id, pace, count.c_str(),
                     o.blocking ? ", blocking" : "");
         if (!o.format.requestPerFrame.empty() || !o.format.requestAtStart.empty()) {

@@ -342,4 +342,53 @@
         <translation>OK</translation>
     </message>
 </context>
+<context>
+    <name>main</name>
+    <message>
+        <source>TavixTool %1
+摄像头测试工具：经串口接收摄像头板的原始图像帧并显示。
+设置文件：%2
+帮助文件：%3Help.chm
+</source>
+        <translation>TavixTool %1
+Camera test tool: receives a camera board's raw picture frames over a serial port and shows them.
+Settings file: %2
+Help file: %3Help.chm
+</translation>
+    </message>
+    <message>
+        <source>用法：TavixTool [文件]
+摄像头测试工具：经串口接收摄像头板的原始图像帧（一个帧头字节，然后是
+行 × 列个像素字节，黑白或 U,Y,V 彩色），边收边画，可以单幅或连续采集。
+
+  文件          回放这个录制文件（.tavixrec）；不能回放时说明原因
+  --version     显示版本、设置文件和帮助文件的位置
+  --help        显示这段说明
+
+环境变量 TAVIX_DEBUG=1：在终端显示采集线程结束时的调试行（供开发者使用）。
+最近打开的文件记在 ~/.config/TavixTool/TavixTool.conf 中。
+
+打开串口需要访问串口设备的权限：sudo usermod -aG dialout $USER，然后重新登录。
+设置保存在程序旁的 DevSet.ini 中（那里可以写入时），否则保存在
+~/.config/TavixTool/DevSet.ini 中；--version 显示正在使用的文件。
+</source>
+        <translation>Usage: TavixTool [FILE]
+Camera test tool: receives raw picture frames from a camera board over a
+serial port (one header byte, then rows x columns pixel bytes, grayscale or
+U,Y,V color) and draws them as they come, one at a time or continuously.
+
+  FILE          replay this recording (.tavixrec); says why if it cannot
+  --version     show the version and where the settings and help files are
+  --help        show this text
+
+Environment variable TAVIX_DEBUG=1: print debug lines when the capture thread
+ends (for developers).
+Recently opened files are kept in ~/.config/TavixTool/TavixTool.conf.
+
+Ports need permission: sudo usermod -aG dialout $USER, then log in again.
+Settings are kept in DevSet.ini beside the program (where it can be written),
+else in ~/.config/TavixTool/DevSet.ini; --version shows the file in use.
+</translation>
+    </message>
+</context>
 </TS>

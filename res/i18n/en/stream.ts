@@ -357,7 +357,7 @@
     </message>
     <message>
         <source>请求一帧（01）+ RGB565</source>
-        <translation>Request a frame (01) + RGB565</translation>
+        <translation>Request (01) + RGB565</translation>
     </message>
     <message>
         <source>引号没有配对</source>
