@@ -93,7 +93,7 @@ std::vector<CContentsEntry> Sitemap(const CHelpViewer* viewer, const QString& fi
 // The Chinese characters and punctuation in a text (U+3000-U+9FFF,
 // U+FF00-U+FFEF), once the texts allowed in English are taken out.
 QString ChineseIn(QString text) {
-    for (const char* allowed : {"语言 / Language", "中文", "TAVIX飞思卡尔专营-摄像头测试工具"})
+    for (const char* allowed : {"语言 / Language", "中文"})
         text.remove(QString::fromUtf8(allowed));
     QString found;
     for (const QChar c : text)
