@@ -8,20 +8,25 @@
 #include "capture/RecordingWriter.h"
 #include "capture/ThreadPriority.h"
 #include "serial/PortOwner.h"
+#include "settings/Translation.h"
 
 // The worker's life: started and stopped by the page, it opens the port,
 // allocates the buffers and polls reception until it is asked to stop.
 // Reception is in CaptureBaseReception.cpp, drawing in CaptureBaseRendering.cpp.
 
-const char kWelcomeText[] = "Tavix工作室欢迎您使用TavixTool！";
+const char kWelcomeText[] = TX_NOOP("CCaptureBase", "Tavix工作室欢迎您使用TavixTool！");
+
+const char* WelcomeText() {
+    return tx::Tr("CCaptureBase", kWelcomeText);
+}
 
 namespace {
 
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 
-const char kOpenFailed[] = "打开串口失败，请检查串口是否无效或者被占用";
-const char kNoMemory[] = "内存不足，无法分配图像缓冲区";
+const char kOpenFailed[] = TX_NOOP("CCaptureBase", "打开串口失败，请检查串口是否无效或者被占用");
+const char kNoMemory[] = TX_NOOP("CCaptureBase", "内存不足，无法分配图像缓冲区");
 
 const milliseconds kStopWait(500);
 
@@ -258,13 +263,13 @@ void CCaptureBase::Execute_Base() {
     if (owner != nullptr && owner->IsPortOpen() == 0)
         owner->OpenPort(m_portChoice);
     if (owner == nullptr || owner->IsPortOpen() == 0) {
-        EndEarly(kOpenFailed);
+        EndEarly(tx::Tr("CCaptureBase", kOpenFailed));
         return;
     }
     // Whatever arrived before the capture is discarded.
     owner->m_port.Purge();
     if (!AllocateBuffers()) {
-        EndEarly(kNoMemory);
+        EndEarly(tx::Tr("CCaptureBase", kNoMemory));
         return;
     }
     // A board that sends on request is asked now: with its start request,
@@ -321,7 +326,7 @@ void CCaptureBase::EndWorker() {
     // A running pass aborts at its next pixel; it must have ended before the
     // page gets its controls back and may change the parameters it reads.
     JoinDrawingPass();
-    ShowStatus(kWelcomeText);
+    ShowStatus(WelcomeText());
     StopWorker();
     OnCaptureEnd();
 }

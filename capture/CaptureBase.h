@@ -41,8 +41,10 @@ struct CRecordingState {
     std::string error;  // why it failed, for the user
 };
 
-// The welcome text a page shows when it opens and after every capture.
+// The welcome text a page shows when it opens and after every capture
+// (Chinese); WelcomeText() is it in the chosen language, for display.
 extern const char kWelcomeText[];
+const char* WelcomeText();
 
 class CCaptureBase {
 public:

@@ -7,6 +7,7 @@
 #include "capture/RecordingWriter.h"
 #include "capture/ThreadPriority.h"
 #include "serial/PortOwner.h"
+#include "settings/Translation.h"
 
 // Reception. Every poll drains the port into the receive buffer, then takes
 // frames out of it: a header starts a frame, the bytes after it fill the frame
@@ -19,12 +20,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char kSearching[] = "正在找数据头，请稍等...";
-const char kDrawing[] = "显示整幅图可能需要几十秒哦，请稍等...";
-const char kNoData[] = "未接收到串口数据";
-const char kSearchReadFailed[] = "出错啦！读串口数据失败";
-const char kFrameReadFailed[] = "读串口数据失败";
-const char kRollbackReadFailed[] = "读回滚数据失败";
+const char kSearching[] = TX_NOOP("CCaptureBase", "正在找数据头，请稍等...");
+const char kDrawing[] = TX_NOOP("CCaptureBase", "显示整幅图可能需要几十秒哦，请稍等...");
+const char kNoData[] = TX_NOOP("CCaptureBase", "未接收到串口数据");
+const char kSearchReadFailed[] = TX_NOOP("CCaptureBase", "出错啦！读串口数据失败");
+const char kFrameReadFailed[] = TX_NOOP("CCaptureBase", "读串口数据失败");
+const char kRollbackReadFailed[] = TX_NOOP("CCaptureBase", "读回滚数据失败");
 
 // The receive buffer holds two whole frames (so that a newer whole frame can
 // be found behind one) and a read's worth besides. For frames beyond this size
@@ -48,7 +49,7 @@ constexpr uint32_t kTailSearched = 8;
 
 constexpr uint32_t kNoHeader = 0xFFFFFFFFu;
 
-const char kTooLarge[] = "数据流中的帧太大，已跳过";
+const char kTooLarge[] = TX_NOOP("CCaptureBase", "数据流中的帧太大，已跳过");
 
 }  // namespace
 
@@ -141,7 +142,7 @@ struct ShiftedContext {
 }  // namespace
 
 int CCaptureBase::FindHeader(uint32_t& position) {
-    ShowStatus(kSearching);
+    ShowStatus(tx::Tr("CCaptureBase", kSearching));
     position = SearchHeader();
     return position != kNoHeader ? 1 : 0;
 }
@@ -273,7 +274,7 @@ bool CCaptureBase::TakeFrameStart(uint32_t position, stream::FrameHeader header)
         // Its size cannot be held: passed over as a false start.
         DropRx(std::max<uint32_t>(1, header.headerLength));
         m_link.Resync();
-        ShowStatus(kTooLarge);
+        ShowStatus(tx::Tr("CCaptureBase", kTooLarge));
         return false;
     }
     DropRx(header.headerLength);  // the header
@@ -415,7 +416,7 @@ void CCaptureBase::Consume(bool continuous) {
         if (!headerFound) {
             if (m_nRxLength == 0)
                 return;
-            ShowStatus(kSearching);
+            ShowStatus(tx::Tr("CCaptureBase", kSearching));
             const stream::Search s =
                 m_pFramer->FindStart(m_pRxBuffer.get(), m_nRxLength, ScanContextNow());
             if (!s.found) {
@@ -486,7 +487,7 @@ void CCaptureBase::Consume(bool continuous) {
         }
         if (compressed && room == 0) {
             AbandonFrame();  // no end within the largest frame taken
-            ShowStatus(kTooLarge);
+            ShowStatus(tx::Tr("CCaptureBase", kTooLarge));
             continue;
         }
         const stream::Take take =
@@ -546,10 +547,10 @@ const char* CCaptureBase::Drain(bool continuous, bool& got) {
             // The text says where reception was when the read failed.
             std::lock_guard<std::mutex> lock(m_stateLock);
             if (!m_bHeaderFound)
-                return kSearchReadFailed;
+                return tx::Tr("CCaptureBase", kSearchReadFailed);
             if (continuous && m_nReceived >= m_nFrameSize)
-                return kRollbackReadFailed;
-            return kFrameReadFailed;
+                return tx::Tr("CCaptureBase", kRollbackReadFailed);
+            return tx::Tr("CCaptureBase", kFrameReadFailed);
         }
         if (n > 0) {
             Record(m_pRxBuffer.get() + m_nRxLength, n);
@@ -590,7 +591,7 @@ int CCaptureBase::Receive(bool continuous) {
         return 1;
     }
     if (continuous && !got && m_nRxLength == 0 && m_bHeaderFound == 0 && LineQuiet())
-        ShowStatus(kNoData);  // searching, and nothing came for a while
+        ShowStatus(tx::Tr("CCaptureBase", kNoData));  // searching, and nothing came for a while
     // A first start waiting for the next frame's is taken once the line is
     // quiet.
     if (m_bConfirmFirstStart && continuous && !got && m_nRxLength > 0 && m_bHeaderFound == 0 &&
@@ -662,7 +663,7 @@ void CCaptureBase::StartDrawingPass() {
     }
     if (!m_bDrawingShown) {
         m_bDrawingShown = true;
-        ShowStatus(kDrawing);
+        ShowStatus(tx::Tr("CCaptureBase", kDrawing));
     }
     JoinDrawingPass();  // the previous pass has cleared m_bDrawing: it is done
     try {

@@ -10,6 +10,7 @@
 
 #include "capture/PixelFormat.h"
 #include "capture/PngEncoder.h"
+#include "settings/Translation.h"
 
 namespace framefile {
 
@@ -21,7 +22,7 @@ std::string Lower(std::string s) {
 }
 
 std::string Failed(const std::string& path, const std::string& reason) {
-    return "无法保存文件 " + path + "：" + reason;
+    return tx::Format(tx::Tr("FrameFiles", "无法保存文件 %1：%2"), path, reason);
 }
 
 std::vector<uint8_t> Pnm(const char* magic, const CFrameCopy& frame,
@@ -85,21 +86,22 @@ bool Encode(Kind kind, const CFrameCopy& frame, std::vector<uint8_t>& bytes, std
         return true;
     }
     if (kind == Kind::Jpeg) {
-        reason = "只有 JPEG 数据流的帧能存为 .jpg，这一帧请存为 PNG、PPM/PGM 或原始数据";
+        reason = tx::Tr("FrameFiles",
+                        "只有 JPEG 数据流的帧能存为 .jpg，这一帧请存为 PNG、PPM/PGM 或原始数据");
         return false;
     }
     if (kind == Kind::Unknown) {
-        reason = "不认识的文件类型（可以用 .png、.pgm、.ppm、.jpg、.raw）";
+        reason = tx::Tr("FrameFiles", "不认识的文件类型（可以用 .png、.pgm、.ppm、.jpg、.raw）");
         return false;
     }
     if (kind == Kind::Pgm && frame.format != pixel::kGray) {
-        reason = "彩色帧请保存为 PPM、PNG 或原始数据";
+        reason = tx::Tr("FrameFiles", "彩色帧请保存为 PPM、PNG 或原始数据");
         return false;
     }
     int channels = 1;
     const std::vector<uint8_t> pixels = Picture(frame, channels);
     if (pixels.empty()) {
-        reason = "这一帧的数据不完整";
+        reason = tx::Tr("FrameFiles", "这一帧的数据不完整");
         return false;
     }
     if (kind == Kind::Png)
@@ -107,7 +109,7 @@ bool Encode(Kind kind, const CFrameCopy& frame, std::vector<uint8_t>& bytes, std
     else
         bytes = Pnm(channels == 1 ? "P5" : "P6", frame, pixels);
     if (bytes.empty()) {
-        reason = "图像太大";
+        reason = tx::Tr("FrameFiles", "图像太大");
         return false;
     }
     return true;
@@ -119,7 +121,7 @@ bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes, std:
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, ec)) {
-        error = Failed(path, "文件夹 " + folder.string() + " 不存在");
+        error = Failed(path, tx::Format(tx::Tr("FrameFiles", "文件夹 %1 不存在"), folder.string()));
         return false;
     }
     // A name of its own beside the target, so that the rename stays on one
@@ -137,7 +139,7 @@ bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes, std:
         out.close();
         const bool whole = !out.fail() && fs::file_size(temp, ec) == bytes.size() && !ec;
         if (!whole) {
-            error = Failed(path, "只写入了部分数据（磁盘已满？）");
+            error = Failed(path, tx::Tr("FrameFiles", "只写入了部分数据（磁盘已满？）"));
             fs::remove(temp, ec);
             return false;
         }

@@ -23,7 +23,7 @@ Kind KindOf(const std::string& path);
 std::vector<uint8_t> Picture(const CFrameCopy& frame, int& channels);
 
 // The file's bytes for `kind` (Raw and Jpeg: the bytes as received, Jpeg only
-// for a JPEG frame). False with the reason (in Chinese) when the frame cannot
+// for a JPEG frame). False with the reason (in the chosen language) when the frame cannot
 // be written so: a colour frame as PGM, another frame as JPEG, an incomplete
 // frame as a picture.
 bool Encode(Kind kind, const CFrameCopy& frame, std::vector<uint8_t>& bytes, std::string& reason);

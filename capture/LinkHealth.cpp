@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "settings/Translation.h"
+
 CLinkHealth CLinkHealth::From(const CLinkStatistics& before, const CLinkStatistics& now,
                               double seconds, int baud) {
     const bool restarted =
@@ -41,34 +43,32 @@ CLinkHealth CLinkHealth::Of(const CLinkStatistics& now, double framesPerSecond,
 }
 
 std::string CLinkHealth::Text() const {
-    char line[320];
-    char share[32] = "";
-    if (lineShare > 0)
-        std::snprintf(share, sizeof share, "（线路的 %.0f%%）", lineShare * 100);
-    std::snprintf(line, sizeof line,
-                  "链路：%.1f 帧/秒，显示 %.1f 帧/秒 · %.1f KB/秒%s · 共 %llu 字节 %llu 帧 · "
-                  "跳过 %llu · 重同步 %llu · 可疑 %llu · 延迟 %.1f ms",
-                  framesPerSecond, drawnPerSecond, bytesPerSecond / 1024, share,
-                  static_cast<unsigned long long>(totals.bytesReceived),
-                  static_cast<unsigned long long>(totals.framesDrawn),
-                  static_cast<unsigned long long>(totals.framesSkipped),
-                  static_cast<unsigned long long>(totals.resyncs),
-                  static_cast<unsigned long long>(totals.suspectFrames),
-                  totals.lastLatencyMicroseconds / 1000.0);
-    return line;
+    const std::string kb = tx::Fixed(bytesPerSecond / 1024, 1);
+    const std::string rate = lineShare > 0
+                                 ? tx::Format(tx::Tr("CLinkHealth", "%1 KB/秒（线路的 %2%）"), kb,
+                                              tx::Fixed(lineShare * 100, 0))
+                                 : tx::Format(tx::Tr("CLinkHealth", "%1 KB/秒"), kb);
+    return tx::Format(tx::Tr("CLinkHealth",
+                             "链路：%1 帧/秒，显示 %2 帧/秒 · %3 · 共 %4 字节 %5 帧 · "
+                             "跳过 %6 · 重同步 %7 · 可疑 %8 · 延迟 %9 ms"),
+                      tx::Fixed(framesPerSecond, 1), tx::Fixed(drawnPerSecond, 1), rate,
+                      totals.bytesReceived, totals.framesDrawn, totals.framesSkipped,
+                      totals.resyncs, totals.suspectFrames,
+                      tx::Fixed(totals.lastLatencyMicroseconds / 1000.0, 1));
 }
 
 std::string CLinkHealth::Explanation() {
-    return "帧/秒：每秒收到的帧数（找到帧头的帧，以及为显示最新一帧而整帧跳过的帧），"
-           "按最近约 2 秒内的帧计算，帧很慢时至少按最近两帧。\n"
-           "显示帧/秒：每秒完整画到屏幕上的帧数，算法同上。\n"
-           "KB/秒：最近约 2 秒每秒从串口读到的数据量；括号里是占线路最大能力（波特率 / 10 "
-           "字节每秒）的比例。\n"
-           "共…字节…帧：本次采集开始以来收到的字节数和完整显示的帧数。\n"
-           "跳过：屏幕跟不上时为显示最新一帧而整帧跳过的帧，数据本身完好。\n"
-           "重同步：一帧之后的字节不是帧头的次数：丢了字节，或行数、列数、帧头设置不对。\n"
-           "可疑：因此可能已损坏的帧数。\n"
-           "延迟：最后一帧从收到最后一个字节到画完最后一行所用的时间。\n"
-           "颜色：绿色 = 每帧完整；黄色 = 有帧被跳过（屏幕跟不上，但数据完好）；"
-           "红色 = 有重同步或可疑帧（数据丢失或设置不对）。";
+    return tx::Tr("CLinkHealth",
+                  "帧/秒：每秒收到的帧数（找到帧头的帧，以及为显示最新一帧而整帧跳过的帧），"
+                  "按最近约 2 秒内的帧计算，帧很慢时至少按最近两帧。\n"
+                  "显示帧/秒：每秒完整画到屏幕上的帧数，算法同上。\n"
+                  "KB/秒：最近约 2 秒每秒从串口读到的数据量；括号里是占线路最大能力（波特率 / 10 "
+                  "字节每秒）的比例。\n"
+                  "共…字节…帧：本次采集开始以来收到的字节数和完整显示的帧数。\n"
+                  "跳过：屏幕跟不上时为显示最新一帧而整帧跳过的帧，数据本身完好。\n"
+                  "重同步：一帧之后的字节不是帧头的次数：丢了字节，或行数、列数、帧头设置不对。\n"
+                  "可疑：因此可能已损坏的帧数。\n"
+                  "延迟：最后一帧从收到最后一个字节到画完最后一行所用的时间。\n"
+                  "颜色：绿色 = 每帧完整；黄色 = 有帧被跳过（屏幕跟不上，但数据完好）；"
+                  "红色 = 有重同步或可疑帧（数据丢失或设置不对）。");
 }

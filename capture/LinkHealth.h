@@ -29,7 +29,7 @@ struct CLinkHealth {
     static CLinkHealth Of(const CLinkStatistics& now, double framesPerSecond, double drawnPerSecond,
                           double bytesPerSecond, int baud);
 
-    // One line for the status bar, in Chinese.
+    // One line for the status bar, in the chosen language.
     std::string Text() const;
     // One sentence per figure, for the tooltip.
     static std::string Explanation();

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "settings/Translation.h"
+
 #ifndef TAVIX_VERSION_TEXT
 #define TAVIX_VERSION_TEXT "0"
 #endif
@@ -84,78 +86,87 @@ namespace text {
 std::string ReasonText(int error) {
     switch (error) {
         case ENOSPC:
-            return "磁盘已满";
+            return tx::Tr("RecordingFormat", "磁盘已满");
         case EFBIG:
-            return "文件已超过允许的最大大小";
+            return tx::Tr("RecordingFormat", "文件已超过允许的最大大小");
         case EDQUOT:
-            return "已超出磁盘配额";
+            return tx::Tr("RecordingFormat", "已超出磁盘配额");
         case EACCES:
         case EPERM:
-            return "没有权限";
+            return tx::Tr("RecordingFormat", "没有权限");
         case ENOENT:
-            return "文件或文件夹不存在";
+            return tx::Tr("RecordingFormat", "文件或文件夹不存在");
         case ENOTDIR:
-            return "路径中有一项不是文件夹";
+            return tx::Tr("RecordingFormat", "路径中有一项不是文件夹");
         case EISDIR:
-            return "这是一个文件夹";
+            return tx::Tr("RecordingFormat", "这是一个文件夹");
         case EROFS:
-            return "文件系统是只读的";
+            return tx::Tr("RecordingFormat", "文件系统是只读的");
         case ENAMETOOLONG:
-            return "文件名太长";
+            return tx::Tr("RecordingFormat", "文件名太长");
         case EIO:
-            return "输入/输出错误";
+            return tx::Tr("RecordingFormat", "输入/输出错误");
         case EMFILE:
         case ENFILE:
-            return "打开的文件太多";
+            return tx::Tr("RecordingFormat", "打开的文件太多");
         default: {
             char buf[128] = {};
             // The GNU strerror_r returns its text, which may not be buf.
             const char* what = strerror_r(error, buf, sizeof buf);
-            return std::string(what) + "（错误号 " + std::to_string(error) + "）";
+            return tx::Format(tx::Tr("RecordingFormat", "%1（错误号 %2）"), what, error);
         }
     }
 }
 
 std::string CannotCreate(const std::string& path, int error) {
-    return "无法创建录制文件 " + path + "：" + ReasonText(error);
+    return tx::Format(tx::Tr("RecordingFormat", "无法创建录制文件 %1：%2"), path,
+                      ReasonText(error));
 }
 
 std::string WriteFailed(const std::string& path, int error) {
-    return "录制文件 " + path + " 写入失败：" + ReasonText(error);
+    return tx::Format(tx::Tr("RecordingFormat", "录制文件 %1 写入失败：%2"), path,
+                      ReasonText(error));
 }
 
 std::string CannotRead(const std::string& path, int error) {
-    return "无法读取录制文件 " + path + "：" + ReasonText(error);
+    return tx::Format(tx::Tr("RecordingFormat", "无法读取录制文件 %1：%2"), path,
+                      ReasonText(error));
 }
 
 std::string Empty(const std::string& path) {
-    return "录制文件 " + path + " 是空的（0 字节），里面没有任何录制内容";
+    return tx::Format(
+        tx::Tr("RecordingFormat", "录制文件 %1 是空的（0 字节），里面没有任何录制内容"), path);
 }
 
 std::string NotARecording(const std::string& path) {
-    return path + " 不是 TavixTool 的录制文件（文件开头不是 TAVIXREC）";
+    return tx::Format(
+        tx::Tr("RecordingFormat", "%1 不是 TavixTool 的录制文件（文件开头不是 TAVIXREC）"), path);
 }
 
 std::string TruncatedHeader(const std::string& path, uint64_t have, uint64_t need) {
-    return "录制文件 " + path + " 的文件头不完整：只有 " + std::to_string(have) + " 字节，应有 " +
-           std::to_string(need) + " 字节";
+    return tx::Format(
+        tx::Tr("RecordingFormat", "录制文件 %1 的文件头不完整：只有 %2 字节，应有 %3 字节"), path,
+        have, need);
 }
 
 std::string NewerVersion(const std::string& path, unsigned version) {
-    return "录制文件 " + path + " 的格式版本是 " + std::to_string(version) +
-           "，本程序只能读取版本 " + std::to_string(kFormatVersion) +
-           " 的录制文件，请使用更新的 TavixTool";
+    return tx::Format(tx::Tr("RecordingFormat",
+                             "录制文件 %1 的格式版本是 %2，本程序只能读取版本 %3 "
+                             "的录制文件，请使用更新的 TavixTool"),
+                      path, version, kFormatVersion);
 }
 
 std::string BadValue(const std::string& path, const std::string& what, uint64_t value,
                      const std::string& allowed) {
-    return "录制文件 " + path + " 的文件头不合理：" + what + "为 " + std::to_string(value) +
-           "（应为 " + allowed + "）";
+    return tx::Format(tx::Tr("RecordingFormat", "录制文件 %1 的文件头不合理：%2为 %3（应为 %4）"),
+                      path, what, value, allowed);
 }
 
 std::string Cut(const std::string& path, uint64_t offset) {
-    return "录制文件 " + path + " 在第 " + std::to_string(offset) +
-           " 字节处被截断（或已损坏），已回放到最后一个完整的数据块";
+    return tx::Format(tx::Tr("RecordingFormat",
+                             "录制文件 %1 在第 %2 "
+                             "字节处被截断（或已损坏），已回放到最后一个完整的数据块"),
+                      path, offset);
 }
 
 }  // namespace text

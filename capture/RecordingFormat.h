@@ -68,7 +68,7 @@ uint64_t GetU64(const uint8_t* p);
 // The user-visible texts. path names the recording; reason texts come from
 // ReasonText.
 namespace text {
-// A system error number as a short Chinese reason ("磁盘已满"), the system's
+// A system error number as a short reason in the chosen language ("磁盘已满"), the system's
 // own text for numbers without one.
 std::string ReasonText(int error);
 std::string CannotCreate(const std::string& path, int error);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include "settings/Translation.h"
 
 using namespace recording;
 
@@ -51,11 +52,13 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
         return fail(text::NewerVersion(path, version));
     }
     if (version == 0) {
-        return fail(text::BadValue(path, "格式版本", version, std::to_string(kFormatVersion)));
+        return fail(text::BadValue(path, tx::Tr("RecordingFormat", "格式版本"), version,
+                                   std::to_string(kFormatVersion)));
     }
     if (length < kHeaderSize) {
-        return fail(text::BadValue(path, "文件头长度", length,
-                                   "至少 " + std::to_string(kHeaderSize) + " 字节"));
+        return fail(
+            text::BadValue(path, tx::Tr("RecordingFormat", "文件头长度"), length,
+                           tx::Format(tx::Tr("RecordingFormat", "至少 %1 字节"), kHeaderSize)));
     }
     // The header's last byte, the one before the first chunk, must be there.
     uint8_t last = 0;
@@ -81,13 +84,14 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
     r.startMicroseconds = GetU64(h + 42);
     const std::string range = "1–" + std::to_string(kMaxRowsOrColumns);
     if (r.rows < 1 || r.rows > kMaxRowsOrColumns) {
-        return fail(text::BadValue(path, "行数", r.rows, range));
+        return fail(text::BadValue(path, tx::Tr("RecordingFormat", "行数"), r.rows, range));
     }
     if (r.columns < 1 || r.columns > kMaxRowsOrColumns) {
-        return fail(text::BadValue(path, "列数", r.columns, range));
+        return fail(text::BadValue(path, tx::Tr("RecordingFormat", "列数"), r.columns, range));
     }
     if (h[33] > static_cast<uint8_t>(PixelFormat::Colour)) {
-        return fail(text::BadValue(path, "像素格式", h[33], "0（灰度）或 1（U,Y,V 彩色）"));
+        return fail(text::BadValue(path, tx::Tr("RecordingFormat", "像素格式"), h[33],
+                                   tx::Tr("RecordingFormat", "0（灰度）或 1（U,Y,V 彩色）")));
     }
     // The stream format, where the header goes on to hold one.
     r.streamFormat.clear();
@@ -96,9 +100,10 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
         std::memcmp(tag, kStreamFormatTag, sizeof kStreamFormatTag) == 0) {
         const uint16_t n = GetU16(tag + 4);
         if (n == 0 || n > kMaxStreamFormatText || kHeaderSize + sizeof tag + n > length) {
-            return fail(text::BadValue(
-                path, "数据格式长度", n,
-                "1–" + std::to_string(kMaxStreamFormatText) + " 字节，且在文件头内"));
+            return fail(
+                text::BadValue(path, tx::Tr("RecordingFormat", "数据格式长度"), n,
+                               tx::Format(tx::Tr("RecordingFormat", "1–%1 字节，且在文件头内"),
+                                          kMaxStreamFormatText)));
         }
         r.streamFormat.resize(n);
         if (ReadAt(kHeaderSize + sizeof tag, &r.streamFormat[0], n) != n)
@@ -146,7 +151,8 @@ std::string CRecordingReader::CutText() const {
     }
     std::string cut = text::Cut(m_strPath, m_nCutOffset);
     if (m_nReadError != 0) {
-        cut += "（读取出错：" + text::ReasonText(m_nReadError) + "）";
+        cut += tx::Format(tx::Tr("CRecordingReader", "（读取出错：%1）"),
+                          text::ReasonText(m_nReadError));
     }
     return cut;
 }

@@ -7,7 +7,7 @@
 
 #include "capture/RecordingFormat.h"
 
-// Open checks the header and explains, in Chinese, why a file cannot be read
+// Open checks the header and explains, in the chosen language, why a file cannot be read
 // as a recording. Next then returns the chunks in file order and stops at the
 // end of the file or at the first chunk that is not whole and sound (cut off
 // part way, an impossible length, a CRC that does not match); WasCut tells
@@ -46,7 +46,7 @@ public:
     // Where the cut is: the file offset of the first byte not returned, the
     // end of the last whole chunk.
     uint64_t CutOffset() const { return m_nCutOffset; }
-    // The cut, in Chinese, for the user; empty if there is none.
+    // The cut, in the chosen language, for the user; empty if there is none.
     std::string CutText() const;
 
     // Back to the first chunk; forgets a cut.

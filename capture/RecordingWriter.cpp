@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <vector>
+#include "settings/Translation.h"
 
 using namespace recording;
 
@@ -37,17 +38,19 @@ size_t WriteFully(int fd, const uint8_t* data, size_t n) {
 std::string CheckHeader(const std::string& path, const RecordingHeader& h) {
     const std::string range = "1–" + std::to_string(kMaxRowsOrColumns);
     if (h.rows < 1 || h.rows > kMaxRowsOrColumns) {
-        return text::BadValue(path, "行数", h.rows, range);
+        return text::BadValue(path, tx::Tr("RecordingFormat", "行数"), h.rows, range);
     }
     if (h.columns < 1 || h.columns > kMaxRowsOrColumns) {
-        return text::BadValue(path, "列数", h.columns, range);
+        return text::BadValue(path, tx::Tr("RecordingFormat", "列数"), h.columns, range);
     }
     if (static_cast<uint8_t>(h.format) > static_cast<uint8_t>(PixelFormat::Colour)) {
-        return text::BadValue(path, "像素格式", static_cast<uint8_t>(h.format), "0 或 1");
+        return text::BadValue(path, tx::Tr("RecordingFormat", "像素格式"),
+                              static_cast<uint8_t>(h.format), tx::Tr("RecordingFormat", "0 或 1"));
     }
     if (h.streamFormat.size() > kMaxStreamFormatText) {
-        return text::BadValue(path, "数据格式长度", h.streamFormat.size(),
-                              "至多 " + std::to_string(kMaxStreamFormatText) + " 字节");
+        return text::BadValue(
+            path, tx::Tr("RecordingFormat", "数据格式长度"), h.streamFormat.size(),
+            tx::Format(tx::Tr("RecordingFormat", "至多 %1 字节"), kMaxStreamFormatText));
     }
     return {};
 }

@@ -31,7 +31,7 @@ public:
 
     // Creates (or empties) the file, mode 0644 less the umask, and writes the
     // header. header.startMicroseconds 0 is replaced by the current time; the
-    // tool text is cut to its field. False with a Chinese reason in error when
+    // tool text is cut to its field. False with the reason (in the chosen language) in error when
     // the header is out of range or the file cannot be created or written (a
     // header that could not be written leaves no file behind). Closes a
     // recording still open first.
@@ -52,7 +52,7 @@ public:
     bool Failed() const { return m_error != 0; }
     // The system error number of the failure, 0 if none.
     int Error() const { return m_error; }
-    // Why the recording failed, in Chinese, naming the file ("录制文件 <path>
+    // Why the recording failed, in the chosen language, naming the file ("录制文件 <path>
     // 写入失败：磁盘已满"); empty if nothing failed.
     const std::string& ErrorText() const { return m_strErrorText; }
     // Line bytes in the recording's chunks, those still waiting in memory

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include "settings/Translation.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ bool CReplayPlayer::Open(const std::string& path, std::string& error) {
     if (!m_reader.Open(path, error))
         return false;
     if (!m_line.IsOpen() && !m_line.Open(&error)) {
-        error = "无法为回放创建虚拟串口：" + error;
+        error = tx::Format(tx::Tr("CReplayPlayer", "无法为回放创建虚拟串口：%1"), error);
         return false;
     }
     std::lock_guard<std::mutex> lock(m_lock);

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "settings/Translation.h"
+
 namespace {
 
 constexpr size_t kMaxBytes = size_t{4} << 20;
@@ -62,6 +64,11 @@ std::string Format(const char* format, ...) {
         std::vsnprintf(text.data(), text.size() + 1, format, again);
     va_end(again);
     return text;
+}
+
+// A byte as two hex digits.
+std::string Hex(unsigned value) {
+    return Format("%02X", value);
 }
 
 // --- Where each byte value occurs ------------------------------------------
@@ -724,11 +731,19 @@ uint32_t StandardBaudFor(double bitsPerSecond) {
 }
 
 const char* FormatName(bool colour) {
-    return colour ? "彩色" : "黑白";
+    return colour ? tx::Tr("CStreamDiagnosis", "彩色") : tx::Tr("CStreamDiagnosis", "黑白");
 }
 
 std::string SizeText(const CSizeCandidate& c) {
-    return Format("%s %u 行 × %u 列", FormatName(c.colour), c.rows, c.columns);
+    return tx::Format(tx::Tr("CStreamDiagnosis", "%1 %2 行 × %3 列"), FormatName(c.colour), c.rows,
+                      c.columns);
+}
+
+// Two sentences one after the other (in English with a space between).
+std::string Sentences(const std::string& first, const std::string& second) {
+    if (first.empty() || second.empty())
+        return first + second;
+    return tx::Format(tx::Tr("CStreamDiagnosis", "%1%2"), first, second);
 }
 
 std::string Join(const std::vector<std::string>& parts, const char* separator) {
@@ -791,7 +806,8 @@ void Analysis::Run() {
     Rate();
     if (m_n == 0) {
         m_r.verdict = CDiagnosisReport::Verdict::NoData;
-        m_r.verdictText = "没有收到任何数据：检查接线、板子电源、串口号。";
+        m_r.verdictText =
+            tx::Tr("CStreamDiagnosis", "没有收到任何数据：检查接线、板子电源、串口号。");
         Conclude();
         return;
     }
@@ -1067,8 +1083,10 @@ void Analysis::CheckPage(PeriodSearch& search) {
             std::vector<std::string> values;
             for (size_t i = 0; i < m_tiedValues.size() && i < 8; ++i)
                 values.push_back(Format("%u", m_tiedValues[i]));
-            m_r.notes.push_back("别的字节值（" + Join(values, "、") +
-                                "）也每帧重复一次，页面的数据头也是，就按页面的");
+            m_r.notes.push_back(
+                tx::Format(tx::Tr("CStreamDiagnosis",
+                                  "别的字节值（%1）也每帧重复一次，页面的数据头也是，就按页面的"),
+                           Join(values, tx::Tr("CStreamDiagnosis", "、"))));
             m_r.headerAmbiguous = false;
             m_tiedValues.clear();
         }
@@ -1080,8 +1098,9 @@ void Analysis::CheckPage(PeriodSearch& search) {
         m_r.period != m_pagePeriod)
         return;
     const PeriodFit page = search.Fit(m_ctx.header, m_pagePeriod);
-    m_r.notes.push_back(Format("数据也可以读成数据头 %u、周期 %u 字节，但证据不比页面的设置强",
-                               m_r.header, m_r.period));
+    m_r.notes.push_back(tx::Format(
+        tx::Tr("CStreamDiagnosis", "数据也可以读成数据头 %1、周期 %2 字节，但证据不比页面的设置强"),
+        m_r.header, m_r.period));
     m_r.header = uint8_t(m_ctx.header);
     m_r.period = m_pagePeriod;
     m_r.coverage = page.coverage;
@@ -1164,13 +1183,16 @@ void Analysis::Window() {
         m_r.moreBytesNeeded = needed - m_n;
     if (whole >= kWholeFrames)
         return;
-    m_windowDoubt = Format("只看到 %u 个完整的帧（至少要 %u 个）", whole, kWholeFrames);
+    m_windowDoubt = tx::Format(tx::Tr("CStreamDiagnosis", "只看到 %1 个完整的帧（至少要 %2 个）"),
+                               whole, kWholeFrames);
     if (helps)
-        m_windowDoubt += Format("：一帧可能有 %u 字节，再收约 %llu 字节就够了", P,
-                                (unsigned long long)m_r.moreBytesNeeded);
+        m_windowDoubt +=
+            tx::Format(tx::Tr("CStreamDiagnosis", "：一帧可能有 %1 字节，再收约 %2 字节就够了"), P,
+                       (unsigned long long)m_r.moreBytesNeeded);
     else
-        m_windowDoubt += Format("：一帧可能有 %u 字节，分析的 %zu 字节里容不下 %u 帧", P, kMaxBytes,
-                                kWholeFrames);
+        m_windowDoubt += tx::Format(
+            tx::Tr("CStreamDiagnosis", "：一帧可能有 %1 字节，分析的 %2 字节里容不下 %3 帧"), P,
+            kMaxBytes, kWholeFrames);
 }
 
 // Bytes between a frame's end and the next header: the last bytes of the
@@ -1337,7 +1359,8 @@ void Analysis::Sizes() {
                          return tieRank(a) < tieRank(b);
                      });
     if (list.empty()) {
-        m_sizeDoubt = Format("帧大小 %u 字节分不成 1～9999 行 × 1～9999 列", F);
+        m_sizeDoubt = tx::Format(
+            tx::Tr("CStreamDiagnosis", "帧大小 %1 字节分不成 1～9999 行 × 1～9999 列"), F);
         return;
     }
     const CSizeCandidate& b = list.front();
@@ -1349,19 +1372,22 @@ void Analysis::Sizes() {
             m_choice = i;
     }
     if (b.score < 0) {
-        m_sizeDoubt = "从图像看不出列数（只有一行或一列）";
+        m_sizeDoubt = tx::Tr("CStreamDiagnosis", "从图像看不出列数（只有一行或一列）");
         return;
     }
     if (b.score > kSmooth) {
-        m_sizeDoubt = Format("没有哪个列数让相邻两行明显相像（最好的 %s 分数 %.3f，高于 %.1f）",
-                             SizeText(b).c_str(), b.score, kSmooth);
+        m_sizeDoubt =
+            tx::Format(tx::Tr("CStreamDiagnosis",
+                              "没有哪个列数让相邻两行明显相像（最好的 %1 分数 %2，高于 %3）"),
+                       SizeText(b).c_str(), tx::Fixed(b.score, 3), tx::Fixed(kSmooth, 1));
         return;
     }
     // A camera's picture is not many times wider than high or the other way
     // round; a picture that repeats every few rows reads smoothest that way.
     if (std::max(b.rows, b.columns) > 8 * std::min(b.rows, b.columns)) {
-        m_sizeDoubt =
-            Format("最平滑的 %s 形状不像摄像头的图像（图像可能每隔几行重复）", SizeText(b).c_str());
+        m_sizeDoubt = tx::Format(
+            tx::Tr("CStreamDiagnosis", "最平滑的 %1 形状不像摄像头的图像（图像可能每隔几行重复）"),
+            SizeText(b).c_str());
         return;
     }
     // The first other size that reads about as smooth as c, with the reason;
@@ -1380,13 +1406,15 @@ void Analysis::Sizes() {
                 continue;
             const char* why = nullptr;
             if (multiple ? o.score < 1.15 * c.score + 0.002 : !divisor && o.score - c.score < 0.02)
-                why = "%s（%.3f）和 %s（%.3f）的图像一样平滑";
+                why = tx::Tr("CStreamDiagnosis", "%1（%2）和 %3（%4）的图像一样平滑");
             else if (divisor && o.score <= 0.3)
-                why = "%s（%.3f）和 %s（%.3f）都很平滑：图像可能每隔几行重复";
+                why =
+                    tx::Tr("CStreamDiagnosis", "%1（%2）和 %3（%4）都很平滑：图像可能每隔几行重复");
             else if (!multiple && c.score > kClearWin * o.score)
-                why = "%s（%.3f）并不比 %s（%.3f）明显平滑";
+                why = tx::Tr("CStreamDiagnosis", "%1（%2）并不比 %3（%4）明显平滑");
             if (why != nullptr)
-                return Format(why, SizeText(c).c_str(), c.score, SizeText(o).c_str(), o.score);
+                return tx::Format(why, SizeText(c), tx::Fixed(c.score, 3), SizeText(o),
+                                  tx::Fixed(o.score, 3));
         }
         return {};
     };
@@ -1411,10 +1439,10 @@ void Analysis::Sizes() {
             continue;
         m_choice = i;
         m_sizeClear = true;
-        m_r.notes.push_back(
-            Format("每一行都相同：列数是 %u 的倍数时图像一样平滑；"
-                   "页面的 %s 与数据相符，就按它",
-                   p.columns, SizeText(p).c_str()));
+        m_r.notes.push_back(tx::Format(
+            tx::Tr("CStreamDiagnosis",
+                   "每一行都相同：列数是 %1 的倍数时图像一样平滑；页面的 %2 与数据相符，就按它"),
+            p.columns, SizeText(p).c_str()));
         return;
     }
 }
@@ -1432,23 +1460,29 @@ void Analysis::NoHeaderVerdict() {
     m_r.verdict = CDiagnosisReport::Verdict::NoHeader;
     std::vector<std::string> causes;
     if (m_ctx.countersKnown && m_ctx.framing + m_ctx.parity > 0)
-        causes.push_back(Format("串口报告了 %llu 次帧错误、%llu 次校验错误：波特率很可能不对",
-                                (unsigned long long)m_ctx.framing,
-                                (unsigned long long)m_ctx.parity));
+        causes.push_back(tx::Format(
+            tx::Tr("CStreamDiagnosis", "串口报告了 %1 次帧错误、%2 次校验错误：波特率很可能不对"),
+            (unsigned long long)m_ctx.framing, (unsigned long long)m_ctx.parity));
     if (m_r.entropyBits >= 7.5)
         causes.push_back(
-            "字节值几乎均匀分布、看不出结构：多半是波特率不对，改成板子程序里的波特率再试");
+            tx::Tr("CStreamDiagnosis",
+                   "字节值几乎均匀分布、看不出结构：多半是波特率不对，改成板子程序里的波特率再试"));
     uint64_t expected = 0;
     if (m_ctx.rows > 0 && m_ctx.columns > 0)
         expected = uint64_t(m_ctx.rows) * m_ctx.columns * (m_ctx.colour == 1 ? 3 : 1) + 1;
     if (expected > 0 && 3 * expected > m_n)
         causes.push_back(
-            Format("按页面的行列一帧有 %llu 字节，收到的 %zu 字节不到三帧：延长采集时间",
-                   (unsigned long long)expected, m_n));
+            tx::Format(tx::Tr("CStreamDiagnosis",
+                              "按页面的行列一帧有 %1 字节，收到的 %2 字节不到三帧：延长采集时间"),
+                       (unsigned long long)expected, m_n));
     else if (m_n < 64)
-        causes.push_back(Format("只收到 %zu 字节，太少了：延长采集时间", m_n));
-    causes.push_back("检查数据头的值，以及板子是否按“数据头 + 像素”的格式连续发送");
-    m_r.verdictText = "数据中找不到周期性的数据头。可能的原因：" + Join(causes, "；") + "。";
+        causes.push_back(
+            tx::Format(tx::Tr("CStreamDiagnosis", "只收到 %1 字节，太少了：延长采集时间"), m_n));
+    causes.push_back(
+        tx::Tr("CStreamDiagnosis", "检查数据头的值，以及板子是否按“数据头 + 像素”的格式连续发送"));
+    m_r.verdictText =
+        tx::Format(tx::Tr("CStreamDiagnosis", "数据中找不到周期性的数据头。可能的原因：%1。"),
+                   Join(causes, tx::Tr("CStreamDiagnosis", "；")));
 }
 
 void Analysis::Conclude() {
@@ -1456,70 +1490,88 @@ void Analysis::Conclude() {
     std::vector<std::string>& notes = r.notes;
     std::string baudText;
     if (r.fasterThanLine) {
-        baudText = Format(
-            "波特率不对：所选的 %u 波特每秒最多传 %.0f 字节，实际收到 %.0f 字节/秒（%.1f 倍）。"
-            "板子用的波特率更高",
-            r.baud, r.capacity, r.bytesPerSecond, r.rateRatio);
+        baudText = tx::Format(tx::Tr("CStreamDiagnosis",
+                                     "波特率不对：所选的 %1 波特每秒最多传 %2 字节，实际收到 %3 "
+                                     "字节/秒（%4 倍）。板子用的波特率更高"),
+                              r.baud, tx::Fixed(r.capacity, 0), tx::Fixed(r.bytesPerSecond, 0),
+                              tx::Fixed(r.rateRatio, 1));
         if (r.suggestBaud > 0)
-            baudText += Format("（至少 %u）", r.suggestBaud);
-        baudText += "；如果这是 USB 虚拟串口或伪终端，波特率不起作用。";
+            baudText += tx::Format(tx::Tr("CStreamDiagnosis", "（至少 %1）"), r.suggestBaud);
+        baudText += tx::Tr("CStreamDiagnosis", "；如果这是 USB 虚拟串口或伪终端，波特率不起作用。");
     } else if (r.rateRatio > 0 && r.rateRatio < 0.5 && r.headerFound) {
-        notes.push_back(Format("板子比线路慢：只用了线路容量的 %.0f%%，帧之间有空闲，这没有问题",
-                               r.rateRatio * 100));
+        notes.push_back(
+            tx::Format(tx::Tr("CStreamDiagnosis",
+                              "板子比线路慢：只用了线路容量的 %1%，帧之间有空闲，这没有问题"),
+                       tx::Fixed(r.rateRatio * 100, 0)));
     }
     if (r.countersKnown) {
         if (r.framing + r.parity > 0)
             notes.push_back(
-                Format("串口报告了 %llu 次帧错误、%llu 次校验错误：波特率很可能与板子不符",
-                       (unsigned long long)r.framing, (unsigned long long)r.parity));
+                tx::Format(tx::Tr("CStreamDiagnosis",
+                                  "串口报告了 %1 次帧错误、%2 次校验错误：波特率很可能与板子不符"),
+                           (unsigned long long)r.framing, (unsigned long long)r.parity));
         if (r.overrun > 0)
-            notes.push_back(Format("串口报告了 %llu 次溢出：主机没有及时读取，丢了数据",
-                                   (unsigned long long)r.overrun));
+            notes.push_back(tx::Format(
+                tx::Tr("CStreamDiagnosis", "串口报告了 %1 次溢出：主机没有及时读取，丢了数据"),
+                (unsigned long long)r.overrun));
         if (r.breaks > 0)
-            notes.push_back(Format("线路上出现了 %llu 次 break（断线、板子复位或波特率相差很大）",
-                                   (unsigned long long)r.breaks));
+            notes.push_back(
+                tx::Format(tx::Tr("CStreamDiagnosis",
+                                  "线路上出现了 %1 次 break（断线、板子复位或波特率相差很大）"),
+                           (unsigned long long)r.breaks));
     }
     if (!r.headerFound) {
-        r.verdictText = baudText + r.verdictText;
+        r.verdictText = Sentences(baudText, r.verdictText);
         return;
     }
 
     if (r.headerValueShare >= kCommonHeader)
         notes.push_back(
-            Format("数据头的值 %u 在数据里很常见：占全部字节的 %.0f%%，每帧约 %u "
-                   "个像素也是这个值（图像饱和或有大片同值区域）；%s",
-                   r.header, r.headerValueShare * 100, r.headerValuedPixels,
-                   m_exact ? "周期是从每帧恰好出现一次、与相邻像素不同的那个位置找到的"
-                           : "帧的位置可能不准"));
+            tx::Format(tx::Tr("CStreamDiagnosis",
+                              "数据头的值 %1 在数据里很常见：占全部字节的 %2%，每帧约 %3 "
+                              "个像素也是这个值（图像饱和或有大片同值区域）；%4"),
+                       r.header, tx::Fixed(r.headerValueShare * 100, 0), r.headerValuedPixels,
+                       m_exact ? tx::Tr("CStreamDiagnosis",
+                                        "周期是从每帧恰好出现一次、与相邻像素不同的那个位置找到的")
+                               : tx::Tr("CStreamDiagnosis", "帧的位置可能不准")));
     else if (r.headerValuedPixels > 0)
-        notes.push_back(Format("每帧里还有约 %u 个字节等于数据头的值（像素值与数据头相同）",
-                               r.headerValuedPixels));
+        notes.push_back(
+            tx::Format(tx::Tr("CStreamDiagnosis",
+                              "每帧里还有约 %1 个字节等于数据头的值（像素值与数据头相同）"),
+                       r.headerValuedPixels));
     if (r.garbage > 0)
         notes.push_back(
-            Format("每帧之后、下一个数据头之前有 %u 个不属于图像的字节；"
-                   "TavixTool 会把这样的帧记为可疑并重新寻找数据头",
-                   r.garbage));
+            tx::Format(tx::Tr("CStreamDiagnosis",
+                              "每帧之后、下一个数据头之前有 %1 个不属于图像的字节；TavixTool "
+                              "会把这样的帧记为可疑并重新寻找数据头"),
+                       r.garbage));
     if (m_shortGaps > 0)
-        notes.push_back(Format("%u 帧比周期短：线路上丢了字节", m_shortGaps));
+        notes.push_back(
+            tx::Format(tx::Tr("CStreamDiagnosis", "%1 帧比周期短：线路上丢了字节"), m_shortGaps));
 
     std::vector<std::string>& doubts = r.doubts;
     if (!m_windowDoubt.empty())
         doubts.push_back(m_windowDoubt);
     if (r.gaps > 0 && double(r.gapsAtPeriod) < kDominant * r.gaps)
-        doubts.push_back(Format("帧间距离不固定：%u 个中只有 %u 个等于 %u 字节", r.gaps,
-                                r.gapsAtPeriod, r.period));
+        doubts.push_back(
+            tx::Format(tx::Tr("CStreamDiagnosis", "帧间距离不固定：%1 个中只有 %2 个等于 %3 字节"),
+                       r.gaps, r.gapsAtPeriod, r.period));
     else if (r.coverage < kDominant)
-        doubts.push_back(Format("数据头只在 %.0f%% 的周期里重复出现", r.coverage * 100));
+        doubts.push_back(tx::Format(tx::Tr("CStreamDiagnosis", "数据头只在 %1% 的周期里重复出现"),
+                                    tx::Fixed(r.coverage * 100, 0)));
     if (r.headerAmbiguous) {
         std::vector<std::string> values;
         for (size_t i = 0; i < m_tiedValues.size() && i < 8; ++i)
             values.push_back(Format("%u", m_tiedValues[i]));
-        doubts.push_back("别的字节值（" + Join(values, "、") + "）也像数据头一样每帧重复");
+        doubts.push_back(
+            tx::Format(tx::Tr("CStreamDiagnosis", "别的字节值（%1）也像数据头一样每帧重复"),
+                       Join(values, tx::Tr("CStreamDiagnosis", "、"))));
     }
     if (m_garbageUnclear)
-        doubts.push_back("每个周期末尾的字节每帧都不同，分不清是图像还是帧间的多余字节");
+        doubts.push_back(tx::Tr("CStreamDiagnosis",
+                                "每个周期末尾的字节每帧都不同，分不清是图像还是帧间的多余字节"));
     if (r.fitsGray && r.fitsColour && r.format < 0)
-        doubts.push_back("看不出是黑白还是彩色");
+        doubts.push_back(tx::Tr("CStreamDiagnosis", "看不出是黑白还是彩色"));
     if (!m_sizeClear && !m_sizeDoubt.empty())
         doubts.push_back(m_sizeDoubt);
 
@@ -1544,28 +1596,38 @@ void Analysis::Conclude() {
 
     std::string text = baudText;
     if (r.confident) {
-        text += Format("确定：数据头 %u，每帧 %u 字节，%s。", r.header, r.frameSize,
-                       SizeText(r.candidates[m_choice]).c_str());
+        text = Sentences(
+            text, tx::Format(tx::Tr("CStreamDiagnosis", "确定：数据头 %1，每帧 %2 字节，%3。"),
+                             r.header, r.frameSize, SizeText(r.candidates[m_choice]).c_str()));
         std::vector<std::string> changes;
         if (m_ctx.header >= 0 && m_ctx.header != r.header)
-            changes.push_back(Format("数据头 %d → %u", m_ctx.header, r.header));
+            changes.push_back(
+                tx::Format(tx::Tr("CStreamDiagnosis", "数据头 %1 → %2"), m_ctx.header, r.header));
         if (m_ctx.colour >= 0 && (m_ctx.colour == 1) != r.suggestColour)
-            changes.push_back(Format("%s页面 → %s页面", FormatName(m_ctx.colour == 1),
-                                     FormatName(r.suggestColour)));
+            changes.push_back(tx::Format(tx::Tr("CStreamDiagnosis", "%1页面 → %2页面"),
+                                         FormatName(m_ctx.colour == 1),
+                                         FormatName(r.suggestColour)));
         if (m_ctx.rows > 0 && m_ctx.rows != r.suggestRows)
-            changes.push_back(Format("行数 %u → %u", m_ctx.rows, r.suggestRows));
+            changes.push_back(
+                tx::Format(tx::Tr("CStreamDiagnosis", "行数 %1 → %2"), m_ctx.rows, r.suggestRows));
         if (m_ctx.columns > 0 && m_ctx.columns != r.suggestColumns)
-            changes.push_back(Format("列数 %u → %u", m_ctx.columns, r.suggestColumns));
+            changes.push_back(tx::Format(tx::Tr("CStreamDiagnosis", "列数 %1 → %2"), m_ctx.columns,
+                                         r.suggestColumns));
         if (!changes.empty())
-            text += "页面上的设置与数据不符，请改：" + Join(changes, "，") + "。";
+            text = Sentences(
+                text, tx::Format(tx::Tr("CStreamDiagnosis", "页面上的设置与数据不符，请改：%1。"),
+                                 Join(changes, tx::Tr("CStreamDiagnosis", "，"))));
     } else {
-        text += "不能确定：" + Join(doubts, "；") + "。";
+        text = Sentences(text, tx::Format(tx::Tr("CStreamDiagnosis", "不能确定：%1。"),
+                                          Join(doubts, tx::Tr("CStreamDiagnosis", "；"))));
         std::vector<std::string> options;
         for (size_t i = 0; i < r.candidates.size() && options.size() < 6; ++i)
             options.push_back(SizeText(r.candidates[i]));
         if (!options.empty())
-            text += Format("数据头 %u，每帧 %u 字节；可能是：", r.header, r.frameSize) +
-                    Join(options, "、") + "。";
+            text = Sentences(
+                text,
+                tx::Format(tx::Tr("CStreamDiagnosis", "数据头 %1，每帧 %2 字节；可能是：%3。"),
+                           r.header, r.frameSize, Join(options, tx::Tr("CStreamDiagnosis", "、"))));
     }
     r.verdictText = text;
 }
@@ -1576,7 +1638,7 @@ namespace {
 
 std::string PresetName(const std::string& id) {
     const stream::CStreamPreset* preset = stream::FindPreset(id);
-    return preset != nullptr ? preset->label : std::string("自定义");
+    return preset != nullptr ? stream::PresetLabel(*preset) : stream::CustomLabel();
 }
 
 // The header-byte analysis's answer as a format reading (for the simulator's
@@ -1615,7 +1677,7 @@ void JoinRecognition(CDiagnosisReport& r) {
         r.suggestColumns = best->columns;
         r.suggestColour = !stream::Info(best->encoding).gray;
         r.suggestGeometryFromWire = best->geometryFromWire;
-        r.verdictText = "确定：" + g.verdictText;
+        r.verdictText = tx::Format(tx::Tr("CStreamDiagnosis", "确定：%1"), g.verdictText);
         r.camsimCommand = stream::CamsimCommandLine(*best);
         return;
     }
@@ -1631,7 +1693,9 @@ void JoinRecognition(CDiagnosisReport& r) {
         return;
     // Not sure either way: what the format reading saw is part of the doubt,
     // and frames it saw too few of are worth listening for.
-    r.doubts.push_back("也可能是“" + PresetName(best->presetId) + "”：" + g.verdictText);
+    r.otherFormat = tx::Format(tx::Tr("CStreamDiagnosis", "也可能是“%1”：%2"),
+                               PresetName(best->presetId), g.verdictText);
+    r.doubts.push_back(r.otherFormat);
     if (g.moreBytesNeeded > r.moreBytesNeeded)
         r.moreBytesNeeded = g.moreBytesNeeded;
 }
@@ -1657,111 +1721,128 @@ CDiagnosisReport Diagnose(const uint8_t* data, size_t size, const CDiagnosisCont
 }
 
 std::string ReportText(const CDiagnosisReport& r) {
-    std::string t = "串口数据诊断\n";
-    t += Format("数据：%llu 字节", (unsigned long long)r.bytes);
+    std::string t = tx::Tr("CStreamDiagnosis", "串口数据诊断\n");
+    t += tx::Format(tx::Tr("CStreamDiagnosis", "数据：%1 字节"), (unsigned long long)r.bytes);
     if (r.analysed < r.bytes)
-        t += Format("（分析了前 %zu 字节）", r.analysed);
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "（分析了前 %1 字节）"), r.analysed);
     if (r.seconds > 0)
-        t += Format("，%.2f 秒，%.0f 字节/秒", r.seconds, r.bytesPerSecond);
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "，%1 秒，%2 字节/秒"), tx::Fixed(r.seconds, 2),
+                        tx::Fixed(r.bytesPerSecond, 0));
     t += "\n";
     if (r.baud > 0) {
-        t += Format("波特率：%u（每秒最多 %.0f 字节）", r.baud, r.capacity);
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "波特率：%1（每秒最多 %2 字节）"), r.baud,
+                        tx::Fixed(r.capacity, 0));
         if (r.rateRatio > 0)
-            t += Format("，实际速率是它的 %.2f 倍", r.rateRatio);
+            t += tx::Format(tx::Tr("CStreamDiagnosis", "，实际速率是它的 %1 倍"),
+                            tx::Fixed(r.rateRatio, 2));
         t += "\n";
     } else {
-        t += "波特率：未知\n";
+        t += tx::Tr("CStreamDiagnosis", "波特率：未知\n");
     }
     if (r.countersKnown)
-        t += Format("串口错误计数：帧错误 %llu，校验错误 %llu，溢出 %llu，break %llu\n",
-                    (unsigned long long)r.framing, (unsigned long long)r.parity,
-                    (unsigned long long)r.overrun, (unsigned long long)r.breaks);
+        t += tx::Format(
+            tx::Tr("CStreamDiagnosis", "串口错误计数：帧错误 %1，校验错误 %2，溢出 %3，break %4\n"),
+            (unsigned long long)r.framing, (unsigned long long)r.parity,
+            (unsigned long long)r.overrun, (unsigned long long)r.breaks);
     else
-        t += "串口错误计数：无（伪终端、录制文件或驱动不支持）\n";
+        t += tx::Tr("CStreamDiagnosis", "串口错误计数：无（伪终端、录制文件或驱动不支持）\n");
 
     if (r.headerFound) {
-        t += Format("数据头：%u（0x%02X），周期 %u 字节，在 %.0f%% 的周期里重复\n", r.header,
-                    r.header, r.period, r.coverage * 100);
-        t += Format("帧：%u 个完整周期；%u 个帧间距离中 %u 个等于周期", r.frames, r.gaps,
-                    r.gapsAtPeriod);
+        t += tx::Format(
+            tx::Tr("CStreamDiagnosis", "数据头：%1（0x%2），周期 %3 字节，在 %4% 的周期里重复\n"),
+            r.header, Hex(r.header), r.period, tx::Fixed(r.coverage * 100, 0));
+        t += tx::Format(
+            tx::Tr("CStreamDiagnosis", "帧：%1 个完整周期；%2 个帧间距离中 %3 个等于周期"),
+            r.frames, r.gaps, r.gapsAtPeriod);
         if (r.framesPerSecond > 0)
-            t += Format("；约 %.1f 帧/秒", r.framesPerSecond);
+            t += tx::Format(tx::Tr("CStreamDiagnosis", "；约 %1 帧/秒"),
+                            tx::Fixed(r.framesPerSecond, 1));
         t += "\n";
         if (r.garbage > 0)
-            t += Format("帧之间的多余字节：%u\n", r.garbage);
+            t += tx::Format(tx::Tr("CStreamDiagnosis", "帧之间的多余字节：%1\n"), r.garbage);
         if (r.headerValuedPixels > 0)
-            t += Format("每帧中等于数据头的像素：约 %u 个（数据头的值占全部字节的 %.1f%%）\n",
-                        r.headerValuedPixels, r.headerValueShare * 100);
+            t += tx::Format(
+                tx::Tr("CStreamDiagnosis",
+                       "每帧中等于数据头的像素：约 %1 个（数据头的值占全部字节的 %2%）\n"),
+                r.headerValuedPixels, tx::Fixed(r.headerValueShare * 100, 1));
         for (const auto& o : r.otherPeriodic)
-            t += Format("也有周期的字节值：%u，周期 %u，每周期 %.1f 次\n", o.value, o.period,
-                        o.perFrame);
-        t += Format("帧大小：%u 字节；黑白%s", r.frameSize, r.fitsGray ? "可以" : "不行");
-        t += Format("，彩色%s", r.fitsColour ? "可以" : "不行");
+            t += tx::Format(
+                tx::Tr("CStreamDiagnosis", "也有周期的字节值：%1，周期 %2，每周期 %3 次\n"),
+                o.value, o.period, tx::Fixed(o.perFrame, 1));
+        t += tx::Format(
+            tx::Tr("CStreamDiagnosis", "帧大小：%1 字节；黑白%2"), r.frameSize,
+            r.fitsGray ? tx::Tr("CStreamDiagnosis", "可以") : tx::Tr("CStreamDiagnosis", "不行"));
+        t += tx::Format(
+            tx::Tr("CStreamDiagnosis", "，彩色%1"),
+            r.fitsColour ? tx::Tr("CStreamDiagnosis", "可以") : tx::Tr("CStreamDiagnosis", "不行"));
         if (r.fitsGray && r.fitsColour)
-            t += r.format == 0   ? "；数据看起来是黑白"
-                 : r.format == 1 ? "；数据看起来是彩色（U,Y,V）"
-                                 : "；看不出格式";
+            t += r.format == 0 ? tx::Tr("CStreamDiagnosis", "；数据看起来是黑白")
+                 : r.format == 1 ? tx::Tr("CStreamDiagnosis", "；数据看起来是彩色（U,Y,V）")
+                                 : tx::Tr("CStreamDiagnosis", "；看不出格式");
         t += "\n";
         if (!r.candidates.empty()) {
-            t += "行 × 列（分数越低，上下两行越相像）：\n";
+            t += tx::Tr("CStreamDiagnosis", "行 × 列（分数越低，上下两行越相像）：\n");
             for (size_t i = 0; i < r.candidates.size() && i < 8; ++i) {
                 const CSizeCandidate& c = r.candidates[i];
                 t += Format("  %s %5u × %-5u ", FormatName(c.colour), c.rows, c.columns);
                 t += c.score < 0 ? std::string("  —  ") : Format("%5.3f", c.score);
                 if (c.common)
-                    t += "  常见尺寸";
+                    t += tx::Tr("CStreamDiagnosis", "  常见尺寸");
                 t += "\n";
             }
             if (r.candidates.size() > 8)
-                t += Format("  ……另有 %zu 种\n", r.candidates.size() - 8);
+                t += tx::Format(tx::Tr("CStreamDiagnosis", "  ……另有 %1 种\n"),
+                                r.candidates.size() - 8);
         }
     }
     for (const auto& n : r.notes)
-        t += "注意：" + n + "\n";
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "注意：%1\n"), n);
     // The stream format, as the bytes show it.
     const stream::FormatRecognition& g = r.recognition;
     if (!g.readings.empty()) {
-        t += "数据格式：\n";
+        t += tx::Tr("CStreamDiagnosis", "数据格式：\n");
         const size_t shown = std::min<size_t>(g.readings.size(), 3);
         for (size_t i = 0; i < shown; ++i) {
             const stream::FormatReading& reading = g.readings[i];
-            t += Format("  %s  %u 行 × %u 列  %s", PresetName(reading.presetId).c_str(),
-                        reading.rows, reading.columns, stream::Info(reading.encoding).label);
-            t += reading.sound ? "\n" : "（不能确定）\n";
+            t += tx::Format(tx::Tr("CStreamDiagnosis", "  %1  %2 行 × %3 列  %4"),
+                            PresetName(reading.presetId).c_str(), reading.rows, reading.columns,
+                            stream::EncodingLabel(reading.encoding));
+            t += reading.sound ? "\n" : tx::Tr("CStreamDiagnosis", "（不能确定）\n");
             if (!reading.evidence.empty())
                 t += "    " + reading.evidence + "\n";
         }
     }
     if (r.formatFound) {
-        t += "结论：" + r.verdictText + "\n";
-        t += Format("建议：数据格式“%s”", r.suggestPresetName.c_str());
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "结论：%1\n"), r.verdictText);
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "建议：数据格式“%1”"),
+                        r.suggestPresetName.c_str());
         if (r.suggestRows > 0)
-            t += Format("，%u 行 × %u 列%s", r.suggestRows, r.suggestColumns,
-                        r.suggestGeometryFromWire ? "（尺寸来自数据流）" : "");
+            t += tx::Format(
+                tx::Tr("CStreamDiagnosis", "，%1 行 × %2 列%3"), r.suggestRows, r.suggestColumns,
+                r.suggestGeometryFromWire ? tx::Tr("CStreamDiagnosis", "（尺寸来自数据流）") : "");
         t += "\n";
         if (!r.camsimCommand.empty())
-            t += "模拟这块板子：" + r.camsimCommand + "\n";
+            t += tx::Format(tx::Tr("CStreamDiagnosis", "模拟这块板子：%1\n"), r.camsimCommand);
         return t;
     }
-    for (const auto& d : r.doubts)
-        if (d.rfind("也可能是“", 0) == 0)
-            t += "数据格式：" + d + "\n";
-    t += "结论：" + r.verdictText + "\n";
+    if (!r.otherFormat.empty())
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "数据格式：%1\n"), r.otherFormat);
+    t += tx::Format(tx::Tr("CStreamDiagnosis", "结论：%1\n"), r.verdictText);
     if (r.moreBytesNeeded > 0)
-        t += Format("还需要：约 %llu 字节才能确定，请接收更长时间\n",
-                    (unsigned long long)r.moreBytesNeeded);
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "还需要：约 %1 字节才能确定，请接收更长时间\n"),
+                        (unsigned long long)r.moreBytesNeeded);
     if (r.headerFound) {
-        t += Format("建议：数据头 %u", r.suggestHeader);
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "建议：数据头 %1"), r.suggestHeader);
         if (r.suggestRows > 0)
-            t += Format("，%s，%u 行 × %u 列", FormatName(r.suggestColour), r.suggestRows,
-                        r.suggestColumns);
+            t += tx::Format(tx::Tr("CStreamDiagnosis", "，%1，%2 行 × %3 列"),
+                            FormatName(r.suggestColour), r.suggestRows, r.suggestColumns);
         if (r.suggestBaud > 0)
-            t += Format("，波特率 %u", r.suggestBaud);
-        t += r.confident ? "\n" : "（没有把握）\n";
+            t += tx::Format(tx::Tr("CStreamDiagnosis", "，波特率 %1"), r.suggestBaud);
+        t += r.confident ? "\n" : tx::Tr("CStreamDiagnosis", "（没有把握）\n");
     } else if (r.suggestBaud > 0) {
-        t += Format("建议：波特率 %u\n", r.suggestBaud);
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "建议：波特率 %1\n"), r.suggestBaud);
     }
     if (r.confident && !r.camsimCommand.empty())
-        t += "模拟这块板子：" + r.camsimCommand + "\n";
+        t += tx::Format(tx::Tr("CStreamDiagnosis", "模拟这块板子：%1\n"), r.camsimCommand);
     return t;
 }

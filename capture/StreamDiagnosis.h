@@ -117,6 +117,9 @@ struct CDiagnosisReport {
     bool confident = false;
     std::vector<std::string> doubts;  // why the reading is not certain
     std::vector<std::string> notes;   // what else the stream shows
+    // The format the bytes could also be, when the header analysis stands
+    // without certainty (also among the doubts); empty otherwise.
+    std::string otherFormat;
     // How many more bytes a confident reading needs (the window holds too
     // few periods of the largest frame the stream may carry); 0 when there
     // are enough, or when more would not help.
@@ -148,6 +151,6 @@ struct CDiagnosisReport {
 // Looks at the first 4 MiB of data[0..size).
 CDiagnosisReport Diagnose(const uint8_t* data, size_t size, const CDiagnosisContext& context);
 
-// The report for a person: several lines of Chinese, ending with the verdict
+// The report for a person: several lines in the chosen language, ending with the verdict
 // and the settings it suggests.
 std::string ReportText(const CDiagnosisReport& report);

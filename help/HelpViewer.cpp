@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QImage>
@@ -16,7 +17,9 @@
 
 namespace {
 
-const QString kDefaultTitle = QStringLiteral("TavixTool 帮助");
+QString DefaultTitle() {
+    return QCoreApplication::translate("CHelpViewer", "TavixTool 帮助");
+}
 // An object larger than this is not a help page or picture: not read.
 constexpr LONGUINT64 kMaxObjectSize = 64u << 20;
 
@@ -305,7 +308,7 @@ QVariant CHelpBrowser::loadResource(int type, const QUrl& name) {
 
 CHelpViewer::CHelpViewer(const ChmFunctions& chm, QWidget* owner)
     : QWidget(owner, Qt::Window), m_archive(chm) {
-    setWindowTitle(kDefaultTitle);
+    setWindowTitle(DefaultTitle());
     resize(920, 660);
 
     m_wndBrowser = new CHelpBrowser(m_archive, this);
@@ -315,14 +318,12 @@ CHelpViewer::CHelpViewer(const ChmFunctions& chm, QWidget* owner)
 
     m_wndToolBar = new QToolBar(this);
     m_wndToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    QAction* back =
-        m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("后退"),
-                                m_wndBrowser, &QTextBrowser::backward);
-    QAction* forward =
-        m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
-                                QStringLiteral("前进"), m_wndBrowser, &QTextBrowser::forward);
-    m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), QStringLiteral("主页"),
-                            this, [this] { ShowTopic(QString()); });
+    QAction* back = m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("后退"),
+                                            m_wndBrowser, &QTextBrowser::backward);
+    QAction* forward = m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
+                                               tr("前进"), m_wndBrowser, &QTextBrowser::forward);
+    m_wndToolBar->addAction(style()->standardIcon(QStyle::SP_DirHomeIcon), tr("主页"), this,
+                            [this] { ShowTopic(QString()); });
     back->setEnabled(false);
     forward->setEnabled(false);
     connect(m_wndBrowser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
@@ -361,16 +362,19 @@ bool CHelpViewer::OpenFile(const QString& path) {
     m_system = CChmSystem();
     m_wndContents->clear();
     m_wndBrowser->clearHistory();
+    // The other file's page goes, so that a topic of the same name is loaded
+    // from this file (Help.chm and Help_en.chm share their topics' names).
+    m_wndBrowser->setHtml(QString());
     if (!m_archive.Open(path)) {
-        setWindowTitle(kDefaultTitle);
-        ShowMessage(QStringLiteral("无法打开帮助文件“%1”。请确认该文件存在并且可以读取。")
+        setWindowTitle(DefaultTitle());
+        ShowMessage(tr("无法打开帮助文件“%1”。请确认该文件存在并且可以读取。")
                         .arg(QDir::toNativeSeparators(path)));
         return false;
     }
     if (const std::optional<QByteArray> system = m_archive.Read(QStringLiteral("/#SYSTEM")))
         m_system = ParseChmSystem(*system);
     m_wndBrowser->m_codec = CodePageForLcid(m_system.lcid);
-    setWindowTitle(m_system.title.isEmpty() ? kDefaultTitle : m_system.title);
+    setWindowTitle(m_system.title.isEmpty() ? DefaultTitle() : m_system.title);
     LoadContents();
     return true;
 }
@@ -386,7 +390,7 @@ void CHelpViewer::ShowTopic(const QString& topic) {
 
 void CHelpViewer::ShowUrl(const QUrl& url) {
     if (!m_archive.Contains(url.path(QUrl::FullyDecoded))) {
-        ShowMessage(QStringLiteral("帮助文件中找不到主题“%1”。").arg(url.path()));
+        ShowMessage(tr("帮助文件中找不到主题“%1”。").arg(url.path()));
         return;
     }
     // Also after a message in place of the same page: QTextBrowser reloads a

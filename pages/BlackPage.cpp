@@ -50,7 +50,7 @@ void CBlackPage::OnCreate() {
     m_sliderThreshold = new QSlider(Qt::Horizontal, this);
     m_sliderThreshold->setObjectName(QStringLiteral("ThresholdSlider"));
     m_sliderThreshold->setRange(0, 255);
-    m_sliderThreshold->setToolTip(QStringLiteral("拖动改变二值化阀值，最后一帧立刻按新阀值显示"));
+    m_sliderThreshold->setToolTip(tr("拖动改变二值化阀值，最后一帧立刻按新阀值显示"));
     m_sliderThreshold->setGeometry(threshold->geometry().right() + 6, threshold->y(),
                                    threshold->width() * 55 / 36, threshold->height());
     connect(m_sliderThreshold, &QSlider::valueChanged, this,
@@ -215,7 +215,7 @@ void CBlackPage::PrepareCapture() {
 
 void CBlackPage::AddDisplayActions(QMenu* menu) {
     menu->addSeparator();
-    m_actBinarized = menu->addAction(QStringLiteral("按阈值显示二值化图像"));
+    m_actBinarized = menu->addAction(tr("按阈值显示二值化图像"));
     m_actBinarized->setCheckable(true);
     connect(m_actBinarized, &QAction::toggled, this, [this](bool on) {
         m_nPreviewThreshold = on ? static_cast<int>(std::min<uint32_t>(
@@ -254,14 +254,14 @@ void CBlackPage::OnCaptureEnded() {
 bool CBlackPage::ValidateParameters(std::string& message) {
     MeasureArea();
     if (m_bShowImage == 0 && m_bShowValues == 0) {
-        message = "请至少选择一项显示方式：“串口图像”或“二值化图像”";
+        message = tr("请至少选择一项显示方式：“串口图像”或“二值化图像”").toStdString();
         return false;
     }
     if (!ValidateSizeAndGaps(message))
         return false;
     m_nThreshold = static_cast<uint32_t>(BoxNumber(Box(IDC_THRESHOLD)));
     if (BoxEmpty(Box(IDC_THRESHOLD))) {
-        message = "请输入二值化阀值";
+        message = tr("请输入二值化阀值").toStdString();
         return false;
     }
     return true;

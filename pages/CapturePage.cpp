@@ -38,9 +38,15 @@
 
 namespace {
 
-const QString kCaptureOne = QStringLiteral("采集一幅图");
-const QString kCaptureContinuous = QStringLiteral("连续采集");
-const QString kStop = QStringLiteral("停止采集");
+// The buttons' idle captions are the templates', translated as the template
+// translates them (DialogTemplate), so that a comparison with the shown
+// caption holds in every language.
+QString CaptureOneText() {
+    return QCoreApplication::translate("DialogTemplate", "采集一幅图");
+}
+QString CaptureContinuousText() {
+    return QCoreApplication::translate("DialogTemplate", "连续采集");
+}
 // Status calls replace each other while queued.
 constexpr int kStatusCall = 1;
 // The picture area's colour before and between pictures.
@@ -57,9 +63,13 @@ QFont LabelFont() {
     return font;
 }
 
+// The page in the language shown: the English ones are in help/en/.
 QString HelpPage(const char* name) {
-    return QUrl::fromLocalFile(QString::fromStdString(ProgramDataDirectory()) +
-                               QStringLiteral("help/") + QLatin1String(name))
+    const QString folder = tx::CurrentLanguage() == tx::Language::English
+                               ? QStringLiteral("help/en/")
+                               : QStringLiteral("help/");
+    return QUrl::fromLocalFile(QString::fromStdString(ProgramDataDirectory()) + folder +
+                               QLatin1String(name))
         .toString();
 }
 
@@ -166,6 +176,8 @@ bool CCapturePage::Create(QWidget* parent) {
     CreatePictureMenu();
     m_bCreated = true;
     OnInitDialog();
+    // Translated captions, in the fonts just set, take the room they need.
+    m_template.FitTranslatedCaptions(*this);
     return true;
 }
 
@@ -178,7 +190,7 @@ void CCapturePage::OnInitDialog() {
     SetUpLabels();
     if (!m_layout.loadSettingsFirst)
         LoadSettings();
-    ShowStatus(kWelcomeText);
+    ShowStatus(WelcomeText());
 }
 
 void CCapturePage::SetUpLabels() {
@@ -232,13 +244,13 @@ bool CCapturePage::ExchangeUnsigned(const QLineEdit* box, uint32_t& member, uint
     const qulonglong value = digits ? text.toULongLong(&ok) : 0;
     if (!ok || value > 0xFFFFFFFFull) {
         if (warn)
-            warn(QStringLiteral("请输入一个正整数。"));
+            warn(tr("请输入一个正整数。"));
         return false;
     }
     member = static_cast<uint32_t>(value);
     if (high >= low && (member < low || member > high)) {
         if (warn)
-            warn(QStringLiteral("请输入一个介于 %1 和 %2 之间的整数。").arg(low).arg(high));
+            warn(tr("请输入一个介于 %1 和 %2 之间的整数。").arg(low).arg(high));
         return false;
     }
     return true;
@@ -263,22 +275,26 @@ bool CCapturePage::ValidateSizeAndGaps(std::string& message) {
         uint32_t* member;
         const char *empty, *notPositive, *tooLarge;
     };
-    for (const SizeBox& b : {SizeBox{IDC_ROWS, &m_nRows, "请输入图像行数",
-                                     "整幅图的显示行数必须大于0", "图像行数不能大于9999"},
-                             SizeBox{IDC_COLUMNS, &m_nColumns, "请输入图像列数",
-                                     "整幅图的显示列数必须大于0", "图像列数不能大于9999"}}) {
+    const auto say = [](const char* text) { return tr(text).toStdString(); };
+    for (const SizeBox& b :
+         {SizeBox{IDC_ROWS, &m_nRows, QT_TRANSLATE_NOOP("CCapturePage", "请输入图像行数"),
+                  QT_TRANSLATE_NOOP("CCapturePage", "整幅图的显示行数必须大于0"),
+                  QT_TRANSLATE_NOOP("CCapturePage", "图像行数不能大于9999")},
+          SizeBox{IDC_COLUMNS, &m_nColumns, QT_TRANSLATE_NOOP("CCapturePage", "请输入图像列数"),
+                  QT_TRANSLATE_NOOP("CCapturePage", "整幅图的显示列数必须大于0"),
+                  QT_TRANSLATE_NOOP("CCapturePage", "图像列数不能大于9999")}}) {
         if (BoxEmpty(Box(b.id))) {
-            message = b.empty;
+            message = say(b.empty);
             return false;
         }
         const int n = BoxNumber(Box(b.id));
         *b.member = static_cast<uint32_t>(n);
         if (n <= 0) {
-            message = b.notPositive;
+            message = say(b.notPositive);
             return false;
         }
         if (n > 9999) {
-            message = b.tooLarge;
+            message = say(b.tooLarge);
             return false;
         }
     }
@@ -289,16 +305,18 @@ bool CCapturePage::ValidateSizeAndGaps(std::string& message) {
         const char *empty, *outOfRange;
     };
     for (const GapBox& b :
-         {GapBox{IDC_COLUMN_GAP, &m_nColumnGap, "请输入间隔列数", "间隔列数必须在0到1000之间"},
-          GapBox{IDC_ROW_GAP, &m_nRowGap, "请输入间隔行数", "间隔行数必须在0到1000之间"}}) {
+         {GapBox{IDC_COLUMN_GAP, &m_nColumnGap, QT_TRANSLATE_NOOP("CCapturePage", "请输入间隔列数"),
+                 QT_TRANSLATE_NOOP("CCapturePage", "间隔列数必须在0到1000之间")},
+          GapBox{IDC_ROW_GAP, &m_nRowGap, QT_TRANSLATE_NOOP("CCapturePage", "请输入间隔行数"),
+                 QT_TRANSLATE_NOOP("CCapturePage", "间隔行数必须在0到1000之间")}}) {
         if (BoxEmpty(Box(b.id))) {
-            message = b.empty;
+            message = say(b.empty);
             return false;
         }
         const int n = BoxNumber(Box(b.id));
         *b.member = static_cast<uint32_t>(n);
         if (n < 0 || n > 1000) {
-            message = b.outOfRange;
+            message = say(b.outOfRange);
             return false;
         }
     }
@@ -306,10 +324,10 @@ bool CCapturePage::ValidateSizeAndGaps(std::string& message) {
 }
 
 void CCapturePage::OnCaptureOne() {
-    OnCapture(0, IDC_CAPTURE_ONE, kCaptureOne);
+    OnCapture(0, IDC_CAPTURE_ONE, CaptureOneText());
 }
 void CCapturePage::OnCaptureContinuous() {
-    OnCapture(1, m_layout.continuousButton, kCaptureContinuous);
+    OnCapture(1, m_layout.continuousButton, CaptureContinuousText());
 }
 
 // With the caption "停止采集" the button stops the capture; with its idle
@@ -319,7 +337,7 @@ void CCapturePage::OnCapture(int mode, int buttonId, const QString& idleCaption)
     QPushButton* button = Button(buttonId);
     m_nMode = mode;
     const QString caption = button->text();
-    if (caption == kStop) {
+    if (caption == StopText()) {
         StopWorker();
         return;
     }
@@ -330,13 +348,13 @@ void CCapturePage::OnCapture(int mode, int buttonId, const QString& idleCaption)
         ShowStatus(message);
         return;
     }
-    button->setText(kStop);
+    button->setText(StopText());
     PrepareCapture();
     // The picture surface takes the size of the area just measured.
     if (m_wndPicture.Width() != m_nAreaWidth || m_wndPicture.Height() != m_nAreaHeight)
         m_wndPicture.Resize(m_nAreaWidth, m_nAreaHeight);
     if (StartWorker() == 0)
-        ShowStatus("采集未能启动，请稍后再试");
+        ShowStatus(tr("采集未能启动，请稍后再试").toStdString());
 }
 
 // ---------------------------------------------------------------------------
@@ -365,9 +383,9 @@ void CCapturePage::OnCaptureEnd() {
     const int mode = m_nMode;
     m_invoker.Post([this, mode] {
         if (mode == 0)
-            Button(IDC_CAPTURE_ONE)->setText(kCaptureOne);
+            Button(IDC_CAPTURE_ONE)->setText(CaptureOneText());
         else if (mode == 1)
-            Button(m_layout.continuousButton)->setText(kCaptureContinuous);
+            Button(m_layout.continuousButton)->setText(CaptureContinuousText());
         Enable(m_layout.enabledAtEnd, true);
         OnCaptureEnded();
         // A recording covers one capture.
@@ -396,33 +414,33 @@ void CCapturePage::CreatePictureMenu() {
         addAction(action);  // the shortcut works anywhere on the page
         return action;
     };
-    add(QStringLiteral("保存图片…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+    add(tr("保存图片…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
         [this] { OnSavePicture(); });
-    add(QStringLiteral("保存原始帧…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+    add(tr("保存原始帧…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
         [this] { OnSaveFrame(); });
-    add(QStringLiteral("复制图片"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+    add(tr("复制图片"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
         [this] { OnCopyPicture(); });
     m_pictureMenu->addSeparator();
-    add(QStringLiteral("打开图片…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+    add(tr("打开图片…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
         [this] { OnOpenPicture(); });
     m_pictureMenu->addSeparator();
-    m_actSaveEvery = m_pictureMenu->addAction(QStringLiteral("保存每一帧…"));
+    m_actSaveEvery = m_pictureMenu->addAction(tr("保存每一帧…"));
     m_actSaveEvery->setCheckable(true);
     connect(m_actSaveEvery, &QAction::toggled, this, [this](bool on) { OnSaveEveryFrame(on); });
-    QAction* diagnose = m_pictureMenu->addAction(QStringLiteral("诊断串口数据…"));
-    diagnose->setToolTip(QStringLiteral("看看串口上的数据是什么：帧头、帧长、行列数、波特率"));
+    QAction* diagnose = m_pictureMenu->addAction(tr("诊断串口数据…"));
+    diagnose->setToolTip(tr("看看串口上的数据是什么：帧头、帧长、行列数、波特率"));
     connect(diagnose, &QAction::triggered, this, [this] { OnDiagnose(); });
-    m_actHistogram = m_pictureMenu->addAction(QStringLiteral("显示直方图"));
+    m_actHistogram = m_pictureMenu->addAction(tr("显示直方图"));
     m_actHistogram->setCheckable(true);
     connect(m_actHistogram, &QAction::toggled, m_histogram, &QWidget::setVisible);
-    m_actWholeFrames = m_pictureMenu->addAction(QStringLiteral("只显示完整帧"));
+    m_actWholeFrames = m_pictureMenu->addAction(tr("只显示完整帧"));
     m_actWholeFrames->setCheckable(true);
-    m_actWholeFrames->setToolTip(QStringLiteral("整帧收齐后才画到图上，不再逐行显示正在接收的帧"));
+    m_actWholeFrames->setToolTip(tr("整帧收齐后才画到图上，不再逐行显示正在接收的帧"));
     connect(m_actWholeFrames, &QAction::toggled, this,
             [this](bool on) { m_bWholeFramesOnly = on ? 1 : 0; });
-    m_actRecord = m_pictureMenu->addAction(QStringLiteral("录制…"));
+    m_actRecord = m_pictureMenu->addAction(tr("录制…"));
     m_actRecord->setCheckable(true);
-    m_actRecord->setToolTip(QStringLiteral("把串口收到的原始数据连同时间记录到文件，以后可以回放"));
+    m_actRecord->setToolTip(tr("把串口收到的原始数据连同时间记录到文件，以后可以回放"));
     connect(m_actRecord, &QAction::toggled, this, [this](bool on) { OnRecord(on); });
 
     AddDisplayActions(m_pictureMenu);
@@ -479,8 +497,7 @@ void CCapturePage::OnSavePicture() {
             .filePath(frameimage::ProposedName(QStringLiteral("picture"),
                                                QDateTime::currentDateTime(), have ? frame.rows : 0,
                                                have ? frame.columns : 0, QStringLiteral("png")));
-    const QString path =
-        m_chooseSaveFile(QStringLiteral("保存图片"), proposed, QStringLiteral("PNG 图片 (*.png)"));
+    const QString path = m_chooseSaveFile(tr("保存图片"), proposed, tr("PNG 图片 (*.png)"));
     if (path.isEmpty())
         return;
     RememberFolder(path);
@@ -489,16 +506,16 @@ void CCapturePage::OnSavePicture() {
     buffer.open(QIODevice::WriteOnly);
     QString error;
     if (!picture.save(&buffer, "PNG") || !frameimage::WriteWhole(path, png, error)) {
-        m_showWarning(error.isEmpty() ? QStringLiteral("无法保存文件 %1").arg(path) : error);
+        m_showWarning(error.isEmpty() ? tr("无法保存文件 %1").arg(path) : error);
         return;
     }
-    ShowStatus(QStringLiteral("图片已保存到 %1").arg(path).toStdString());
+    ShowStatus(tr("图片已保存到 %1").arg(path).toStdString());
 }
 
 void CCapturePage::OnSaveFrame() {
     CFrameCopy frame;
     if (!LastFrame(frame)) {
-        m_showWarning(QStringLiteral("还没有完整的一帧可以保存：请先采集。"));
+        m_showWarning(tr("还没有完整的一帧可以保存：请先采集。"));
         return;
     }
     const stream::Encoding encoding = frame.Encoding();
@@ -516,13 +533,12 @@ void CCapturePage::OnSaveFrame() {
                                      QStringLiteral("frame"), QDateTime::currentDateTime(),
                                      frame.rows, frame.columns, suffix));
     const QString filter =
-        jpeg ? QStringLiteral("JPEG 文件 (*.jpg)（收到的字节原样保存）")
-        : gray ? (rawBeside ? QStringLiteral("PGM 图像 (*.pgm)（同时保存原始数据 *.%1）").arg(raw)
-                            : QStringLiteral("PGM 图像 (*.pgm)"))
-        : raw == QLatin1String("uyv")
-            ? QStringLiteral("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）")
-            : QStringLiteral("PPM 图像 (*.ppm)（同时保存原始数据 *.%1）").arg(raw);
-    const QString path = m_chooseSaveFile(QStringLiteral("保存原始帧"), proposed, filter);
+        jpeg   ? tr("JPEG 文件 (*.jpg)（收到的字节原样保存）")
+        : gray ? (rawBeside ? tr("PGM 图像 (*.pgm)（同时保存原始数据 *.%1）").arg(raw)
+                            : tr("PGM 图像 (*.pgm)"))
+        : raw == QLatin1String("uyv") ? tr("PPM 图像 (*.ppm)（同时保存原始 UYV 数据 *.uyv）")
+                                      : tr("PPM 图像 (*.ppm)（同时保存原始数据 *.%1）").arg(raw);
+    const QString path = m_chooseSaveFile(tr("保存原始帧"), proposed, filter);
     if (path.isEmpty())
         return;
     RememberFolder(path);
@@ -532,7 +548,7 @@ void CCapturePage::OnSaveFrame() {
         return;
     }
     if (!rawBeside) {
-        ShowStatus(QStringLiteral("原始帧已保存到 %1").arg(path).toStdString());
+        ShowStatus(tr("原始帧已保存到 %1").arg(path).toStdString());
         return;
     }
     // The bytes as received beside the converted picture.
@@ -542,12 +558,12 @@ void CCapturePage::OnSaveFrame() {
         m_showWarning(error);
         return;
     }
-    ShowStatus(QStringLiteral("原始帧已保存到 %1 和 %2").arg(path, rawPath).toStdString());
+    ShowStatus(tr("原始帧已保存到 %1 和 %2").arg(path, rawPath).toStdString());
 }
 
 void CCapturePage::OnCopyPicture() {
     QGuiApplication::clipboard()->setImage(DrawnPicture());
-    ShowStatus("图片已复制到剪贴板");
+    ShowStatus(tr("图片已复制到剪贴板").toStdString());
 }
 
 uint32_t CCapturePage::GapBox(int id) const {
@@ -556,8 +572,8 @@ uint32_t CCapturePage::GapBox(int id) const {
 }
 
 void CCapturePage::OnOpenPicture() {
-    const QString path = m_chooseOpenFile(QStringLiteral("打开图片"), LastFolder(),
-                                          QStringLiteral("图片 (*.pgm *.ppm *.png *.jpg *.jpeg)"));
+    const QString path =
+        m_chooseOpenFile(tr("打开图片"), LastFolder(), tr("图片 (*.pgm *.ppm *.png *.jpg *.jpeg)"));
     if (path.isEmpty())
         return;
     RememberFolder(path);
@@ -580,10 +596,10 @@ void CCapturePage::OnOpenPicture() {
     if (m_wndPicture.Width() != m_nAreaWidth || m_wndPicture.Height() != m_nAreaHeight)
         m_wndPicture.Resize(m_nAreaWidth, m_nAreaHeight);
     if (!ShowStillFrame(frame)) {
-        m_showWarning(QStringLiteral("采集进行中，或内存不足：无法显示图片 %1").arg(path));
+        m_showWarning(tr("采集进行中，或内存不足：无法显示图片 %1").arg(path));
         return;
     }
-    ShowStatus(QStringLiteral("已显示图片 %1（%2 行 × %3 列）")
+    ShowStatus(tr("已显示图片 %1（%2 行 × %3 列）")
                    .arg(QFileInfo(path).fileName())
                    .arg(frame.rows)
                    .arg(frame.columns)
@@ -596,7 +612,7 @@ void CCapturePage::OnSaveEveryFrame(bool on) {
         UpdateCaptureInfo();
         return;
     }
-    const QString folder = m_chooseFolder(QStringLiteral("保存每一帧到文件夹"), LastFolder());
+    const QString folder = m_chooseFolder(tr("保存每一帧到文件夹"), LastFolder());
     QString error;
     if (folder.isEmpty() || !m_frameSaver.Start(folder, error)) {
         if (!error.isEmpty())
@@ -627,7 +643,7 @@ void CCapturePage::RedrawLastFrame() {
 
 bool CCapturePage::CaptureRunning() const {
     for (int id : {IDC_CAPTURE_ONE, m_layout.continuousButton})
-        if (Button(id)->text() == kStop)
+        if (Button(id)->text() == StopText())
             return true;
     return false;
 }
@@ -672,8 +688,8 @@ void CCapturePage::UpdateWireGeometry() {
     }
     uint32_t rows = 0, columns = 0;
     const QString text = WireGeometry(rows, columns)
-                             ? QStringLiteral("尺寸来自数据流：%1 × %2").arg(columns).arg(rows)
-                             : QStringLiteral("尺寸来自数据流");
+                             ? tr("尺寸来自数据流：%1 × %2").arg(columns).arg(rows)
+                             : tr("尺寸来自数据流");
     if (m_wndWireGeometry->text() != text) {
         m_wndWireGeometry->setText(text);
         m_wndWireGeometry->adjustSize();
@@ -694,15 +710,15 @@ void CCapturePage::OnRecord(bool on) {
         m_actRecord->setChecked(false);
     };
     if (!CaptureRunning()) {
-        refuse(QStringLiteral("请先开始采集，再录制。"));
+        refuse(tr("请先开始采集，再录制。"));
         return;
     }
     const QString proposed = QDir(LastFolder())
                                  .filePath(frameimage::ProposedName(
                                      QStringLiteral("recording"), QDateTime::currentDateTime(),
                                      m_nRows, m_nColumns, QStringLiteral("tavixrec")));
-    const QString path = m_chooseSaveFile(QStringLiteral("录制"), proposed,
-                                          QStringLiteral("TavixTool 录制文件 (*.tavixrec)"));
+    const QString path =
+        m_chooseSaveFile(tr("录制"), proposed, tr("TavixTool 录制文件 (*.tavixrec)"));
     if (path.isEmpty()) {
         refuse(QString());
         return;
@@ -740,26 +756,25 @@ void CCapturePage::FinishRecording() {
         return;
     const QString path = QString::fromStdString(s.path);
     if (s.failed) {
-        m_showWarning(QStringLiteral("录制已停止：%1\n文件 %2 保留了到最后一个完整数据块为止的 %3 "
-                                     "字节，可以回放。")
+        m_showWarning(tr("录制已停止：%1\n文件 %2 保留了到最后一个完整数据块为止的 %3 "
+                         "字节，可以回放。")
                           .arg(QString::fromStdString(s.error), path)
                           .arg(s.bytes));
         return;
     }
-    ShowStatus(QStringLiteral("录制已保存到 %1（%2 字节）").arg(path).arg(s.bytes).toStdString());
+    ShowStatus(tr("录制已保存到 %1（%2 字节）").arg(path).arg(s.bytes).toStdString());
 }
 
 QString CCapturePage::CaptureInfoText() const {
     QStringList parts;
     const CRecordingState r = GetRecordingState();
     if (r.active)
-        parts << QStringLiteral("录制中：%1 KB").arg(r.bytes / 1024.0, 0, 'f', 1);
+        parts << tr("录制中：%1 KB").arg(r.bytes / 1024.0, 0, 'f', 1);
     const CFrameSaver::Status s = m_frameSaver.GetStatus();
     if (s.active) {
-        QString text = QStringLiteral("保存每一帧：已保存 %1 帧").arg(s.saved);
-        if (s.dropped > 0)
-            text += QStringLiteral("，来不及保存 %1 帧").arg(s.dropped);
-        parts << text;
+        parts << (s.dropped > 0
+                      ? tr("保存每一帧：已保存 %1 帧，来不及保存 %2 帧").arg(s.saved).arg(s.dropped)
+                      : tr("保存每一帧：已保存 %1 帧").arg(s.saved));
     }
     return parts.join(QStringLiteral("  ·  "));
 }
@@ -771,8 +786,7 @@ void CCapturePage::UpdateCaptureInfo() {
         m_shownSaveError = s.error;
         const QSignalBlocker block(m_actSaveEvery);
         m_actSaveEvery->setChecked(false);
-        m_showWarning(
-            QStringLiteral("保存每一帧已停止（已保存 %1 帧）：%2").arg(s.saved).arg(s.error));
+        m_showWarning(tr("保存每一帧已停止（已保存 %1 帧）：%2").arg(s.saved).arg(s.error));
     }
     // A recording whose write failed ends here; the capture goes on.
     if (m_actRecord->isChecked() && GetRecordingState().failed) {
@@ -805,7 +819,7 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
         return true;
     }
     if (owner == nullptr) {
-        m_showWarning(QStringLiteral("没有串口可以诊断。"));
+        m_showWarning(tr("没有串口可以诊断。"));
         return false;
     }
     const CPortChoice choice = owner->CurrentChoice();
@@ -885,9 +899,8 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
         }
         stopReading = true;
     });
-    QProgressDialog progress(QStringLiteral("正在监听串口数据…"), QStringLiteral("取消"), 0,
-                             m_nListenMs, this);
-    progress.setWindowTitle(QStringLiteral("诊断串口数据：正在监听"));
+    QProgressDialog progress(tr("正在监听串口数据…"), tr("取消"), 0, m_nListenMs, this);
+    progress.setWindowTitle(tr("诊断串口数据：正在监听"));
     progress.setMinimumDuration(0);
     QEventLoop loop;
     QTimer tick;
@@ -896,7 +909,7 @@ bool CCapturePage::CollectLineBytes(std::vector<uint8_t>& bytes, CDiagnosisConte
                             std::chrono::steady_clock::now() - start)
                             .count();
         if (extended && progress.maximum() != limitMs) {
-            progress.setLabelText(QStringLiteral("数据还不够下结论，继续监听…"));
+            progress.setLabelText(tr("数据还不够下结论，继续监听…"));
             progress.setMaximum(limitMs);
         }
         progress.setValue(static_cast<int>(std::min<int64_t>(ms, progress.maximum())));
@@ -953,7 +966,7 @@ void CCapturePage::OnDiagnose() {
                                         size ? report.suggestRows : 0,
                                         size ? report.suggestColumns : 0);
                 if (report.formatFound) {
-                    ShowStatus(QStringLiteral("已应用诊断建议：数据格式“%1”")
+                    ShowStatus(tr("已应用诊断建议：数据格式“%1”")
                                    .arg(QString::fromStdString(report.suggestPresetName))
                                    .toStdString());
                     return;
@@ -964,7 +977,7 @@ void CCapturePage::OnDiagnose() {
             m_byHeader = report.suggestHeader;
             Box(IDC_ROWS)->setText(QString::number(report.suggestRows));
             Box(IDC_COLUMNS)->setText(QString::number(report.suggestColumns));
-            ShowStatus(QStringLiteral("已应用诊断建议：帧头 %1，%2 行 × %3 列")
+            ShowStatus(tr("已应用诊断建议：帧头 %1，%2 行 × %3 列")
                            .arg(report.suggestHeader)
                            .arg(report.suggestRows)
                            .arg(report.suggestColumns)

@@ -40,6 +40,10 @@ public:
     // exchange.
     ~CCapturePage() override;
 
+    // "停止采集" in the language shown: the caption of a button whose capture
+    // runs (a click stops it).
+    static QString StopText() { return tr("停止采集"); }
+
     // Creates the page's window from its template as a hidden child of
     // `parent` and initialises it (settings, font, links, welcome text).
     bool Create(QWidget* parent);

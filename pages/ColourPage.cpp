@@ -91,14 +91,17 @@ void CColourPage::SaveSettings() {
 }
 
 void CColourPage::AddDisplayActions(QMenu* menu) {
-    QMenu* channels = menu->addMenu(QStringLiteral("显示通道"));
+    QMenu* channels = menu->addMenu(tr("显示通道"));
     auto* group = new QActionGroup(channels);
     const struct {
         const char* text;
         int channel;
-    } choices[] = {{"彩色", -1}, {"只显示 Y", 1}, {"只显示 U", 0}, {"只显示 V", 2}};
+    } choices[] = {{QT_TRANSLATE_NOOP("CColourPage", "彩色"), -1},
+                   {QT_TRANSLATE_NOOP("CColourPage", "只显示 Y"), 1},
+                   {QT_TRANSLATE_NOOP("CColourPage", "只显示 U"), 0},
+                   {QT_TRANSLATE_NOOP("CColourPage", "只显示 V"), 2}};
     for (const auto& c : choices) {
-        QAction* action = channels->addAction(QString::fromUtf8(c.text));
+        QAction* action = channels->addAction(tr(c.text));
         action->setCheckable(true);
         action->setChecked(c.channel == -1);
         group->addAction(action);
@@ -124,7 +127,7 @@ void CColourPage::ShowChannelNote() {
         m_channelNote->hide();
         return;
     }
-    m_channelNote->setText(QStringLiteral("只显示 %1 通道（灰度）").arg(QChar("UYV"[channel])));
+    m_channelNote->setText(tr("只显示 %1 通道（灰度）").arg(QChar("UYV"[channel])));
     m_channelNote->adjustSize();
     m_channelNote->show();
     m_channelNote->raise();

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -21,7 +22,11 @@
 #include <QSet>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QtEndian>
+#include <QtMath>
+#include <algorithm>
 #include <climits>
 
 #include "ui/HyperLink.h"
@@ -237,19 +242,32 @@ private:
     QPointer<QPushButton> m_defaultButton;
 };
 
+// A built widget's place in the template's list of controls.
+constexpr const char* kIndexProperty = "ctrlIndex";
+
+// The caption in the language shown; the captions are listed for the
+// translators in pages/TemplateTexts.cpp.
+QString Caption(const DialogControl& control) {
+    if (control.caption.isEmpty()) {
+        return control.caption;
+    }
+    return QCoreApplication::translate("DialogTemplate", control.caption.toUtf8().constData());
+}
+
 QWidget* CreateWidget(const DialogControl& control, QDialog& dialog) {
+    const QString caption = Caption(control);
     switch (control.kind) {
         case ControlKind::PushButton:
         case ControlKind::DefPushButton: {
-            auto* button = new QPushButton(control.caption, &dialog);
+            auto* button = new QPushButton(caption, &dialog);
             button->setAutoDefault(false);  // EnterKeyFilter does its part
             button->setDefault(control.kind == ControlKind::DefPushButton);
             return button;
         }
         case ControlKind::CheckBox:
-            return new QCheckBox(control.caption, &dialog);
+            return new QCheckBox(caption, &dialog);
         case ControlKind::RadioButton:
-            return new QRadioButton(control.caption, &dialog);
+            return new QRadioButton(caption, &dialog);
         case ControlKind::Edit: {
             if (control.Has(kMultiLine)) {
                 // Stands in for the page's own multi-line widget (Replace).
@@ -264,7 +282,7 @@ QWidget* CreateWidget(const DialogControl& control, QDialog& dialog) {
             return edit;
         }
         case ControlKind::Label: {
-            auto* label = new QLabel(control.caption, &dialog);
+            auto* label = new QLabel(caption, &dialog);
             label->setTextFormat(Qt::PlainText);
             label->setAlignment((control.Has(kCenter) ? Qt::AlignHCenter : Qt::AlignLeft) |
                                 (control.Has(kVCenter) ? Qt::AlignVCenter : Qt::AlignTop));
@@ -287,11 +305,11 @@ QWidget* CreateWidget(const DialogControl& control, QDialog& dialog) {
         }
         case ControlKind::Link: {
             auto* link = new CHyperLink(&dialog);
-            link->setText(control.caption);
+            link->setText(caption);
             return link;
         }
         case ControlKind::GroupBox: {
-            auto* box = new QGroupBox(control.caption, &dialog);
+            auto* box = new QGroupBox(caption, &dialog);
             box->setAttribute(Qt::WA_TransparentForMouseEvents);
             return box;
         }
@@ -299,7 +317,115 @@ QWidget* CreateWidget(const DialogControl& control, QDialog& dialog) {
     return nullptr;
 }
 
+// The width `widget` needs to show its caption on one line: the text's
+// advance plus what the control keeps beside it (frame, margins, the check
+// box's mark). 0 for a kind that keeps its template size.
+int NeededWidth(ControlKind kind, QWidget* widget) {
+    const QFontMetrics metrics = widget->fontMetrics();
+    switch (kind) {
+        case ControlKind::PushButton:
+        case ControlKind::DefPushButton: {
+            // The style's own measure: text, icon, margins and frame.
+            return static_cast<QPushButton*>(widget)->sizeHint().width();
+        }
+        case ControlKind::CheckBox:
+        case ControlKind::RadioButton: {
+            auto* button = static_cast<QAbstractButton*>(widget);
+            QStyleOptionButton option;
+            option.initFrom(button);
+            const QStyle::SubElement contents = kind == ControlKind::CheckBox
+                                                    ? QStyle::SE_CheckBoxContents
+                                                    : QStyle::SE_RadioButtonContents;
+            const int text = button->style()->subElementRect(contents, &option, button).width();
+            return metrics.horizontalAdvance(button->text()) + (button->width() - text);
+        }
+        case ControlKind::Label:
+        case ControlKind::Link: {
+            // Wrapping text breaks at its exact advance: a pixel to spare.
+            auto* label = static_cast<QLabel*>(widget);
+            const qreal advance = QFontMetricsF(label->font()).horizontalAdvance(label->text());
+            return qCeil(advance) + 1 + (label->width() - label->contentsRect().width());
+        }
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
+
+void CDialogTemplate::FitTranslatedCaptions(QDialog& dialog) const {
+    // The built widgets in template order (group boxes and other controls
+    // without an id included).
+    std::vector<QWidget*> widgets(m_controls.size(), nullptr);
+    for (QObject* child : dialog.children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        bool ok = false;
+        const int index = widget != nullptr ? widget->property(kIndexProperty).toInt(&ok) : -1;
+        if (ok && index >= 0 && index < static_cast<int>(widgets.size())) {
+            widgets[static_cast<size_t>(index)] = widget;
+        }
+    }
+    if (std::find(widgets.begin(), widgets.end(), nullptr) != widgets.end()) {
+        return;  // not this template's dialog, or a control has gone
+    }
+    const DialogBaseUnits base = BaseUnitsOf(dialog.font());
+    const int gap = std::max(1, MulDiv(1, base.x, 4));  // a dialog unit between controls
+    for (size_t i = 0; i < m_controls.size(); ++i) {
+        const DialogControl& control = m_controls[i];
+        QWidget* widget = widgets[i];
+        if (control.kind == ControlKind::GroupBox || Caption(control) == control.caption) {
+            continue;
+        }
+        const int needed = NeededWidth(control.kind, widget);
+        const QRect place = widget->geometry();
+        if (needed <= place.width()) {
+            continue;
+        }
+        // The edges it may reach: the dialog's, the group box around it, and
+        // the controls beside it on either side.
+        int right = dialog.width();
+        int left = 0;
+        for (size_t j = 0; j < m_controls.size(); ++j) {
+            const QRect other = widgets[j]->geometry();
+            if (j == i || widgets[j]->isHidden()) {
+                continue;
+            }
+            if (m_controls[j].kind == ControlKind::GroupBox) {
+                if (other.contains(place)) {
+                    right = std::min(right, other.right() + 1 - 2 * gap);
+                    left = std::max(left, other.left() + 2 * gap);
+                }
+                continue;
+            }
+            const bool beside = other.top() <= place.bottom() && other.bottom() >= place.top();
+            if (beside && other.left() > place.left()) {
+                right = std::min(right, other.left() - gap);
+            } else if (beside && other.right() < place.left()) {
+                // Static text on the left ends where its text ends.
+                int end = other.right() + 1;
+                if (m_controls[j].kind == ControlKind::Label && !m_controls[j].Has(kCenter)) {
+                    end = std::min(end, other.left() + NeededWidth(ControlKind::Label, widgets[j]));
+                }
+                left = std::max(left, end + gap);
+            }
+        }
+        QRect grown = place;
+        grown.setRight(std::max(place.right(), std::min(place.left() + needed, right) - 1));
+        // Static text that still clips takes room on its left too, ending
+        // where it ended; static text there gives up the room its text leaves.
+        if (grown.width() < needed && control.kind == ControlKind::Label) {
+            grown.setLeft(std::min(place.left(), std::max(grown.right() + 1 - needed, left)));
+            for (size_t j = 0; j < m_controls.size(); ++j) {
+                QWidget* other = widgets[j];
+                if (j != i && m_controls[j].kind == ControlKind::Label &&
+                    other->geometry().intersects(grown) && other->x() < grown.x()) {
+                    other->resize(grown.x() - gap - other->x(), other->height());
+                }
+            }
+        }
+        widget->setGeometry(grown);
+    }
+}
 
 bool CDialogTemplate::Fail(const QString& message) {
     *this = CDialogTemplate();
@@ -504,6 +630,7 @@ QHash<int, QWidget*> CDialogTemplate::Build(QDialog& dialog) const {
         QWidget* widget = CreateWidget(control, dialog);
         widget->setGeometry(ToPixels(control.rect, base));
         widget->setProperty(kIdProperty, control.id);
+        widget->setProperty(kIndexProperty, static_cast<int>(widgets.size()));
         if (control.id != -1) {
             widget->setObjectName(QString::number(control.id));
             built.insert(control.id, widget);
@@ -546,6 +673,7 @@ QWidget* CDialogTemplate::Replace(QDialog& dialog, int id, QWidget* replacement)
     replacement->setGeometry(old->geometry());
     replacement->setObjectName(old->objectName());
     replacement->setProperty(kIdProperty, id);
+    replacement->setProperty(kIndexProperty, old->property(kIndexProperty));
     replacement->setEnabled(old->isEnabled());
     replacement->stackUnder(old);
     replacement->setHidden(old->isHidden());

@@ -105,6 +105,13 @@ public:
     // id, by id.
     QHash<int, QWidget*> Build(QDialog& dialog) const;
 
+    // For a dialog built in another language than the templates' own: widens
+    // each control whose translated caption does not fit on one line into
+    // the free room on its right (up to its neighbour, its group box's edge
+    // or the dialog's), with the fonts the controls have now. Captions shown
+    // as written in the template keep the template's geometry.
+    void FitTranslatedCaptions(QDialog& dialog) const;
+
     // Puts replacement in the place of the widget built for id, as the pages
     // do with their placeholders (CValueListing for 1000, CPictureView for
     // 1001): same parent, rectangle, name, id, enabled state, stacking and tab

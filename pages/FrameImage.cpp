@@ -1,6 +1,7 @@
 #include "pages/FrameImage.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -16,7 +17,7 @@ namespace frameimage {
 namespace {
 
 QString Failed(const QString& path, const QString& reason) {
-    return QStringLiteral("无法保存文件 %1：%2").arg(path, reason);
+    return QCoreApplication::translate("FrameImage", "无法保存文件 %1：%2").arg(path, reason);
 }
 
 }  // namespace
@@ -64,7 +65,8 @@ bool WriteWhole(const QString& path, const QByteArray& data, QString& error) {
     if (!whole) {
         const QString reason = file.error() != QFileDevice::NoError
                                    ? file.errorString()
-                                   : QStringLiteral("只写入了 %1 字节中的 %2 字节（磁盘已满？）")
+                                   : QCoreApplication::translate(
+                                         "FrameImage", "只写入了 %1 字节中的 %2 字节（磁盘已满？）")
                                          .arg(data.size())
                                          .arg(file.size());
         file.cancelWriting();
@@ -99,7 +101,7 @@ bool Save(const QString& path, const CFrameCopy& frame, QString& error) {
     }
     const QImage image = ToImage(frame);
     if (image.isNull()) {
-        error = Failed(path, QStringLiteral("这一帧的数据不完整"));
+        error = Failed(path, QCoreApplication::translate("FrameImage", "这一帧的数据不完整"));
         return false;
     }
     QByteArray data;
@@ -135,12 +137,13 @@ bool Load(const QString& path, uint8_t format, CFrameCopy& frame, QString& error
     QImageReader reader(&buffer);
     const QImage image = file.isOpen() ? reader.read() : QImage();
     if (image.isNull()) {
-        error = QStringLiteral("无法读取图片 %1：%2")
+        error = QCoreApplication::translate("FrameImage", "无法读取图片 %1：%2")
                     .arg(path, file.isOpen() ? reader.errorString() : file.errorString());
         return false;
     }
     if (image.width() > 9999 || image.height() > 9999) {
-        error = QStringLiteral("图片 %1 太大：%2 × %3，行数和列数都不能大于9999")
+        error = QCoreApplication::translate("FrameImage",
+                                            "图片 %1 太大：%2 × %3，行数和列数都不能大于9999")
                     .arg(path)
                     .arg(image.height())
                     .arg(image.width());

@@ -1,5 +1,6 @@
 #include "pages/FrameSaver.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -18,9 +19,10 @@ bool CFrameSaver::Start(const QString& folder, QString& error) {
     // A probe file tells more than the permission bits (read-only mounts, ACLs).
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".tavix-probe-XXXXXX")));
     if (!info.isDir() || !probe.open()) {
-        error =
-            QStringLiteral("无法在文件夹 %1 中保存帧：%2")
-                .arg(folder, info.isDir() ? probe.errorString() : QStringLiteral("文件夹不存在"));
+        error = QCoreApplication::translate("CFrameSaver", "无法在文件夹 %1 中保存帧：%2")
+                    .arg(folder, info.isDir()
+                                     ? probe.errorString()
+                                     : QCoreApplication::translate("CFrameSaver", "文件夹不存在"));
         return false;
     }
     probe.close();

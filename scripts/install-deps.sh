@@ -9,7 +9,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     qt6-base-dev libgl-dev libx11-dev
     fontconfig fonts-wqy-microhei fonts-liberation fonts-wine
-    qt6-translations-l10n fp-utils libchm-dev libchm1
+    qt6-translations-l10n qt6-l10n-tools qt6-tools-dev fp-utils libchm-dev libchm1
     xvfb xdotool x11-apps xauth
     help2man dpkg-dev debootstrap
     libturbojpeg0-dev zlib1g-dev

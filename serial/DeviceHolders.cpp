@@ -10,6 +10,8 @@
 #include <fstream>
 #include <memory>
 
+#include "settings/Translation.h"
+
 namespace {
 
 // Linux numbers the slaves of /dev/ptmx with the majors 136..143.
@@ -94,6 +96,7 @@ std::vector<CDeviceHolder> FindCompetingHolders(const std::string& device) {
 std::string DescribeHolders(const std::vector<CDeviceHolder>& holders) {
     std::string text;
     for (const CDeviceHolder& h : holders)
-        text += (text.empty() ? "" : "、") + h.name + "（进程号 " + std::to_string(h.pid) + "）";
+        text += (text.empty() ? "" : tx::Tr("DeviceHolders", "、")) +
+                tx::Format(tx::Tr("DeviceHolders", "%1（进程号 %2）"), h.name, h.pid);
     return text;
 }

@@ -5,6 +5,7 @@
 
 #include "serial/DeviceHolders.h"
 #include "settings/TextToNumber.h"
+#include "settings/Translation.h"
 
 namespace {
 
@@ -14,26 +15,30 @@ std::string OpenFailureReason(const std::string& device, int error, int baud) {
     switch (error) {
         case EACCES:
         case EPERM:
-            return "没有权限打开 " + device +
-                   "：请把当前用户加入 dialout 组（sudo usermod -aG dialout "
-                   "$USER），然后重新登录。";
+            return tx::Format(tx::Tr("CPortOwner",
+                                     "没有权限打开 %1：请把当前用户加入 dialout 组（sudo usermod "
+                                     "-aG dialout $USER），然后重新登录。"),
+                              device);
         case EBUSY: {
             // The board's end of a pseudo-terminal holds it too, and is no rival.
             const std::string holders = DescribeHolders(FindCompetingHolders(device));
-            return device + " 正被另一个程序占用" + (holders.empty() ? "" : "：" + holders) + "。";
+            if (holders.empty())
+                return tx::Format(tx::Tr("CPortOwner", "%1 正被另一个程序占用。"), device);
+            return tx::Format(tx::Tr("CPortOwner", "%1 正被另一个程序占用：%2。"), device, holders);
         }
         case ENOENT:
         case ENODEV:
         case ENXIO:
             if (device.empty())
-                return "该串口号没有对应的设备。";
-            return "设备 " + device + " 不存在：摄像头板没有连接，或已被拔出。";
+                return tx::Tr("CPortOwner", "该串口号没有对应的设备。");
+            return tx::Format(
+                tx::Tr("CPortOwner", "设备 %1 不存在：摄像头板没有连接，或已被拔出。"), device);
         case EINVAL:
-            return "波特率 " + std::to_string(baud) + " 无效。";
+            return tx::Format(tx::Tr("CPortOwner", "波特率 %1 无效。"), baud);
         case ENOTTY:
-            return device + " 不是串口设备。";
+            return tx::Format(tx::Tr("CPortOwner", "%1 不是串口设备。"), device);
         default:
-            return device + "：" + std::strerror(error) + "。";
+            return tx::Format(tx::Tr("CPortOwner", "%1：%2。"), device, std::strerror(error));
     }
 }
 
@@ -77,12 +82,12 @@ CPortChoice CPortOwner::CurrentChoice() {
 int CPortOwner::OpenPort(const CPortChoice& choice) {
     std::string message;
     if (choice.baudSelection == 0) {
-        message = "请选择波特率!";
+        message = tx::Tr("CPortOwner", "请选择波特率!");
     } else {
         // No range check: a text without digits gives 0, which the open refuses.
         const int baud = TextToNumber(choice.baudText);
         if (choice.portSelection <= 0) {
-            message = "请选择串口号!";
+            message = tx::Tr("CPortOwner", "请选择串口号!");
         } else {
             const std::string& name = choice.portText;
             const int port = choice.device.empty()
@@ -104,10 +109,13 @@ int CPortOwner::OpenPort(const CPortChoice& choice) {
             if (handle != 0 && handle != -1)
                 return 1;
             // A device named by its path has no port number: the path stands there.
-            message = (choice.device.empty() ? "打开串口失败!串口号 " + std::to_string(port)
-                                             : "打开串口失败!串口 " + choice.device) +
-                      " ，波特率 " + std::to_string(baud) + " \n" +
-                      OpenFailureReason(device, error, baud);
+            const std::string reason = OpenFailureReason(device, error, baud);
+            message =
+                choice.device.empty()
+                    ? tx::Format(tx::Tr("CPortOwner", "打开串口失败!串口号 %1 ，波特率 %2 \n%3"),
+                                 port, baud, reason)
+                    : tx::Format(tx::Tr("CPortOwner", "打开串口失败!串口 %1 ，波特率 %2 \n%3"),
+                                 choice.device, baud, reason);
         }
     }
     ShowPortMessage(message, "TavixTool");

@@ -14,9 +14,18 @@
 #include "serial/DeviceHolders.h"
 #include "serial/PortDevices.h"
 #include "settings/TextToNumber.h"
+#include "settings/Translation.h"
 
-const char kPortPrompt[] = "请选择串口";
-const char kBaudPrompt[] = "请选择波特率";
+const char kPortPrompt[] = TX_NOOP("PortSelection", "请选择串口");
+const char kBaudPrompt[] = TX_NOOP("PortSelection", "请选择波特率");
+
+const char* PortPrompt() {
+    return tx::Tr("PortSelection", kPortPrompt);
+}
+
+const char* BaudPrompt() {
+    return tx::Tr("PortSelection", kBaudPrompt);
+}
 
 namespace {
 
@@ -64,23 +73,55 @@ bool ProbePort(int number) {
     return ProbeDevice(PortDevicePath(number)) == PortState::Free;
 }
 
-std::string CPortEntry::Text() const {
+namespace {
+
+// An entry's text by state; each begins with %1, the name.
+const char* const kStateTexts[] = {
+    TX_NOOP("PortSelection", "%1（无权限）"),
+    TX_NOOP("PortSelection", "%1（被占用）"),
+    TX_NOOP("PortSelection", "%1（未连接）"),
+    TX_NOOP("PortSelection", "%1（不是串口）"),
+};
+
+const char* StateText(PortState state) {
     switch (state) {
         case PortState::NoPermission:
-            return name + "（无权限）";
+            return kStateTexts[0];
         case PortState::Busy:
-            return name + "（被占用）";
+            return kStateTexts[1];
         case PortState::Missing:
-            return name + "（未连接）";
+            return kStateTexts[2];
         case PortState::NotSerial:
-            return name + "（不是串口）";
+            return kStateTexts[3];
         case PortState::Free:
             break;
     }
-    return name;
+    return nullptr;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() > tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+std::string CPortEntry::Text() const {
+    const char* pattern = StateText(state);
+    return pattern != nullptr ? tx::Format(tx::Tr("PortSelection", pattern), name) : name;
 }
 
 std::string PortEntryName(const std::string& text) {
+    // The state's words follow the name, in either language.
+    for (const char* pattern : kStateTexts) {
+        for (const char* form : {pattern, tx::English("PortSelection", pattern)}) {
+            if (form == nullptr)
+                continue;
+            const std::string tail = std::string(form).substr(2);  // after "%1"
+            if (EndsWith(text, tail))
+                return text.substr(0, text.size() - tail.size());
+        }
+    }
     const size_t mark = text.find("（");
     return mark == std::string::npos ? text : text.substr(0, mark);
 }
@@ -107,20 +148,27 @@ CPortEntry ProbeEntry(const std::string& name, const std::string& device,
 }
 
 std::string PortEntryDetail(const CPortEntry& entry) {
-    const std::string device = entry.device.empty() ? "（没有对应的设备）" : entry.device;
+    const std::string device =
+        entry.device.empty() ? tx::Tr("PortSelection", "（没有对应的设备）") : entry.device;
     switch (entry.state) {
         case PortState::NoPermission:
-            return device +
-                   "\n当前用户没有权限打开它。\n请把当前用户加入 dialout 组（sudo usermod -aG "
-                   "dialout $USER），然后重新登录。";
+            return tx::Format(
+                tx::Tr("PortSelection",
+                       "%1\n当前用户没有权限打开它。\n请把当前用户加入 dialout 组（sudo "
+                       "usermod -aG dialout $USER），然后重新登录。"),
+                device);
         case PortState::Busy: {
             const std::string holders = DescribeHolders(FindCompetingHolders(entry.device));
-            return device + "\n正被另一个程序占用" + (holders.empty() ? "" : "：" + holders) + "。";
+            if (holders.empty())
+                return tx::Format(tx::Tr("PortSelection", "%1\n正被另一个程序占用。"), device);
+            return tx::Format(tx::Tr("PortSelection", "%1\n正被另一个程序占用：%2。"), device,
+                              holders);
         }
         case PortState::Missing:
-            return device + "\n设备不存在：摄像头板没有连接，或已被拔出。";
+            return tx::Format(
+                tx::Tr("PortSelection", "%1\n设备不存在：摄像头板没有连接，或已被拔出。"), device);
         case PortState::NotSerial:
-            return device + "\n不是串口设备。";
+            return tx::Format(tx::Tr("PortSelection", "%1\n不是串口设备。"), device);
         case PortState::Free:
             break;
     }
@@ -138,7 +186,7 @@ std::vector<CPortEntry> ProbePortEntries(const std::string& heldDevice) {
 }
 
 std::vector<std::string> ProbePortList(const std::string& heldDevice) {
-    std::vector<std::string> list{kPortPrompt};
+    std::vector<std::string> list{PortPrompt()};
     for (const CPortEntry& e : ProbePortEntries(heldDevice))
         list.push_back(e.Text());
     return list;
@@ -166,7 +214,7 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 }  // namespace
 
 std::vector<std::string> BaudList(const std::string& baunds) {
-    std::vector<std::string> list{kBaudPrompt};
+    std::vector<std::string> list{BaudPrompt()};
     size_t b = 0, e = baunds.size();
     while (b < e && IsBlank(baunds[b]))
         ++b;

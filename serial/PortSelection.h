@@ -10,6 +10,9 @@
 
 extern const char kPortPrompt[];  // "请选择串口", entry 0 of the port list
 extern const char kBaudPrompt[];  // "请选择波特率", entry 0 of the baud list
+// The prompts in the chosen language, for display.
+const char* PortPrompt();
+const char* BaudPrompt();
 
 // What the probe found at a port's device file.
 enum class PortState {

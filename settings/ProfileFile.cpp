@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "settings/TextToNumber.h"
+#include "settings/Translation.h"
 
 namespace {
 
@@ -469,33 +470,35 @@ std::string ProfileWriteFailureText(const std::string& path, int error) {
     std::string reason;
     switch (error) {
         case 0:
-            reason = "文件是只读的";
+            reason = tx::Tr("ProfileFile", "文件是只读的");
             break;
         case EACCES:
         case EPERM:
-            reason = "没有写入权限";
+            reason = tx::Tr("ProfileFile", "没有写入权限");
             break;
         case ENOSPC:
         case EDQUOT:
-            reason = "磁盘空间已满";
+            reason = tx::Tr("ProfileFile", "磁盘空间已满");
             break;
         case EISDIR:
-            reason = "该位置是一个文件夹";
+            reason = tx::Tr("ProfileFile", "该位置是一个文件夹");
             break;
         case ENOTDIR:
-            reason = "路径中有一项不是文件夹";
+            reason = tx::Tr("ProfileFile", "路径中有一项不是文件夹");
             break;
         case ENOENT:
-            reason = "文件夹不存在";
+            reason = tx::Tr("ProfileFile", "文件夹不存在");
             break;
         case EROFS:
-            reason = "文件系统是只读的";
+            reason = tx::Tr("ProfileFile", "文件系统是只读的");
             break;
         default:
             reason = std::strerror(error);
     }
-    return "无法保存设置文件 " + path + "：" + reason +
-           "。本次运行中的设置仍然有效，下次保存成功时会一并写入。";
+    return tx::Format(
+        tx::Tr("ProfileFile",
+               "无法保存设置文件 %1：%2。本次运行中的设置仍然有效，下次保存成功时会一并写入。"),
+        path, reason);
 }
 
 void SetProfileDefaults(const std::string& path, const std::string& defaultsPath) {

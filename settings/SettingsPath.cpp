@@ -19,6 +19,10 @@ std::string GetExeDirectory() {
     return slash == std::string::npos ? path : path.substr(0, slash + 1);
 }
 
+const char* HelpFileName(tx::Language language) {
+    return language == tx::Language::English ? "Help_en.chm" : "Help.chm";
+}
+
 std::string ProgramDataDirectory() {
     const std::string exe = GetExeDirectory();
     if (exe.empty()) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "settings/Translation.h"
+
 // The directory of the running executable, with its trailing '/'.
 std::string GetExeDirectory();
 // The settings file in use. DevSet.ini beside the executable when it can be
@@ -30,6 +32,10 @@ SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::s
 // from it (an installed program), or tavixtool/ in $XDG_DATA_DIRS when the
 // executable's folder cannot be found.
 std::string ProgramDataDirectory();
+
+// The help file of a language in that folder: "Help.chm" (Chinese) or
+// "Help_en.chm" (English).
+const char* HelpFileName(tx::Language language);
 
 // $XDG_CONFIG_HOME/TavixTool/, or $HOME/.config/TavixTool/.
 std::string UserConfigDirectory();

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("关于 TavixTool"));
+    setWindowTitle(tr("关于 TavixTool"));
     QFont font(QStringLiteral("SimSun"));
     font.setPointSize(9);
     setFont(font);
@@ -13,11 +13,11 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel(this);
     icon->setPixmap(QPixmap(QStringLiteral(":/icons/app/tavixtool-32.png")));
     icon->setGeometry(17, 26, 32, 32);
-    auto* name = new QLabel(QStringLiteral("TavixTool 1.0 版"), this);
+    auto* name = new QLabel(tr("TavixTool 1.0 版"), this);
     name->setGeometry(60, 15, 200, 15);
-    auto* line2 = new QLabel(QStringLiteral("摄像头测试工具"), this);
+    auto* line2 = new QLabel(tr("摄像头测试工具"), this);
     line2->setGeometry(60, 38, 200, 15);
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setObjectName(QStringLiteral("1"));
     ok->setGeometry(267, 11, 75, 23);
     ok->setDefault(true);

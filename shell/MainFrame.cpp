@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -16,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <algorithm>
 #include <cstdio>
 
@@ -27,9 +29,11 @@
 #include "serial/PortDevices.h"
 #include "settings/ComSettings.h"
 #include "settings/DataSection.h"
+#include "settings/LanguageSetting.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPath.h"
 #include "settings/TextToNumber.h"
+#include "settings/Translation.h"
 #include "shell/DeviceWatcher.h"
 #include "shell/LockKeyState.h"
 #include "shell/ReplayBar.h"
@@ -41,10 +45,12 @@
 
 namespace {
 
-const char kTitle[] = "TAVIX飞思卡尔专营-摄像头测试工具";
-const char kSerialSettings[] = "串口设置";
-const char kReady[] = "就绪";
-const char* const kIndicatorTexts[3] = {"大写", "数字", "滚动"};
+const char kTitle[] = QT_TRANSLATE_NOOP("CMainFrame", "TAVIX飞思卡尔专营-摄像头测试工具");
+const char kSerialSettings[] = QT_TRANSLATE_NOOP("CMainFrame", "串口设置");
+const char kReady[] = QT_TRANSLATE_NOOP("CMainFrame", "就绪");
+const char* const kIndicatorTexts[3] = {QT_TRANSLATE_NOOP("CMainFrame", "大写"),
+                                        QT_TRANSLATE_NOOP("CMainFrame", "数字"),
+                                        QT_TRANSLATE_NOOP("CMainFrame", "滚动")};
 
 constexpr int kComboWidth = 200;
 // What a port entry carries beside its text.
@@ -86,7 +92,7 @@ QIcon StripImage(int index) {
 
 CMainFrame::CMainFrame(CTavixToolDoc* document, std::string settingsPath)
     : m_strSettingsPath(std::move(settingsPath)), m_pDocument(document) {
-    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowTitle(tr(kTitle));
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/app/tavixtool-%1.png").arg(size), QSize(size, size));
@@ -123,20 +129,35 @@ bool CMainFrame::Create() {
     m_wndToolBar = new QToolBar(this);
     m_wndToolBar->setObjectName(QStringLiteral("0xE800"));
     m_wndToolBar->setIconSize(QSize(24, 24));
-    m_actShowHelp =
-        m_wndToolBar->addAction(QIcon(QStringLiteral(":/icons/help.png")), QStringLiteral("帮助"));
+    m_actShowHelp = m_wndToolBar->addAction(QIcon(QStringLiteral(":/icons/help.png")), tr("帮助"));
     m_actShowHelp->setObjectName(QString::number(kShowHelpId));
-    m_actShowHelp->setStatusTip(QStringLiteral("打开帮助文件 Help.chm"));
+    m_actShowHelp->setStatusTip(tr("打开帮助文件 Help.chm"));
     connect(m_actShowHelp, &QAction::triggered, this, &CMainFrame::OnShowHelp);
+    // Named in both languages, so that it is found whichever is shown.
+    auto* languageMenu = new QMenu(this);
+    languageMenu->setObjectName(QStringLiteral("LanguageMenu"));
+    m_actChinese = languageMenu->addAction(QStringLiteral("中文"));
+    m_actEnglish = languageMenu->addAction(QStringLiteral("English"));
+    for (QAction* a : {m_actChinese, m_actEnglish})
+        a->setCheckable(true);
+    const bool english = ReadWindowLanguage(m_strSettingsPath) == tx::Language::English;
+    (english ? m_actEnglish : m_actChinese)->setChecked(true);
+    connect(m_actChinese, &QAction::triggered, this, [this] { OnChooseLanguage(false); });
+    connect(m_actEnglish, &QAction::triggered, this, [this] { OnChooseLanguage(true); });
+    m_actLanguage = m_wndToolBar->addAction(QStringLiteral("语言 / Language"));
+    m_actLanguage->setObjectName(QStringLiteral("Language"));
+    m_actLanguage->setMenu(languageMenu);
+    if (auto* button = qobject_cast<QToolButton*>(m_wndToolBar->widgetForAction(m_actLanguage)))
+        button->setPopupMode(QToolButton::InstantPopup);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     // The status bar: the message pane, then the three lock indicators.
     m_wndStatusBar = new QStatusBar(this);
     m_wndStatusBar->setObjectName(QStringLiteral("0xE801"));
-    m_wndMessage = new QLabel(QString::fromUtf8(kReady), m_wndStatusBar);
+    m_wndMessage = new QLabel(tr(kReady), m_wndStatusBar);
     m_wndStatusBar->addWidget(m_wndMessage, 1);
     for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(QString::fromUtf8(kIndicatorTexts[i]), m_wndStatusBar);
+        auto* label = new QLabel(tr(kIndicatorTexts[i]), m_wndStatusBar);
         label->setObjectName(QString::number(0xE701 + i));
         label->setAlignment(Qt::AlignCenter);
         label->setMinimumWidth(label->sizeHint().width() + 8);
@@ -207,9 +228,9 @@ bool CMainFrame::OnCreateClient() {
 
     m_wndTaskPanel = new CTaskPanel(m_wndSplitter);
     m_wndTaskPanel->setMinimumWidth(0);
-    m_wndTaskPanel->AddGroup(kTaskGroupId, QStringLiteral("摄像头工具"));
-    m_wndTaskPanel->AddLinkItem(CTavixToolView::kBlackPageId, QStringLiteral("黑白数据"));
-    m_wndTaskPanel->AddLinkItem(CTavixToolView::kColourPageId, QStringLiteral("彩色数据"));
+    m_wndTaskPanel->AddGroup(kTaskGroupId, tr("摄像头工具"));
+    m_wndTaskPanel->AddLinkItem(CTavixToolView::kBlackPageId, tr("黑白数据"));
+    m_wndTaskPanel->AddLinkItem(CTavixToolView::kColourPageId, tr("彩色数据"));
     m_wndTaskPanel->SetSpecialGroup(kTaskGroupId);
     connect(m_wndTaskPanel, &CTaskPanel::notify, this,
             [this](int code, int id) { OnTaskPanelNotify(code, id); });
@@ -243,7 +264,7 @@ bool CMainFrame::OnCreateClient() {
 }
 
 void CMainFrame::CreateSerialBar() {
-    m_wndSerialBar = new QToolBar(QString::fromUtf8(kSerialSettings), this);
+    m_wndSerialBar = new QToolBar(tr(kSerialSettings), this);
     m_wndSerialBar->setObjectName(QString::number(kSerialBarId));
     m_wndSerialBar->setIconSize(QSize(16, 16));
     // No gripper: the bar stays where it is docked.
@@ -290,23 +311,23 @@ void CMainFrame::CreateSerialBar() {
     });
 
     m_wndSerialBar->addSeparator();
-    m_actEnterDevice = m_wndSerialBar->addAction(QStringLiteral("输入设备路径…"));
+    m_actEnterDevice = m_wndSerialBar->addAction(tr("输入设备路径…"));
     m_actEnterDevice->setObjectName(QStringLiteral("EnterDevicePath"));
     m_actEnterDevice->setToolTip(
-        QStringLiteral("选一个不在 COM1–COM15 中的串口设备，如 /dev/ttyAMA0，或 "
-                       "/dev/serial/by-id/ 下的名字"));
+        tr("选一个不在 COM1–COM15 中的串口设备，如 /dev/ttyAMA0，或 "
+           "/dev/serial/by-id/ 下的名字"));
     connect(m_actEnterDevice, &QAction::triggered, this, &CMainFrame::OnEnterDevicePath);
 
     m_wndSerialBar->addSeparator();
-    auto* headerLabel = new QLabel(QStringLiteral(" 帧头 "), m_wndSerialBar);
+    auto* headerLabel = new QLabel(tr(" 帧头 "), m_wndSerialBar);
     m_wndSerialBar->addWidget(headerLabel);
     m_wndHeaderSpin = new QSpinBox(m_wndSerialBar);
     m_wndHeaderSpin->setObjectName(QStringLiteral("HeaderByte"));
     m_wndHeaderSpin->setRange(0, 255);
     m_wndHeaderSpin->setValue(ReadHeaderByte(m_strSettingsPath));
     m_wndHeaderSpin->setToolTip(
-        QStringLiteral("每帧开头的帧头字节（0–255），两个页面共用；采集时不能改。"
-                       "保存在设置文件的 [Data] head 中。"));
+        tr("每帧开头的帧头字节（0–255），两个页面共用；采集时不能改。"
+           "保存在设置文件的 [Data] head 中。"));
     headerLabel->setToolTip(m_wndHeaderSpin->toolTip());
     connect(m_wndHeaderSpin, qOverload<int>(&QSpinBox::valueChanged), this, [this] {
         m_bHeaderChanged = true;
@@ -324,19 +345,20 @@ void CMainFrame::CreateSerialBar() {
                         QMessageBox::Warning, false);
         });
     m_wndSerialBar->addSeparator();
-    auto* formatLabel = new QLabel(QStringLiteral(" 数据格式 "), m_wndSerialBar);
+    auto* formatLabel = new QLabel(tr(" 数据格式 "), m_wndSerialBar);
     m_wndSerialBar->addWidget(formatLabel);
     m_wndFormatCombo = new QComboBox(m_wndSerialBar);
     m_wndFormatCombo->setObjectName(QStringLiteral("StreamFormat"));
     const std::vector<stream::CStreamPreset>& presets = stream::Presets();
     for (size_t i = 0; i < presets.size(); ++i)
-        m_wndFormatCombo->addItem(QString::fromUtf8(presets[i].label), static_cast<int>(i));
-    m_wndFormatCombo->addItem(QStringLiteral("自定义…"), kCustomEntry);
+        m_wndFormatCombo->addItem(QString::fromUtf8(stream::PresetLabel(presets[i])),
+                                  static_cast<int>(i));
+    m_wndFormatCombo->addItem(tr("自定义…"), kCustomEntry);
     m_wndFormatCombo->setMaxVisibleItems(m_wndFormatCombo->count());
     m_wndFormatCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     formatLabel->setToolTip(
-        QStringLiteral("摄像头板发来的数据是什么样的：帧怎样划分、像素怎样编码、要向板子发送什么。"
-                       "采集时改动会先停止采集。保存在设置文件的 [Stream] format 中。"));
+        tr("摄像头板发来的数据是什么样的：帧怎样划分、像素怎样编码、要向板子发送什么。"
+           "采集时改动会先停止采集。保存在设置文件的 [Stream] format 中。"));
     SelectFormatEntry();
     connect(m_wndFormatCombo, qOverload<int>(&QComboBox::activated), this,
             &CMainFrame::OnFormatChosen);
@@ -353,16 +375,19 @@ void CMainFrame::CreateCommandBar() {
     m_wndSendCombo->setEditable(true);
     m_wndSendCombo->setInsertPolicy(QComboBox::NoInsert);
     m_wndSendCombo->setCompleter(nullptr);
-    m_wndSendCombo->setFixedWidth(kComboWidth * 3 / 4);
+    // English texts make the serial bar wider; a narrower send box keeps the
+    // toolbar row within a 1366-pixel screen.
+    m_wndSendCombo->setFixedWidth(
+        tx::CurrentLanguage() == tx::Language::English ? kComboWidth * 3 / 5 : kComboWidth * 3 / 4);
     m_wndSendCombo->addItems(QSettings().value(QString::fromUtf8(kSendHistoryKey)).toStringList());
     m_wndSendCombo->setCurrentIndex(-1);
-    m_wndSendCombo->lineEdit()->setPlaceholderText(QStringLiteral("板子命令，如 01 FE 或 \"R\""));
+    m_wndSendCombo->lineEdit()->setPlaceholderText(tr("板子命令，如 01 FE 或 \"R\""));
     m_wndSendCombo->setToolTip(
-        QStringLiteral("发给摄像头板的字节：十六进制（如 01 FE）或带双引号的文字（如 \"R\"、"
-                       "\"AT\\r\\n\"）。按回车或“发送”发出；串口未打开时先打开它。"));
+        tr("发给摄像头板的字节：十六进制（如 01 FE）或带双引号的文字（如 \"R\"、"
+           "\"AT\\r\\n\"）。按回车或“发送”发出；串口未打开时先打开它。"));
     connect(m_wndSendCombo->lineEdit(), &QLineEdit::returnPressed, this, &CMainFrame::OnSend);
     m_wndSerialBar->addWidget(m_wndSendCombo);
-    m_actSend = m_wndSerialBar->addAction(QStringLiteral("发送"));
+    m_actSend = m_wndSerialBar->addAction(tr("发送"));
     m_actSend->setObjectName(QStringLiteral("Send"));
     m_actSend->setToolTip(m_wndSendCombo->toolTip());
     connect(m_actSend, &QAction::triggered, this, &CMainFrame::OnSend);
@@ -375,8 +400,7 @@ void CMainFrame::SelectFormatEntry() {
     m_wndFormatCombo->setCurrentIndex(m_wndFormatCombo->findData(data));
     // The whole format, as the settings file holds it.
     m_wndFormatCombo->setToolTip(
-        QStringLiteral("当前：%1")
-            .arg(QString::fromStdString(stream::FormatToText(m_streamFormat))));
+        tr("当前：%1").arg(QString::fromStdString(stream::FormatToText(m_streamFormat))));
 }
 
 void CMainFrame::OnFormatChosen(int index) {
@@ -440,15 +464,14 @@ void CMainFrame::ApplyStreamFormat() {
 void CMainFrame::OnSend() {
     const QString text = m_wndSendCombo->currentText().trimmed();
     if (text.isEmpty()) {
-        ShowMessage(QStringLiteral(
-                        "请输入要发送的内容：十六进制（如 01 FE）或带双引号的文字（如 \"R\"）。"),
+        ShowMessage(tr("请输入要发送的内容：十六进制（如 01 FE）或带双引号的文字（如 \"R\"）。"),
                     QStringLiteral("TavixTool"), QMessageBox::Warning, true);
         return;
     }
     std::vector<uint8_t> bytes;
     std::string reason;
     if (!stream::ParseBytes(text.toStdString(), bytes, &reason)) {
-        ShowMessage(QStringLiteral("无法发送“%1”：%2").arg(text, QString::fromStdString(reason)),
+        ShowMessage(tr("无法发送“%1”：%2").arg(text, QString::fromStdString(reason)),
                     QStringLiteral("TavixTool"), QMessageBox::Warning, true);
         return;
     }
@@ -456,12 +479,12 @@ void CMainFrame::OnSend() {
         // Opened as a capture would open it; without a port chosen, said so.
         const CPortChoice choice = CurrentChoice();
         if (choice.portSelection <= 0 && choice.device.empty()) {
-            ShowMessage(QStringLiteral("串口未打开：请先选择串口号。"), QStringLiteral("TavixTool"),
+            ShowMessage(tr("串口未打开：请先选择串口号。"), QStringLiteral("TavixTool"),
                         QMessageBox::Warning, true);
             return;
         }
         if (!OpenPort(choice)) {
-            m_wndMessage->setText(QStringLiteral("串口未打开"));
+            m_wndMessage->setText(tr("串口未打开"));
             return;
         }
         UpdateCommandStates();
@@ -469,14 +492,14 @@ void CMainFrame::OnSend() {
     uint32_t written = 0;
     if (!bytes.empty() &&
         m_port.Write(bytes.data(), static_cast<uint32_t>(bytes.size()), written) != 0) {
-        ShowMessage(QStringLiteral("发送失败：%1 字节中只发出了 %2 字节（%3）。")
+        ShowMessage(tr("发送失败：%1 字节中只发出了 %2 字节（%3）。")
                         .arg(bytes.size())
                         .arg(written)
                         .arg(QString::fromStdString(m_port.m_strDevice)),
                     QStringLiteral("TavixTool"), QMessageBox::Warning, true);
         return;
     }
-    m_wndMessage->setText(QStringLiteral("已发送 %1 字节：%2")
+    m_wndMessage->setText(tr("已发送 %1 字节：%2")
                               .arg(bytes.size())
                               .arg(QString::fromStdString(stream::BytesToHex(bytes))));
     SaveSendHistory(text);
@@ -527,8 +550,8 @@ void CMainFrame::OnFileSave() {
     }
     if (!m_pDocument->OnSaveDocument(path)) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
-                        QStringLiteral("无法保存文件：%1").arg(path), QMessageBox::Ok, this);
-        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+                        tr("无法保存文件：%1").arg(path), QMessageBox::Ok, this);
+        box.button(QMessageBox::Ok)->setText(tr("确定"));
         box.exec();
     }
 }
@@ -614,7 +637,7 @@ void CMainFrame::FillPortList(std::vector<CPortEntry> entries, const std::string
     }
     m_bFillingPorts = true;
     m_wndPortCombo->clear();
-    m_wndPortCombo->addItem(QString::fromUtf8(kPortPrompt));
+    m_wndPortCombo->addItem(QString::fromUtf8(PortPrompt()));
     for (const CPortEntry& e : entries) {
         m_wndPortCombo->addItem(QString::fromStdString(e.Text()));
         const int i = m_wndPortCombo->count() - 1;
@@ -648,16 +671,16 @@ void CMainFrame::OnEnterDevicePath() {
     const QString typed =
         QInputDialog::getText(
             this, QStringLiteral("TavixTool"),
-            QStringLiteral("串口设备的路径（如 /dev/ttyAMA0，或 "
-                           "/dev/serial/by-id/ 下的名字；留空则不再提供）："),
+            tr("串口设备的路径（如 /dev/ttyAMA0，或 "
+               "/dev/serial/by-id/ 下的名字；留空则不再提供）："),
             QLineEdit::Normal,
             QString::fromStdString(m_strTypedDevice.empty() ? "/dev/" : m_strTypedDevice), &ok)
             .trimmed();
     if (!ok)
         return;
     if (!typed.isEmpty() && !typed.startsWith(QLatin1Char('/'))) {
-        ShowMessage(QStringLiteral("设备路径要以 / 开头，例如 /dev/ttyAMA0。"),
-                    QStringLiteral("TavixTool"), QMessageBox::Warning, true);
+        ShowMessage(tr("设备路径要以 / 开头，例如 /dev/ttyAMA0。"), QStringLiteral("TavixTool"),
+                    QMessageBox::Warning, true);
         return;
     }
     if (m_strChosenPort == m_strTypedDevice)
@@ -761,7 +784,7 @@ QMessageBox* CMainFrame::CreateMessageBox(QWidget* parent, int icon, const QStri
                                           const QString& text) {
     auto* box = new QMessageBox(static_cast<QMessageBox::Icon>(icon), caption, text,
                                 QMessageBox::Ok, parent);
-    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box->button(QMessageBox::Ok)->setText(tr("确定"));
     // A message box sizes itself to its text; a short text ("请选择串口号!")
     // left so little room that the caption showed as "…".
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
@@ -799,7 +822,7 @@ void CMainFrame::CheckPortSharing() {
         m_sharingPidsTold.clear();
     if (holders.empty()) {
         if (m_bSharingShown && m_wndMessage != nullptr)
-            m_wndMessage->setText(QString::fromUtf8(kReady));
+            m_wndMessage->setText(tr(kReady));
         m_bSharingShown = false;
         return;
     }
@@ -812,13 +835,13 @@ void CMainFrame::CheckPortSharing() {
             fresh = true;
         }
     }
-    std::string text = "注意：" + m_port.m_strDevice + " 同时被 " + DescribeHolders(holders) +
-                       " 打开，它可能取走摄像头板发来的数据。";
+    QString message = tr("注意：%1 同时被 %2 打开，它可能取走摄像头板发来的数据。")
+                          .arg(QString::fromStdString(m_port.m_strDevice),
+                               QString::fromStdString(DescribeHolders(holders)));
     if (modemManager)
-        text +=
-            "可以让 ModemManager 不碰这个设备：给它加 udev 规则 "
-            "ENV{ID_MM_DEVICE_IGNORE}=\"1\"，或者 sudo systemctl stop ModemManager。";
-    const QString message = QString::fromStdString(text);
+        message +=
+            tr("可以让 ModemManager 不碰这个设备：给它加 udev 规则 "
+               "ENV{ID_MM_DEVICE_IGNORE}=\"1\"，或者 sudo systemctl stop ModemManager。");
     if (m_wndMessage != nullptr)
         m_wndMessage->setText(message);
     m_bSharingShown = true;
@@ -861,8 +884,33 @@ void CMainFrame::UpdateLockIndicators() {
 // Commands
 
 void CMainFrame::OnShowHelp() {
-    const std::string path = ProgramDataDirectory() + "Help.chm";
+    const std::string path = ProgramDataDirectory() + HelpFileName(tx::CurrentLanguage());
     ResolveHtmlHelp(nullptr, path, 0, 0);
+}
+
+void CMainFrame::OnChooseLanguage(bool english) {
+    const tx::Language chosen = english ? tx::Language::English : tx::Language::Chinese;
+    m_actEnglish->setChecked(english);
+    m_actChinese->setChecked(!english);
+    const tx::Language stored = ReadWindowLanguage(m_strSettingsPath);
+    if (chosen == stored)
+        return;
+    if (!WriteWindowLanguage(chosen, m_strSettingsPath))
+        return;  // the settings failure has been said
+    if (chosen == tx::CurrentLanguage())
+        return;  // back to the language shown: nothing to restart for
+    // Said in the language chosen, which the user reads.
+    const QString text =
+        english ? QStringLiteral("The window shows English after a restart. Restart now?")
+                : QStringLiteral("重新启动后窗口显示中文。现在重新启动吗？");
+    const bool restart = m_askRestart
+                             ? m_askRestart(text)
+                             : QMessageBox::question(this, QStringLiteral("语言 / Language"),
+                                                     text) == QMessageBox::Yes;
+    if (restart) {
+        emit restartRequested();
+        close();
+    }
 }
 
 int CMainFrame::OnTaskPanelNotify(int code, int id) {
@@ -917,7 +965,7 @@ void CMainFrame::UpdateLinkHealth() {
     QString text = QString::fromStdString(health.Text());
     // Frames the board numbered and that never arrived.
     if (now.framesLost > 0)
-        text += QStringLiteral("  丢帧（计数）%1").arg(now.framesLost);
+        text = tr("%1  丢帧（计数）%2").arg(text, QString::number(now.framesLost));
     m_wndLinkHealth->setText(text);
     m_wndLinkHealth->show();
 }

@@ -95,6 +95,8 @@ public:
 
     // The help button: Help.chm from the executable's directory.
     void OnShowHelp();
+    // "中文" or "English" chosen: stores it and offers the restart.
+    void OnChooseLanguage(bool english);
     // A notification of the navigation panel; code 1 is a click on an item.
     int OnTaskPanelNotify(int code, int id);
 
@@ -122,6 +124,13 @@ public:
     QAction* m_actPortOpen = nullptr;
     QAction* m_actPortClose = nullptr;
     QAction* m_actShowHelp = nullptr;
+    // "语言 / Language": the window's language, "中文" or "English", kept in
+    // the settings file; the change shows after a restart the window offers.
+    QAction* m_actLanguage = nullptr;
+    QAction* m_actChinese = nullptr;
+    QAction* m_actEnglish = nullptr;
+    // Asks whether to restart now; a message box unless replaced (tests).
+    std::function<bool(const QString& text)> m_askRestart;
     QAction* m_actEnterDevice = nullptr;  // "输入设备路径…"
     // The frame header byte of both pages ("帧头"), kept in section "Data".
     QSpinBox* m_wndHeaderSpin = nullptr;
@@ -152,6 +161,9 @@ signals:
     // The close request was accepted: the program ends, whatever other
     // windows (the help window) are still open.
     void closed();
+    // The user chose another language and a restart: the program starts
+    // itself again once this window has closed.
+    void restartRequested();
 
 protected:
     // The close request saves section "Com" first.

@@ -18,12 +18,10 @@
 
 namespace {
 
-const QString kStop = QStringLiteral("停止采集");
-
 bool Capturing(const CCapturePage* page) {
     for (int id : {IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_COLOUR_CAPTURE_CONTINUOUS})
         if (auto* button = qobject_cast<QPushButton*>(page->Control(id)))
-            if (button->text() == kStop)
+            if (button->text() == CCapturePage::StopText())
                 return true;
     return false;
 }
@@ -37,7 +35,7 @@ void StopCapture(CCapturePage* page, bool wait) {
         return;
     for (int id : {IDC_CAPTURE_ONE, IDC_CAPTURE_CONTINUOUS, IDC_COLOUR_CAPTURE_CONTINUOUS})
         if (auto* button = qobject_cast<QPushButton*>(page->Control(id)))
-            if (button->text() == kStop)
+            if (button->text() == CCapturePage::StopText())
                 button->click();
     QElapsedTimer waited;
     waited.start();
@@ -50,25 +48,25 @@ void StopCapture(CCapturePage* page, bool wait) {
 }  // namespace
 
 CReplayBar::CReplayBar(CPortOwner& owner, CTavixToolView& view, QWidget* parent)
-    : QToolBar(QStringLiteral("回放"), parent), m_owner(owner), m_view(view) {
+    : QToolBar(tr("回放"), parent), m_owner(owner), m_view(view) {
     setObjectName(QStringLiteral("ReplayBar"));
-    m_actPause = addAction(QStringLiteral("暂停"));
+    m_actPause = addAction(tr("暂停"));
     m_actPause->setCheckable(true);
     connect(m_actPause, &QAction::toggled, this, [this](bool on) {
         m_player.SetPaused(on);
         m_actStep->setEnabled(on);
     });
-    m_actStep = addAction(QStringLiteral("单步"));
-    m_actStep->setToolTip(QStringLiteral("暂停时再放一帧的数据"));
+    m_actStep = addAction(tr("单步"));
+    m_actStep->setToolTip(tr("暂停时再放一帧的数据"));
     m_actStep->setEnabled(false);
     connect(m_actStep, &QAction::triggered, this, [this] { m_player.Step(); });
-    m_actRestart = addAction(QStringLiteral("重新开始"));
+    m_actRestart = addAction(tr("重新开始"));
     connect(m_actRestart, &QAction::triggered, this, [this] { Restart(); });
-    m_actFast = addAction(QStringLiteral("最快"));
+    m_actFast = addAction(tr("最快"));
     m_actFast->setCheckable(true);
-    m_actFast->setToolTip(QStringLiteral("不按录制时的节奏，页面能收多快就放多快"));
+    m_actFast->setToolTip(tr("不按录制时的节奏，页面能收多快就放多快"));
     connect(m_actFast, &QAction::toggled, this, [this](bool on) { m_player.SetFast(on); });
-    m_actEnd = addAction(QStringLiteral("结束回放"));
+    m_actEnd = addAction(tr("结束回放"));
     connect(m_actEnd, &QAction::triggered, this, [this] { End(); });
     addSeparator();
     m_progress = new QLabel(this);
@@ -94,7 +92,7 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     // The stream format it was recorded in; the header byte's when it names none.
     stream::CStreamFormat format;
     if (!h.streamFormat.empty() && !stream::FormatFromText(h.streamFormat, format, &why)) {
-        error = QStringLiteral("录制文件中的数据格式“%1”无法识别：%2")
+        error = tr("录制文件中的数据格式“%1”无法识别：%2")
                     .arg(QString::fromStdString(h.streamFormat), QString::fromStdString(why));
         return false;
     }
@@ -105,7 +103,7 @@ bool CReplayBar::Start(const QString& path, QString& error) {
     CCapturePage* page = colour ? static_cast<CCapturePage*>(m_view.m_pColourPage)
                                 : static_cast<CCapturePage*>(m_view.m_pBlackPage);
     if (page == nullptr) {
-        error = QStringLiteral("页面尚未创建，无法回放");
+        error = tr("页面尚未创建，无法回放");
         return false;
     }
     // Both pages stop: the port is about to become the replay's line.
@@ -134,7 +132,7 @@ bool CReplayBar::Start(const QString& path, QString& error) {
         return st.framesDrawn + st.framesSkipped;
     });
     if (!StartCaptureAndPlayer(false, false)) {
-        error = QStringLiteral("页面无法开始采集：%1")
+        error = tr("页面无法开始采集：%1")
                     .arg(qobject_cast<QLabel*>(page->Control(IDC_STATUS))->text());
         End();
         return false;
@@ -161,7 +159,7 @@ bool CReplayBar::StartCaptureAndPlayer(bool fast, bool paused) {
     const uint64_t purges = m_owner.m_port.PurgeCount();
     m_player.SetStartGate([this, purges] { return m_owner.m_port.PurgeCount() > purges; });
     m_page->OnCaptureContinuous();
-    if (button->text() != kStop)
+    if (button->text() != CCapturePage::StopText())
         return false;
     m_player.Start(fast, paused);
     return true;
@@ -175,8 +173,8 @@ void CReplayBar::Restart() {
     m_player.Stop();
     StopCapture(m_page, true);
     if (!StartCaptureAndPlayer(m_actFast->isChecked(), m_actPause->isChecked()))
-        m_progress->setText(QStringLiteral("无法重新开始：%1")
-                                .arg(qobject_cast<QLabel*>(m_page->Control(IDC_STATUS))->text()));
+        m_progress->setText(
+            tr("无法重新开始：%1").arg(qobject_cast<QLabel*>(m_page->Control(IDC_STATUS))->text()));
 }
 
 void CReplayBar::End() {
@@ -198,14 +196,11 @@ void CReplayBar::End() {
 
 QString CReplayBar::ProgressText() const {
     const CReplayPlayer::Progress p = m_player.GetProgress();
-    QString text = QStringLiteral("回放 %1：%2 / %3 秒")
-                       .arg(m_strName)
-                       .arg(p.playedMicroseconds / 1e6, 0, 'f', 1)
-                       .arg(p.totalMicroseconds / 1e6, 0, 'f', 1);
-    if (p.finished)
-        text += QStringLiteral("（已放完）");
-    else if (p.paused)
-        text += QStringLiteral("（暂停）");
+    const QString pattern = p.finished ? tr("回放 %1：%2 / %3 秒（已放完）")
+                            : p.paused ? tr("回放 %1：%2 / %3 秒（暂停）")
+                                       : tr("回放 %1：%2 / %3 秒");
+    QString text = pattern.arg(m_strName, QString::number(p.playedMicroseconds / 1e6, 'f', 1),
+                               QString::number(p.totalMicroseconds / 1e6, 'f', 1));
     if (!p.cutText.empty())
         text += QStringLiteral("  ") + QString::fromStdString(p.cutText);
     return text;

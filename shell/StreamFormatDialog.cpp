@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "settings/Translation.h"
+
 namespace {
 
 constexpr stream::Framing kFramings[] = {
@@ -17,7 +19,8 @@ constexpr stream::Framing kFramings[] = {
     stream::Framing::Packet,     stream::Framing::Jpeg,   stream::Framing::Headerless,
 };
 
-const char kBytesHint[] = "十六进制（如 01 FE）或带双引号的文字（如 \"*RDY*\"、\"R\"）";
+const char kBytesHint[] = QT_TRANSLATE_NOOP(
+    "CStreamFormatDialog", "十六进制（如 01 FE）或带双引号的文字（如 \"*RDY*\"、\"R\"）");
 
 // Printable bytes as quoted text ("RR", "*RDY*"), any others as hex pairs.
 QString Hex(const std::vector<uint8_t>& bytes) {
@@ -36,7 +39,7 @@ QString Hex(const std::vector<uint8_t>& bytes) {
 
 CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QWidget* parent)
     : QDialog(parent), m_format(format) {
-    setWindowTitle(QStringLiteral("自定义数据格式"));
+    setWindowTitle(tr("自定义数据格式"));
     setObjectName(QStringLiteral("StreamFormatDialog"));
 
     m_wndFraming = new QComboBox(this);
@@ -49,44 +52,43 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
     m_wndEncoding->setObjectName(QStringLiteral("Encoding"));
     for (int i = 0; i < stream::kEncodingCount; ++i) {
         const auto e = static_cast<stream::Encoding>(i);
-        m_wndEncoding->addItem(QString::fromUtf8(stream::Info(e).label), i);
+        m_wndEncoding->addItem(QString::fromUtf8(stream::EncodingLabel(e)), i);
     }
     m_wndEncoding->setCurrentIndex(m_wndEncoding->findData(static_cast<int>(format.encoding)));
 
     auto bytesBox = [this](const char* name, const std::vector<uint8_t>& bytes) {
         auto* box = new QLineEdit(Hex(bytes), this);
         box->setObjectName(QString::fromUtf8(name));
-        box->setPlaceholderText(QStringLiteral("不发送"));
-        box->setToolTip(QString::fromUtf8(kBytesHint));
+        box->setPlaceholderText(tr("不发送"));
+        box->setToolTip(tr(kBytesHint));
         box->setMinimumWidth(260);
         return box;
     };
     m_wndStart = bytesBox("StartMarker", format.startMarker);
     m_wndEnd = bytesBox("EndMarker", format.endMarker);
-    m_wndStart->setPlaceholderText(QStringLiteral("如 01 FE"));
-    m_wndEnd->setPlaceholderText(QStringLiteral("没有结束标记"));
+    m_wndStart->setPlaceholderText(tr("如 01 FE"));
+    m_wndEnd->setPlaceholderText(tr("没有结束标记"));
     m_wndGap = new QSpinBox(this);
     m_wndGap->setObjectName(QStringLiteral("Gap"));
     m_wndGap->setRange(1, 10000);
     m_wndGap->setSuffix(QStringLiteral(" ms"));
     m_wndGap->setValue(static_cast<int>(format.gapMilliseconds));
-    m_wndGap->setToolTip(QStringLiteral("无帧头的数据：线路静默这么久之后开始新的一帧"));
+    m_wndGap->setToolTip(tr("无帧头的数据：线路静默这么久之后开始新的一帧"));
     m_wndRequestStart = bytesBox("RequestAtStart", format.requestAtStart);
     m_wndRequestFrame = bytesBox("RequestPerFrame", format.requestPerFrame);
     m_wndRequestStop = bytesBox("RequestAtStop", format.requestAtStop);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("帧的划分："), m_wndFraming);
-    form->addRow(QStringLiteral("像素编码："), m_wndEncoding);
-    form->addRow(QStringLiteral("起始标记："), m_wndStart);
-    form->addRow(QStringLiteral("结束标记："), m_wndEnd);
-    form->addRow(QStringLiteral("帧间静默："), m_wndGap);
-    form->addRow(QStringLiteral("开始时发送："), m_wndRequestStart);
-    form->addRow(QStringLiteral("每帧后发送："), m_wndRequestFrame);
-    form->addRow(QStringLiteral("停止时发送："), m_wndRequestStop);
+    form->addRow(tr("帧的划分："), m_wndFraming);
+    form->addRow(tr("像素编码："), m_wndEncoding);
+    form->addRow(tr("起始标记："), m_wndStart);
+    form->addRow(tr("结束标记："), m_wndEnd);
+    form->addRow(tr("帧间静默："), m_wndGap);
+    form->addRow(tr("开始时发送："), m_wndRequestStart);
+    form->addRow(tr("每帧后发送："), m_wndRequestFrame);
+    form->addRow(tr("停止时发送："), m_wndRequestStop);
 
-    auto* hint =
-        new QLabel(QStringLiteral("字节的写法：%1。").arg(QString::fromUtf8(kBytesHint)), this);
+    auto* hint = new QLabel(tr("字节的写法：%1。").arg(tr(kBytesHint)), this);
     hint->setWordWrap(true);
     m_wndReason = new QLabel(this);
     m_wndReason->setObjectName(QStringLiteral("Reason"));
@@ -94,8 +96,8 @@ CStreamFormatDialog::CStreamFormatDialog(const stream::CStreamFormat& format, QW
     m_wndReason->setStyleSheet(QStringLiteral("QLabel { color: #b00000; }"));
 
     m_wndButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_wndButtons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-    m_wndButtons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    m_wndButtons->button(QDialogButtonBox::Ok)->setText(tr("确定"));
+    m_wndButtons->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
     connect(m_wndButtons, &QDialogButtonBox::accepted, this, [this] {
         if (Check())
             accept();
@@ -141,11 +143,16 @@ bool CStreamFormatDialog::Check() {
         const char* what;
         bool used;
     } fields[] = {
-        {m_wndStart, &format.startMarker, "起始标记", format.framing == stream::Framing::Marker},
-        {m_wndEnd, &format.endMarker, "结束标记", format.framing == stream::Framing::Marker},
-        {m_wndRequestStart, &format.requestAtStart, "开始时发送", true},
-        {m_wndRequestFrame, &format.requestPerFrame, "每帧后发送", true},
-        {m_wndRequestStop, &format.requestAtStop, "停止时发送", true},
+        {m_wndStart, &format.startMarker, QT_TRANSLATE_NOOP("CStreamFormatDialog", "起始标记"),
+         format.framing == stream::Framing::Marker},
+        {m_wndEnd, &format.endMarker, QT_TRANSLATE_NOOP("CStreamFormatDialog", "结束标记"),
+         format.framing == stream::Framing::Marker},
+        {m_wndRequestStart, &format.requestAtStart,
+         QT_TRANSLATE_NOOP("CStreamFormatDialog", "开始时发送"), true},
+        {m_wndRequestFrame, &format.requestPerFrame,
+         QT_TRANSLATE_NOOP("CStreamFormatDialog", "每帧后发送"), true},
+        {m_wndRequestStop, &format.requestAtStop,
+         QT_TRANSLATE_NOOP("CStreamFormatDialog", "停止时发送"), true},
     };
     bool ok = true;
     for (const auto& f : fields) {
@@ -154,7 +161,7 @@ bool CStreamFormatDialog::Check() {
         std::string why;
         const std::string text = f.box->text().trimmed().toStdString();
         if (!text.empty() && !stream::ParseBytes(text, *f.bytes, &why)) {
-            reason = std::string(f.what) + "：" + why;
+            reason = tr("%1：%2").arg(tr(f.what), QString::fromStdString(why)).toStdString();
             ok = false;
             break;
         }

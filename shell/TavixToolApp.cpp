@@ -22,6 +22,7 @@
 #include <QTranslator>
 
 #include "serial/PortDevices.h"
+#include "settings/LanguageSetting.h"
 #include "settings/PortsSection.h"
 #include "shell/AboutDialog.h"
 #include "shell/MainFrame.h"
@@ -56,8 +57,10 @@ void MoveOldProfileSettings() {
     QDir().mkpath(QFileInfo(now).absolutePath());
     QFile file(old);
     if (!file.rename(now)) {
-        std::fprintf(stderr, "无法把 %s 移到 %s：%s\n", qPrintable(old), qPrintable(now),
-                     qPrintable(file.errorString()));
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(QCoreApplication::translate("CTavixToolApp", "无法把 %1 移到 %2：%3")
+                           .arg(old, now, file.errorString())));
         return;
     }
     QDir().rmdir(QFileInfo(old).absolutePath());  // only when nothing else is left there
@@ -65,9 +68,22 @@ void MoveOldProfileSettings() {
 
 }  // namespace
 
-CTavixToolApp::CTavixToolApp(int& argc, char** argv) : QApplication(argc, argv) {
-    // The user interface is Chinese: so are Qt's own buttons and dialogs
-    // ("确定", the file and print dialogs).
+CTavixToolApp::CTavixToolApp(int& argc, char** argv) : QApplication(argc, argv) {}
+
+void CTavixToolApp::InstallTranslators(tx::Language language) {
+    tx::SetLanguage(language);
+    if (language == tx::Language::English) {
+        // The window's own texts; Qt's texts are English already.
+        auto* translator = new QTranslator(this);
+        if (translator->load(QStringLiteral(":/i18n/tavixtool_en.qm")))
+            installTranslator(translator);
+        else
+            std::fprintf(stderr, "The English translations are missing from the program.\n");
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        return;
+    }
+    // Chinese: so are Qt's own buttons and dialogs ("确定", the file and
+    // print dialogs).
     auto* translator = new QTranslator(this);
     if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -87,6 +103,7 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     LoadStdProfileSettings();
 
     const std::string& path = settingsPath;
+    InstallTranslators(ReadWindowLanguage(path));
     // Which device file each port number means, before the first probe.
     SetPortDevicePaths(ReadPortsSection(path));
 
@@ -102,6 +119,7 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     setQuitOnLastWindowClosed(false);
     connect(m_pMainFrame.get(), &CMainFrame::closed, this, &QCoreApplication::quit,
             Qt::QueuedConnection);
+    connect(m_pMainFrame.get(), &CMainFrame::restartRequested, this, [this] { m_bRestart = true; });
 
     // The command line: a new document, and a file named there is opened
     // as Ctrl+O opens one (replayed, or refused with a message) once the
@@ -191,9 +209,9 @@ void CTavixToolApp::OnFileNew() {
 }
 
 void CTavixToolApp::OnFileOpen() {
-    const QString path = QFileDialog::getOpenFileName(
-        m_pMainFrame.get(), QString(), QString(),
-        QStringLiteral("TavixTool 录制文件 (*.tavixrec);;所有文件 (*)"));
+    const QString path =
+        QFileDialog::getOpenFileName(m_pMainFrame.get(), QString(), QString(),
+                                     tr("TavixTool 录制文件 (*.tavixrec);;所有文件 (*)"));
     if (!path.isEmpty())
         OpenDocumentFile(path);
 }
@@ -207,9 +225,9 @@ bool CTavixToolApp::OpenDocumentFile(const QString& path) {
     QString error;
     if (m_pMainFrame == nullptr || !m_pMainFrame->StartReplay(path, error)) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("TavixTool"),
-                        QStringLiteral("无法回放这个文件：\n%1").arg(error), QMessageBox::Ok,
+                        tr("无法回放这个文件：\n%1").arg(error), QMessageBox::Ok,
                         m_pMainFrame.get());
-        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        box.button(QMessageBox::Ok)->setText(tr("确定"));
         box.exec();
         return false;
     }

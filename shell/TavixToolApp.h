@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "settings/Translation.h"
+
 class CMainFrame;
 class CTavixToolDoc;
 
@@ -18,6 +20,9 @@ public:
 
     CTavixToolApp(int& argc, char** argv);
     ~CTavixToolApp() override;
+
+    // The user chose another language and a restart (see CMainFrame).
+    bool RestartRequested() const { return m_bRestart; }
 
     // Start-up with the settings file `settingsPath`; false when the program
     // cannot start.
@@ -42,6 +47,9 @@ private:
     // SIGINT, SIGTERM and SIGHUP (Ctrl+C in the terminal, a logout) close the
     // main window as its close button would, so the settings are saved.
     void CatchTerminationSignals();
+    // The texts' language, before any window (key "language" of section
+    // "Window"): the engine's texts, the window's translations and Qt's own.
+    void InstallTranslators(tx::Language language);
     // The framework's profile settings: the recent-file list.
     void LoadStdProfileSettings();
     void AddToRecentFileList(const QString& path);
@@ -50,4 +58,5 @@ private:
     std::unique_ptr<CMainFrame> m_pMainFrame;
     QStringList m_recentFiles;
     class QSocketNotifier* m_pSignalNotifier = nullptr;
+    bool m_bRestart = false;
 };

@@ -10,6 +10,7 @@
 
 #include "pages/BlackPage.h"
 #include "pages/ColourPage.h"
+#include "settings/Translation.h"
 
 // The scroll area's content, the pages' parent: 2000 x 2000 pixels while it
 // paints the start picture at its top-left corner, until a page has been
@@ -64,8 +65,11 @@ void CTavixToolView::OnInitialUpdate() {
     if (!m_bPageShown)
         m_canvas->resize(2000, 2000);
     ApplySteps();
+    // The start picture's texts are drawn in; English has its own picture.
     if (m_bmpStart.isNull())
-        m_bmpStart.load(QStringLiteral(":/pictures/start.png"));
+        m_bmpStart.load(tx::CurrentLanguage() == tx::Language::English
+                            ? QStringLiteral(":/pictures/start-en.png")
+                            : QStringLiteral(":/pictures/start.png"));
     // Created once: a repeated initial update keeps the pages it has.
     CreatePage(m_pBlackPage, m_strSettingsPath, m_canvas);
     CreatePage(m_pColourPage, m_strSettingsPath, m_canvas);

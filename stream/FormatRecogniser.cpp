@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 
+#include "settings/Translation.h"
 #include "stream/DescribedFramer.h"
 #include "stream/Framer.h"
 #include "stream/JpegDecoder.h"
@@ -200,7 +201,7 @@ std::vector<Period> NearBest(const std::vector<Period>& periods, size_t most) {
 }
 
 std::string PixelsText(Encoding encoding) {
-    return Info(encoding).label;
+    return EncodingLabel(encoding);
 }
 
 // The reading's pixels from a classification of its frames; how much of the
@@ -237,8 +238,9 @@ std::string PresetIdOf(const CStreamFormat& format) {
 
 void TooFew(FormatReading& reading, uint32_t needed) {
     if (reading.frames < needed)
-        reading.doubts.push_back("只看到 " + Number(reading.frames) + " 个完整帧，至少要 " +
-                                 Number(needed) + " 个才能确定");
+        reading.doubts.push_back(
+            tx::Format(tx::Tr("FormatRecogniser", "只看到 %1 个完整帧，至少要 %2 个才能确定"),
+                       reading.frames, needed));
 }
 
 // ---- JPEG ----------------------------------------------------------------
@@ -332,8 +334,9 @@ void RecogniseJpeg(const uint8_t* data, size_t n, std::vector<FormatReading>& re
         reading.format = FindPreset("jpeg")->format;
         reading.encoding = Encoding::Jpeg;
         reading.score = 0.2;
-        reading.evidence = "有 JPEG 起始标记 FF D8 FF，但没有一帧完整的 JPEG";
-        reading.doubts.push_back("没有完整的 JPEG 帧（FF D8 … FF D9）");
+        reading.evidence =
+            tx::Tr("FormatRecogniser", "有 JPEG 起始标记 FF D8 FF，但没有一帧完整的 JPEG");
+        reading.doubts.push_back(tx::Tr("FormatRecogniser", "没有完整的 JPEG 帧（FF D8 … FF D9）"));
         readings.push_back(reading);
         return;
     }
@@ -351,16 +354,23 @@ void RecogniseJpeg(const uint8_t* data, size_t n, std::vector<FormatReading>& re
     reading.rows = height;
     reading.columns = width;
     reading.score = static_cast<double>(covered) / static_cast<double>(n);
-    reading.evidence = Number(frames) + " 帧完整的 JPEG（FF D8 … FF D9），SOF 给出 " +
-                       Size(height, width) + "，" + (gray ? "单分量（灰度）" : "三分量（彩色）");
+    reading.evidence =
+        gray ? tx::Format(tx::Tr("FormatRecogniser",
+                                 "%1 帧完整的 JPEG（FF D8 … FF D9），SOF 给出 %2，单分量（灰度）"),
+                          frames, Size(height, width))
+             : tx::Format(tx::Tr("FormatRecogniser",
+                                 "%1 帧完整的 JPEG（FF D8 … FF D9），SOF 给出 %2，三分量（彩色）"),
+                          frames, Size(height, width));
     if (between > 0)
-        reading.evidence += "，帧间共有 " + Number(between) + " 字节其他数据（文字或长度行）";
+        reading.evidence += tx::Format(
+            tx::Tr("FormatRecogniser", "，帧间共有 %1 字节其他数据（文字或长度行）"), between);
     reading.sound = frames >= kMinDescribedFrames && header && w == width && h == height &&
                     decoded != CJpegDecoder::Result::Failed;
     if (!header || decoded == CJpegDecoder::Result::Failed)
-        reading.doubts.push_back("JPEG 帧解不开");
+        reading.doubts.push_back(tx::Tr("FormatRecogniser", "JPEG 帧解不开"));
     if (mixed > 0)
-        reading.doubts.push_back(Number(mixed) + " 帧的尺寸或分量数与第一帧不同");
+        reading.doubts.push_back(
+            tx::Format(tx::Tr("FormatRecogniser", "%1 帧的尺寸或分量数与第一帧不同"), mixed));
     TooFew(reading, kMinDescribedFrames);
     if (!reading.sound)
         reading.score *= 0.45;
@@ -425,12 +435,15 @@ void RecogniseDescribed(const uint8_t* data, size_t n, const RecogniserContext& 
     reading.frames = frames;
     reading.frameBytes = frameBytes;
     reading.score = static_cast<double>(covered) / static_cast<double>(n);
-    reading.evidence = Number(frames) + " 帧自描述帧头 D5 AA 96 5A，头中写明 " +
-                       Size(first.height, first.width) + "、" + PixelsText(first.encoding);
+    reading.evidence =
+        tx::Format(tx::Tr("FormatRecogniser", "%1 帧自描述帧头 D5 AA 96 5A，头中写明 %2、%3"),
+                   frames, Size(first.height, first.width), PixelsText(first.encoding));
     if (counterGaps > 0)
-        reading.evidence += "，帧计数跳了 " + Number(counterGaps) + " 次";
+        reading.evidence +=
+            tx::Format(tx::Tr("FormatRecogniser", "，帧计数跳了 %1 次"), counterGaps);
     if (mixed > 0)
-        reading.doubts.push_back(Number(mixed) + " 帧的尺寸或编码与第一帧不同");
+        reading.doubts.push_back(
+            tx::Format(tx::Tr("FormatRecogniser", "%1 帧的尺寸或编码与第一帧不同"), mixed));
     TooFew(reading, kMinDescribedFrames);
     reading.sound = frames >= kMinDescribedFrames && mixed == 0;
     if (!reading.sound)
@@ -490,10 +503,11 @@ void RecognisePacket(const uint8_t* data, size_t n, std::vector<FormatReading>& 
     reading.frames = frames;
     reading.frameBytes = frameBytes;
     reading.score = static_cast<double>(covered) / static_cast<double>(n);
-    reading.evidence = Number(frames) + " 帧数据包（00 长度 命令 … 异或），命令 11 写明 " +
-                       Size(first.height, first.width) + "、" + PixelsText(first.encoding);
+    reading.evidence = tx::Format(
+        tx::Tr("FormatRecogniser", "%1 帧数据包（00 长度 命令 … 异或），命令 11 写明 %2、%3"),
+        frames, Size(first.height, first.width), PixelsText(first.encoding));
     if (damaged > 0)
-        reading.evidence += "，" + Number(damaged) + " 帧有损";
+        reading.evidence += tx::Format(tx::Tr("FormatRecogniser", "，%1 帧有损"), damaged);
     TooFew(reading, kMinDescribedFrames);
     reading.sound = frames >= kMinDescribedFrames && damaged <= frames / 4;
     if (!reading.sound)
@@ -556,8 +570,10 @@ void RecogniseMarker(const uint8_t* data, size_t n, const MarkerKind& kind,
     const std::vector<size_t> at = Occurrences(data, n, start);
     if (at.empty() || at.size() > n / 16)
         return;
-    const std::string name = "起始标记 " + BytesToHex(start) +
-                             (end.empty() ? std::string() : " 与结束标记 " + BytesToHex(end));
+    const std::string name =
+        end.empty() ? tx::Format(tx::Tr("FormatRecogniser", "起始标记 %1"), BytesToHex(start))
+                    : tx::Format(tx::Tr("FormatRecogniser", "起始标记 %1 与结束标记 %2"),
+                                 BytesToHex(start), BytesToHex(end));
     const size_t distance = CommonDistance(at);
     FormatReading reading;
     reading.format = kind.format;
@@ -578,8 +594,9 @@ void RecogniseMarker(const uint8_t* data, size_t n, const MarkerKind& kind,
         // Four bytes or more come by chance once in gigabytes: the format is
         // likely, its frames not yet seen.
         reading.score = 0.5;
-        reading.evidence = "只见到 " + Number(at.size()) + " 处" + name + "，还看不出帧长";
-        reading.doubts.push_back("帧太少，看不出帧长");
+        reading.evidence =
+            tx::Format(tx::Tr("FormatRecogniser", "只见到 %1 处%2，还看不出帧长"), at.size(), name);
+        reading.doubts.push_back(tx::Tr("FormatRecogniser", "帧太少，看不出帧长"));
         readings.push_back(reading);
         return;
     }
@@ -644,8 +661,8 @@ void RecogniseMarker(const uint8_t* data, size_t n, const MarkerKind& kind,
     if (!pixels.layouts.empty())
         reading.format.encoding = reading.encoding;
     reading.presetId = PresetIdOf(reading.format);
-    reading.evidence = Number(whole.size()) + " 帧" + name + "，每帧 " + Number(payload) +
-                       " 字节像素；" + pixels.evidence;
+    reading.evidence = tx::Format(tx::Tr("FormatRecogniser", "%1 帧%2，每帧 %3 字节像素；%4"),
+                                  whole.size(), name, payload, pixels.evidence);
     TooFew(reading, kMinFrames);
     reading.sound = !pixels.layouts.empty() && pixels.confident && reading.frames >= kMinFrames;
     if (reading.frames < kMinFrames)
@@ -764,16 +781,19 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, size_t total,
     if (alone.empty() && always > 8)
         return;  // a saturated area, no header
     if (alone.empty()) {
-        reading.doubts.push_back("帧头字节 " + Number(header) + " 与画面中的饱和像素连在一起（" +
-                                 Number(always) + " 处），找不准帧头位置");
+        reading.doubts.push_back(
+            tx::Format(tx::Tr("FormatRecogniser",
+                              "帧头字节 %1 与画面中的饱和像素连在一起（%2 处），找不准帧头位置"),
+                       header, always));
         for (size_t q = 0; q < d && alone.empty(); ++q)
             if (data[q] == header && (q + d >= n || data[q + d] == header))
                 alone.push_back(q);
         if (alone.empty())
             return;
     } else if (alone.size() > 1) {
-        reading.doubts.push_back("每帧有 " + Number(alone.size()) + " 处都是 " + Number(header) +
-                                 "，找不准帧头位置");
+        reading.doubts.push_back(
+            tx::Format(tx::Tr("FormatRecogniser", "每帧有 %1 处都是 %2，找不准帧头位置"),
+                       alone.size(), header));
     }
     const size_t q = alone[0];
     std::vector<size_t> payloads;
@@ -793,8 +813,9 @@ void RecogniseHeaderByte(const uint8_t* data, size_t n, size_t total,
     const PixelClassification pixels = ClassifyPixels(Spans(data, payloads, payload), hints);
     const double quality = TakePixels(reading, pixels);
     reading.presetId = PresetIdOf(reading.format);
-    reading.evidence = "每 " + Number(d) + " 字节出现一次帧头字节 " + Number(header) + "（" +
-                       Number(reading.frames) + " 帧）；" + pixels.evidence;
+    reading.evidence =
+        tx::Format(tx::Tr("FormatRecogniser", "每 %1 字节出现一次帧头字节 %2（%3 帧）；%4"), d,
+                   header, reading.frames, pixels.evidence);
     TooFew(reading, kMinFrames);
     if (reading.frames < kMinFrames)
         needed = std::max<uint64_t>(needed, (kMinFrames - reading.frames) * d);
@@ -937,7 +958,7 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period
             if (end - p == frame || (k + 1 == pauses.size() && end - p >= frame))
                 starts.push_back(p);
         }
-        how = "按停顿分成 " + Number(pauses.size()) + " 段，";
+        how = tx::Format(tx::Tr("FormatRecogniser", "按停顿分成 %1 段，"), pauses.size());
     } else if (!periods.empty()) {
         // Of the periods nearly as alike as the best, the one whose frames
         // have the clearest boundary: a frame's last row unlike the next
@@ -1004,11 +1025,14 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period
                 (nearer == 0 || diffs[k] < diffs[nearer - frame + 2]))
                 nearer = frame + k - 2;
         if (nearer != 0)
-            doubts.push_back("帧与帧在 " + Number(nearer) + " 字节处比在 " + Number(frame) +
-                             " 字节处更相似，帧长不确定（帧间也许有帧头）");
+            doubts.push_back(tx::Format(tx::Tr("FormatRecogniser",
+                                               "帧与帧在 %1 字节处比在 %2 "
+                                               "字节处更相似，帧长不确定（帧间也许有帧头）"),
+                                        nearer, frame));
         if (!phaseSure)
-            doubts.push_back("看不出帧从哪个字节开始（帧首行与上一帧末行差别不明显）");
-        how = "数据每 " + Number(frame) + " 字节与自身相似，";
+            doubts.push_back(tx::Tr("FormatRecogniser",
+                                    "看不出帧从哪个字节开始（帧首行与上一帧末行差别不明显）"));
+        how = tx::Format(tx::Tr("FormatRecogniser", "数据每 %1 字节与自身相似，"), frame);
     } else {
         return;
     }
@@ -1039,9 +1063,10 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period
             const PixelClassification other = ClassifyPixels(Spans(data, shifted, frame), {});
             if (!other.layouts.empty() && other.layouts[0].encoding != pixels.layouts[0].encoding &&
                 other.layouts[0].roughness <= pixels.layouts[0].roughness * 1.25) {
-                reading.doubts.push_back("帧起点错开 " + Number(shift) + " 字节时读作" +
-                                         PixelsText(other.layouts[0].encoding) +
-                                         "也一样平滑，没有停顿可依，分不清");
+                reading.doubts.push_back(
+                    tx::Format(tx::Tr("FormatRecogniser",
+                                      "帧起点错开 %1 字节时读作%2也一样平滑，没有停顿可依，分不清"),
+                               shift, PixelsText(other.layouts[0].encoding)));
                 break;
             }
         }
@@ -1058,13 +1083,15 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period
         reading.format.encoding = reading.encoding;
         reading.format.gapMilliseconds = 20;
         if (!context.hasFormat)
-            reading.doubts.push_back("无帧头的数据看不出板子是否要等请求才发帧");
+            reading.doubts.push_back(
+                tx::Tr("FormatRecogniser", "无帧头的数据看不出板子是否要等请求才发帧"));
         else if (!context.format.requestPerFrame.empty())
-            reading.doubts.push_back("采集时发送过请求，看不出板子是否要等请求才发帧");
+            reading.doubts.push_back(
+                tx::Tr("FormatRecogniser", "采集时发送过请求，看不出板子是否要等请求才发帧"));
     }
     reading.presetId = PresetIdOf(reading.format);
-    reading.evidence =
-        how + Number(starts.size()) + " 帧各 " + Number(frame) + " 字节；" + pixels.evidence;
+    reading.evidence = tx::Format(tx::Tr("FormatRecogniser", "%1%2 帧各 %3 字节；%4"), how,
+                                  starts.size(), frame, pixels.evidence);
     TooFew(reading, kMinFrames);
     if (reading.frames < kMinFrames)
         needed = std::max<uint64_t>(needed, (kMinFrames - reading.frames) * frame);
@@ -1077,11 +1104,12 @@ void RecogniseHeaderless(const uint8_t* data, size_t n, const std::vector<Period
 
 std::string ReadingName(const FormatReading& reading) {
     const CStreamPreset* preset = FindPreset(reading.presetId);
-    std::string name = preset != nullptr ? preset->label : kCustomLabel;
+    std::string name = preset != nullptr ? PresetLabel(*preset) : CustomLabel();
+    const char* comma = tx::Tr("FormatRecogniser", "，");
     if (reading.rows > 0)
-        name += "，" + Size(reading.rows, reading.columns);
+        name += comma + Size(reading.rows, reading.columns);
     if (reading.format.framing != Framing::Jpeg)
-        name += "，" + PixelsText(reading.encoding);
+        name += comma + PixelsText(reading.encoding);
     return name;
 }
 
@@ -1092,7 +1120,7 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
     FormatRecognition result;
     const size_t n = std::min(size, kWindow);
     if (data == nullptr || n == 0) {
-        result.verdictText = "没有数据";
+        result.verdictText = tx::Tr("FormatRecogniser", "没有数据");
         return result;
     }
     std::vector<FormatReading>& readings = result.readings;
@@ -1138,8 +1166,10 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
                     RecogniseHeaderByte(part, m, n, periods, header, context, some, unused);
                     // Part of the window only: more frames than usual.
                     if (!some.empty() && some[0].sound && some[0].frames >= 2 * kMinFrames) {
-                        some[0].evidence +=
-                            "（只在这 " + Number(m) + " 字节里帧头位置不变，其余处也许丢了字节）";
+                        some[0].evidence += tx::Format(
+                            tx::Tr("FormatRecogniser",
+                                   "（只在这 %1 字节里帧头位置不变，其余处也许丢了字节）"),
+                            m);
                         readings.push_back(some[0]);
                         found = true;
                         break;
@@ -1165,26 +1195,29 @@ FormatRecognition RecogniseFormat(const uint8_t* data, size_t size,
         [](const FormatReading& a, const FormatReading& b) { return a.score > b.score; });
     if (readings.empty()) {
         result.verdict = FormatRecognition::Verdict::Unknown;
-        result.verdictText = "不是能识别的数据格式";
+        result.verdictText = tx::Tr("FormatRecogniser", "不是能识别的数据格式");
         return result;
     }
     const FormatReading& best = readings[0];
     const bool rival = readings.size() > 1 && readings[1].score > kRivalShare * best.score;
     if (best.sound && !rival) {
         result.verdict = FormatRecognition::Verdict::Confident;
-        result.verdictText = "数据格式是 " + ReadingName(best);
+        result.verdictText =
+            tx::Format(tx::Tr("FormatRecogniser", "数据格式是 %1"), ReadingName(best));
         return result;
     }
     result.verdict = FormatRecognition::Verdict::Uncertain;
     result.doubts = best.doubts;
     if (rival)
-        result.doubts.push_back("也可能是 " + ReadingName(readings[1]) + "（" +
-                                readings[1].evidence + "）");
+        result.doubts.push_back(tx::Format(tx::Tr("FormatRecogniser", "也可能是 %1（%2）"),
+                                           ReadingName(readings[1]), readings[1].evidence));
     if (best.frames < kMinFrames && needed > 0)
         result.moreBytesNeeded = needed;
     if (result.moreBytesNeeded > 0)
-        result.doubts.push_back("再收约 " + Number(result.moreBytesNeeded) + " 字节才能确定");
-    result.verdictText = "可能是 " + ReadingName(best) + "，但不能确定";
+        result.doubts.push_back(tx::Format(tx::Tr("FormatRecogniser", "再收约 %1 字节才能确定"),
+                                           result.moreBytesNeeded));
+    result.verdictText =
+        tx::Format(tx::Tr("FormatRecogniser", "可能是 %1，但不能确定"), ReadingName(best));
     return result;
 }
 

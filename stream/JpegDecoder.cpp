@@ -6,6 +6,8 @@
 #include <climits>
 #include <string>
 
+#include "settings/Translation.h"
+
 namespace stream {
 
 namespace {
@@ -14,7 +16,7 @@ namespace {
 // initialisation when null).
 std::string LibraryMessage(tjhandle handle) {
     const char* text = tjGetErrorStr2(handle);
-    return text != nullptr && *text != '\0' ? text : "JPEG 库未给出原因";
+    return text != nullptr && *text != '\0' ? text : tx::Tr("CJpegDecoder", "JPEG 库未给出原因");
 }
 
 // A decompressor that stopped on an error can keep part of that frame's
@@ -68,9 +70,10 @@ CJpegDecoder::Result CJpegDecoder::Decode(const uint8_t* data, size_t n, bool gr
         return Result::Failed;
     };
     if (m_handle == nullptr)
-        return fail("JPEG 解码器无法初始化：" + LibraryMessage(nullptr));
+        return fail(tx::Format(tx::Tr("CJpegDecoder", "JPEG 解码器无法初始化：%1"),
+                               LibraryMessage(nullptr)));
     if (data == nullptr || n == 0)
-        return fail("没有 JPEG 数据");
+        return fail(tx::Tr("CJpegDecoder", "没有 JPEG 数据"));
     uint32_t w = 0, h = 0;
     if (!ReadHeader(m_handle, data, n, w, h)) {
         const std::string why = LibraryMessage(static_cast<tjhandle>(m_handle));
@@ -82,8 +85,8 @@ CJpegDecoder::Result CJpegDecoder::Decode(const uint8_t* data, size_t n, bool gr
     // Refused from the header alone: a corrupt or hostile size never gets
     // its buffer.
     if (uint64_t{w} * h > maxPixels)
-        return fail("JPEG 图片尺寸 " + std::to_string(w) + " × " + std::to_string(h) +
-                    " 超过上限（" + std::to_string(maxPixels) + " 像素）");
+        return fail(tx::Format(tx::Tr("CJpegDecoder", "JPEG 图片尺寸 %1 × %2 超过上限（%3 像素）"),
+                               w, h, maxPixels));
     const size_t channels = gray ? 1 : 3;
     pixels.resize(static_cast<size_t>(w) * h * channels);
     const int rc =

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "settings/Translation.h"
+
 namespace stream {
 
 namespace {
@@ -221,8 +223,7 @@ std::string Percent(double value) {
 }
 
 std::string LayoutText(const PixelLayout& layout) {
-    return std::string(Info(layout.encoding).label) + " " + std::to_string(layout.width) + "×" +
-           std::to_string(layout.height);
+    return tx::Format("%1 %2×%3", EncodingLabel(layout.encoding), layout.width, layout.height);
 }
 
 // Candidates whose readings mean the same picture to the eye as far as
@@ -306,7 +307,8 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
         }
     }
     if (result.layouts.empty()) {
-        result.doubts.push_back("帧长 " + std::to_string(length) + " 字节排不成任何像素编码的画面");
+        result.doubts.push_back(
+            tx::Format(tx::Tr("PixelClassifier", "帧长 %1 字节排不成任何像素编码的画面"), length));
         return result;
     }
 
@@ -365,7 +367,8 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
                     std::swap(best, *twin);
             } else {
                 twinsDecided = false;
-                doubts.push_back("每像素 3 字节，但分不清是 U,Y,V 还是 R,G,B");
+                doubts.push_back(
+                    tx::Tr("PixelClassifier", "每像素 3 字节，但分不清是 U,Y,V 还是 R,G,B"));
             }
         }
     }
@@ -390,8 +393,11 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
                     std::swap(best, *twin);
             }
             twinsDecided = false;
-            doubts.push_back(yClear ? "YUV 4:2:2 中 U 与 V 的先后无法从数据分辨（YUYV 或 YVYU）"
-                                    : "YUV 4:2:2 中 Y 字节的位置与 U、V 的先后都无法确定");
+            doubts.push_back(
+                yClear ? tx::Tr("PixelClassifier",
+                                "YUV 4:2:2 中 U 与 V 的先后无法从数据分辨（YUYV 或 YVYU）")
+                       : tx::Tr("PixelClassifier",
+                                "YUV 4:2:2 中 Y 字节的位置与 U、V 的先后都无法确定"));
         }
     }
 
@@ -436,32 +442,38 @@ PixelClassification ClassifyPixels(const std::vector<PixelSpan>& input, const Pi
     }
 
     result.evidence =
-        "按" + LayoutText(best) + "读，相邻像素之差是远处像素之差的 " + Percent(best.roughness);
+        tx::Format(tx::Tr("PixelClassifier", "按%1读，相邻像素之差是远处像素之差的 %2"),
+                   LayoutText(best), Percent(best.roughness));
     if (rival != nullptr)
-        result.evidence += "（其次" + LayoutText(*rival) + "：" + Percent(rival->roughness) + "）";
+        result.evidence += tx::Format(tx::Tr("PixelClassifier", "（其次%1：%2）"),
+                                      LayoutText(*rival), Percent(rival->roughness));
 
     bool confident = twinsDecided;
     if (flat) {
         confident = false;
-        doubts.push_back("画面几乎没有变化（平坦），看不出行宽和编码");
+        doubts.push_back(tx::Tr("PixelClassifier", "画面几乎没有变化（平坦），看不出行宽和编码"));
     } else if (best.roughness > kMaxPictureRoughness) {
         confident = false;
-        doubts.push_back("任何排法都不像相机画面（相邻像素并不比远处像素更接近）");
+        doubts.push_back(
+            tx::Tr("PixelClassifier", "任何排法都不像相机画面（相邻像素并不比远处像素更接近）"));
     } else if (second < kClearMargin && pageDecides) {
-        result.evidence += "；" + LayoutText(*rival) + " 一样平滑，取页面所设的行列数";
+        result.evidence += tx::Format(
+            tx::Tr("PixelClassifier", "；%1 一样平滑，取页面所设的行列数"), LayoutText(*rival));
     } else if (second < kClearMargin) {
         confident = false;
-        doubts.push_back("两种排法几乎一样平滑：" + LayoutText(best) + " 与 " + LayoutText(*rival));
+        doubts.push_back(tx::Format(tx::Tr("PixelClassifier", "两种排法几乎一样平滑：%1 与 %2"),
+                                    LayoutText(best), LayoutText(*rival)));
     }
     if (repeat != nullptr) {
         confident = false;
-        doubts.push_back("画面在重复，行宽可能是 " + std::to_string(best.width) + " 也可能是 " +
-                         std::to_string(repeat->width));
+        doubts.push_back(
+            tx::Format(tx::Tr("PixelClassifier", "画面在重复，行宽可能是 %1 也可能是 %2"),
+                       best.width, repeat->width));
     }
     if (!best.plausible) {
         confident = false;
-        doubts.push_back(std::to_string(best.width) + "×" + std::to_string(best.height) +
-                         " 的长宽比不像相机画面");
+        doubts.push_back(tx::Format(tx::Tr("PixelClassifier", "%1×%2 的长宽比不像相机画面"),
+                                    best.width, best.height));
     }
     result.confident = confident;
     return result;

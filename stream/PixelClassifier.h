@@ -39,7 +39,7 @@ struct PixelLayout {
 struct PixelClassification {
     std::vector<PixelLayout> layouts;  // best first; empty when no layout fits the length
     bool confident = false;            // the first clearly wins
-    std::vector<std::string> doubts;   // why not, in Chinese
+    std::vector<std::string> doubts;   // why not, in the chosen language
     std::string evidence;              // one Chinese line: what decided
 };
 

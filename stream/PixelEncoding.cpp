@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "settings/Translation.h"
 #include "stream/ColourConversion.h"
 
 namespace stream {
@@ -10,20 +11,22 @@ namespace stream {
 namespace {
 
 const EncodingInfo kInfo[kEncodingCount] = {
-    {Encoding::Page, "page", "随页面（灰度页 8 位灰度，彩色页 U,Y,V）", false, false},
-    {Encoding::Gray8, "gray8", "8 位灰度", true, false},
-    {Encoding::Uyv, "uyv", "U,Y,V（每像素 3 字节）", false, false},
-    {Encoding::Rgb565Be, "rgb565be", "RGB565 高字节在前", false, false},
-    {Encoding::Rgb565Le, "rgb565le", "RGB565 低字节在前", false, false},
+    {Encoding::Page, "page", TX_NOOP("PixelEncoding", "随页面（灰度页 8 位灰度，彩色页 U,Y,V）"),
+     false, false},
+    {Encoding::Gray8, "gray8", TX_NOOP("PixelEncoding", "8 位灰度"), true, false},
+    {Encoding::Uyv, "uyv", TX_NOOP("PixelEncoding", "U,Y,V（每像素 3 字节）"), false, false},
+    {Encoding::Rgb565Be, "rgb565be", TX_NOOP("PixelEncoding", "RGB565 高字节在前"), false, false},
+    {Encoding::Rgb565Le, "rgb565le", TX_NOOP("PixelEncoding", "RGB565 低字节在前"), false, false},
     {Encoding::Rgb888, "rgb888", "RGB888", false, false},
-    {Encoding::Yuyv, "yuyv", "YUV 4:2:2（YUYV）", false, false},
-    {Encoding::Uyvy, "uyvy", "YUV 4:2:2（UYVY）", false, false},
-    {Encoding::Yvyu, "yvyu", "YUV 4:2:2（YVYU）", false, false},
-    {Encoding::YuyvLuma, "yuyv-y", "YUYV/YVYU 的 Y（灰度）", true, false},
-    {Encoding::UyvyLuma, "uyvy-y", "UYVY 的 Y（灰度）", true, false},
-    {Encoding::Bits1, "bits1", "1 位二值图（高位在左，1 为黑）", true, false},
+    {Encoding::Yuyv, "yuyv", TX_NOOP("PixelEncoding", "YUV 4:2:2（YUYV）"), false, false},
+    {Encoding::Uyvy, "uyvy", TX_NOOP("PixelEncoding", "YUV 4:2:2（UYVY）"), false, false},
+    {Encoding::Yvyu, "yvyu", TX_NOOP("PixelEncoding", "YUV 4:2:2（YVYU）"), false, false},
+    {Encoding::YuyvLuma, "yuyv-y", TX_NOOP("PixelEncoding", "YUYV/YVYU 的 Y（灰度）"), true, false},
+    {Encoding::UyvyLuma, "uyvy-y", TX_NOOP("PixelEncoding", "UYVY 的 Y（灰度）"), true, false},
+    {Encoding::Bits1, "bits1", TX_NOOP("PixelEncoding", "1 位二值图（高位在左，1 为黑）"), true,
+     false},
     {Encoding::Jpeg, "jpeg", "JPEG", false, true},
-    {Encoding::JpegGray, "jpeg-gray", "JPEG（灰度显示）", true, true},
+    {Encoding::JpegGray, "jpeg-gray", TX_NOOP("PixelEncoding", "JPEG（灰度显示）"), true, true},
 };
 
 // Where one pixel of a 4:2:2 row lies: its Y and its pair's U and V.
@@ -83,6 +86,10 @@ std::string Number(const char* format, unsigned a, unsigned b = 0, unsigned c = 
 const EncodingInfo& Info(Encoding encoding) {
     const auto i = static_cast<size_t>(encoding);
     return kInfo[i < static_cast<size_t>(kEncodingCount) ? i : 0];
+}
+
+const char* EncodingLabel(Encoding encoding) {
+    return tx::Tr("PixelEncoding", Info(encoding).label);
 }
 
 bool EncodingFromId(const std::string& id, Encoding& encoding) {
@@ -292,9 +299,10 @@ std::string PixelText(Encoding encoding, const uint8_t* row, uint32_t column) {
                           PixelChannel(encoding, row, column, 2)) +
                    colour;
         case Encoding::Bits1:
-            return Bit(row, column) ? "位 1（黑）" : "位 0（白）";
+            return Bit(row, column) ? tx::Tr("PixelEncoding", "位 1（黑）")
+                                    : tx::Tr("PixelEncoding", "位 0（白）");
         default:
-            return Number("灰度 %u", PixelLuma(encoding, row, column));
+            return tx::Format(tx::Tr("PixelEncoding", "灰度 %1"), PixelLuma(encoding, row, column));
     }
 }
 

@@ -30,13 +30,15 @@ constexpr int kEncodingCount = 14;
 struct EncodingInfo {
     Encoding encoding;
     const char* id;     // settings and command-line name: "gray8", "rgb565be", ...
-    const char* label;  // what the user reads (UTF-8 Chinese)
+    const char* label;  // Chinese; shown through EncodingLabel
     bool gray;          // grayscale: shown on the grayscale page with its listing
     bool compressed;    // a frame's size is not set by its geometry (JPEG)
 };
 
 // Every encoding but Page has an entry; Page's says "随页面".
 const EncodingInfo& Info(Encoding encoding);
+// Its label in the chosen language, for display.
+const char* EncodingLabel(Encoding encoding);
 // By id; false when the text names none.
 bool EncodingFromId(const std::string& id, Encoding& encoding);
 

@@ -6,9 +6,19 @@
 #include <cstdlib>
 #include <utility>
 
+#include "settings/Translation.h"
+
 namespace stream {
 
-const char kCustomLabel[] = "自定义";
+const char kCustomLabel[] = TX_NOOP("StreamFormat", "自定义");
+
+const char* CustomLabel() {
+    return tx::Tr("StreamFormat", kCustomLabel);
+}
+
+const char* PresetLabel(const CStreamPreset& preset) {
+    return tx::Tr("StreamFormat", preset.label);
+}
 
 namespace {
 
@@ -25,12 +35,12 @@ struct FramingName {
 };
 
 const FramingName kFramings[] = {
-    {Framing::HeaderByte, "header", "单字节帧头"},
-    {Framing::Marker, "marker", "起始标记（+ 结束标记）"},
-    {Framing::Described, "described", "自描述帧头（D5 AA 96 5A）"},
-    {Framing::Packet, "packet", "数据包（LiveOV7670）"},
-    {Framing::Jpeg, "jpeg", "JPEG 标记"},
-    {Framing::Headerless, "headerless", "无帧头"},
+    {Framing::HeaderByte, "header", TX_NOOP("StreamFormat", "单字节帧头")},
+    {Framing::Marker, "marker", TX_NOOP("StreamFormat", "起始标记（+ 结束标记）")},
+    {Framing::Described, "described", TX_NOOP("StreamFormat", "自描述帧头（D5 AA 96 5A）")},
+    {Framing::Packet, "packet", TX_NOOP("StreamFormat", "数据包（LiveOV7670）")},
+    {Framing::Jpeg, "jpeg", TX_NOOP("StreamFormat", "JPEG 标记")},
+    {Framing::Headerless, "headerless", TX_NOOP("StreamFormat", "无帧头")},
 };
 constexpr size_t kFramingCount = sizeof kFramings / sizeof kFramings[0];
 
@@ -46,32 +56,36 @@ CStreamFormat Make(Framing framing, Encoding encoding, std::vector<uint8_t> star
 
 std::vector<CStreamPreset> BuildPresets() {
     std::vector<CStreamPreset> presets;
-    presets.push_back({"design", "单字节帧头（默认）", CStreamFormat(), 0, 0});
-    presets.push_back({"smartcar-gray", "00 FF 01 01 + 灰度",
+    presets.push_back(
+        {"design", TX_NOOP("StreamFormat", "单字节帧头（默认）"), CStreamFormat(), 0, 0});
+    presets.push_back({"smartcar-gray", TX_NOOP("StreamFormat", "00 FF 01 01 + 灰度"),
                        Make(Framing::Marker, Encoding::Gray8, {0x00, 0xFF, 0x01, 0x01}), 120, 188});
-    presets.push_back({"fe01-bits", "01 FE … FE 01（1 位二值图）",
+    presets.push_back({"fe01-bits", TX_NOOP("StreamFormat", "01 FE … FE 01（1 位二值图）"),
                        Make(Framing::Marker, Encoding::Bits1, {0x01, 0xFE}, {0xFE, 0x01}), 60, 80});
-    presets.push_back({"fe01-gray", "01 FE … FE 01（0/255 灰度）",
+    presets.push_back({"fe01-gray", TX_NOOP("StreamFormat", "01 FE … FE 01（0/255 灰度）"),
                        Make(Framing::Marker, Encoding::Gray8, {0x01, 0xFE}, {0xFE, 0x01}), 60, 80});
     CStreamFormat arduino = Make(Framing::Described, Encoding::Gray8);
     arduino.requestAtStart = {'R', 'R'};
     arduino.requestPerFrame = {'R'};
-    presets.push_back({"arduino", "Arduino 相机串口流", arduino, 240, 320});
     presets.push_back(
-        {"liveov7670", "LiveOV7670 数据包", Make(Framing::Packet, Encoding::Rgb565Be), 120, 160});
-    presets.push_back(
-        {"jpeg", "JPEG（FF D8 … FF D9）", Make(Framing::Jpeg, Encoding::Jpeg), 240, 320});
-    presets.push_back({"jpeg-gray", "JPEG 灰度（FF D8 … FF D9）",
+        {"arduino", TX_NOOP("StreamFormat", "Arduino 相机串口流"), arduino, 240, 320});
+    presets.push_back({"liveov7670", TX_NOOP("StreamFormat", "LiveOV7670 数据包"),
+                       Make(Framing::Packet, Encoding::Rgb565Be), 120, 160});
+    presets.push_back({"jpeg", TX_NOOP("StreamFormat", "JPEG（FF D8 … FF D9）"),
+                       Make(Framing::Jpeg, Encoding::Jpeg), 240, 320});
+    presets.push_back({"jpeg-gray", TX_NOOP("StreamFormat", "JPEG 灰度（FF D8 … FF D9）"),
                        Make(Framing::Jpeg, Encoding::JpegGray), 240, 320});
     CStreamFormat raw565 = Make(Framing::Headerless, Encoding::Rgb565Be);
     raw565.gapMilliseconds = 20;
-    presets.push_back({"raw565", "RGB565 无帧头 320×240", raw565, 240, 320});
-    presets.push_back({"rdy-gray", "*RDY* + 灰度 320×240",
+    presets.push_back(
+        {"raw565", TX_NOOP("StreamFormat", "RGB565 无帧头 320×240"), raw565, 240, 320});
+    presets.push_back({"rdy-gray", TX_NOOP("StreamFormat", "*RDY* + 灰度 320×240"),
                        Make(Framing::Marker, Encoding::Gray8, {'*', 'R', 'D', 'Y', '*'}), 240,
                        320});
     CStreamFormat request = Make(Framing::Headerless, Encoding::Rgb565Be);
     request.requestPerFrame = {0x01};
-    presets.push_back({"request-565", "请求一帧（01）+ RGB565", request, 120, 160});
+    presets.push_back(
+        {"request-565", TX_NOOP("StreamFormat", "请求一帧（01）+ RGB565"), request, 120, 160});
     return presets;
 }
 
@@ -130,7 +144,7 @@ bool SplitParts(const std::string& text, std::vector<std::string>& parts, std::s
         }
     }
     if (quoted)
-        return Fail(reason, "引号没有配对");
+        return Fail(reason, tx::Tr("StreamFormat", "引号没有配对"));
     parts.push_back(part);
     return true;
 }
@@ -146,10 +160,6 @@ bool ParseNumber(const std::string& text, uint32_t& value) {
     }
     value = n;
     return true;
-}
-
-std::string Quote(const std::string& text) {
-    return "“" + text + "”";
 }
 
 }  // namespace
@@ -182,7 +192,7 @@ const char* FramingId(Framing framing) {
 
 const char* FramingLabel(Framing framing) {
     const auto i = static_cast<size_t>(framing);
-    return i < kFramingCount ? kFramings[i].label : "";
+    return i < kFramingCount ? tx::Tr("StreamFormat", kFramings[i].label) : "";
 }
 
 bool FramingFromId(const std::string& id, Framing& framing) {
@@ -202,26 +212,26 @@ bool CStreamFormat::IsDesignFormat() const {
 
 bool CStreamFormat::Valid(std::string* reason) const {
     if (static_cast<size_t>(framing) >= kFramingCount)
-        return Fail(reason, "未知的帧格式");
+        return Fail(reason, tx::Tr("StreamFormat", "未知的帧格式"));
     if (static_cast<int>(encoding) >= kEncodingCount)
-        return Fail(reason, "未知的像素编码");
+        return Fail(reason, tx::Tr("StreamFormat", "未知的像素编码"));
     if (framing == Framing::Marker) {
         if (startMarker.empty() || startMarker.size() > kMaxStartMarker)
-            return Fail(reason, "起始标记须为 1 到 8 个字节");
+            return Fail(reason, tx::Tr("StreamFormat", "起始标记须为 1 到 8 个字节"));
         if (endMarker.size() > kMaxEndMarker)
-            return Fail(reason, "结束标记最多 8 个字节");
+            return Fail(reason, tx::Tr("StreamFormat", "结束标记最多 8 个字节"));
     }
     if (framing == Framing::Headerless && (gapMilliseconds < kMinGap || gapMilliseconds > kMaxGap))
-        return Fail(reason, "帧间静默时间须在 1 到 10000 毫秒之间");
+        return Fail(reason, tx::Tr("StreamFormat", "帧间静默时间须在 1 到 10000 毫秒之间"));
     if (requestAtStart.size() > kMaxRequest || requestPerFrame.size() > kMaxRequest ||
         requestAtStop.size() > kMaxRequest)
-        return Fail(reason, "发送给板子的字节每项最多 64 个");
+        return Fail(reason, tx::Tr("StreamFormat", "发送给板子的字节每项最多 64 个"));
     if (IsJpeg(encoding) && framing != Framing::Jpeg)
-        return Fail(reason, "JPEG 编码只能与 JPEG 标记帧格式一起使用");
+        return Fail(reason, tx::Tr("StreamFormat", "JPEG 编码只能与 JPEG 标记帧格式一起使用"));
     if (framing == Framing::Jpeg && !IsJpeg(encoding))
-        return Fail(reason, "JPEG 标记帧格式只能使用 JPEG 编码");
+        return Fail(reason, tx::Tr("StreamFormat", "JPEG 标记帧格式只能使用 JPEG 编码"));
     if (encoding == Encoding::Page && framing != Framing::HeaderByte)
-        return Fail(reason, "“随页面”编码只能与单字节帧头一起使用");
+        return Fail(reason, tx::Tr("StreamFormat", "“随页面”编码只能与单字节帧头一起使用"));
     if (reason != nullptr)
         reason->clear();
     return true;
@@ -290,30 +300,36 @@ bool ParseBytes(const std::string& text, std::vector<uint8_t>& bytes, std::strin
                             ++digits;
                         }
                         if (digits == 0)
-                            return Fail(reason, "“\\x”后面须跟十六进制数字");
+                            return Fail(reason,
+                                        tx::Tr("StreamFormat", "“\\x”后面须跟十六进制数字"));
                         out.push_back(static_cast<uint8_t>(value));
                         break;
                     }
                     default:
-                        return Fail(reason, std::string("不认识的转义“\\") + d + "”");
+                        return Fail(reason,
+                                    tx::Format(tx::Tr("StreamFormat", "不认识的转义“\\%1”"), d));
                 }
             }
             if (!closed)
-                return Fail(reason, "引号没有配对");
+                return Fail(reason, tx::Tr("StreamFormat", "引号没有配对"));
         } else if (HexDigit(c) >= 0) {
             size_t end = i;
             while (end < n && HexDigit(text[end]) >= 0)
                 ++end;
             if ((end - i) % 2 != 0)
-                return Fail(reason, "十六进制字节须两位一组：" + Quote(text.substr(i, end - i)));
+                return Fail(reason,
+                            tx::Format(tx::Tr("StreamFormat", "十六进制字节须两位一组：“%1”"),
+                                       text.substr(i, end - i)));
             for (; i < end; i += 2)
                 out.push_back(static_cast<uint8_t>(HexDigit(text[i]) * 16 + HexDigit(text[i + 1])));
         } else {
             size_t end = std::min(n, i + 8);
             while (end < n && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
                 ++end;  // whole UTF-8 characters only
-            return Fail(reason, "无法识别的字节：" + Quote(text.substr(i, end - i)) +
-                                    "（应为十六进制字节如 00 FF，或带引号的文字如 \"R\"）");
+            return Fail(reason, tx::Format(tx::Tr("StreamFormat",
+                                                  "无法识别的字节：“%1”（应为十六进制字节如 00 "
+                                                  "FF，或带引号的文字如 \"R\"）"),
+                                           text.substr(i, end - i)));
         }
     }
     bytes = std::move(out);
@@ -361,7 +377,7 @@ std::string FormatToText(const CStreamFormat& format) {
 bool FormatFromText(const std::string& text, CStreamFormat& format, std::string* reason) {
     const std::string trimmed = Trim(text);
     if (trimmed.empty())
-        return Fail(reason, "数据格式为空");
+        return Fail(reason, tx::Tr("StreamFormat", "数据格式为空"));
     std::vector<std::string> parts;
     if (!SplitParts(trimmed, parts, reason))
         return false;
@@ -369,14 +385,17 @@ bool FormatFromText(const std::string& text, CStreamFormat& format, std::string*
     if (parts.size() == 1 && head != kCustomId) {
         const CStreamPreset* preset = FindPreset(head);
         if (preset == nullptr)
-            return Fail(reason, "没有名为" + Quote(Trim(parts[0])) + "的预设格式");
+            return Fail(reason, tx::Format(tx::Tr("StreamFormat", "没有名为“%1”的预设格式"),
+                                           Trim(parts[0])));
         format = preset->format;
         if (reason != nullptr)
             reason->clear();
         return true;
     }
     if (head != kCustomId)
-        return Fail(reason, "自定义格式须以“custom,”开头，而不是" + Quote(Trim(parts[0])));
+        return Fail(reason,
+                    tx::Format(tx::Tr("StreamFormat", "自定义格式须以“custom,”开头，而不是“%1”"),
+                               Trim(parts[0])));
 
     CStreamFormat result;
     std::vector<std::string> seen;
@@ -384,24 +403,26 @@ bool FormatFromText(const std::string& text, CStreamFormat& format, std::string*
         const std::string part = Trim(parts[i]);
         const size_t equals = part.find('=');
         if (equals == std::string::npos)
-            return Fail(reason, "缺少“=”：" + Quote(part));
+            return Fail(reason, tx::Format(tx::Tr("StreamFormat", "缺少“=”：“%1”"), part));
         const std::string key = Lower(Trim(part.substr(0, equals)));
         const std::string value = Trim(part.substr(equals + 1));
         for (const std::string& k : seen) {
             if (k == key)
-                return Fail(reason, "“" + key + "”出现了不止一次");
+                return Fail(reason, tx::Format(tx::Tr("StreamFormat", "“%1”出现了不止一次"), key));
         }
         seen.push_back(key);
         std::string why;
         if (key == "framing") {
             if (!FramingFromId(Lower(value), result.framing))
-                return Fail(reason, "未知的帧格式" + Quote(value));
+                return Fail(reason, tx::Format(tx::Tr("StreamFormat", "未知的帧格式“%1”"), value));
         } else if (key == "encoding") {
             if (!EncodingFromId(Lower(value), result.encoding))
-                return Fail(reason, "未知的像素编码" + Quote(value));
+                return Fail(reason,
+                            tx::Format(tx::Tr("StreamFormat", "未知的像素编码“%1”"), value));
         } else if (key == "gap") {
             if (!ParseNumber(value, result.gapMilliseconds))
-                return Fail(reason, "帧间静默时间不是数字：" + Quote(value));
+                return Fail(reason, tx::Format(tx::Tr("StreamFormat", "帧间静默时间不是数字：“%1”"),
+                                               value));
         } else if (key == "start" || key == "end" || key == "request-start" ||
                    key == "request-frame" || key == "request-stop") {
             std::vector<uint8_t>& bytes = key == "start"           ? result.startMarker
@@ -410,9 +431,10 @@ bool FormatFromText(const std::string& text, CStreamFormat& format, std::string*
                                           : key == "request-frame" ? result.requestPerFrame
                                                                    : result.requestAtStop;
             if (!ParseBytes(value, bytes, &why))
-                return Fail(reason, "“" + key + "”的值有误：" + why);
+                return Fail(reason,
+                            tx::Format(tx::Tr("StreamFormat", "“%1”的值有误：%2"), key, why));
         } else {
-            return Fail(reason, "未知的项" + Quote(key));
+            return Fail(reason, tx::Format(tx::Tr("StreamFormat", "未知的项“%1”"), key));
         }
     }
     std::string why;

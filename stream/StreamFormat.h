@@ -49,7 +49,7 @@ struct CStreamFormat {
     // The design's format: header byte and the page's encoding, nothing sent.
     bool IsDesignFormat() const;
     // Every part within its limits (marker lengths, a known encoding, a JPEG
-    // encoding only with the JPEG framing and back); the reason, in Chinese,
+    // encoding only with the JPEG framing and back); the reason, in the chosen language,
     // when not.
     bool Valid(std::string* reason = nullptr) const;
 
@@ -61,7 +61,7 @@ struct CStreamFormat {
 
 struct CStreamPreset {
     const char* id;     // settings and command-line name, e.g. "jpeg"
-    const char* label;  // what the user reads, e.g. "JPEG（FF D8 … FF D9）"
+    const char* label;  // Chinese, e.g. "JPEG（FF D8 … FF D9）"; shown through PresetLabel
     CStreamFormat format;
     uint32_t rows, columns;  // the size its boards usually send (0 x 0: keep the page's)
 };
@@ -76,10 +76,13 @@ const CStreamPreset* PresetOf(const CStreamFormat& format);
 constexpr const char kCustomId[] = "custom";
 // Its label, "自定义".
 extern const char kCustomLabel[];
+// The labels in the chosen language, for display (the id is what is stored).
+const char* CustomLabel();
+const char* PresetLabel(const CStreamPreset& preset);
 
 // Bytes as text and back: "00 FF 01 01" (hex pairs, spaces optional) or, in
 // double quotes, text with C escapes ("R", "*RDY*", "\r\n", "\x01").
-// False (and the reason, in Chinese) on anything else.
+// False (and the reason, in the chosen language) on anything else.
 bool ParseBytes(const std::string& text, std::vector<uint8_t>& bytes,
                 std::string* reason = nullptr);
 // Hex pairs separated by spaces.
@@ -96,7 +99,7 @@ bool FormatFromText(const std::string& text, CStreamFormat& format, std::string*
 // Framing ids as used in that text: "header", "marker", "described", "packet",
 // "jpeg", "headerless".
 const char* FramingId(Framing framing);
-const char* FramingLabel(Framing framing);  // Chinese, for the user
+const char* FramingLabel(Framing framing);  // in the chosen language, for the user
 bool FramingFromId(const std::string& id, Framing& framing);
 
 }  // namespace stream

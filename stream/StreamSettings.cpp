@@ -1,6 +1,7 @@
 #include "stream/StreamSettings.h"
 
 #include "settings/ProfileFile.h"
+#include "settings/Translation.h"
 
 namespace stream {
 
@@ -19,7 +20,9 @@ CStreamFormat ReadStreamFormat(const std::string& path, std::string* reason) {
     std::string why;
     if (!FormatFromText(text, format, &why)) {
         if (reason != nullptr)
-            *reason = "设置文件中的数据格式“" + text + "”无法识别（" + why + "），已使用默认格式";
+            *reason = tx::Format(
+                tx::Tr("StreamSettings", "设置文件中的数据格式“%1”无法识别（%2），已使用默认格式"),
+                text, why);
         return CStreamFormat();
     }
     return format;

@@ -12,7 +12,7 @@ namespace stream {
 
 // The format in `path`; the design's format when the key is missing. A value
 // that does not read also gives the design's format, and `reason` (when not
-// null) says why, in Chinese; it stays empty otherwise.
+// null) says why, in the chosen language; it stays empty otherwise.
 CStreamFormat ReadStreamFormat(const std::string& path, std::string* reason = nullptr);
 // Writes the format's text; false when the file could not be written.
 bool WriteStreamFormat(const CStreamFormat& format, const std::string& path);

@@ -14,13 +14,30 @@
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QTextLayout>
+#include <QTranslator>
 #include <QtTest>
 
 #include "pages/ControlIds.h"
 #include "pages/DialogTemplate.h"
+#include "pages/TemplateTexts.h"
 #include "ui/HyperLink.h"
 
 namespace {
+
+// Translates every caption of the templates into a long made-up English text,
+// as a translation longer than the Chinese would be.
+class LongCaptions : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        if (qstrcmp(context, "DialogTemplate") != 0) {
+            return QString();
+        }
+        return QString::fromUtf8(source).isEmpty()
+                   ? QString()
+                   : QStringLiteral("Longer text %1").arg(qHash(QByteArray(source)) % 97);
+    }
+    bool isEmpty() const override { return false; }
+};
 
 CDialogTemplate Loaded(int number) {
     CDialogTemplate t;
@@ -139,6 +156,89 @@ private slots:
         }
         for (auto it = inFile.cbegin(); it != inFile.cend(); ++it)
             QVERIFY2(named.contains(it.key()), qPrintable(QString::number(it.key())));
+    }
+
+    // --- Translation ---------------------------------------------------------
+    // The list the translators read names every caption of both templates
+    // and nothing else.
+    void templateTextsListEveryCaption() {
+        QSet<QString> captions;
+        for (int number : {IDD_BLACK_PAGE, IDD_COLOUR_PAGE}) {
+            const CDialogTemplate t = Loaded(number);
+            for (const DialogControl& c : t.Controls())
+                if (!c.caption.isEmpty())
+                    captions.insert(c.caption);
+        }
+        QSet<QString> listed;
+        for (std::size_t i = 0; i < kTemplateTextCount; ++i)
+            listed.insert(QString::fromUtf8(kTemplateTexts[i]));
+        QCOMPARE(listed.size(), static_cast<qsizetype>(kTemplateTextCount));  // each once
+        QCOMPARE(listed, captions);
+    }
+
+    // Built with translated captions, the controls show them, and those that
+    // clip grow to the right without reaching a neighbour or leaving their
+    // group box; untranslated captions keep the template's rectangles.
+    void translatedCaptionsGrowIntoFreeRoom_data() { TemplateRows(); }
+    void translatedCaptionsGrowIntoFreeRoom() {
+        QFETCH(int, number);
+        const CDialogTemplate t = Loaded(number);
+        QDialog chinese;
+        t.Build(chinese);
+        QHash<int, QRect> before;  // by template index
+        const auto index = [](const QWidget* w) { return w->property("ctrlIndex").toInt(); };
+        for (QWidget* w : chinese.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            before.insert(index(w), w->geometry());
+        t.FitTranslatedCaptions(chinese);
+        for (QWidget* w : chinese.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QCOMPARE(w->geometry(), before.value(index(w)));
+
+        LongCaptions translator;
+        QCoreApplication::installTranslator(&translator);
+        QDialog english;
+        t.Build(english);
+        t.FitTranslatedCaptions(english);
+        QCoreApplication::removeTranslator(&translator);
+        const QList<QWidget*> widgets = english.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        int grown = 0;
+        for (QWidget* w : widgets) {
+            const DialogControl& c = t.Controls()[static_cast<size_t>(index(w))];
+            const QRect was = before.value(index(w));
+            QVERIFY(!Caption(w).contains(c.caption) || c.caption.isEmpty());
+            QCOMPARE(w->y(), was.y());
+            QCOMPARE(w->height(), was.height());
+            // Only static text grows to the left, or gives up room its text
+            // leaves to static text on its right.
+            if (w->x() != was.x())
+                QCOMPARE(c.kind, ControlKind::Label);
+            if (w->width() < was.width()) {
+                QCOMPARE(c.kind, ControlKind::Label);
+                QCOMPARE(w->x(), was.x());
+                QVERIFY(w->fontMetrics().horizontalAdvance(Caption(w)) <= w->width());
+            }
+            if (!w->geometry().contains(was))
+                continue;
+            if (w->width() == was.width())
+                continue;
+            ++grown;
+            QVERIFY(english.rect().contains(w->geometry()));
+            for (QWidget* other : widgets) {
+                const DialogControl& o = t.Controls()[static_cast<size_t>(index(other))];
+                if (other == w)
+                    continue;
+                if (o.kind == ControlKind::GroupBox) {
+                    // Inside the group box it started in.
+                    if (other->geometry().contains(was))
+                        QVERIFY2(other->geometry().contains(w->geometry()), qPrintable(Caption(w)));
+                    continue;
+                }
+                // No new overlap with a neighbour.
+                if (!was.intersects(other->geometry()))
+                    QVERIFY2(!w->geometry().intersects(other->geometry()),
+                             qPrintable(Caption(w) + " over " + Caption(other)));
+            }
+        }
+        QVERIFY(grown > 0);
     }
 
     // --- Dialog units --------------------------------------------------------

@@ -1,6 +1,7 @@
 // The help command: binding chmlib at first use (once, also when it fails),
-// the help window over the Help.chm built beside this test, and the decoding
-// of the CHM's GBK strings and pages.
+// the help window over the Help.chm and Help_en.chm built beside this test, the
+// decoding of the CHM's GBK strings and pages, and the pages the capture pages'
+// links open in the language shown.
 #include <QApplication>
 #include <QDir>
 #include <QSet>
@@ -10,7 +11,9 @@
 
 #include "help/HelpViewer.h"
 #include "help/HtmlHelp.h"
+#include "pages/CapturePage.h"
 #include "settings/SettingsPath.h"
+#include "settings/Translation.h"
 
 namespace {
 
@@ -18,6 +21,10 @@ const char kTitle[] = "TavixTool 摄像头测试工具帮助";  // Title= of Hel
 
 std::string HelpFile() {
     return GetExeDirectory() + "Help.chm";
+}
+
+std::string EnglishHelpFile() {
+    return GetExeDirectory() + HelpFileName(tx::Language::English);
 }
 
 CHelpViewer* Show(const std::string& path, const char* topic = nullptr) {
@@ -72,6 +79,28 @@ QSet<QString> SitemapTopics(const CChmArchive& archive, const QString& file) {
     for (const CContentsEntry& e : ParseSitemap(DecodeCodePage(*bytes, "GBK")))
         topics.insert(e.local.section(QLatin1Char('#'), 0, 0));
     return topics;
+}
+
+// The entries of a sitemap (contents or index) stored in the help file,
+// decoded with the code page of the file's language.
+std::vector<CContentsEntry> Sitemap(const CHelpViewer* viewer, const QString& file) {
+    const std::optional<QByteArray> bytes = viewer->m_archive.Read(file);
+    if (!bytes)
+        return {};
+    return ParseSitemap(DecodeCodePage(*bytes, CodePageForLcid(viewer->m_system.lcid)));
+}
+
+// The Chinese characters and punctuation in a text (U+3000-U+9FFF,
+// U+FF00-U+FFEF), once the texts allowed in English are taken out.
+QString ChineseIn(QString text) {
+    for (const char* allowed : {"语言 / Language", "中文"})
+        text.remove(QString::fromUtf8(allowed));
+    QString found;
+    for (const QChar c : text)
+        if ((c.unicode() >= 0x3000 && c.unicode() <= 0x9FFF) ||
+            (c.unicode() >= 0xFF00 && c.unicode() <= 0xFFEF))
+            found += c;
+    return found;
 }
 
 // The names of every picture on the shown page.
@@ -353,6 +382,99 @@ private slots:
             QVERIFY2(built->size() < 80 * 1024, qPrintable(name + " is 80 KB or more"));
             QVERIFY2(shown.contains(name), qPrintable(name + " is on no page"));
         }
+    }
+
+    // --- The English help -------------------------------------------------
+
+    // Help_en.chm opens through chmlib under its English title, with the
+    // contents of the Chinese help entry for entry (the same pages and
+    // places), every page they or the index name built in and shown in
+    // English with its pictures, and a page for each Chinese one.
+    void englishHelpMatchesTheChineseOne() {
+        CHelpViewer* viewer = Show(HelpFile());
+        QVERIFY(viewer != nullptr);
+        const std::vector<CContentsEntry> chinese = Sitemap(viewer, QStringLiteral("/Help.hhc"));
+        QVERIFY(chinese.size() >= 17);
+        const size_t chineseIndex = Sitemap(viewer, QStringLiteral("/Help.hhk")).size();
+
+        QVERIFY(Show(EnglishHelpFile()) == viewer);
+        QVERIFY(viewer->m_archive.IsOpen());
+        QCOMPARE(viewer->m_system.lcid, 0x409u);
+        QCOMPARE(viewer->windowTitle(), QStringLiteral("TavixTool camera test tool help"));
+        QCOMPARE(viewer->m_wndBrowser->source(), QUrl("chm:///index.html"));
+        QVERIFY(viewer->m_wndBrowser->toPlainText().contains(
+            QStringLiteral("Capture a picture in five steps")));
+        QTreeWidget* tree = viewer->m_wndContents;
+        QCOMPARE(tree->topLevelItemCount(), 10);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Welcome to the camera test tool"));
+
+        const std::vector<CContentsEntry> english = Sitemap(viewer, QStringLiteral("/Help.hhc"));
+        QCOMPARE(english.size(), chinese.size());
+        for (size_t i = 0; i < english.size(); ++i) {
+            QCOMPARE(english[i].local, chinese[i].local);
+            QCOMPARE(english[i].depth, chinese[i].depth);
+            QVERIFY2(ChineseIn(english[i].name).isEmpty(), qPrintable(english[i].name));
+        }
+        const std::vector<CContentsEntry> index = Sitemap(viewer, QStringLiteral("/Help.hhk"));
+        QCOMPARE(index.size(), chineseIndex);
+
+        // Every page named, shown with its pictures and no Chinese left.
+        const QStringList files = viewer->m_archive.Files();
+        QSet<QString> named;
+        for (const auto* entries : {&english, &index})
+            for (const CContentsEntry& e : *entries)
+                named.insert(e.local.section(QLatin1Char('#'), 0, 0));
+        QStringList missing;
+        for (const QString& page : named) {
+            if (!files.contains(QLatin1Char('/') + page)) {
+                missing << page;
+                continue;
+            }
+            QVERIFY(Show(EnglishHelpFile(), page.toUtf8().constData()) == viewer);
+            CHelpBrowser* browser = viewer->m_wndBrowser;
+            QCOMPARE(browser->source(), QUrl(QStringLiteral("chm:///") + page));
+            QVERIFY2(!browser->documentTitle().isEmpty(), qPrintable(page));
+            const QString chineseLeft = ChineseIn(browser->toPlainText());
+            QVERIFY2(chineseLeft.isEmpty(), qPrintable(page + ": " + chineseLeft.left(40)));
+            for (const QString& name : ImageNames(browser))
+                QVERIFY2(!browser->loadResource(QTextDocument::ImageResource, QUrl(name))
+                              .value<QImage>()
+                              .isNull(),
+                         qPrintable(page + ": " + name + " does not load"));
+        }
+        missing.sort();
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable("not in Help_en.chm: " + missing.join(QLatin1String(", "))));
+
+        // A page in English for each Chinese page, and no other.
+        const QStringList pages = QDir(QStringLiteral(TAVIX_HELP_SOURCES))
+                                      .entryList({QStringLiteral("*.html")}, QDir::Files);
+        QCOMPARE(QDir(QStringLiteral(TAVIX_HELP_EN_SOURCES))
+                     .entryList({QStringLiteral("*.html")}, QDir::Files),
+                 pages);
+    }
+
+    // The links of the capture pages open the pages of the language shown,
+    // copied beside the program: the English ones are in English.
+    void linkPagesFollowTheLanguage() {
+        const QString dir = QString::fromStdString(ProgramDataDirectory());
+        const QString chinese = QUrl(AboutAddress()).toLocalFile();
+        QCOMPARE(chinese, dir + QStringLiteral("help/about.html"));
+        tx::SetLanguage(tx::Language::English);
+        const QStringList english = {QUrl(AboutAddress()).toLocalFile(),
+                                     QUrl(CameraBoardAddress()).toLocalFile(),
+                                     QUrl(SimulatorAddress()).toLocalFile()};
+        tx::SetLanguage(tx::Language::Chinese);
+        QCOMPARE(english.first(), dir + QStringLiteral("help/en/about.html"));
+        for (const QString& path : english) {
+            QFile page(path);
+            QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(path));
+            const QString text = QString::fromUtf8(page.readAll());
+            QVERIFY2(text.contains(QLatin1String("<html lang=\"en\">")), qPrintable(path));
+            QVERIFY2(ChineseIn(text).isEmpty(), qPrintable(path));
+        }
+        QCOMPARE(QUrl(CameraBoardAddress()).toLocalFile(),
+                 dir + QStringLiteral("help/camera-board.html"));
     }
 
     // --- Decoding --------------------------------------------------------

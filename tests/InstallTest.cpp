@@ -61,9 +61,11 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
-    // The environment of a user whose home is the test's own.
+    // The environment of a user whose home is the test's own, in a Chinese
+    // locale (the programs' --help and --version follow it).
     std::string Env() const {
-        return "env -u XDG_CONFIG_HOME HOME='" + home.string() + "' QT_QPA_PLATFORM=offscreen ";
+        return "env -u XDG_CONFIG_HOME -u LC_MESSAGES LC_ALL=zh_CN.UTF-8 HOME='" + home.string() +
+               "' QT_QPA_PLATFORM=offscreen ";
     }
 
     // Starts the installed program as the user, offscreen, and ends it 3 s
@@ -113,6 +115,9 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
                          "share/man/man1/tavix-diagnose.1.gz",
                          "share/man/man1/tavix-capture.1.gz",
                          "share/man/man1/tavixtool.1.gz",
+                         "share/man/zh_CN/man1/tavix-diagnose.1.gz",
+                         "share/man/zh_CN/man1/tavix-capture.1.gz",
+                         "share/man/zh_CN/man1/tavixtool.1.gz",
                          "share/icons/hicolor/16x16/apps/tavixtool.png",
                          "share/icons/hicolor/22x22/apps/tavixtool.png",
                          "share/icons/hicolor/24x24/apps/tavixtool.png",
@@ -124,9 +129,13 @@ TEST_F(InstallTest, FilesGoWhereADesktopExpectsThem) {
                          "share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
                          "share/mime/packages/tavixtool.xml",
                          "share/tavixtool/Help.chm",
+                         "share/tavixtool/Help_en.chm",
                          "share/tavixtool/help/about.html",
                          "share/tavixtool/help/camera-board.html",
                          "share/tavixtool/help/simulator.html",
+                         "share/tavixtool/help/en/about.html",
+                         "share/tavixtool/help/en/camera-board.html",
+                         "share/tavixtool/help/en/simulator.html",
                      }));
     const std::string desktop = ReadAll(prefix / "share/applications/tavixtool.desktop");
     EXPECT_NE(desktop.find("Exec=tavixtool"), std::string::npos);
@@ -178,14 +187,28 @@ TEST_F(InstallTest, TheInstalledProgramSaysWhatItIsAndWhereItsFilesAre) {
     EXPECT_EQ(status, 0);
     EXPECT_NE(help.find("用法"), std::string::npos) << help;
     EXPECT_NE(help.find("dialout"), std::string::npos) << help;
-    // The manual pages carry the --help texts, Chinese included.
-    const std::string man =
-        Shell("zcat '" + (prefix / "share/man/man1/tavix-diagnose.1.gz").string() + "'", status);
+    // The manual pages carry the --help texts: English ones in man1, Chinese
+    // ones in zh_CN/man1, every character intact.
+    const auto page = [&](const std::string& path) {
+        return Shell("zcat '" + (prefix / "share/man" / path).string() + "'", status);
+    };
+    const std::string man = page("zh_CN/man1/tavix-diagnose.1.gz");
     EXPECT_NE(man.find("用法：tavix\\-diagnose"), std::string::npos) << man;
     EXPECT_EQ(man.find("??"), std::string::npos) << man;
-    const std::string capture =
-        Shell("zcat '" + (prefix / "share/man/man1/tavix-capture.1.gz").string() + "'", status);
-    EXPECT_NE(capture.find("退出码"), std::string::npos) << capture;
+    EXPECT_NE(page("zh_CN/man1/tavix-capture.1.gz").find("退出码"), std::string::npos);
+    EXPECT_NE(page("zh_CN/man1/tavixtool.1.gz").find("回放这个录制文件"), std::string::npos);
+    for (const char* name : {"tavix-diagnose", "tavix-capture", "tavixtool", "tavix-camsim"}) {
+        const std::string english = page(std::string("man1/") + name + ".1.gz");
+        EXPECT_NE(english.find(".SH SYNOPSIS"), std::string::npos) << english;
+        // Nothing Chinese: no CJK character (E3-E9 lead bytes: U+3000-U+9FFF;
+        // EF BC-BF: U+FF00-U+FFFF).
+        EXPECT_EQ(english.find_first_of("\xE3\xE4\xE5\xE6\xE7\xE8\xE9"), std::string::npos)
+            << english;
+        EXPECT_EQ(english.find("\xEF\xBC"), std::string::npos) << english;
+    }
+    EXPECT_NE(page("man1/tavix-capture.1.gz").find("Exit codes"), std::string::npos);
+    // The simulator speaks English only: no Chinese page.
+    EXPECT_FALSE(fs::exists(prefix / "share/man/zh_CN/man1/tavix-camsim.1.gz"));
 }
 
 // Started, then ended as a session would end it: the settings it writes at
@@ -243,12 +266,14 @@ TEST(Package, TheDebHoldsTheProgramAndNamesItsDependencies) {
     for (const char* file :
          {"./usr/bin/tavixtool", "./usr/bin/tavix-camsim", "./usr/bin/tavix-diagnose",
           "./usr/bin/tavix-capture", "./usr/share/man/man1/tavix-capture.1.gz",
-          "./usr/share/tavixtool/Help.chm", "./usr/share/applications/tavixtool.desktop",
+          "./usr/share/tavixtool/Help.chm", "./usr/share/tavixtool/Help_en.chm",
+          "./usr/share/tavixtool/help/en/about.html", "./usr/share/applications/tavixtool.desktop",
           "./usr/share/metainfo/io.github.tavixtool.TavixTool.metainfo.xml",
           "./usr/share/mime/packages/tavixtool.xml",
           "./usr/share/icons/hicolor/256x256/apps/tavixtool.png",
           "./usr/share/icons/hicolor/16x16/apps/tavixtool.png",
-          "./usr/share/man/man1/tavixtool.1.gz"})
+          "./usr/share/man/man1/tavixtool.1.gz", "./usr/share/man/zh_CN/man1/tavixtool.1.gz",
+          "./usr/share/man/zh_CN/man1/tavix-capture.1.gz"})
         EXPECT_NE(list.find(file), std::string::npos) << file << "\n" << list;
     const std::string depends = Shell("dpkg-deb -f '" + deb.string() + "' Depends", status);
     for (const char* package : {"libqt6widgets6", "libchm1", "fonts-wqy-microhei"})

@@ -120,7 +120,7 @@ private slots:
         QVERIFY(!frame->toolBarBreak(frame->m_wndSerialBar));
         QCOMPARE(frame->m_wndSerialBar->y(), frame->m_wndToolBar->y());
         QVERIFY(frame->m_wndSerialBar->x() >= frame->m_wndToolBar->geometry().right());
-        QCOMPARE(frame->m_wndToolBar->actions().size(), 1);
+        QCOMPARE(frame->m_wndToolBar->actions().size(), 2);  // help, language
         QCOMPARE(frame->m_wndSerialBar->windowTitle(), QStringLiteral("串口设置"));
         QWidget* baud = frame->m_wndBaudCombo;
         QWidget* port = frame->m_wndPortCombo;

@@ -60,12 +60,26 @@ in_root useradd -m -G dialout user || fail "useradd"
 as_user() { chroot --userspec=user:user "$root" /usr/bin/env -i PATH=/usr/bin:/bin \
     HOME=/home/user LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen "$@"; }
 
-version=$(as_user tavixtool --version 2>&1) || fail "tavixtool --version: $version"
+# --help and --version speak the locale's language: Chinese in a Chinese one,
+# English otherwise; the manual pages are there in both.
+version=$(as_user env LANG=zh_CN.UTF-8 tavixtool --version 2>&1) || fail "tavixtool --version: $version"
 echo "$version"
 grep -q "^TavixTool " <<<"$version" || fail "--version names no program"
 grep -q "设置文件：/home/user/.config/TavixTool/DevSet.ini" <<<"$version" ||
     fail "--version names another settings file"
 grep -q "帮助文件：/usr/share/tavixtool/Help.chm" <<<"$version" || fail "--version names another help file"
+for file in Help_en.chm help/en/about.html help/en/camera-board.html help/en/simulator.html; do
+    [ -s "$root/usr/share/tavixtool/$file" ] || fail "the package installs no /usr/share/tavixtool/$file"
+done
+english=$(as_user tavixtool --version 2>&1) || fail "tavixtool --version in English: $english"
+grep -q "Settings file: /home/user/.config/TavixTool/DevSet.ini" <<<"$english" ||
+    fail "--version in English: $english"
+for page in tavixtool tavix-capture tavix-diagnose tavix-camsim; do
+    [ -s "$root/usr/share/man/man1/$page.1.gz" ] || fail "no English manual page for $page"
+done
+for page in tavixtool tavix-capture tavix-diagnose; do
+    [ -s "$root/usr/share/man/zh_CN/man1/$page.1.gz" ] || fail "no Chinese manual page for $page"
+done
 as_user tavix-camsim --help >/dev/null 2>&1 || fail "tavix-camsim --help"
 as_user tavix-diagnose --help >/dev/null 2>&1 || fail "tavix-diagnose --help"
 as_user tavix-capture --help >/dev/null 2>&1 || fail "tavix-capture --help"
@@ -83,6 +97,6 @@ grep -q "^\[Com\]" "$root/home/user/.config/TavixTool/DevSet.ini" 2>/dev/null ||
 # Without /proc (a bare chroot or container) the program cannot read its own
 # path: it still names the same files and writes nothing where it was started.
 [ $proc = yes ] && umount "$root/proc"
-bare=$(cd / && as_user tavixtool --version 2>&1) || fail "tavixtool --version without /proc: $bare"
+bare=$(cd / && as_user env LANG=zh_CN.UTF-8 tavixtool --version 2>&1) || fail "tavixtool --version without /proc: $bare"
 [ "$bare" = "$version" ] || fail "without /proc: $bare"
 echo "installed into a fresh Debian 12 root and started"

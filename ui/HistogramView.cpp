@@ -84,14 +84,13 @@ QString CHistogramView::TipAt(QPoint p) const {
     uint64_t count = 0;
     for (int v = first; v <= last; ++v)
         count += m_counts[v];
-    QString tip = first == last
-                      ? QStringLiteral("值 %1：%2 个像素").arg(first).arg(count)
-                      : QStringLiteral("值 %1–%2：%3 个像素").arg(first).arg(last).arg(count);
+    QString tip = first == last ? tr("值 %1：%2 个像素").arg(first).arg(count)
+                                : tr("值 %1–%2：%3 个像素").arg(first).arg(last).arg(count);
     if (m_threshold >= 0) {
         uint64_t above = 0;
         for (int v = m_threshold + 1; v < 256; ++v)
             above += m_counts[v];
-        tip += QStringLiteral("\n高于阈值 %1：%2 个像素").arg(m_threshold).arg(above);
+        tip += tr("\n高于阈值 %1：%2 个像素").arg(m_threshold).arg(above);
     }
     return tip;
 }

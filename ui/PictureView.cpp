@@ -396,28 +396,34 @@ void CPictureView::ShowProbe(const QString& text, QPoint at) {
 }
 
 QString CPictureView::FormatProbe(const pixel::Probe& probe) {
-    const QString where = QStringLiteral("行 %1  列 %2  ").arg(probe.row).arg(probe.column);
     const QString rgb = QStringLiteral(" → R %1 G %2 B %3")
                             .arg((probe.rgb >> 16) & 0xFF)
                             .arg((probe.rgb >> 8) & 0xFF)
                             .arg(probe.rgb & 0xFF);
+    QString value;
     switch (probe.encoding) {
         case stream::Encoding::Page:
         case stream::Encoding::Gray8:
-            return where + QStringLiteral("值 %1").arg(int{probe.value});
+            value = tr("值 %1").arg(int{probe.value});
+            break;
         case stream::Encoding::Uyv:
-            return where +
-                   QStringLiteral("U %1 Y %2 V %3")
-                       .arg(int{probe.u})
-                       .arg(int{probe.value})
-                       .arg(int{probe.v}) +
-                   rgb;
+            value = QStringLiteral("U %1 Y %2 V %3")
+                        .arg(int{probe.u})
+                        .arg(int{probe.value})
+                        .arg(int{probe.v}) +
+                    rgb;
+            break;
         case stream::Encoding::Yuyv:
         case stream::Encoding::Uyvy:
         case stream::Encoding::Yvyu:
             // Y, U, V as sent, and the colour they make.
-            return where + QString::fromStdString(probe.text) + rgb;
+            value = QString::fromStdString(probe.text) + rgb;
+            break;
         default:
-            return where + QString::fromStdString(probe.text);
+            value = QString::fromStdString(probe.text);
+            break;
     }
+    // Where, then what: one pattern, so that a language can order it.
+    return tr("行 %1  列 %2  %3")
+        .arg(QString::number(probe.row), QString::number(probe.column), value);
 }

@@ -63,15 +63,18 @@ bool ListedValues(const std::string& text, uint32_t& rows, uint32_t& columns,
 QString SaveFailure(const QSaveFile& file, const QString& path) {
     QString reason;
     if (!QFileInfo(path).absoluteDir().exists())
-        reason = QStringLiteral("文件夹不存在");
+        reason = QCoreApplication::translate("CValueListing", "文件夹不存在");
     else if (file.error() == QFileDevice::WriteError || file.error() == QFileDevice::ResizeError)
-        reason = QStringLiteral("写入失败，磁盘可能已满");
+        reason = QCoreApplication::translate("CValueListing", "写入失败，磁盘可能已满");
     else if (file.error() == QFileDevice::RenameError)
-        reason = QStringLiteral("无法替换原有的文件");
+        reason = QCoreApplication::translate("CValueListing", "无法替换原有的文件");
     else
-        reason = QStringLiteral("无法在这里创建文件，可能没有写入权限");
+        reason =
+            QCoreApplication::translate("CValueListing", "无法在这里创建文件，可能没有写入权限");
     const QString detail = file.errorString();
-    return detail.isEmpty() ? reason : QStringLiteral("%1（系统信息：%2）").arg(reason, detail);
+    return detail.isEmpty() ? reason
+                            : QCoreApplication::translate("CValueListing", "%1（系统信息：%2）")
+                                  .arg(reason, detail);
 }
 
 // The platform's copy keys, and Ctrl+Insert everywhere.
@@ -155,8 +158,8 @@ CValueListing::CValueListing(QWidget* parent)
     });
     m_saveFolder = QDir::homePath();
     m_chooseSaveFile = [this](const QString& proposed) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("保存为文本"), proposed,
-                                            QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+        return QFileDialog::getSaveFileName(this, tr("保存为文本"), proposed,
+                                            tr("文本文件 (*.txt);;所有文件 (*)"));
     };
     m_showWarning = [this](const QString& text) {
         QMessageBox::warning(this, QStringLiteral("TavixTool"), text);
@@ -660,19 +663,18 @@ QMenu* CValueListing::CreateContextMenu(QWidget* parent) {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    QAction* copy = add(menu, QStringLiteral("复制"), HasSelection(), [this] { Copy(); });
+    QAction* copy = add(menu, tr("复制"), HasSelection(), [this] { Copy(); });
     copy->setShortcut(QKeySequence::Copy);  // shown; the key itself is the listing's
     copy->setShortcutContext(Qt::WidgetShortcut);
-    add(menu, QStringLiteral("全部复制"), !text.empty(), [this] { CopyAll(); });
+    add(menu, tr("全部复制"), !text.empty(), [this] { CopyAll(); });
     menu->addSeparator();
-    add(menu, QStringLiteral("保存为文本…"), !text.empty(), [this] { SaveText(); });
-    QMenu* arrays = menu->addMenu(QStringLiteral("复制为 C 数组"));
+    add(menu, tr("保存为文本…"), !text.empty(), [this] { SaveText(); });
+    QMenu* arrays = menu->addMenu(tr("复制为 C 数组"));
     uint32_t rows, columns;
     std::vector<uint8_t> values;
-    add(arrays, QStringLiteral("二值化值"), ListedValues(text, rows, columns, values),
+    add(arrays, tr("二值化值"), ListedValues(text, rows, columns, values),
         [this] { CopyListedArray(); });
-    add(arrays, QStringLiteral("原始像素值"), RawValues(rows, columns, values),
-        [this] { CopyRawArray(); });
+    add(arrays, tr("原始像素值"), RawValues(rows, columns, values), [this] { CopyRawArray(); });
     return menu;
 }
 
@@ -720,6 +722,6 @@ void CValueListing::SaveText() {
             file.cancelWriting();
     }
     if (!saved)
-        m_showWarning(QStringLiteral("无法保存文件 %1：%2")
-                          .arg(QDir::toNativeSeparators(path), SaveFailure(file, path)));
+        m_showWarning(
+            tr("无法保存文件 %1：%2").arg(QDir::toNativeSeparators(path), SaveFailure(file, path)));
 }

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "capture/RecordingReader.h"
+#include "settings/Translation.h"
 #include "stream/StreamFormat.h"
 #include "tools/camsim/CameraBoard.h"
 #include "tools/camsim/FrameSource.h"
@@ -31,7 +32,7 @@ const char kHelp[] =
     "Simulates a camera board streaming raw frames over a serial line. Opens a\n"
     "pseudo-terminal, prints its device path and streams frames to it. By default\n"
     "each frame is one header byte, then rows x columns pixels row by row: one\n"
-    "byte per pixel in grayscale, three (U, Y, V) in colour, and nothing sent to\n"
+    "byte per pixel in grayscale, three (U, Y, V) in color, and nothing sent to\n"
     "the board is read. --format sends what other camera boards send.\n"
     "\n"
     "Stream format:\n"
@@ -46,7 +47,7 @@ const char kHelp[] =
     "Picture:\n"
     "  --rows N            rows per frame, 1..9999 (default 60, or the preset's)\n"
     "  --columns N         columns per frame, 1..9999 (default 80, or the preset's)\n"
-    "  --colour            send U,Y,V triplets instead of grayscale bytes (the\n"
+    "  --color             send U,Y,V triplets instead of grayscale bytes (the\n"
     "                      design format only; other formats set the encoding)\n"
     "  --pattern NAME      gradient (default), bars, moving or scene (textured\n"
     "                      shapes, fine detail, noise, blown-out and black areas)\n"
@@ -99,7 +100,7 @@ const char kHelp[] =
     "without one; with a start request only, it waits for that, then streams.\n"
     "\n"
     "Examples:\n"
-    "  tavix-camsim --rows 120 --columns 160 --colour --pattern bars --link /tmp/cam\n"
+    "  tavix-camsim --rows 120 --columns 160 --color --pattern bars --link /tmp/cam\n"
     "  then open /tmp/cam as the serial port.\n"
     "\n"
     "  tavix-camsim --format arduino --pattern scene --baud 921600 --link /tmp/cam\n"
@@ -140,7 +141,8 @@ std::string HelpText() {
         std::string size = p.rows > 0 ? std::to_string(p.rows) + "x" + std::to_string(p.columns)
                                       : std::string("60x80");
         char line[160];
-        std::snprintf(line, sizeof line, "  %-14s %-9s %s\n", p.id, size.c_str(), p.label);
+        std::snprintf(line, sizeof line, "  %-14s %-9s %s\n", p.id, size.c_str(),
+                      stream::PresetLabel(p));
         presets += line;
     }
     std::string text = kHelp;
@@ -324,7 +326,7 @@ CommandLine Parse(int argc, char** argv) {
     }
     if (o.colour && o.format.encoding != stream::Encoding::Page) {
         throw BadOption{
-            "--colour goes only with a format whose encoding is the page's (design); "
+            "--color goes only with a format whose encoding is the page's (design); "
             "this format sets its own encoding"};
     }
     if (preset != nullptr && preset->rows > 0) {
@@ -405,7 +407,7 @@ int Replay(const CommandLine& cl) {
     std::printf(
         "%s: replaying %s (%s, recorded %s): %u baud, header %d, %ux%u %s, %.3f s%s\n", kName,
         cl.replay.c_str(), Printable(h.tool).c_str(), when, h.baud, h.headerByte, h.rows, h.columns,
-        h.format == recording::PixelFormat::Colour ? "colour" : "grayscale",
+        h.format == recording::PixelFormat::Colour ? "color" : "grayscale",
         static_cast<double>(recording.DurationMicroseconds()) / 1e6, cl.fast ? ", fast" : "");
     std::fflush(stdout);
 
@@ -428,6 +430,9 @@ int Replay(const CommandLine& cl) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The simulator's own texts are English; the engine's (a recording that
+    // cannot be read) follow the locale, as in the other tools.
+    tx::SetLanguage(tx::LanguageFromEnvironment());
     CommandLine cl;
     try {
         cl = Parse(argc, argv);
@@ -471,13 +476,13 @@ int main(int argc, char** argv) {
         o.pattern == camsim::Pattern::File ? o.file : camsim::FrameSource::PatternName(o.pattern);
     if (o.format.IsDesignFormat()) {
         std::printf("%s: sending %dx%d %s %s frames, header %d, at %s, %s%s\n", kName, o.rows,
-                    o.columns, o.colour ? "colour" : "grayscale", what.c_str(), o.header, pace,
+                    o.columns, o.colour ? "color" : "grayscale", what.c_str(), o.header, pace,
                     count.c_str(), o.blocking ? ", blocking" : "");
     } else {
         const stream::CStreamPreset* preset = stream::PresetOf(o.format);
         std::printf("%s: sending %dx%d %s frames as %s (%s, %s), at %s, %s%s\n", kName, o.rows,
                     o.columns, what.c_str(), stream::FormatToText(o.format).c_str(),
-                    preset ? preset->label : stream::kCustomLabel,
+                    preset ? stream::PresetLabel(*preset) : stream::CustomLabel(),
                     stream::Info(board.SentEncoding()).id, pace, count.c_str(),
                     o.blocking ? ", blocking" : "");
         if (!o.format.requestPerFrame.empty() || !o.format.requestAtStart.empty()) {

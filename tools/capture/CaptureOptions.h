@@ -37,11 +37,12 @@ struct CCaptureOptions {
     bool help = false;
 };
 
-// Reads argv into `options`. False with the reason (Chinese, one line).
+// Reads argv into `options`. False with the reason (one line, in the chosen
+// language).
 bool ParseCaptureOptions(int argc, char** argv, CCaptureOptions& options, std::string& error);
 
-// The --help text.
-extern const char kCaptureHelp[];
+// The --help text in the chosen language.
+const char* CaptureHelp();
 
 // A file name pattern with at most one printf number (%d, %5d, %05d) and %%
 // for a percent sign: the name for frame `index`. `numbered` tells whether it

@@ -19,6 +19,7 @@
 #include "settings/DataSection.h"
 #include "settings/PortsSection.h"
 #include "settings/SettingsPath.h"
+#include "settings/Translation.h"
 #include "stream/StreamSettings.h"
 #include "tools/capture/CommandPortOwner.h"
 #include "tools/capture/HeadlessPage.h"
@@ -27,6 +28,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr const char* kName = "tavix-capture";
+
+// `value` with `digits` decimals, as printf's %.Nf writes it.
+std::string Fixed(double value, int digits) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", digits, value);
+    return text;
+}
 
 int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
@@ -49,7 +57,7 @@ bool FolderOf(const std::string& pattern, const char* option, std::string& error
     std::error_code ec;
     if (std::filesystem::is_directory(folder, ec))
         return true;
-    error = std::string(option) + " 的文件夹 " + folder.string() + " 不存在";
+    error = tx::Format(tx::Tr("CCaptureSession", "%1 的文件夹 %2 不存在"), option, folder.string());
     return false;
 }
 
@@ -69,7 +77,7 @@ int CCaptureSession::Resolve(std::string& error) {
         const std::string path = m_o.settingsPath.empty() ? SettingsFilePath() : m_o.settingsPath;
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec)) {
-            error = "设置文件 " + path + " 不存在";
+            error = tx::Format(tx::Tr("CCaptureSession", "设置文件 %1 不存在"), path);
             return kExitBadArguments;
         }
         SetPortDevicePaths(ReadPortsSection(path));
@@ -77,7 +85,9 @@ int CCaptureSession::Resolve(std::string& error) {
         std::string reason;
         m_format = stream::ReadStreamFormat(path, &reason);
         if (!reason.empty())
-            std::fprintf(stderr, "%s: 设置文件 %s：%s\n", kName, path.c_str(), reason.c_str());
+            std::fprintf(
+                stderr, "%s: %s\n", kName,
+                tx::Format(tx::Tr("CCaptureSession", "设置文件 %1：%2"), path, reason).c_str());
         const CBlackSettings black = CBlackSettings::Load(path);
         if (black.row > 0 && black.column > 0 && black.row <= 9999 && black.column <= 9999) {
             m_rows = uint32_t(black.row);
@@ -100,7 +110,8 @@ int CCaptureSession::Resolve(std::string& error) {
         m_colourPage = h.format == recording::PixelFormat::Colour;
         m_format = stream::CStreamFormat();
         if (!h.streamFormat.empty() && !stream::FormatFromText(h.streamFormat, m_format)) {
-            error = "录制文件记下的数据格式读不懂：“" + h.streamFormat + "”";
+            error = tx::Format(tx::Tr("CCaptureSession", "录制文件记下的数据格式读不懂：“%1”"),
+                               h.streamFormat);
             return kExitPort;
         }
     }
@@ -135,12 +146,16 @@ int CCaptureSession::Resolve(std::string& error) {
     if (!m_o.out.empty()) {
         const framefile::Kind kind = framefile::KindOf(m_o.out);
         if (kind == framefile::Kind::Jpeg && !stream::Info(encoding).compressed) {
-            error = "--out .jpg 只用于 JPEG 数据流（帧原样保存）；这个格式的帧请存为 .png、" +
-                    std::string(m_colourPage ? ".ppm" : ".pgm") + " 或 .raw";
+            error =
+                tx::Format(tx::Tr("CCaptureSession",
+                                  "--out .jpg 只用于 JPEG 数据流（帧原样保存）；这个格式的帧请存为 "
+                                  ".png、%1 或 .raw"),
+                           m_colourPage ? ".ppm" : ".pgm");
             return kExitBadArguments;
         }
         if (kind == framefile::Kind::Pgm && m_colourPage) {
-            error = "--out .pgm 只用于黑白的帧；彩色的帧请存为 .ppm、.png 或 .raw";
+            error = tx::Tr("CCaptureSession",
+                           "--out .pgm 只用于黑白的帧；彩色的帧请存为 .ppm、.png 或 .raw");
             return kExitBadArguments;
         }
         if (!FolderOf(m_o.out, "--out", error))
@@ -224,10 +239,12 @@ std::string CCaptureSession::DiagnosisHint(SerialPort* port) const {
         }
     }
     if (bytes.empty())
-        return "线路上没有收到任何字节：板子在发送吗？请检查接线、电源和波特率";
+        return tx::Tr("CCaptureSession",
+                      "线路上没有收到任何字节：板子在发送吗？请检查接线、电源和波特率");
     ctx.seconds = seconds + std::chrono::duration<double>(Clock::now() - start).count();
     const CDiagnosisReport report = Diagnose(bytes.data(), bytes.size(), ctx);
-    return "诊断（" + std::to_string(bytes.size()) + " 字节）：" + report.verdictText;
+    return tx::Format(tx::Tr("CCaptureSession", "诊断（%1 字节）：%2"), bytes.size(),
+                      report.verdictText);
 }
 
 void CCaptureSession::ShowProgress(std::FILE* err, bool last) {
@@ -242,9 +259,11 @@ void CCaptureSession::ShowProgress(std::FILE* err, bool last) {
     const double elapsed = std::max(1e-3, std::chrono::duration<double>(now - m_start).count());
     const CLinkStatistics st = m_page->GetLinkStatistics();
     const double rate = double(st.bytesReceived) / elapsed;
-    std::fprintf(err, "\r已采到 %llu 帧  %.1f 帧/秒  %.1f KB/秒  占线路 %.0f%%   ",
-                 static_cast<unsigned long long>(m_taken.load()), double(m_taken.load()) / elapsed,
-                 rate / 1000.0, m_baud > 0 ? 100.0 * rate / (m_baud / 10.0) : 0.0);
+    const std::string line = tx::Format(
+        tx::Tr("CCaptureSession", "已采到 %1 帧  %2 帧/秒  %3 KB/秒  占线路 %4%"), m_taken.load(),
+        Fixed(double(m_taken.load()) / elapsed, 1), Fixed(rate / 1000.0, 1),
+        Fixed(m_baud > 0 ? 100.0 * rate / (m_baud / 10.0) : 0.0, 0));
+    std::fprintf(err, "\r%s   ", line.c_str());
     std::fflush(err);
 }
 
@@ -323,7 +342,7 @@ int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
     m_start = Clock::now();
     m_lastFrameNs = NowNs();
     if (page.StartWorker() != 1) {
-        std::fprintf(err, "%s: 采集线程没能启动\n", kName);
+        std::fprintf(err, "%s: %s\n", kName, tx::Tr("CCaptureSession", "采集线程没能启动"));
         return kExitPort;
     }
     if (m_isRecording) {
@@ -389,33 +408,37 @@ int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
     std::string why;
     if (endedByItself) {
         code = kExitPort;
-        why = "采集中断：" + page.LastStatus() + "（设备被拔掉或出错？）";
+        why = tx::Format(tx::Tr("CCaptureSession", "采集中断：%1（设备被拔掉或出错？）"),
+                         page.LastStatus());
     } else if (!m_output.Error().empty()) {
         code = kExitPort;
         why = m_output.Error();
     } else if (m_output.Dropped() > 0) {
         code = kExitPort;
-        why = "写文件跟不上，" + std::to_string(m_output.Dropped()) + " 帧的文件没有写出";
+        why = tx::Format(tx::Tr("CCaptureSession", "写文件跟不上，%1 帧的文件没有写出"),
+                         m_output.Dropped());
     } else if (recorded.failed) {
         code = kExitPort;
-        why = "录制失败：" + recorded.error;
+        why = tx::Format(tx::Tr("CCaptureSession", "录制失败：%1"), recorded.error);
     } else if (taken == 0) {
         code = kExitNoFrame;
-        why = timedOut ? "在 " + std::to_string(int(m_o.timeout + 0.5)) + " 秒内没有采到完整的帧"
-                       : "没有采到完整的帧";
+        why = timedOut ? tx::Format(tx::Tr("CCaptureSession", "在 %1 秒内没有采到完整的帧"),
+                                    int(m_o.timeout + 0.5))
+                       : tx::Tr("CCaptureSession", "没有采到完整的帧");
     } else if (!interrupted && m_o.frames > 0 && taken < m_o.frames) {
         code = kExitNoFrame;
-        why = "只采到 " + std::to_string(taken) + " 帧，要 " + std::to_string(m_o.frames) + " 帧" +
-              (endOfInput ? "（录制文件到头了）"
-               : timedOut ? "（时限到了）"
-                          : "");
+        why = tx::Format(
+            endOfInput ? tx::Tr("CCaptureSession", "只采到 %1 帧，要 %2 帧（录制文件到头了）")
+            : timedOut ? tx::Tr("CCaptureSession", "只采到 %1 帧，要 %2 帧（时限到了）")
+                       : tx::Tr("CCaptureSession", "只采到 %1 帧，要 %2 帧"),
+            taken, m_o.frames);
     } else if (!interrupted && m_o.untilStable >= 0 && !m_stable) {
         code = kExitNoFrame;
-        why = "画面在时限内没有稳定下来";
+        why = tx::Tr("CCaptureSession", "画面在时限内没有稳定下来");
     } else if (bad > m_o.maxSuspect) {
         code = kExitSuspect;
-        why = std::to_string(bad - st.framesLost) + " 帧可疑、" + std::to_string(st.framesLost) +
-              " 帧丢失，多于容许的 " + std::to_string(m_o.maxSuspect) + " 帧";
+        why = tx::Format(tx::Tr("CCaptureSession", "%1 帧可疑、%2 帧丢失，多于容许的 %3 帧"),
+                         bad - st.framesLost, st.framesLost, m_o.maxSuspect);
     }
 
     if (m_o.json) {
@@ -437,16 +460,18 @@ int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
                      static_cast<unsigned long long>(m_output.FilesWritten()),
                      interrupted ? "true" : "false");
     } else {
-        std::fprintf(out,
-                     "采到 %llu 帧，用时 %.2f 秒；收到 %llu 字节，跳过 %llu 帧，可疑 %llu 帧，"
-                     "丢失 %llu 帧；写出 %llu 个文件%s\n",
-                     static_cast<unsigned long long>(taken), seconds,
-                     static_cast<unsigned long long>(st.bytesReceived),
-                     static_cast<unsigned long long>(st.framesSkipped),
-                     static_cast<unsigned long long>(st.suspectFrames),
-                     static_cast<unsigned long long>(st.framesLost),
-                     static_cast<unsigned long long>(m_output.FilesWritten()),
-                     interrupted ? "（被中断）" : "");
+        const char* pattern =
+            interrupted ? tx::Tr("CCaptureSession",
+                                 "采到 %1 帧，用时 %2 秒；收到 %3 字节，跳过 %4 帧，可疑 %5 帧，"
+                                 "丢失 %6 帧；写出 %7 个文件（被中断）")
+                        : tx::Tr("CCaptureSession",
+                                 "采到 %1 帧，用时 %2 秒；收到 %3 字节，跳过 %4 帧，可疑 %5 帧，"
+                                 "丢失 %6 帧；写出 %7 个文件");
+        std::fprintf(
+            out, "%s\n",
+            tx::Format(pattern, taken, Fixed(seconds, 2), st.bytesReceived, st.framesSkipped,
+                       st.suspectFrames, st.framesLost, m_output.FilesWritten())
+                .c_str());
     }
     std::fflush(out);
     if (code != kExitOk) {

@@ -1,7 +1,7 @@
 #include "tools/capture/HeadlessPage.h"
 
 void CHeadlessPage::ShowStatus(std::string text) {
-    if (text == kWelcomeText)
+    if (text == WelcomeText())
         return;
     std::lock_guard<std::mutex> lock(m_lock);
     m_status = std::move(text);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "settings/Translation.h"
 #include "tools/capture/CaptureOptions.h"
 #include "tools/capture/CaptureSession.h"
 
@@ -22,6 +23,8 @@ extern "C" void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The terminal's language: Chinese when the locale is Chinese, else English.
+    tx::SetLanguage(tx::LanguageFromEnvironment());
     CCaptureOptions options;
     std::string error;
     if (!ParseCaptureOptions(argc, argv, options, error)) {
@@ -29,7 +32,7 @@ int main(int argc, char** argv) {
         return kExitBadArguments;
     }
     if (options.help) {
-        std::fputs(kCaptureHelp, stdout);
+        std::fputs(CaptureHelp(), stdout);
         return kExitOk;
     }
     struct sigaction action {};

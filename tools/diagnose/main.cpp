@@ -22,6 +22,7 @@
 #include "capture/RecordingReader.h"
 #include "capture/StreamDiagnosis.h"
 #include "serial/SerialPort.h"
+#include "settings/Translation.h"
 #include "stream/StreamFormat.h"
 
 namespace {
@@ -35,33 +36,57 @@ constexpr std::chrono::milliseconds kPause{15};
 // The longest a device is listened to while its bytes are too few.
 constexpr std::chrono::seconds kMostListening{10};
 
-const char kHelp[] =
-    "用法：tavix-diagnose 设备或文件 [选项]\n"
-    "读取串口设备几秒钟的数据（或者一个 TavixTool 录制文件、一个原始数据文件），\n"
-    "说明数据是什么：\n"
-    "数据头的值和周期、每帧字节数、黑白还是彩色（U,Y,V）、可能的行数和列数、\n"
-    "数据速率与波特率是否相符、串口的错误计数，并给出页面应该怎样设置。\n"
-    "\n"
-    "选项：\n"
-    "  --baud N            打开设备用的波特率（默认 115200）；对录制文件，\n"
-    "                      代替文件里记下的波特率\n"
-    "  --seconds S         读取设备的秒数（默认 3；数据不够下结论时最多再听到\n"
-    "                      10 秒）；对录制文件，只看前 S 秒\n"
-    "  --rows R            页面现在的行数（只在几种可能一样好时用来取舍）\n"
-    "  --columns C         页面现在的列数\n"
-    "  --colour            页面现在是彩色页面\n"
-    "  --header N          页面现在的数据头，0～255\n"
-    "  --help              显示本说明\n"
-    "\n"
-    "录制文件以 TAVIXREC 开头，它记下的波特率、数据头、行列和格式就是页面设置。\n"
-    "其他文件都当作原始数据（例如 cat /dev/ttyUSB0 > dump.bin 或终端程序存下的\n"
-    "字节），只看前 4 MiB；原始数据没有时间，速率无从得知。\n"
-    "输入读不出来时退出码为 2，否则为 0。\n"
-    "\n"
-    "例子：\n"
-    "  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80\n"
-    "  tavix-diagnose capture.tavixrec\n"
-    "  tavix-diagnose dump.bin --rows 120 --columns 160\n";
+const char* HelpText() {
+    return tx::Tr("tavix-diagnose",
+                  "用法：tavix-diagnose 设备或文件 [选项]\n"
+                  "读取串口设备几秒钟的数据（或者一个 TavixTool 录制文件、一个原始数据文件），\n"
+                  "说明数据是什么：\n"
+                  "数据头的值和周期、每帧字节数、黑白还是彩色（U,Y,V）、可能的行数和列数、\n"
+                  "数据速率与波特率是否相符、串口的错误计数，并给出页面应该怎样设置。\n"
+                  "\n"
+                  "选项：\n"
+                  "  --baud N            打开设备用的波特率（默认 115200）；对录制文件，\n"
+                  "                      代替文件里记下的波特率\n"
+                  "  --seconds S         读取设备的秒数（默认 3；数据不够下结论时最多再听到\n"
+                  "                      10 秒）；对录制文件，只看前 S 秒\n"
+                  "  --rows R            页面现在的行数（只在几种可能一样好时用来取舍）\n"
+                  "  --columns C         页面现在的列数\n"
+                  "  --colour            页面现在是彩色页面\n"
+                  "  --header N          页面现在的数据头，0～255\n"
+                  "  --help              显示本说明\n"
+                  "\n"
+                  "录制文件以 TAVIXREC 开头，它记下的波特率、数据头、行列和格式就是页面设置。\n"
+                  "其他文件都当作原始数据（例如 cat /dev/ttyUSB0 > dump.bin 或终端程序存下的\n"
+                  "字节），只看前 4 MiB；原始数据没有时间，速率无从得知。\n"
+                  "输入读不出来时退出码为 2，否则为 0。\n"
+                  "\n"
+                  "例子：\n"
+                  "  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80\n"
+                  "  tavix-diagnose capture.tavixrec\n"
+                  "  tavix-diagnose dump.bin --rows 120 --columns 160\n");
+}
+
+// `value` with `digits` decimals, as printf's %.Nf writes it.
+std::string Fixed(double value, int digits) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", digits, value);
+    return text;
+}
+
+// Prints a translated line (the pattern filled) to `to`.
+template <typename... Args>
+void Say(std::FILE* to, const char* pattern, const Args&... args) {
+    std::fputs(tx::Format(pattern, args...).c_str(), to);
+    std::fputc('\n', to);
+}
+
+// Prints "tavix-diagnose: " and a translated line (the pattern filled) to the
+// standard error. The arguments are worked out first (errno among them).
+template <typename... Args>
+void Fail(const char* pattern, const Args&... args) {
+    const std::string text = tx::Format(pattern, args...);
+    std::fprintf(stderr, "%s: %s\n", kName, text.c_str());
+}
 
 struct BadOption {
     std::string message;
@@ -74,8 +99,8 @@ uint64_t ParseWhole(const std::string& option, const std::string& text, uint64_t
     const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
     if (text.empty() || text[0] == '-' || *end != '\0' || errno == ERANGE || value < min ||
         value > max)
-        throw BadOption{option + " 需要 " + std::to_string(min) + "～" + std::to_string(max) +
-                        " 的整数，而不是“" + text + "”"};
+        throw BadOption{tx::Format(tx::Tr("tavix-diagnose", "%1 需要 %2～%3 的整数，而不是“%4”"),
+                                   option, min, max, text)};
     return value;
 }
 
@@ -96,7 +121,7 @@ CommandLine Parse(int argc, char** argv) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string {
             if (i + 1 >= argc)
-                throw BadOption{arg + " 后面缺少数值"};
+                throw BadOption{tx::Format(tx::Tr("tavix-diagnose", "%1 后面缺少数值"), arg)};
             return argv[++i];
         };
         if (arg == "--help" || arg == "-h") {
@@ -109,7 +134,10 @@ CommandLine Parse(int argc, char** argv) {
             cl.seconds = std::strtod(text.c_str(), &end);
             if (text.empty() || *end != '\0' || !std::isfinite(cl.seconds) || cl.seconds <= 0 ||
                 cl.seconds > 3600)
-                throw BadOption{"--seconds 需要大于 0、不超过 3600 的秒数，而不是“" + text + "”"};
+                throw BadOption{
+                    tx::Format(tx::Tr("tavix-diagnose",
+                                      "--seconds 需要大于 0、不超过 3600 的秒数，而不是“%1”"),
+                               text)};
         } else if (arg == "--rows") {
             cl.rows = uint32_t(ParseWhole(arg, next(), 1, 9999));
         } else if (arg == "--columns") {
@@ -119,17 +147,17 @@ CommandLine Parse(int argc, char** argv) {
         } else if (arg == "--header") {
             cl.header = int(ParseWhole(arg, next(), 0, 255));
         } else if (!arg.empty() && arg[0] == '-') {
-            throw BadOption{"不认识的选项“" + arg + "”"};
+            throw BadOption{tx::Format(tx::Tr("tavix-diagnose", "不认识的选项“%1”"), arg)};
         } else if (cl.input.empty()) {
             cl.input = arg;
         } else {
-            throw BadOption{"只能给一个设备或录制文件"};
+            throw BadOption{tx::Tr("tavix-diagnose", "只能给一个设备或录制文件")};
         }
     }
     if (!cl.help && cl.input.empty())
-        throw BadOption{"缺少设备或录制文件"};
+        throw BadOption{tx::Tr("tavix-diagnose", "缺少设备或录制文件")};
     if ((cl.rows > 0) != (cl.columns > 0))
-        throw BadOption{"--rows 和 --columns 要一起给"};
+        throw BadOption{tx::Tr("tavix-diagnose", "--rows 和 --columns 要一起给")};
     return cl;
 }
 
@@ -177,9 +205,12 @@ bool ReadRecording(const CommandLine& cl, Received& got, CDiagnosisContext& ctx)
         last = chunk.timeMicroseconds;
     }
     ctx.seconds = double(last) / 1e6;
-    std::printf("录制文件 %s：%u 波特，数据头 %u，%s %u 行 × %u 列，%.2f 秒\n", cl.input.c_str(),
-                h.baud, h.headerByte, ctx.colour == 1 ? "彩色" : "黑白", h.rows, h.columns,
-                ctx.seconds);
+    Say(stdout,
+        ctx.colour == 1
+            ? tx::Tr("tavix-diagnose", "录制文件 %1：%2 波特，数据头 %3，彩色 %4 行 × %5 列，%6 秒")
+            : tx::Tr("tavix-diagnose",
+                     "录制文件 %1：%2 波特，数据头 %3，黑白 %4 行 × %5 列，%6 秒"),
+        cl.input, h.baud, h.headerByte, h.rows, h.columns, Fixed(ctx.seconds, 2));
     if (reader.WasCut())
         std::printf("%s\n", reader.CutText().c_str());
     return true;
@@ -190,8 +221,8 @@ bool ReadRecording(const CommandLine& cl, Received& got, CDiagnosisContext& ctx)
 bool ReadRawFile(const CommandLine& cl, Received& got) {
     std::ifstream in(cl.input, std::ios::binary);
     if (!in) {
-        std::fprintf(stderr, "%s: 打不开 %s：%s\n", kName, cl.input.c_str(),
-                     recording::text::ReasonText(errno).c_str());
+        Fail(tx::Tr("tavix-diagnose", "打不开 %1：%2"), cl.input,
+             recording::text::ReasonText(errno));
         return false;
     }
     std::vector<uint8_t> buffer(64 * 1024);
@@ -200,15 +231,15 @@ bool ReadRawFile(const CommandLine& cl, Received& got) {
         got.Add(buffer.data(), size_t(in.gcount()));
     }
     if (in.bad()) {
-        std::fprintf(stderr, "%s: 读取 %s 出错\n", kName, cl.input.c_str());
+        Fail(tx::Tr("tavix-diagnose", "读取 %1 出错"), cl.input);
         return false;
     }
     if (got.total == 0) {
-        std::fprintf(stderr, "%s: %s 是空文件，没有数据可以诊断\n", kName, cl.input.c_str());
+        Fail(tx::Tr("tavix-diagnose", "%1 是空文件，没有数据可以诊断"), cl.input);
         return false;
     }
-    std::printf("原始数据文件 %s：%llu 字节（没有时间信息，速率无从得知）\n", cl.input.c_str(),
-                static_cast<unsigned long long>(got.total));
+    Say(stdout, tx::Tr("tavix-diagnose", "原始数据文件 %1：%2 字节（没有时间信息，速率无从得知）"),
+        cl.input, got.total);
     return true;
 }
 
@@ -253,9 +284,11 @@ void Listen(SerialPort& port, std::chrono::steady_clock::time_point start, Liste
             lastData = now;
         if (progress && now - shown >= std::chrono::milliseconds(200)) {
             shown = now;
-            std::fprintf(stderr, "\r正在读取：%.1f 秒，%llu 字节   ",
-                         std::chrono::duration<double>(now - start).count(),
-                         static_cast<unsigned long long>(total));
+            std::fprintf(
+                stderr, "\r%s   ",
+                tx::Format(tx::Tr("tavix-diagnose", "正在读取：%1 秒，%2 字节"),
+                           Fixed(std::chrono::duration<double>(now - start).count(), 1), total)
+                    .c_str());
         }
     }
     if (progress)
@@ -270,11 +303,12 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
     const double seconds = cl.seconds > 0 ? cl.seconds : 3.0;
     SerialPort port;
     if (port.OpenDevice(baud, cl.input) < 0) {
-        std::fprintf(stderr, "%s: 打不开 %s：%s\n", kName, cl.input.c_str(),
-                     recording::text::ReasonText(port.m_nLastError).c_str());
+        Fail(tx::Tr("tavix-diagnose", "打不开 %1：%2"), cl.input,
+             recording::text::ReasonText(port.m_nLastError));
         return false;
     }
-    std::printf("设备 %s：%u 波特，读取 %.1f 秒\n", cl.input.c_str(), baud, seconds);
+    Say(stdout, tx::Tr("tavix-diagnose", "设备 %1：%2 波特，读取 %3 秒"), cl.input, baud,
+        Fixed(seconds, 1));
     std::fflush(stdout);
     uint64_t before[4] = {};
     const bool counters = port.LineErrorCounters(before[0], before[1], before[2], before[3]);
@@ -313,8 +347,8 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
         // At the rate so far, and half a second more.
         const double rate = double(total) / std::max(elapsed, 0.001);
         const double more = double(needed) / rate + 0.5;
-        std::printf("数据还不够下结论（还需要约 %llu 字节），继续读取…\n",
-                    static_cast<unsigned long long>(needed));
+        Say(stdout, tx::Tr("tavix-diagnose", "数据还不够下结论（还需要约 %1 字节），继续读取…"),
+            needed);
         std::fflush(stdout);
         end =
             std::min(most, Clock::now() + std::chrono::duration_cast<Clock::duration>(
@@ -338,34 +372,38 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
     port.Close();
     ctx.baud = baud;
     if (failed && got.total == 0) {
-        std::fprintf(stderr, "%s: 读取 %s 失败（设备被拔掉或出错）\n", kName, cl.input.c_str());
+        Fail(tx::Tr("tavix-diagnose", "读取 %1 失败（设备被拔掉或出错）"), cl.input);
         return false;
     }
     if (failed)
-        std::printf("读取在 %.2f 秒时中断（设备被拔掉或出错），只分析此前收到的数据\n",
-                    ctx.seconds);
+        Say(stdout,
+            tx::Tr("tavix-diagnose",
+                   "读取在 %1 秒时中断（设备被拔掉或出错），只分析此前收到的数据"),
+            Fixed(ctx.seconds, 2));
     return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The terminal's language: Chinese when the locale is Chinese, else English.
+    tx::SetLanguage(tx::LanguageFromEnvironment());
     CommandLine cl;
     try {
         cl = Parse(argc, argv);
     } catch (const BadOption& bad) {
-        std::fprintf(stderr, "%s: %s（见 --help）\n", kName, bad.message.c_str());
+        Fail(tx::Tr("tavix-diagnose", "%1（见 --help）"), bad.message);
         return 2;
     }
     if (cl.help) {
-        std::fputs(kHelp, stdout);
+        std::fputs(HelpText(), stdout);
         return 0;
     }
 
     struct stat st {};
     if (stat(cl.input.c_str(), &st) != 0) {
-        std::fprintf(stderr, "%s: 打不开 %s：%s\n", kName, cl.input.c_str(),
-                     recording::text::ReasonText(errno).c_str());
+        Fail(tx::Tr("tavix-diagnose", "打不开 %1：%2"), cl.input,
+             recording::text::ReasonText(errno));
         return 2;
     }
     Received got;
@@ -402,7 +440,7 @@ int main(int argc, char** argv) {
     const CDiagnosisReport report = Diagnose(got.bytes.data(), got.bytes.size(), ctx);
     std::fputs(ReportText(report).c_str(), stdout);
     if (file && report.moreBytesNeeded > 0)
-        std::printf("文件里的数据不够下结论：还需要约 %llu 字节。\n",
-                    static_cast<unsigned long long>(report.moreBytesNeeded));
+        Say(stdout, tx::Tr("tavix-diagnose", "文件里的数据不够下结论：还需要约 %1 字节。"),
+            report.moreBytesNeeded);
     return 0;
 }

@@ -1,6 +1,7 @@
 // Draws the start picture that the view shows until a page is chosen:
-// 2000 x 1000 pixels, saved as a 256-colour (indexed) PNG.
-//   tavix-startpicture OUTPUT.png
+// 2000 x 1000 pixels, saved as a 256-colour (indexed) PNG, with its texts in
+// Chinese (start.png) or English (start-en.png).
+//   tavix-startpicture [--english] OUTPUT.png
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -38,10 +39,12 @@ QImage SampleColour() {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tavix-startpicture OUTPUT.png\n");
+    const bool english = argc == 3 && qstrcmp(argv[1], "--english") == 0;
+    if (argc != 2 && !english) {
+        std::fprintf(stderr, "usage: tavix-startpicture [--english] OUTPUT.png\n");
         return 2;
     }
+    const char* output = argv[argc - 1];
     QImage picture(2000, 1000, QImage::Format_RGB32);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
@@ -62,15 +65,21 @@ int main(int argc, char** argv) {
     sub.setBold(false);
     p.setFont(sub);
     p.setPen(QColor(0xd6, 0xdf, 0xf7));
-    p.drawText(QRect(115, 260, 1000, 60), Qt::AlignLeft, QStringLiteral("摄像头测试工具"));
+    p.drawText(QRect(115, 260, 1000, 60), Qt::AlignLeft,
+               english ? QStringLiteral("Camera test tool") : QStringLiteral("摄像头测试工具"));
     QFont body = sub;
     body.setPixelSize(30);
     p.setFont(body);
-    const char* lines[] = {"串口接收摄像头板的原始图像帧", "按帧头字节找到每一帧",
-                           "黑白图像与 U,Y,V 彩色图像", "单幅采集或连续采集，边收边画",
-                           "黑白图像可列出二值化的 0/1 数据"};
+    const char* chinese[] = {"串口接收摄像头板的原始图像帧", "按帧头字节找到每一帧",
+                             "黑白图像与 U,Y,V 彩色图像", "单幅采集或连续采集，边收边画",
+                             "黑白图像可列出二值化的 0/1 数据"};
+    const char* inEnglish[] = {"Raw picture frames from the camera board's serial line",
+                               "Each frame found by its header byte",
+                               "Grayscale pictures and U,Y,V color pictures",
+                               "Capture one or continuously, drawn as it arrives",
+                               "Grayscale pictures listed as binarized 0/1 data"};
     int y = 380;
-    for (const char* line : lines) {
+    for (const char* line : english ? inEnglish : chinese) {
         p.setBrush(QColor(0x42, 0x8e, 0xff));
         p.setPen(Qt::NoPen);
         p.drawEllipse(QPointF(128, y + 20), 8, 8);
@@ -80,8 +89,10 @@ int main(int argc, char** argv) {
         y += 64;
     }
     p.setPen(QColor(0xd6, 0xdf, 0xf7));
-    p.drawText(QRect(110, 860, 1200, 44), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("在左侧选择“黑白数据”或“彩色数据”开始"));
+    p.drawText(
+        QRect(110, 860, 1200, 44), Qt::AlignLeft | Qt::AlignVCenter,
+        english ? QStringLiteral("Choose \"Grayscale data\" or \"Color data\" on the left to begin")
+                : QStringLiteral("在左侧选择“黑白数据”或“彩色数据”开始"));
 
     // The sample frames, framed like the picture area.
     const QRect gray(1150, 140, 640, 480);
@@ -93,8 +104,8 @@ int main(int argc, char** argv) {
     p.end();
 
     const QImage indexed = picture.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-    if (indexed.colorCount() > 256 || !indexed.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
-        std::fprintf(stderr, "tavix-startpicture: cannot write %s\n", argv[1]);
+    if (indexed.colorCount() > 256 || !indexed.save(QString::fromLocal8Bit(output), "PNG")) {
+        std::fprintf(stderr, "tavix-startpicture: cannot write %s\n", output);
         return 1;
     }
     return 0;
