@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QLabel>
@@ -413,14 +414,19 @@ private slots:
                          {line.DevicePath(), "--baud", "3000000", "--rows", "120", "--columns",
                           "160", "--frames", "0", "--timeout", "2", "--out", "t-%d.png",
                           "--listing", "last.txt", "--threshold", "100"},
-                         "", "", tool.path().toStdString());
+                         "", tool.filePath("stderr.txt").toStdString(), tool.path().toStdString());
         QVERIFY(pid > 0);
         QVERIFY(QTest::qWaitFor([&] { return !FindDeviceHolders(line.DevicePath()).empty(); }));
         QTest::qWait(300);  // its start purge
         QVERIFY2(camera.Start(&error), error.c_str());
         int status = -1;
         QVERIFY(QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 60000));
-        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        // On failure, what the tool said.
+        QFile said(tool.filePath("stderr.txt"));
+        said.open(QIODevice::ReadOnly);
+        const QByteArray message =
+            said.readAll() + QByteArray(" (exit status ") + QByteArray::number(status) + ')';
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, message.constData());
         size_t taken = 0, common = 0;
         int toolLast = -1;
         for (int i = 1;; ++i) {

@@ -874,7 +874,14 @@ private slots:
             const QByteArray all = seen.join('\n').toUtf8();
             QVERIFY2(std::abs(received - fps) <= 0.2, all.constData());
             QVERIFY2(std::abs(drawn - fps) <= 0.2, all.constData());
-            QVERIFY2(share >= 90 && share <= 102, all.constData());
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+            // A sanitized build's simulated board, on a loaded machine, may
+            // fall a little behind the line it writes.
+            const int lowest = 80;
+#else
+            const int lowest = 90;
+#endif
+            QVERIFY2(share >= lowest && share <= 102, all.constData());
         }
         qInfo("%s", qPrintable(seen.join('\n')));
         camera.Stop();
