@@ -903,10 +903,18 @@ void CMainFrame::OnChooseLanguage(bool english) {
     const QString text =
         english ? QStringLiteral("The window shows English after a restart. Restart now?")
                 : QStringLiteral("重新启动后窗口显示中文。现在重新启动吗？");
-    const bool restart = m_askRestart
-                             ? m_askRestart(text)
-                             : QMessageBox::question(this, QStringLiteral("语言 / Language"),
-                                                     text) == QMessageBox::Yes;
+    bool restart = false;
+    if (m_askRestart) {
+        restart = m_askRestart(text);
+    } else {
+        // Its buttons too in the language chosen, not in the one shown.
+        QMessageBox box(QMessageBox::Question, QStringLiteral("语言 / Language"), text,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.button(QMessageBox::Yes)
+            ->setText(english ? QStringLiteral("Yes") : QStringLiteral("是"));
+        box.button(QMessageBox::No)->setText(english ? QStringLiteral("No") : QStringLiteral("否"));
+        restart = box.exec() == QMessageBox::Yes;
+    }
     if (restart) {
         emit restartRequested();
         close();
