@@ -30,3 +30,6 @@ int RewriteInPlace(const std::string& target, const std::string& bytes);
 void MakeFolders(const std::string& path);
 // Whether the error number means the disk (or the user's quota) is full.
 bool IsDiskFullError(int error);
+// Whether it means the user's disk quota is used up (Linux's EDQUOT; Windows
+// reports a full quota as a full disk). The recordings name it apart.
+bool IsQuotaExceededError(int error);

@@ -135,5 +135,9 @@ void MakeFolders(const std::string& path) {
 }
 
 bool IsDiskFullError(int error) {
-    return error == ENOSPC || error == EDQUOT;
+    return error == ENOSPC || IsQuotaExceededError(error);
+}
+
+bool IsQuotaExceededError(int error) {
+    return error == EDQUOT;
 }

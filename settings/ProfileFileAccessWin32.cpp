@@ -170,3 +170,7 @@ void MakeFolders(const std::string& path) {
 bool IsDiskFullError(int error) {
     return error == ENOSPC;
 }
+
+bool IsQuotaExceededError(int) {
+    return false;
+}
