@@ -1,7 +1,14 @@
 #!/bin/sh
 # Gets Debian's libjpeg-turbo sources for the Windows build
 # (cmake/TurboJpegForTarget.cmake) into build-deps/ in the source tree.
-# Needs a deb-src entry for bookworm in /etc/apt/sources.list.d.
+# apt-get source needs a deb-src entry for bookworm, e.g. a file
+# /etc/apt/sources.list.d/debian-src.sources holding
+#   Types: deb-src
+#   URIs: http://deb.debian.org/debian
+#   Suites: bookworm
+#   Components: main
+#   Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+# and an apt-get update.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$here/build-deps"
