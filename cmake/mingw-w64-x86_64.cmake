@@ -22,10 +22,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # each .exe.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Wine runs the test programs (ctest, gtest_discover_tests).
+# Wine runs the test programs (ctest, gtest_discover_tests), in a wine prefix
+# inside the build tree.
 find_program(TAVIX_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
 if(TAVIX_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVIX_WINE})
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+        sh "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh" "${TAVIX_WINE}" "${CMAKE_BINARY_DIR}/wine")
 endif()
 
 # zlib from libz-mingw-w64-dev, linked into the program (no zlib1.dll).
