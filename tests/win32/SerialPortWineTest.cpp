@@ -26,6 +26,7 @@
 
 #include "serial/PortDevices.h"
 #include "serial/PortOwner.h"
+#include "serial/PortSelection.h"
 #include "serial/SerialPort.h"
 #include "serial/WakeEvent.h"
 
@@ -219,6 +220,18 @@ int main(int argc, char** argv) {
         listed = listed || n == portNumber;
     }
     Check(listed, "system port list:" + list);
+
+    // The port list as the window builds it: the fed port is there and free,
+    // a port the system does not know is missing.
+    std::string entries;
+    bool free = false;
+    for (const CPortEntry& e : ProbePortEntries()) {
+        entries += " " + e.Text() + "=" + e.device;
+        free = free || (e.name == "COM" + std::to_string(portNumber) && e.state == PortState::Free);
+    }
+    Check(free, "port list entries:" + entries);
+    Check(ProbeDevice(PortDevicePath(missing)) == PortState::Missing,
+          "probe of COM" + std::to_string(missing) + ": missing");
 
     SerialPort port;
     const intptr_t h = port.Open(baud, portNumber);

@@ -29,7 +29,8 @@ cmake "-DTS_FILES=$ts" "-DOUTPUT=$work/EnglishCatalogue.cpp" \
     "$here/SerialPortWineTest.cpp" \
     "$root/serial/SerialPortWin32.cpp" "$root/serial/PortDevicesWin32.cpp" \
     "$root/serial/WakeEventWin32.cpp" "$root/serial/DeviceHoldersWin32.cpp" \
-    "$root/serial/PortOwner.cpp" \
+    "$root/serial/PortOwner.cpp" "$root/serial/PortSelection.cpp" \
+    "$root/serial/PortProbeWin32.cpp" \
     "$root/settings/Translation.cpp" "$root/settings/TextToNumber.cpp" \
     "$work/EnglishCatalogue.cpp" \
     -static -static-libgcc -static-libstdc++ -lpthread
