@@ -301,7 +301,10 @@ int SerialPort::WaitForData(int timeoutMs, const CWakeEvent* wake, bool watchPor
         return WaitForSingleObject(wakeHandle, timeout) == WAIT_OBJECT_0 ? kWoken : kTimedOut;
     }
 
+    // The system writes the event mask when the wait completes: like the
+    // OVERLAPPED it must outlive the wait.
     OverlappedEvent op;
+    DWORD mask = 0;
     HANDLE h;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -314,7 +317,6 @@ int SerialPort::WaitForData(int timeoutMs, const CWakeEvent* wake, bool watchPor
         DWORD lineErrors = 0;
         if (!ClearCommError(h, &lineErrors, &stat) || stat.cbInQue > 0)
             return kDataReady;
-        DWORD mask = 0;
         if (WaitCommEvent(h, &mask, &op.ov))
             return kDataReady;
         if (GetLastError() != ERROR_IO_PENDING)
