@@ -95,6 +95,8 @@ CTavixToolApp::~CTavixToolApp() {
 }
 
 bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
+    // The language first, so that everything said from here on is in it.
+    InstallTranslators(ReadWindowLanguage(settingsPath));
     // The program's own state (the recent files) goes to the platform's
     // store for application settings: ~/.config/TavixTool/TavixTool.conf.
     setOrganizationName(QStringLiteral("TavixTool"));
@@ -103,7 +105,6 @@ bool CTavixToolApp::InitInstance(const std::string& settingsPath) {
     LoadStdProfileSettings();
 
     const std::string& path = settingsPath;
-    InstallTranslators(ReadWindowLanguage(path));
     // Which device file each port number means, before the first probe.
     SetPortDevicePaths(ReadPortsSection(path));
 

@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    // The window starts in the language of the settings file.
-    tx::SetLanguage(tx::Language::Chinese);
+    // The window's language is the settings file's (InitInstance).
     CTavixToolApp app(argc, argv);
     if (!app.InitInstance(settings))
         return 1;

@@ -29,13 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr const char* kName = "tavix-capture";
 
-// `value` with `digits` decimals, as printf's %.Nf writes it.
-std::string Fixed(double value, int digits) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", digits, value);
-    return text;
-}
-
 int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
         .count();
@@ -261,8 +254,8 @@ void CCaptureSession::ShowProgress(std::FILE* err, bool last) {
     const double rate = double(st.bytesReceived) / elapsed;
     const std::string line = tx::Format(
         tx::Tr("CCaptureSession", "已采到 %1 帧  %2 帧/秒  %3 KB/秒  占线路 %4%"), m_taken.load(),
-        Fixed(double(m_taken.load()) / elapsed, 1), Fixed(rate / 1000.0, 1),
-        Fixed(m_baud > 0 ? 100.0 * rate / (m_baud / 10.0) : 0.0, 0));
+        tx::Fixed(double(m_taken.load()) / elapsed, 1), tx::Fixed(rate / 1000.0, 1),
+        tx::Fixed(m_baud > 0 ? 100.0 * rate / (m_baud / 10.0) : 0.0, 0));
     std::fprintf(err, "\r%s   ", line.c_str());
     std::fflush(err);
 }
@@ -469,7 +462,7 @@ int CCaptureSession::Run(std::FILE* out, std::FILE* err) {
                                  "丢失 %6 帧；写出 %7 个文件");
         std::fprintf(
             out, "%s\n",
-            tx::Format(pattern, taken, Fixed(seconds, 2), st.bytesReceived, st.framesSkipped,
+            tx::Format(pattern, taken, tx::Fixed(seconds, 2), st.bytesReceived, st.framesSkipped,
                        st.suspectFrames, st.framesLost, m_output.FilesWritten())
                 .c_str());
     }

@@ -67,13 +67,6 @@ const char* HelpText() {
                   "  tavix-diagnose dump.bin --rows 120 --columns 160\n");
 }
 
-// `value` with `digits` decimals, as printf's %.Nf writes it.
-std::string Fixed(double value, int digits) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", digits, value);
-    return text;
-}
-
 // Prints a translated line (the pattern filled) to `to`.
 template <typename... Args>
 void Say(std::FILE* to, const char* pattern, const Args&... args) {
@@ -211,7 +204,7 @@ bool ReadRecording(const CommandLine& cl, Received& got, CDiagnosisContext& ctx)
             ? tx::Tr("tavix-diagnose", "录制文件 %1：%2 波特，数据头 %3，彩色 %4 行 × %5 列，%6 秒")
             : tx::Tr("tavix-diagnose",
                      "录制文件 %1：%2 波特，数据头 %3，黑白 %4 行 × %5 列，%6 秒"),
-        cl.input, h.baud, h.headerByte, h.rows, h.columns, Fixed(ctx.seconds, 2));
+        cl.input, h.baud, h.headerByte, h.rows, h.columns, tx::Fixed(ctx.seconds, 2));
     if (reader.WasCut())
         std::printf("%s\n", reader.CutText().c_str());
     return true;
@@ -288,7 +281,7 @@ void Listen(SerialPort& port, std::chrono::steady_clock::time_point start, Liste
             std::fprintf(
                 stderr, "\r%s   ",
                 tx::Format(tx::Tr("tavix-diagnose", "正在读取：%1 秒，%2 字节"),
-                           Fixed(std::chrono::duration<double>(now - start).count(), 1), total)
+                           tx::Fixed(std::chrono::duration<double>(now - start).count(), 1), total)
                     .c_str());
         }
     }
@@ -309,7 +302,7 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
         return false;
     }
     Say(stdout, tx::Tr("tavix-diagnose", "设备 %1：%2 波特，读取 %3 秒"), cl.input, baud,
-        Fixed(seconds, 1));
+        tx::Fixed(seconds, 1));
     std::fflush(stdout);
     uint64_t before[4] = {};
     const bool counters = port.LineErrorCounters(before[0], before[1], before[2], before[3]);
@@ -380,7 +373,7 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
         Say(stdout,
             tx::Tr("tavix-diagnose",
                    "读取在 %1 秒时中断（设备被拔掉或出错），只分析此前收到的数据"),
-            Fixed(ctx.seconds, 2));
+            tx::Fixed(ctx.seconds, 2));
     return true;
 }
 
