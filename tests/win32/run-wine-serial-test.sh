@@ -4,6 +4,9 @@
 #
 #   tests/win32/run-wine-serial-test.sh [baud] [bytes]
 #
+# The Windows build runs it from CTest with the test program it built and its
+# own prefix: TAVIX_SERIAL_TEST_EXE=... WINEPREFIX=... run-wine-serial-test.sh
+#
 # Needs: g++-mingw-w64-x86-64-posix, wine64 (Debian 12: Wine 8), python3, cmake.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,13 +16,16 @@ bytes=${2:-100000}
 port=5
 missing=42
 work=$(mktemp -d /tmp/tavix-wine-serial.XXXXXX)
-export WINEPREFIX="$work/prefix"
+export WINEPREFIX="${WINEPREFIX:-$work/prefix}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
 cxx=${CXX_MINGW:-x86_64-w64-mingw32-g++-posix}
 
+exe=${TAVIX_SERIAL_TEST_EXE:-}
+if [ -z "$exe" ]; then
+exe="$work/SerialPortWineTest.exe"
 echo "== build ($cxx) in $work"
 ts=""
 for f in "$root"/res/i18n/en/*.ts; do ts="$ts${ts:+|}$f"; done
@@ -34,6 +40,7 @@ cmake "-DTS_FILES=$ts" "-DOUTPUT=$work/EnglishCatalogue.cpp" \
     "$root/settings/Translation.cpp" "$root/settings/TextToNumber.cpp" \
     "$work/EnglishCatalogue.cpp" \
     -static -static-libgcc -static-libstdc++ -lpthread
+fi
 
 echo "== Wine prefix $WINEPREFIX"
 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || true
@@ -60,7 +67,7 @@ ls -l "$WINEPREFIX/dosdevices/"
 
 echo "== test"
 status=0
-"$wine" "$work/SerialPortWineTest.exe" "$port" "$baud" "$bytes" "$missing" || status=$?
+"$wine" "$exe" "$port" "$baud" "$bytes" "$missing" || status=$?
 kill "$feeder" 2>/dev/null || true
 wait "$feeder" 2>/dev/null || true
 "$wineserver" -k 2>/dev/null || true

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "settings/ConsoleText.h"
 #include "settings/Translation.h"
 #include "tools/capture/CaptureOptions.h"
 #include "tools/capture/CaptureSession.h"
@@ -18,6 +19,7 @@ std::atomic<bool> g_stop{false};
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseUtf8Console(argc, argv);
     // The terminal's language: Chinese when the locale is Chinese, else English.
     tx::SetLanguage(tx::LanguageFromEnvironment());
     CCaptureOptions options;

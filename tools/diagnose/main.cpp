@@ -23,6 +23,7 @@
 #include "capture/RecordingReader.h"
 #include "capture/StreamDiagnosis.h"
 #include "serial/SerialPort.h"
+#include "settings/ConsoleText.h"
 #include "settings/Translation.h"
 #include "stream/StreamFormat.h"
 
@@ -380,6 +381,7 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseUtf8Console(argc, argv);
     // The terminal's language: Chinese when the locale is Chinese, else English.
     tx::SetLanguage(tx::LanguageFromEnvironment());
     CommandLine cl;
