@@ -37,7 +37,7 @@ std::vector<uint8_t> Pnm(const char* magic, const CFrameCopy& frame,
 }  // namespace
 
 Kind KindOf(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
+    const std::string name = std::filesystem::u8path(path).filename().u8string();
     const size_t dot = name.rfind('.');
     const std::string suffix = dot == std::string::npos ? "" : Lower(name.substr(dot + 1));
     if (suffix == "pgm")
@@ -118,17 +118,18 @@ bool Encode(Kind kind, const CFrameCopy& frame, std::vector<uint8_t>& bytes, std
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path target(path);
+    const fs::path target = fs::u8path(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, ec)) {
-        error = Failed(path, tx::Format(tx::Tr("FrameFiles", "文件夹 %1 不存在"), folder.string()));
+        error =
+            Failed(path, tx::Format(tx::Tr("FrameFiles", "文件夹 %1 不存在"), folder.u8string()));
         return false;
     }
     // A name of its own beside the target, so that the rename stays on one
     // file system and never replaces half a file.
     std::random_device device;
-    const fs::path temp =
-        folder / ("." + target.filename().string() + "." + std::to_string(device()) + ".part");
+    const fs::path temp = folder / fs::u8path("." + target.filename().u8string() + "." +
+                                              std::to_string(device()) + ".part");
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) {

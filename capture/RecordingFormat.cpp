@@ -3,7 +3,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
+#include "settings/ProfileFileAccess.h"
 #include "settings/Translation.h"
 
 #ifndef TAVIX_VERSION_TEXT
@@ -89,8 +91,6 @@ std::string ReasonText(int error) {
             return tx::Tr("RecordingFormat", "磁盘已满");
         case EFBIG:
             return tx::Tr("RecordingFormat", "文件已超过允许的最大大小");
-        case EDQUOT:
-            return tx::Tr("RecordingFormat", "已超出磁盘配额");
         case EACCES:
         case EPERM:
             return tx::Tr("RecordingFormat", "没有权限");
@@ -110,9 +110,10 @@ std::string ReasonText(int error) {
         case ENFILE:
             return tx::Tr("RecordingFormat", "打开的文件太多");
         default: {
-            char buf[128] = {};
-            // The GNU strerror_r returns its text, which may not be buf.
-            const char* what = strerror_r(error, buf, sizeof buf);
+            if (IsQuotaExceededError(error))
+                return tx::Tr("RecordingFormat", "已超出磁盘配额");
+            // The system's own text, taken thread-safely.
+            const std::string what = std::generic_category().message(error);
             return tx::Format(tx::Tr("RecordingFormat", "%1（错误号 %2）"), what, error);
         }
     }

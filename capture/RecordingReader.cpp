@@ -1,9 +1,5 @@
 #include "capture/RecordingReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,12 +16,10 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
     m_strPath = path;
     m_header = RecordingHeader();
     m_nReadError = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = text::CannotRead(path, errno);
+    if (const int why = m_file.OpenForReading(path)) {
+        error = text::CannotRead(path, why);
         return false;
     }
-    m_fd = fd;
     auto fail = [&](std::string why) {
         error = std::move(why);
         Close();
@@ -66,8 +60,7 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
         if (m_nReadError != 0) {
             return fail(text::CannotRead(path, m_nReadError));
         }
-        struct stat st {};
-        const uint64_t have = ::fstat(m_fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : got;
+        const uint64_t have = m_file.Size(got);
         return fail(text::TruncatedHeader(path, have, length));
     }
 
@@ -115,17 +108,14 @@ bool CRecordingReader::Open(const std::string& path, std::string& error) {
 }
 
 void CRecordingReader::Close() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_file.Close();
     m_bEnded = true;
     m_bCut = false;
     m_nCutOffset = 0;
 }
 
 bool CRecordingReader::Next(Chunk& chunk) {
-    if (m_fd < 0 || m_bEnded) {
+    if (!m_file.IsOpen() || m_bEnded) {
         return false;
     }
     uint64_t end = 0;
@@ -159,14 +149,14 @@ std::string CRecordingReader::CutText() const {
 
 void CRecordingReader::Rewind() {
     m_nOffset = m_header.headerLength;
-    m_bEnded = m_fd < 0;
+    m_bEnded = !m_file.IsOpen();
     m_bCut = false;
     m_nCutOffset = 0;
     m_nReadError = 0;
 }
 
 uint64_t CRecordingReader::DurationMicroseconds() {
-    if (m_fd < 0 || m_bDurationKnown) {
+    if (!m_file.IsOpen() || m_bDurationKnown) {
         return m_nDuration;
     }
     const int readError = m_nReadError;
@@ -213,18 +203,5 @@ CRecordingReader::ChunkResult CRecordingReader::ReadChunk(uint64_t offset, Chunk
 }
 
 size_t CRecordingReader::ReadAt(uint64_t offset, void* buf, size_t n) {
-    auto* p = static_cast<uint8_t*>(buf);
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t r = ::pread(m_fd, p + done, n - done, static_cast<off_t>(offset + done));
-        if (r > 0) {
-            done += static_cast<size_t>(r);
-        } else if (r == 0) {
-            break;
-        } else if (errno != EINTR) {
-            m_nReadError = errno;
-            break;
-        }
-    }
-    return done;
+    return m_file.ReadAt(offset, buf, n, m_nReadError);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/RecordingFile.h"
 #include "capture/RecordingFormat.h"
 
 // Open checks the header and explains, in the chosen language, why a file cannot be read
@@ -32,7 +33,7 @@ public:
     // header cut short, a newer format version, or impossible header values.
     bool Open(const std::string& path, std::string& error);
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_strPath; }
 
     // The header as read (version and headerLength as in the file).
@@ -65,7 +66,7 @@ private:
     // an error, which m_nReadError then holds.
     size_t ReadAt(uint64_t offset, void* buf, size_t n);
 
-    int m_fd = -1;
+    CRecordingFile m_file;
     std::string m_strPath;
     RecordingHeader m_header;
     uint64_t m_nOffset = 0;

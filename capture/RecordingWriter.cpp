@@ -1,9 +1,5 @@
 #include "capture/RecordingWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -16,23 +12,6 @@ using namespace recording;
 namespace {
 
 constexpr size_t kChunkOverhead = kChunkHeadSize + kChunkTailSize;
-
-// Writes all n bytes; the number written when a write fails (errno set).
-size_t WriteFully(int fd, const uint8_t* data, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t w = ::write(fd, data + done, n - done);
-        if (w > 0) {
-            done += static_cast<size_t>(w);
-        } else if (w == 0) {
-            errno = EIO;
-            break;
-        } else if (errno != EINTR) {
-            break;
-        }
-    }
-    return done;
-}
 
 // The reason a header cannot be recorded, or empty.
 std::string CheckHeader(const std::string& path, const RecordingHeader& h) {
@@ -79,9 +58,8 @@ bool CRecordingWriter::Open(const std::string& path, const RecordingHeader& head
         m_strErrorText = error;
         return false;
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        m_error = errno;
+    if (const int why = m_file.Create(path)) {
+        m_error = why;
         m_strErrorText = error = text::CannotCreate(path, m_error);
         return false;
     }
@@ -112,29 +90,23 @@ bool CRecordingWriter::Open(const std::string& path, const RecordingHeader& head
     }
     PutU64(h + 42, start);
 
-    if (WriteFully(fd, h, bytes.size()) != bytes.size()) {
-        m_error = errno;
+    int why = 0;
+    if (m_file.Write(h, bytes.size(), why) != bytes.size()) {
+        m_error = why;
         m_strErrorText = error = text::WriteFailed(path, m_error);
         // A header-less file is no recording: remove it, if it is still the
         // regular file just created (never a device such as /dev/full).
-        struct stat opened {};
-        struct stat named {};
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-            ::stat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
-            named.st_ino == opened.st_ino) {
-            ::unlink(path.c_str());
-        }
-        ::close(fd);
+        m_file.RemoveIfStillAt(path);
+        m_file.Close();
         return false;
     }
-    m_fd = fd;
     m_nKeptOffset = bytes.size();
     m_strErrorText.clear();
     return true;
 }
 
 bool CRecordingWriter::Write(uint64_t timeMicroseconds, const uint8_t* data, size_t n) {
-    if (m_fd < 0 || Failed()) {
+    if (!m_file.IsOpen() || Failed()) {
         return false;
     }
     m_nLastTime = std::max(m_nLastTime, timeMicroseconds);
@@ -159,15 +131,15 @@ bool CRecordingWriter::Write(uint64_t timeMicroseconds, const uint8_t* data, siz
 }
 
 bool CRecordingWriter::Flush() {
-    if (m_fd < 0 || Failed()) {
+    if (!m_file.IsOpen() || Failed()) {
         return false;
     }
-    const size_t done = WriteFully(m_fd, m_pending.data(), m_pending.size());
+    int why = 0;
+    const size_t done = m_file.Write(m_pending.data(), m_pending.size(), why);
     if (done == m_pending.size()) {
         m_nKeptOffset += done;
         m_nKeptBytes += m_nPendingBytes;
     } else {
-        const int why = errno;
         // Keep the chunks that reached the file whole, and cut off the rest.
         size_t kept = 0;
         for (const size_t end : m_pendingEnds) {
@@ -178,8 +150,7 @@ bool CRecordingWriter::Flush() {
             kept = end;
         }
         m_nKeptOffset += kept;
-        while (::ftruncate(m_fd, static_cast<off_t>(m_nKeptOffset)) != 0 && errno == EINTR) {
-        }
+        m_file.Truncate(m_nKeptOffset);
         Fail(why);
     }
     m_pending.clear();
@@ -189,15 +160,14 @@ bool CRecordingWriter::Flush() {
 }
 
 bool CRecordingWriter::Close() {
-    if (m_fd < 0) {
+    if (!m_file.IsOpen()) {
         return false;
     }
     Flush();
-    // Linux closes the descriptor even when close reports EINTR.
-    if (::close(m_fd) != 0 && errno != EINTR && !Failed()) {
-        Fail(errno);
+    const int why = m_file.Close();
+    if (why != 0 && !Failed()) {
+        Fail(why);
     }
-    m_fd = -1;
     m_pending = std::vector<uint8_t>();
     return !Failed();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/RecordingFile.h"
 #include "capture/RecordingFormat.h"
 
 // Chunks are gathered in memory and written about every 64 KiB, on Flush and
@@ -48,7 +49,7 @@ public:
     // (or was not open); the failure stays readable afterwards.
     bool Close();
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_file.IsOpen(); }
     bool Failed() const { return m_error != 0; }
     // The system error number of the failure, 0 if none.
     int Error() const { return m_error; }
@@ -63,7 +64,7 @@ public:
 private:
     void Fail(int error);
 
-    int m_fd = -1;
+    CRecordingFile m_file;
     std::string m_strPath;
     int m_error = 0;
     std::string m_strErrorText;

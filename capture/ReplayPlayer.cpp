@@ -152,11 +152,18 @@ void CReplayPlayer::Run() {
                 continue;
             }
             if (m_progress.bytesSent == 0) {
+                m_nLead = 0;
+                m_bLeadKnown = false;
+            }
+            if (!m_bLeadKnown) {
                 // The recording may start inside a frame: its first header
-                // is where the frames the page can draw begin.
+                // is where the frames the page can draw begin. A slow line
+                // records small chunks, so it may lie a few chunks in.
                 const auto* p = static_cast<const uint8_t*>(
                     memchr(chunk.bytes.data(), m_reader.Header().headerByte, chunk.bytes.size()));
-                m_nLead = p != nullptr ? static_cast<uint64_t>(p - chunk.bytes.data()) : 0;
+                m_bLeadKnown = p != nullptr;
+                m_nLead += p != nullptr ? static_cast<uint64_t>(p - chunk.bytes.data())
+                                        : chunk.bytes.size();
             }
             haveChunk = true;
             done = 0;

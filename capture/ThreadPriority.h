@@ -1,10 +1,13 @@
 // The capture worker's scheduling priority, and the engine threads' names.
+// One source file per system (ThreadPriorityPosix.cpp, ThreadPriorityWin32.cpp).
 #pragma once
 
 // Raises the calling thread's priority as far as an unprivileged process may
-// (RLIMIT_NICE); a refusal is ignored.
+// (RLIMIT_NICE on Linux, THREAD_PRIORITY_HIGHEST on Windows); a refusal is
+// ignored.
 void RaiseThreadPriority();
 
-// Names the calling thread (at most 15 characters shown) so that tools such
-// as top and /proc/PID/task tell the engine's threads apart.
+// Names the calling thread (at most 15 characters shown on Linux) so that
+// tools such as top, /proc/PID/task or a debugger tell the engine's threads
+// apart.
 void NameThisThread(const char* name);

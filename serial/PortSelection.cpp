@@ -1,18 +1,10 @@
 #include "serial/PortSelection.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "serial/DeviceHolders.h"
 #include "serial/PortDevices.h"
+#include "serial/PortProbe.h"
 #include "settings/TextToNumber.h"
 #include "settings/Translation.h"
 
@@ -25,48 +17,6 @@ const char* PortPrompt() {
 
 const char* BaudPrompt() {
     return tx::Tr("PortSelection", kBaudPrompt);
-}
-
-namespace {
-
-// A serial port of the PC's own UART driver that has no chip behind it
-// (/dev/ttyS1 on most machines) says so in /sys: type 0. Such a port is no
-// port, also when this user may not open it to find out.
-bool NoUartBehind(const std::string& device) {
-    char real[PATH_MAX];
-    if (realpath(device.c_str(), real) == nullptr)
-        return false;
-    const char* name = std::strrchr(real, '/');
-    std::ifstream type("/sys/class/tty/" + std::string(name != nullptr ? name + 1 : real) +
-                       "/type");
-    int value = -1;
-    return type >> value && value == 0;
-}
-
-}  // namespace
-
-PortState ProbeDevice(const std::string& device) {
-    if (device.empty())
-        return PortState::Missing;
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        switch (errno) {
-            case EACCES:
-            case EPERM:
-                return NoUartBehind(device) ? PortState::Missing : PortState::NoPermission;
-            case EBUSY:  // TIOCEXCL of another program
-                return PortState::Busy;
-            default:  // missing, or no hardware behind it
-                return PortState::Missing;
-        }
-    }
-    PortState state = PortState::Free;
-    if (!isatty(fd))
-        state = PortState::NotSerial;
-    else if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-        state = PortState::Busy;
-    ::close(fd);
-    return state;
 }
 
 bool ProbePort(int number) {
@@ -126,18 +76,6 @@ std::string PortEntryName(const std::string& text) {
     return mark == std::string::npos ? text : text.substr(0, mark);
 }
 
-namespace {
-
-// Whether two paths name one character device (links and aliases included).
-bool SameDevice(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return !a.empty() && !b.empty() && stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 &&
-           S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) && sa.st_rdev == sb.st_rdev;
-}
-
-}  // namespace
-
 CPortEntry ProbeEntry(const std::string& name, const std::string& device,
                       const std::string& heldDevice) {
     CPortEntry e;
@@ -177,7 +115,7 @@ std::string PortEntryDetail(const CPortEntry& entry) {
 
 std::vector<CPortEntry> ProbePortEntries(const std::string& heldDevice) {
     std::vector<CPortEntry> entries;
-    for (int n = 1; n <= 15; ++n) {
+    for (int n : PortNumbersToProbe()) {
         CPortEntry e = ProbeEntry("COM" + std::to_string(n), PortDevicePath(n), heldDevice);
         if (e.state != PortState::Missing && e.state != PortState::NotSerial)
             entries.push_back(e);

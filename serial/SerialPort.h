@@ -57,6 +57,8 @@ public:
     intptr_t m_hComm;
     // Why the last Open failed: the system's error number (EBUSY when the
     // device is held by another program, EINVAL for baud 0); 0 after a good one.
+    // On Windows the system's error is given as the number whose reason fits
+    // (access denied: EBUSY, file not found: ENOENT).
     int m_nLastError = 0;
     // The device file the last Open tried.
     std::string m_strDevice;
@@ -68,7 +70,9 @@ private:
     // Serialises every operation on the descriptor, Close included, so that a
     // Close on one thread never lets a read on another use a recycled number.
     std::mutex m_lock;
-    int m_fd = -1;           // the descriptor while open, -1 otherwise
+    // The descriptor while open (on Windows the port's HANDLE, which fits in
+    // 32 bits), -1 otherwise.
+    int m_fd = -1;
     bool m_bBroken = false;  // a read on m_fd failed
     std::atomic<uint64_t> m_nPurges{0};
 };

@@ -14,8 +14,9 @@ public:
     void Signal();
     // Takes back every signal given so far.
     void Clear();
-    // What a wait watches (an eventfd); -1 when none could be had, and a
-    // wait then ends only with data or its time-out.
+    // What a wait watches (an eventfd; on Windows an event handle, which
+    // fits in 32 bits); -1 when none could be had, and a wait then ends only
+    // with data or its time-out.
     int Handle() const { return m_fd; }
 
 private:

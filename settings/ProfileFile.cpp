@@ -1,15 +1,11 @@
 #include "settings/ProfileFile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -17,6 +13,8 @@
 #include <sstream>
 #include <vector>
 
+#include "settings/ProfileFileAccess.h"
+#include "settings/ProfileWriteLock.h"
 #include "settings/TextToNumber.h"
 #include "settings/Translation.h"
 
@@ -31,7 +29,7 @@ struct Line {
 };
 
 bool ReadFile(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in)
         return false;
     std::ostringstream s;
@@ -174,7 +172,7 @@ std::optional<std::string> Lookup(const std::string& section, const std::string&
     if (!ReadFile(path, bytes)) {
         // Not there yet: its defaults answer.
         const std::string defaults = DefaultsOf(path).value_or(std::string());
-        if (defaults.empty() || access(path.c_str(), F_OK) == 0 || !ReadFile(defaults, bytes))
+        if (defaults.empty() || FileExists(path) || !ReadFile(defaults, bytes))
             return std::nullopt;
     }
     const std::vector<Line> lines = SplitLines(bytes);
@@ -225,9 +223,6 @@ struct Change {
     std::string section, key, value;
 };
 
-// A file made read-only by the user (no write permission bits).
-constexpr int kReadOnlyFile = -1;
-
 // This process's writers one at a time; guards the pending changes and the
 // failure handler.
 std::mutex g_writeLock;
@@ -235,164 +230,16 @@ std::mutex g_writeLock;
 std::map<std::string, std::vector<Change>> g_pending;
 ProfileWriteFailureHandler g_failureHandler;
 
-// The file a write goes to: a symbolic link's target (links followed up to
-// 16 deep, relative ones from the link's folder), else the path itself.
-std::string WriteTarget(const std::string& path) {
-    std::string p = path;
-    for (int i = 0; i < 16; ++i) {
-        struct stat st {};
-        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            break;
-        std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
-        const ssize_t n = readlink(p.c_str(), buf.data(), buf.size());
-        if (n <= 0 || static_cast<size_t>(n) >= buf.size())
-            break;
-        std::string link(buf.data(), static_cast<size_t>(n));
-        const size_t slash = p.rfind('/');
-        if (link[0] != '/' && slash != std::string::npos)
-            link = p.substr(0, slash + 1) + link;
-        p = link;
-    }
-    return p;
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The writers' advisory lock on one file, held while it lives: on
-// "<file>.lock" beside it, or on the file itself where no lock file can be
-// had (a read-only folder, where the file is rewritten in place).
-class WriteLock {
-public:
-    explicit WriteLock(const std::string& target) {
-        const std::string name = target + ".lock";
-        m_fd = open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (m_fd < 0)
-            m_fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-        if (m_fd < 0)
-            m_fd = open(target.c_str(), O_RDONLY | O_CLOEXEC);
-        if (m_fd >= 0)
-            while (flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
-    }
-    ~WriteLock() {
-        if (m_fd >= 0)
-            close(m_fd);  // also lets the lock go
-    }
-    WriteLock(const WriteLock&) = delete;
-    WriteLock& operator=(const WriteLock&) = delete;
-
-private:
-    int m_fd;
-};
-
-int WriteAllTo(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-// Replaces the file with `bytes` through a new file of a unique name beside
-// it: 0 or the error number. The old file stays until the new one is whole.
-int ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* old) {
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = target + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return errno;
-    }
-    if (fd < 0)
-        return EEXIST;
-    // The file keeps its mode (a private file stays private).
-    if (old != nullptr)
-        (void)fchmod(fd, old->st_mode & 07777);
-    int error = WriteAllTo(fd, bytes);
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && rename(temp.c_str(), target.c_str()) != 0)
-        error = errno;
-    if (error != 0)
-        unlink(temp.c_str());
-    return error;
-}
-
-// Rewrites the file where it is, for a folder that cannot be written: the
-// room for the new contents is taken first, so that a full disk leaves the
-// old contents; then they are overwritten and the file cut to length.
-int RewriteInPlace(const std::string& target, const std::string& bytes) {
-    const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    int error = bytes.empty() ? 0 : posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
-    if (error == EOPNOTSUPP || error == EINVAL)
-        error = 0;  // the file system cannot reserve: write and see
-    if (error == 0)
-        error = WriteAllTo(fd, bytes);
-    if (error == 0 && ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
-        error = errno;
-    if (close(fd) != 0 && error == 0)
-        error = errno;
-    return error;
-}
-
-// Whether the file may be written: 0, kReadOnlyFile or an error number.
-int WriteCheck(const std::string& target) {
-    struct stat st {};
-    const bool exists = stat(target.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT)
-        return errno;  // e.g. a file where a folder belongs
-    if (exists && S_ISDIR(st.st_mode))
-        return EISDIR;
-    if (!exists) {
-        struct stat folder {};
-        if (stat(FolderOf(target).c_str(), &folder) != 0)
-            return errno;  // no folder: nothing is created
-        if (!S_ISDIR(folder.st_mode))
-            return ENOTDIR;
-        if (access(FolderOf(target).c_str(), W_OK | X_OK) != 0)
-            return errno;  // the file cannot be created
-    }
-    // A file the user made read-only stays as it is, also for root; one that
-    // belongs to somebody else and may not be written is not replaced either.
-    if (exists && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return kReadOnlyFile;
-    if (exists && access(target.c_str(), W_OK) != 0)
-        return errno;
-    return 0;
-}
-
 // Writes the changes into the file: 0, kReadOnlyFile or an error number.
-// Makes the folders above `path` (mode 0700 for new ones, as a user's
-// configuration folder should be).
-void MakeFolders(const std::string& path) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1))
-        mkdir(path.substr(0, slash).c_str(), 0700);
-}
-
 int WriteChanges(const std::string& target, const std::vector<Change>& changes) {
     if (const int error = WriteCheck(target))
         return error;
 
-    WriteLock lock(target);
+    ProfileWriteLock lock(target);
     std::string bytes;
-    if (!ReadFile(target, bytes) && access(target.c_str(), F_OK) == 0)
+    if (!ReadFile(target, bytes) && FileExists(target))
         return EACCES;  // present but unreadable: writing would lose its keys
-    if (access(target.c_str(), F_OK) != 0) {
+    if (!FileExists(target)) {
         // Created from its defaults, if it has any.
         const std::string defaults = DefaultsOf(target).value_or(std::string());
         if (!defaults.empty())
@@ -404,9 +251,8 @@ int WriteChanges(const std::string& target, const std::vector<Change>& changes) 
     std::string out;
     for (const Line& l : lines)
         out += l.text + l.end;
-    struct stat now {};
-    const bool present = stat(target.c_str(), &now) == 0;
-    int error = ReplaceFile(target, out, present ? &now : nullptr);
+    const bool present = FileExists(target);
+    int error = ReplaceWholeFile(target, out);
     if (present && (error == EACCES || error == EPERM))
         error = RewriteInPlace(target, out);  // the folder is not writable
     return error;
@@ -476,10 +322,6 @@ std::string ProfileWriteFailureText(const std::string& path, int error) {
         case EPERM:
             reason = tx::Tr("ProfileFile", "没有写入权限");
             break;
-        case ENOSPC:
-        case EDQUOT:
-            reason = tx::Tr("ProfileFile", "磁盘空间已满");
-            break;
         case EISDIR:
             reason = tx::Tr("ProfileFile", "该位置是一个文件夹");
             break;
@@ -493,7 +335,8 @@ std::string ProfileWriteFailureText(const std::string& path, int error) {
             reason = tx::Tr("ProfileFile", "文件系统是只读的");
             break;
         default:
-            reason = std::strerror(error);
+            reason = IsDiskFullError(error) ? tx::Tr("ProfileFile", "磁盘空间已满")
+                                            : std::string(std::strerror(error));
     }
     return tx::Format(
         tx::Tr("ProfileFile",

@@ -1,20 +1,17 @@
 #include "settings/SettingsPath.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <vector>
 
 #include "settings/ProfileFile.h"
+#include "settings/ProfileFileAccess.h"
+#include "settings/ProgramFolders.h"
 
 std::string GetExeDirectory() {
-    std::vector<char> buf(1001);
-    const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-    if (n <= 0)
+    const std::string path = ExecutableFilePath();
+    if (path.empty())
         return std::string();
-    const std::string path(buf.data(), static_cast<size_t>(n));
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(0, slash + 1);
 }
@@ -34,28 +31,21 @@ std::string ProgramDataDirectory() {
         for (std::string dir; std::getline(dirs, dir, ':');) {
             const std::string data =
                 dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "tavixtool/";
-            if (dir[0] == '/' && access((data + "Help.chm").c_str(), F_OK) == 0)
+            if (dir[0] == '/' && FileExists(data + "Help.chm"))
                 return data;
         }
         return exe;
     }
-    if (access((exe + "Help.chm").c_str(), F_OK) == 0)
+    if (FileExists(exe + "Help.chm"))
         return exe;
     // Written without "bin/..", as a user reads it in --version.
     const std::string installed =
-        std::filesystem::path(exe + "../share/tavixtool/").lexically_normal().string();
-    return access((installed + "Help.chm").c_str(), F_OK) == 0 ? installed : exe;
+        std::filesystem::u8path(exe + "../share/tavixtool/").lexically_normal().generic_u8string();
+    return FileExists(installed + "Help.chm") ? installed : exe;
 }
 
 std::string UserConfigDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (xdg != nullptr && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home != nullptr ? home : "") + "/.config";
-    }
+    std::string base = UserSettingsBase();
     if (!base.empty() && base.back() != '/')
         base += '/';
     return base + "TavixTool/";
@@ -73,10 +63,10 @@ SettingsLocation ResolveSettingsLocation(const std::string& exeDir, const std::s
     // A writable file beside the executable is the settings file wherever
     // the program is; an installed program never creates one there (not even
     // when run by root, who may write anywhere).
-    const bool exists = access(beside.c_str(), F_OK) == 0;
+    const bool exists = FileExists(beside);
     if ((exists || !installed) && CanWriteProfile(beside, error))
         return {beside, std::string()};
-    return {configDir + "DevSet.ini", access(beside.c_str(), R_OK) == 0 ? beside : std::string()};
+    return {configDir + "DevSet.ini", FileReadable(beside) ? beside : std::string()};
 }
 
 std::string SettingsFilePath() {

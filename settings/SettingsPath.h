@@ -37,5 +37,6 @@ std::string ProgramDataDirectory();
 // "Help_en.chm" (English).
 const char* HelpFileName(tx::Language language);
 
-// $XDG_CONFIG_HOME/TavixTool/, or $HOME/.config/TavixTool/.
+// $XDG_CONFIG_HOME/TavixTool/, or $HOME/.config/TavixTool/ (%APPDATA%/TavixTool/ on
+// Windows).
 std::string UserConfigDirectory();

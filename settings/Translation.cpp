@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "settings/SystemLanguage.h"
 #include "settings/TranslationCatalogue.h"
 
 namespace tx {
@@ -67,7 +68,8 @@ Language LanguageFromEnvironment() {
         if (value && *value)
             return std::strncmp(value, "zh", 2) == 0 ? Language::Chinese : Language::English;
     }
-    return Language::English;
+    // None set, as on Windows: the system's display language.
+    return SystemUiLanguage();
 }
 
 const char* LanguageCode(Language language) {

@@ -34,7 +34,8 @@ const char* Tr(const char* context, const char* text);
 const char* English(const char* context, const char* text);
 
 // The language of the environment: Chinese when LC_ALL, else LC_MESSAGES,
-// else LANG begins with "zh"; English otherwise (also when none is set).
+// else LANG begins with "zh"; English otherwise. When none is set, the
+// system's display language (Windows; English elsewhere).
 Language LanguageFromEnvironment();
 
 // The settings file's value for a language: "zh_CN" or "en". Anything else

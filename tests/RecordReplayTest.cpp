@@ -232,4 +232,41 @@ TEST_F(RecordReplay, PauseStepAndRestart) {
     host.Close();
 }
 
+// A slow line records small chunks: a recording that starts inside a frame
+// may reach its first header only a few chunks in. A fast replay still
+// plays every frame without waiting on the page (it used to wait 0.2 s a
+// frame when the first chunk held no header).
+TEST_F(RecordReplay, AFastReplayOfSmallChunksStartingInsideAFrameDoesNotStall) {
+    RecordingHeader header;
+    header.baud = kBaud;
+    header.rows = 60;
+    header.columns = 80;
+    std::string error;
+    Frames sent;
+    {
+        CRecordingWriter writer;
+        ASSERT_TRUE(writer.Open(path, header, error)) << error;
+        std::vector<uint8_t> bytes(3000, 7);  // the end of a frame begun before
+        for (int f = 0; f < 30; ++f) {
+            std::vector<uint8_t> frame(4800);
+            for (size_t i = 0; i < frame.size(); ++i)
+                frame[i] = static_cast<uint8_t>((i * 7 + size_t(f) * 13) % 250);
+            bytes.push_back(255);
+            bytes.insert(bytes.end(), frame.begin(), frame.end());
+            sent.push_back(frame);
+        }
+        bytes.push_back(255);  // the next frame's header ends the last one
+        for (size_t at = 0; at < bytes.size(); at += 92)  // 1 ms of 921600 baud each
+            ASSERT_TRUE(writer.Write(at * 10, bytes.data() + at,
+                                     std::min<size_t>(92, bytes.size() - at)));
+        ASSERT_TRUE(writer.Close());
+    }
+    Frames drawn;
+    uint64_t skipped = 0;
+    double seconds = 0;
+    Replay(true, drawn, skipped, seconds);
+    ExpectLiveFrames(drawn, skipped, sent);
+    EXPECT_LT(seconds, 3.0);  // 30 frames; 6 s and more when it stalled
+}
+
 }  // namespace

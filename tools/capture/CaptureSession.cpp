@@ -36,9 +36,9 @@ int64_t NowNs() {
 
 bool IsRecordingFile(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec))
         return false;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     char magic[sizeof recording::kMagic] = {};
     return in.read(magic, sizeof magic) && std::memcmp(magic, recording::kMagic, sizeof magic) == 0;
 }
@@ -69,7 +69,7 @@ int CCaptureSession::Resolve(std::string& error) {
     if (m_o.settings) {
         const std::string path = m_o.settingsPath.empty() ? SettingsFilePath() : m_o.settingsPath;
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec)) {
+        if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec)) {
             error = tx::Format(tx::Tr("CCaptureSession", "设置文件 %1 不存在"), path);
             return kExitBadArguments;
         }

@@ -2,27 +2,24 @@
 // scripts, test rigs and remote machines: the window's engine, formats and
 // statistics, files and JSON out, exit codes a script can trust.
 
-#include <signal.h>
-
 #include <atomic>
 #include <cstdio>
 #include <string>
 
+#include "settings/ConsoleText.h"
 #include "settings/Translation.h"
 #include "tools/capture/CaptureOptions.h"
 #include "tools/capture/CaptureSession.h"
+#include "tools/capture/StopRequest.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
 
-extern "C" void OnSignal(int) {
-    g_stop = true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseUtf8Console(argc, argv);
     // The terminal's language: Chinese when the locale is Chinese, else English.
     tx::SetLanguage(tx::LanguageFromEnvironment());
     CCaptureOptions options;
@@ -35,12 +32,7 @@ int main(int argc, char** argv) {
         std::fputs(CaptureHelp(), stdout);
         return kExitOk;
     }
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    StopOnInterrupt(g_stop);
     CCaptureSession session(options, g_stop);
     return session.Run(stdout, stderr);
 }

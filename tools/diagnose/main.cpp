@@ -2,7 +2,6 @@
 // format, rows and columns, rate against the baud rate) from a few seconds
 // of a serial device or from a TavixTool recording.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,9 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "capture/RecordingReader.h"
 #include "capture/StreamDiagnosis.h"
 #include "serial/SerialPort.h"
+#include "settings/ConsoleText.h"
 #include "settings/Translation.h"
 #include "stream/StreamFormat.h"
 
@@ -156,7 +158,7 @@ CommandLine Parse(int argc, char** argv) {
 
 // Whether the file at `path` starts with a recording's magic.
 bool IsRecording(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     char magic[sizeof recording::kMagic] = {};
     return in.read(magic, sizeof magic) && std::memcmp(magic, recording::kMagic, sizeof magic) == 0;
 }
@@ -212,7 +214,7 @@ bool ReadRecording(const CommandLine& cl, Received& got, CDiagnosisContext& ctx)
 // A file of raw line bytes: its first kKeepBytes are looked at, the rest
 // counted. False, with the reason on stderr, when it cannot be read.
 bool ReadRawFile(const CommandLine& cl, Received& got) {
-    std::ifstream in(cl.input, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(cl.input), std::ios::binary);
     if (!in) {
         Fail(tx::Tr("tavix-diagnose", "打不开 %1：%2"), cl.input,
              recording::text::ReasonText(errno));
@@ -379,6 +381,7 @@ bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    UseUtf8Console(argc, argv);
     // The terminal's language: Chinese when the locale is Chinese, else English.
     tx::SetLanguage(tx::LanguageFromEnvironment());
     CommandLine cl;
@@ -393,15 +396,17 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    struct stat st {};
-    if (stat(cl.input.c_str(), &st) != 0) {
+    std::error_code why;
+    const std::filesystem::file_status st =
+        std::filesystem::status(std::filesystem::u8path(cl.input), why);
+    if (why || !std::filesystem::exists(st)) {
         Fail(tx::Tr("tavix-diagnose", "打不开 %1：%2"), cl.input,
-             recording::text::ReasonText(errno));
+             recording::text::ReasonText(why ? why.value() : ENOENT));
         return 2;
     }
     Received got;
     CDiagnosisContext ctx;
-    const bool file = S_ISREG(st.st_mode);
+    const bool file = std::filesystem::is_regular_file(st);
     const bool recording = file && IsRecording(cl.input);
     // What the command line says about the page wins over the recording's;
     // on a device it also weighs whether to listen on.

@@ -57,6 +57,13 @@
     </message>
 </context>
 <context>
+    <name>CPseudoTerminal</name>
+    <message>
+        <source>Windows 没有伪终端，这一版不能回放录制文件：请用 tavix-diagnose 读取录制文件，或在 Linux 上回放。</source>
+        <translation>Windows has no pseudo-terminals, so this version cannot replay a recording: read the recording with tavix-diagnose, or replay it on Linux.</translation>
+    </message>
+</context>
+<context>
     <name>DeviceHolders</name>
     <message>
         <source>、</source>

@@ -1,0 +1,42 @@
+#include "settings/ConsoleText.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1)
+        return std::string();
+    std::string out(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.resize(size_t(n - 1));
+    return out;
+}
+
+}  // namespace
+
+void UseUtf8Console(int& argc, char**& argv) {
+    SetConsoleOutputCP(CP_UTF8);
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return;  // the ANSI arguments are still there
+    static std::vector<std::string> arguments;
+    static std::vector<char*> pointers;
+    arguments.clear();
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(Utf8(wide[i]));
+    LocalFree(wide);
+    pointers.clear();
+    for (std::string& a : arguments)
+        pointers.push_back(&a[0]);
+    pointers.push_back(nullptr);
+    argc = count;
+    argv = pointers.data();
+}
