@@ -184,6 +184,12 @@ void CReplayPlayer::Run() {
                     m_cv.wait_for(lock, std::chrono::milliseconds(1));
                 if (m_bStop || m_bRestart || m_bPaused || !m_bFast)
                     continue;
+                // Waited in vain: the page needs more bytes for its next
+                // frame than the lead says (a pixel of the header's value
+                // was taken for the first header). Half a frame more from
+                // here on, or every chunk would wait again.
+                if (!MaySendFast())
+                    m_nLead += FrameBytes() / 2;
             }
         } else {
             const auto due = m_base + std::chrono::microseconds(chunk.timeMicroseconds);

@@ -13,7 +13,7 @@ PACKAGES=(
     xvfb xdotool x11-apps xauth
     help2man dpkg-dev debootstrap
     libturbojpeg0-dev zlib1g-dev
-    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 python3
 )
 
 missing=()

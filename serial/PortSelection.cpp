@@ -1,5 +1,6 @@
 #include "serial/PortSelection.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "serial/DeviceHolders.h"
@@ -205,4 +206,19 @@ ComSection BuildComSection(const std::vector<std::string>& baudEntries, int baud
     if (rate && s.baunds.find(baud) == std::string::npos)
         s.baunds += "," + baud;
     return s;
+}
+
+int PortNumberOf(const std::string& text) {
+    if (text.size() < 4 || text.size() > 6)
+        return 0;
+    for (int i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(text[size_t(i)])) != "COM"[i])
+            return 0;
+    int n = 0;
+    for (size_t i = 3; i < text.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i])))
+            return 0;
+        n = n * 10 + (text[i] - '0');
+    }
+    return n;
 }

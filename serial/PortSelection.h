@@ -62,6 +62,10 @@ std::vector<std::string> ProbePortList(const std::string& heldDevice = std::stri
 // The name of an entry's text: "COM5（无权限）" gives "COM5".
 std::string PortEntryName(const std::string& text);
 
+// "COM5" (any case) -> 5; 0 when `text` is no port name. The command-line
+// tools take a port by its number, as the window's list names it.
+int PortNumberOf(const std::string& text);
+
 // The baud list: the prompt, then the items of `baunds`: the whole text
 // trimmed, split at commas, spaces removed inside each item, empty items
 // skipped; order and duplicates kept.

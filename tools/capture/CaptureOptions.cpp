@@ -6,21 +6,20 @@
 
 #include "capture/FrameFiles.h"
 #include "settings/Translation.h"
+#include "tools/capture/PlatformHelp.h"
 
-const char* CaptureHelp() {
-    return tx::Tr(
+std::string CaptureHelp() {
+    // The input lines and the examples differ by system (PlatformHelp*.cpp).
+    std::string help = tx::Tr(
         "CaptureOptions",
         "用法：tavix-capture 设备|COMn|录制文件 [选项]\n"
         "不开窗口采集摄像头板子的帧：与 TavixTool 窗口同一个采集引擎、同样的统计、\n"
         "同样的数据格式。给脚本、测试台和远程机器用。\n"
         "\n"
-        "输入：\n"
-        "  设备                /dev/ttyUSB0 之类的串口设备文件\n"
-        "  COMn                端口号，与窗口的端口列表相同（COM1～COM15；\n"
-        "                      --settings 时按设置文件的 Ports 一节）\n"
-        "  录制文件            TavixTool 录制文件（.tavixrec）：按它记下的格式和\n"
-        "                      设置重放一遍\n"
-        "\n"
+        "输入：\n");
+    help += platformhelp::CaptureInput();
+    help += tx::Tr(
+        "CaptureOptions",
         "数据格式：\n"
         "  --baud N            波特率（默认 115200；录制文件用它记下的）\n"
         "  --format FORMAT     预设名（design、jpeg、arduino ……）或 custom,...，\n"
@@ -64,10 +63,9 @@ const char* CaptureHelp() {
         "  3  时限内没有采到（足够的）完整帧，或画面没有稳定；附一行诊断提示\n"
         "  4  采到了帧，但可疑或丢失的帧多于 --max-suspect\n"
         "\n"
-        "例子：\n"
-        "  tavix-capture /dev/ttyUSB0 --baud 921600 --rows 120 --columns 160 --out shot.png\n"
-        "  tavix-capture COM5 --format jpeg --frames 100 --out f-%04d.jpg --json > frames.json\n"
-        "  tavix-capture capture.tavixrec --frames 0 --listing last.txt --threshold 100\n");
+        "例子：\n");
+    help += platformhelp::CaptureExamples();
+    return help;
 }
 
 namespace {

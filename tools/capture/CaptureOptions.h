@@ -42,7 +42,7 @@ struct CCaptureOptions {
 bool ParseCaptureOptions(int argc, char** argv, CCaptureOptions& options, std::string& error);
 
 // The --help text in the chosen language.
-const char* CaptureHelp();
+std::string CaptureHelp();
 
 // A file name pattern with at most one printf number (%d, %5d, %05d) and %%
 // for a percent sign: the name for frame `index`. `numbered` tells whether it

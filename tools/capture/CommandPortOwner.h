@@ -31,6 +31,3 @@ private:
     mutable std::mutex m_lock;
     std::string m_message;
 };
-
-// "COM5" (any case) -> 5; 0 when `text` is no port name.
-int PortNumberOf(const std::string& text);

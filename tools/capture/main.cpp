@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         return kExitBadArguments;
     }
     if (options.help) {
-        std::fputs(CaptureHelp(), stdout);
+        std::fputs(CaptureHelp().c_str(), stdout);
         return kExitOk;
     }
     StopOnInterrupt(g_stop);

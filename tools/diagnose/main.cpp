@@ -22,10 +22,13 @@
 #include "capture/RecordingFormat.h"
 #include "capture/RecordingReader.h"
 #include "capture/StreamDiagnosis.h"
+#include "serial/PortDevices.h"
+#include "serial/PortSelection.h"
 #include "serial/SerialPort.h"
 #include "settings/ConsoleText.h"
 #include "settings/Translation.h"
 #include "stream/StreamFormat.h"
+#include "tools/capture/PlatformHelp.h"
 
 namespace {
 
@@ -38,7 +41,8 @@ constexpr std::chrono::milliseconds kPause{15};
 // The longest a device is listened to while its bytes are too few.
 constexpr std::chrono::seconds kMostListening{10};
 
-const char* HelpText() {
+std::string HelpText() {
+    // The examples differ by system (PlatformHelp*.cpp).
     return tx::Tr("tavix-diagnose",
                   "用法：tavix-diagnose 设备或文件 [选项]\n"
                   "读取串口设备几秒钟的数据（或者一个 TavixTool 录制文件、一个原始数据文件），\n"
@@ -62,10 +66,8 @@ const char* HelpText() {
                   "字节），只看前 4 MiB；原始数据没有时间，速率无从得知。\n"
                   "输入读不出来时退出码为 2，否则为 0。\n"
                   "\n"
-                  "例子：\n"
-                  "  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80\n"
-                  "  tavix-diagnose capture.tavixrec\n"
-                  "  tavix-diagnose dump.bin --rows 120 --columns 160\n");
+                  "例子：\n") +
+           std::string(platformhelp::DiagnoseExamples());
 }
 
 // Prints a translated line (the pattern filled) to `to`.
@@ -296,8 +298,11 @@ void Listen(SerialPort& port, std::chrono::steady_clock::time_point start, Liste
 bool ReadDevice(const CommandLine& cl, Received& got, CDiagnosisContext& ctx) {
     const uint32_t baud = cl.baud > 0 ? cl.baud : kDefaultBaud;
     const double seconds = cl.seconds > 0 ? cl.seconds : 3.0;
+    // A port name (COM5) is the device the port list gives that number.
+    const int number = PortNumberOf(cl.input);
+    const std::string device = number > 0 ? PortDevicePath(number) : cl.input;
     SerialPort port;
-    if (port.OpenDevice(baud, cl.input) < 0) {
+    if (port.OpenDevice(baud, device) < 0) {
         Fail(tx::Tr("tavix-diagnose", "打不开 %1：%2"), cl.input,
              recording::text::ReasonText(port.m_nLastError));
         return false;
@@ -392,21 +397,23 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (cl.help) {
-        std::fputs(HelpText(), stdout);
+        std::fputs(HelpText().c_str(), stdout);
         return 0;
     }
 
     std::error_code why;
     const std::filesystem::file_status st =
         std::filesystem::status(std::filesystem::u8path(cl.input), why);
-    if (why || !std::filesystem::exists(st)) {
+    const bool exists = !why && std::filesystem::exists(st);
+    // A port name is a device unless a file of that name is at hand.
+    const bool file = exists && std::filesystem::is_regular_file(st);
+    if (!exists && PortNumberOf(cl.input) == 0) {
         Fail(tx::Tr("tavix-diagnose", "打不开 %1：%2"), cl.input,
              recording::text::ReasonText(why ? why.value() : ENOENT));
         return 2;
     }
     Received got;
     CDiagnosisContext ctx;
-    const bool file = std::filesystem::is_regular_file(st);
     const bool recording = file && IsRecording(cl.input);
     // What the command line says about the page wins over the recording's;
     // on a device it also weighs whether to listen on.

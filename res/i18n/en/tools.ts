@@ -100,13 +100,34 @@
 同样的数据格式。给脚本、测试台和远程机器用。
 
 输入：
-  设备                /dev/ttyUSB0 之类的串口设备文件
+</source>
+        <translation>Usage: tavix-capture DEVICE|COMn|RECORDING [options]
+Captures frames from a camera board without the window: the same capture
+engine, statistics and stream formats as the TavixTool window. For scripts,
+test rigs and remote machines.
+
+Input:
+</translation>
+    </message>
+    <message>
+        <source>  设备                /dev/ttyUSB0 之类的串口设备文件
   COMn                端口号，与窗口的端口列表相同（COM1～COM15；
                       --settings 时按设置文件的 Ports 一节）
   录制文件            TavixTool 录制文件（.tavixrec）：按它记下的格式和
                       设置重放一遍
 
-数据格式：
+</source>
+        <translation>  DEVICE              a serial device file such as /dev/ttyUSB0
+  COMn                a port number, as in the window&apos;s port list (COM1 to
+                      COM15; with --settings, from the settings file&apos;s Ports
+                      section)
+  RECORDING           a TavixTool recording (.tavixrec): replayed once with
+                      the format and settings it recorded
+
+</translation>
+    </message>
+    <message>
+        <source>数据格式：
   --baud N            波特率（默认 115200；录制文件用它记下的）
   --format FORMAT     预设名（design、jpeg、arduino ……）或 custom,...，
                       与 tavix-camsim --format 相同（默认 design）
@@ -150,24 +171,8 @@ Ctrl+C 或 SIGTERM 结束采集，已采到的照样写出，退出码按已采�
   4  采到了帧，但可疑或丢失的帧多于 --max-suspect
 
 例子：
-  tavix-capture /dev/ttyUSB0 --baud 921600 --rows 120 --columns 160 --out shot.png
-  tavix-capture COM5 --format jpeg --frames 100 --out f-%04d.jpg --json &gt; frames.json
-  tavix-capture capture.tavixrec --frames 0 --listing last.txt --threshold 100
 </source>
-        <translation>Usage: tavix-capture DEVICE|COMn|RECORDING [options]
-Captures frames from a camera board without the window: the same capture
-engine, statistics and stream formats as the TavixTool window. For scripts,
-test rigs and remote machines.
-
-Input:
-  DEVICE              a serial device file such as /dev/ttyUSB0
-  COMn                a port number, as in the window&apos;s port list (COM1 to
-                      COM15; with --settings, from the settings file&apos;s Ports
-                      section)
-  RECORDING           a TavixTool recording (.tavixrec): replayed once with
-                      the format and settings it recorded
-
-Stream format:
+        <translation>Stream format:
   --baud N            baud rate (default 115200; a recording uses its own)
   --format FORMAT     a preset name (design, jpeg, arduino ...) or custom,...,
                       as in tavix-camsim --format (default design)
@@ -223,9 +228,44 @@ Exit codes:
   4  frames were captured, but more were suspect or lost than --max-suspect
 
 Examples:
-  tavix-capture /dev/ttyUSB0 --baud 921600 --rows 120 --columns 160 --out shot.png
+</translation>
+    </message>
+    <message>
+        <source>  tavix-capture /dev/ttyUSB0 --baud 921600 --rows 120 --columns 160 --out shot.png
   tavix-capture COM5 --format jpeg --frames 100 --out f-%04d.jpg --json &gt; frames.json
   tavix-capture capture.tavixrec --frames 0 --listing last.txt --threshold 100
+</source>
+        <translation>  tavix-capture /dev/ttyUSB0 --baud 921600 --rows 120 --columns 160 --out shot.png
+  tavix-capture COM5 --format jpeg --frames 100 --out f-%04d.jpg --json &gt; frames.json
+  tavix-capture capture.tavixrec --frames 0 --listing last.txt --threshold 100
+</translation>
+    </message>
+    <message>
+        <source>  COMn                Windows 的端口名：设备管理器“端口 (COM 和 LPT)”下的
+                      COM3、COM10 ……；--settings 时先按设置文件的 Ports 一节
+  设备                \\.\COM10 之类的设备名
+  录制文件            Windows 版不能重放录制文件（没有伪终端）：请用
+                      tavix-diagnose 读它，或在 Linux 上重放
+
+</source>
+        <translation>  COMn                a Windows port name: COM3, COM10 ... as Device Manager
+                      lists them under Ports (COM &amp; LPT); with --settings,
+                      the settings file&apos;s Ports section first
+  DEVICE              a device name such as \\.\COM10
+  RECORDING           the Windows version cannot replay recordings (it has
+                      no pseudo-terminals): read one with tavix-diagnose,
+                      or replay it on Linux
+
+</translation>
+    </message>
+    <message>
+        <source>  tavix-capture COM3 --baud 921600 --rows 120 --columns 160 --out shot.png
+  tavix-capture COM3 --format jpeg --frames 100 --out f-%04d.jpg --json &gt; frames.json
+  tavix-capture COM3 --frames 0 --seconds 60 --record capture.tavixrec
+</source>
+        <translation>  tavix-capture COM3 --baud 921600 --rows 120 --columns 160 --out shot.png
+  tavix-capture COM3 --format jpeg --frames 100 --out f-%04d.jpg --json &gt; frames.json
+  tavix-capture COM3 --frames 0 --seconds 60 --record capture.tavixrec
 </translation>
     </message>
     <message>
@@ -311,9 +351,6 @@ Examples:
 输入读不出来时退出码为 2，否则为 0。
 
 例子：
-  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80
-  tavix-diagnose capture.tavixrec
-  tavix-diagnose dump.bin --rows 120 --columns 160
 </source>
         <translation>Usage: tavix-diagnose DEVICE-OR-FILE [options]
 Reads a few seconds of data from a serial device (or a TavixTool recording,
@@ -342,7 +379,24 @@ first 4 MiB are read. Raw data has no timing, so its rate is unknown.
 Exit code 2 when the input cannot be read, else 0.
 
 Examples:
-  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80
+</translation>
+    </message>
+    <message>
+        <source>  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80
+  tavix-diagnose capture.tavixrec
+  tavix-diagnose dump.bin --rows 120 --columns 160
+</source>
+        <translation>  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80
+  tavix-diagnose capture.tavixrec
+  tavix-diagnose dump.bin --rows 120 --columns 160
+</translation>
+    </message>
+    <message>
+        <source>  tavix-diagnose COM3 --baud 115200 --rows 60 --columns 80
+  tavix-diagnose capture.tavixrec
+  tavix-diagnose dump.bin --rows 120 --columns 160
+</source>
+        <translation>  tavix-diagnose COM3 --baud 115200 --rows 60 --columns 80
   tavix-diagnose capture.tavixrec
   tavix-diagnose dump.bin --rows 120 --columns 160
 </translation>
