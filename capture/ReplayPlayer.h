@@ -93,7 +93,7 @@ private:
     Clock::time_point m_pausedAt;
     uint64_t m_nFramesAtStart = 0;  // m_framesDone() when playing (re)started
     uint64_t m_nBytesSinceStart = 0;
-    uint64_t m_nLead = 0;  // bytes before the recording's first frame header
+    uint64_t m_nLead = 0;       // bytes before the recording's first frame header
     bool m_bLeadKnown = false;  // that header was seen
     Progress m_progress;
 };

@@ -16,11 +16,25 @@ bool CPseudoTerminal::Open(std::string* error) {
 }
 
 void CPseudoTerminal::Close() {}
-bool CPseudoTerminal::WriteAll(const void*, size_t, int) { return false; }
-size_t CPseudoTerminal::WriteUntil(const void*, size_t, const std::function<bool()>&) { return 0; }
-size_t CPseudoTerminal::WriteSome(const void*, size_t) { return 0; }
-size_t CPseudoTerminal::QueuedForHost() const { return 0; }
-bool CPseudoTerminal::WaitQueued(size_t, int) { return false; }
-size_t CPseudoTerminal::ReadFromHost(void*, size_t, int) { return 0; }
-bool CPseudoTerminal::MakeLink(const std::string&, std::string*) { return false; }
+bool CPseudoTerminal::WriteAll(const void*, size_t, int) {
+    return false;
+}
+size_t CPseudoTerminal::WriteUntil(const void*, size_t, const std::function<bool()>&) {
+    return 0;
+}
+size_t CPseudoTerminal::WriteSome(const void*, size_t) {
+    return 0;
+}
+size_t CPseudoTerminal::QueuedForHost() const {
+    return 0;
+}
+bool CPseudoTerminal::WaitQueued(size_t, int) {
+    return false;
+}
+size_t CPseudoTerminal::ReadFromHost(void*, size_t, int) {
+    return 0;
+}
+bool CPseudoTerminal::MakeLink(const std::string&, std::string*) {
+    return false;
+}
 void CPseudoTerminal::RemoveLink() {}

@@ -23,6 +23,14 @@ std::string Utf8(const wchar_t* text) {
 
 void UseUtf8Console(int& argc, char**& argv) {
     SetConsoleOutputCP(CP_UTF8);
+    // The progress line is redrawn with "\r\033[K": Windows 10 consoles
+    // take such sequences once asked to.
+    for (DWORD which : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        HANDLE h = GetStdHandle(which);
+        DWORD mode = 0;
+        if (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode))
+            SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (wide == nullptr)

@@ -259,8 +259,8 @@ TEST_F(RecordReplay, AFastReplayOfSmallChunksStartingInsideAFrameDoesNotStall) {
         }
         bytes.push_back(255);  // the next frame's header ends the last one
         for (size_t at = 0; at < bytes.size(); at += 92)  // 1 ms of 921600 baud each
-            ASSERT_TRUE(writer.Write(at * 10, bytes.data() + at,
-                                     std::min<size_t>(92, bytes.size() - at)));
+            ASSERT_TRUE(
+                writer.Write(at * 10, bytes.data() + at, std::min<size_t>(92, bytes.size() - at)));
         ASSERT_TRUE(writer.Close());
     }
     Frames drawn;

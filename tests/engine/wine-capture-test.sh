@@ -7,7 +7,7 @@
 #   2. the Linux tavix-capture, replaying that recording, takes the same
 #      frames: same figures, the same PNG files byte for byte;
 #   3. tavix-diagnose.exe on the recording prints the Linux tool's report,
-#      in English and in Chinese;
+#      in English and in Chinese, and finds the frames on the live port;
 #   4. exit codes: a missing port (2) and a silent board (3).
 #
 #   wine-capture-test.sh <windows tools> <linux tools> <wine> <prefix> <work>
@@ -27,7 +27,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "PASS: $*"; }
 pids=()
 cleanup() {
-    for p in "${pids[@]}"; do kill -INT "$p" 2>/dev/null; done
+    for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; done
     wait 2>/dev/null
     rm -f "$prefix/dosdevices/com17" "$prefix/dosdevices/com18"
 }
@@ -92,6 +92,25 @@ for locale in en_US.UTF-8 zh_CN.UTF-8; do
         diff dw-lf.txt dl.txt | head -20
     fi
 done
+
+# 3b. tavix-diagnose.exe on the live board, by its port name.
+LC_ALL=en_US.UTF-8 "$wine" "$win/diagnose/tavix-diagnose.exe" COM17 --baud 921600 --seconds 1 \
+    >dlive.txt 2>&1
+code=$?
+if [ $code = 0 ] && grep -q 'period 4801 bytes' dlive.txt; then
+    pass "tavix-diagnose.exe COM17 finds the board's frames: \"$(grep -m1 'period 4801' dlive.txt | tr -d '\r')\""
+else
+    fail "tavix-diagnose.exe COM17: exit $code"
+    cat dlive.txt
+fi
+
+# The help speaks of Windows ports.
+"$wine" "$win/capture/tavix-capture.exe" --help | tr -d '\r' >help.txt
+if grep -q 'tavix-capture COM3 ' help.txt && ! grep -q '/dev/' help.txt; then
+    pass "tavix-capture.exe --help names Windows ports"
+else
+    fail "tavix-capture.exe --help names Linux devices"
+fi
 
 # 4a. A port that does not exist: exit 2 and the reason.
 rm -f "$prefix/dosdevices/com42"

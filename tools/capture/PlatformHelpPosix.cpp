@@ -6,14 +6,13 @@
 namespace platformhelp {
 
 const char* CaptureInput() {
-    return tx::Tr(
-        "CaptureOptions",
-        "  设备                /dev/ttyUSB0 之类的串口设备文件\n"
-        "  COMn                端口号，与窗口的端口列表相同（COM1～COM15；\n"
-        "                      --settings 时按设置文件的 Ports 一节）\n"
-        "  录制文件            TavixTool 录制文件（.tavixrec）：按它记下的格式和\n"
-        "                      设置重放一遍\n"
-        "\n");
+    return tx::Tr("CaptureOptions",
+                  "  设备                /dev/ttyUSB0 之类的串口设备文件\n"
+                  "  COMn                端口号，与窗口的端口列表相同（COM1～COM15；\n"
+                  "                      --settings 时按设置文件的 Ports 一节）\n"
+                  "  录制文件            TavixTool 录制文件（.tavixrec）：按它记下的格式和\n"
+                  "                      设置重放一遍\n"
+                  "\n");
 }
 
 const char* CaptureExamples() {
@@ -25,11 +24,10 @@ const char* CaptureExamples() {
 }
 
 const char* DiagnoseExamples() {
-    return tx::Tr(
-        "tavix-diagnose",
-        "  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80\n"
-        "  tavix-diagnose capture.tavixrec\n"
-        "  tavix-diagnose dump.bin --rows 120 --columns 160\n");
+    return tx::Tr("tavix-diagnose",
+                  "  tavix-diagnose /dev/ttyUSB0 --baud 115200 --rows 60 --columns 80\n"
+                  "  tavix-diagnose capture.tavixrec\n"
+                  "  tavix-diagnose dump.bin --rows 120 --columns 160\n");
 }
 
 }  // namespace platformhelp
