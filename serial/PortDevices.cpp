@@ -1,28 +1,17 @@
 #include "serial/PortDevices.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <map>
-#include <memory>
 #include <mutex>
 
+// The overrides from the settings file, the same on every system; the
+// default table is the system's own (PortDevicesPosix.cpp,
+// PortDevicesWin32.cpp).
 namespace {
 
 std::mutex g_lock;
 std::map<int, std::string>& Overrides() {
     static std::map<int, std::string> overrides;
     return overrides;
-}
-
-std::string DefaultPath(int number) {
-    if (number >= 1 && number <= 4)
-        return "/dev/ttyS" + std::to_string(number - 1);
-    if (number >= 5 && number <= 10)
-        return "/dev/ttyUSB" + std::to_string(number - 5);
-    if (number >= 11 && number <= 15)
-        return "/dev/ttyACM" + std::to_string(number - 11);
-    return std::string();
 }
 
 }  // namespace
@@ -34,7 +23,7 @@ std::string PortDevicePath(int number) {
         if (it != Overrides().end())
             return it->second;
     }
-    return DefaultPath(number);
+    return DefaultPortDevicePath(number);
 }
 
 void SetPortDevicePath(int number, const std::string& path) {
@@ -48,21 +37,4 @@ void SetPortDevicePath(int number, const std::string& path) {
 void SetPortDevicePaths(const std::map<int, std::string>& paths) {
     for (const auto& [number, path] : paths)
         SetPortDevicePath(number, path);
-}
-
-std::string DeviceIdentity(const std::string& path) {
-    struct stat target {};
-    if (path.empty() || stat(path.c_str(), &target) != 0)
-        return std::string();
-    const std::string folder = "/dev/serial/by-id/";
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-    if (dir && S_ISCHR(target.st_mode)) {
-        while (const dirent* e = readdir(dir.get())) {
-            struct stat st {};
-            if (e->d_name[0] != '.' && stat((folder + e->d_name).c_str(), &st) == 0 &&
-                S_ISCHR(st.st_mode) && st.st_rdev == target.st_rdev)
-                return folder + e->d_name;
-        }
-    }
-    return path;
 }

@@ -19,6 +19,9 @@ void SetPortDevicePath(int number, const std::string& path);
 // SetPortDevicePath for each entry (the settings file's "Ports" section).
 void SetPortDevicePaths(const std::map<int, std::string>& paths);
 
+// The system's own table behind PortDevicePath, without the overrides.
+std::string DefaultPortDevicePath(int number);
+
 // What tells the device at `path` apart from another one that may appear at
 // the same path later: the name of its link in /dev/serial/by-id (the
 // adapter's make and serial number) when it has one, else `path` itself.

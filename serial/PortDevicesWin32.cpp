@@ -2,22 +2,15 @@
 // is the system's list of COM device names.
 #include "serial/PortDevices.h"
 
+#include "serial/PortSelection.h"
+
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <map>
-#include <mutex>
 #include <vector>
 
 namespace {
-
-std::mutex g_lock;
-std::map<int, std::string>& Overrides() {
-    static std::map<int, std::string> overrides;
-    return overrides;
-}
 
 const char kDevicePrefix[] = "\\\\.\\";
 
@@ -29,46 +22,12 @@ std::string DosName(const std::string& path) {
     return path;
 }
 
-// n for a name "COMn" (any case), else 0.
-int ComNumber(const char* name) {
-    if (std::strlen(name) < 4 || std::toupper(static_cast<unsigned char>(name[0])) != 'C' ||
-        std::toupper(static_cast<unsigned char>(name[1])) != 'O' ||
-        std::toupper(static_cast<unsigned char>(name[2])) != 'M')
-        return 0;
-    int n = 0;
-    for (const char* p = name + 3; *p != '\0'; ++p) {
-        if (!std::isdigit(static_cast<unsigned char>(*p)) || n > 100000)
-            return 0;
-        n = n * 10 + (*p - '0');
-    }
-    return n;
-}
-
 }  // namespace
 
-std::string PortDevicePath(int number) {
-    {
-        std::lock_guard<std::mutex> lock(g_lock);
-        auto it = Overrides().find(number);
-        if (it != Overrides().end())
-            return it->second;
-    }
+std::string DefaultPortDevicePath(int number) {
     if (number < 1)
         return std::string();
     return kDevicePrefix + std::string("COM") + std::to_string(number);
-}
-
-void SetPortDevicePath(int number, const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (path.empty())
-        Overrides().erase(number);
-    else
-        Overrides()[number] = path;
-}
-
-void SetPortDevicePaths(const std::map<int, std::string>& paths) {
-    for (const auto& [number, path] : paths)
-        SetPortDevicePath(number, path);
 }
 
 std::string DeviceIdentity(const std::string& path) {
@@ -94,7 +53,7 @@ std::vector<int> SystemPortNumbers() {
     }
     std::vector<int> numbers;
     for (const char* p = names.data(); *p != '\0'; p += std::strlen(p) + 1) {
-        if (const int n = ComNumber(p))
+        if (const int n = PortNumberOf(p))
             numbers.push_back(n);
     }
     std::sort(numbers.begin(), numbers.end());
