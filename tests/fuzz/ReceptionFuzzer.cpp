@@ -150,9 +150,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             pixels.insert(pixels.end(), c.begin(), c.end());
         std::vector<uint8_t> stream;
         for (size_t at = 0; at + frameSize <= pixels.size() && frames < 4; at += frameSize) {
+            std::vector<uint8_t> frame(pixels.begin() + at, pixels.begin() + at + frameSize);
+            // Each header stands alone: the framer rightly prefers a lone
+            // header byte confirmed a frame later to one inside a run of
+            // the header's value, so a pixel of that value next to a header
+            // would make another start just as true. Inside the frame such
+            // pixels stay.
+            for (uint8_t* edge : {&frame.front(), &frame.back()})
+                if (*edge == page.m_byHeader)
+                    *edge ^= 1;
             stream.push_back(page.m_byHeader);
-            stream.insert(stream.end(), pixels.begin() + at, pixels.begin() + at + frameSize);
-            cleanFrames.emplace_back(pixels.begin() + at, pixels.begin() + at + frameSize);
+            stream.insert(stream.end(), frame.begin(), frame.end());
+            cleanFrames.push_back(std::move(frame));
             ++frames;
         }
         std::vector<std::vector<uint8_t>> recut;
