@@ -3,6 +3,8 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "settings/ProfileFileAccess.h"
@@ -36,6 +38,16 @@ constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
 
 std::string ToolText() {
     return std::string("TavixTool ") + TAVIX_VERSION_TEXT;
+}
+
+bool IsRecordingFile(const std::string& path) {
+    const std::filesystem::path file = std::filesystem::u8path(path);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return false;
+    std::ifstream in(file, std::ios::binary);
+    char magic[sizeof kMagic] = {};
+    return in.read(magic, sizeof magic) && std::memcmp(magic, kMagic, sizeof magic) == 0;
 }
 
 uint32_t Crc32(const uint8_t* data, size_t n, uint32_t crc) {

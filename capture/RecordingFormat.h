@@ -52,6 +52,10 @@ enum class PixelFormat : uint8_t { Grayscale = 0, Colour = 1 };
 // "TavixTool <version>", as the writer puts it in the tool field by default.
 std::string ToolText();
 
+// Whether `path` (UTF-8) is a regular file that starts with a recording's
+// magic: how the command-line tools tell a recording from a port or raw bytes.
+bool IsRecordingFile(const std::string& path);
+
 // CRC-32 as in zlib, PNG and Ethernet (reflected, polynomial 0xEDB88320,
 // initial and final value 0xFFFFFFFF). Continue a running CRC by passing the
 // previous result as crc.

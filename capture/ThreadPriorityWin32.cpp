@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 #include "capture/ThreadPriority.h"
@@ -21,10 +22,5 @@ void NameThisThread(const char* name) {
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")));
     if (describe == nullptr)
         return;
-    const int n = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
-    if (n <= 0)
-        return;
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), n);
-    (void)describe(GetCurrentThread(), wide.c_str());
+    (void)describe(GetCurrentThread(), std::filesystem::u8path(name).wstring().c_str());
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "serial/PortDevices.h"
 #include "serial/WakeEvent.h"
+#include "settings/Win32Errors.h"
 
 namespace {
 
@@ -33,12 +33,11 @@ void TouchLogFile() {
 }
 
 // The open-failure reasons are worded once, for the error numbers of the C
-// library: the Windows error of a failed open or set-up is given as the number
-// whose reason fits. A COM port that another program holds gives access denied.
-int ErrnoFromWin32(DWORD error) {
+// library (settings/Win32Errors). A port reads some errors its own way: a COM
+// port that another program holds gives access denied, a name the system
+// does not know is a port that is missing.
+int PortErrno(DWORD error) {
     switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
         case ERROR_BAD_UNIT:
         case ERROR_INVALID_NAME:
             return ENOENT;
@@ -57,7 +56,7 @@ int ErrnoFromWin32(DWORD error) {
         case ERROR_INVALID_PARAMETER:
             return EINVAL;
         default:
-            return EIO;
+            return ErrnoFromWin32(error);
     }
 }
 
@@ -85,14 +84,6 @@ bool Finish(HANDLE h, OVERLAPPED& ov, BOOL started, DWORD& n) {
 
 }  // namespace
 
-SerialPort::SerialPort() : m_hComm(0) {}
-
-SerialPort::~SerialPort() = default;
-
-intptr_t SerialPort::Open(uint32_t baud, int port) {
-    return OpenDevice(baud, PortDevicePath(port));
-}
-
 intptr_t SerialPort::OpenDevice(uint32_t baud, const std::string& path) {
     std::lock_guard<std::mutex> lock(m_lock);
     CloseLocked();
@@ -108,14 +99,14 @@ intptr_t SerialPort::OpenDevice(uint32_t baud, const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        m_nLastError = ErrnoFromWin32(GetLastError());
+        m_nLastError = PortErrno(GetLastError());
         return -1;
     }
     m_fd = FromHandle(h);
     SetLastError(ERROR_SUCCESS);
     if (ConfigureLocked(baud) == 0) {
         const DWORD error = GetLastError();
-        m_nLastError = baud == 0 || error == ERROR_SUCCESS ? EINVAL : ErrnoFromWin32(error);
+        m_nLastError = baud == 0 || error == ERROR_SUCCESS ? EINVAL : PortErrno(error);
         CloseLocked();
         m_hComm = -1;
         return -1;
@@ -124,11 +115,6 @@ intptr_t SerialPort::OpenDevice(uint32_t baud, const std::string& path) {
     m_nLastError = 0;
     m_hComm = m_fd;
     return m_hComm;
-}
-
-int SerialPort::Configure(uint32_t baud) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return ConfigureLocked(baud);
 }
 
 int SerialPort::ConfigureLocked(uint32_t baud) {
@@ -176,22 +162,6 @@ int SerialPort::ConfigureLocked(uint32_t baud) {
     if (!SetCommMask(h, EV_RXCHAR))
         return 0;
     (void)PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    return 1;
-}
-
-int SerialPort::Close() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_fd == -1)
-        return 0;
-    CloseLocked();
-    return 1;
-}
-
-int SerialPort::CloseIfBroken() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_fd == -1 || !m_bBroken)
-        return 0;
-    CloseLocked();
     return 1;
 }
 

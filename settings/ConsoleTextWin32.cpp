@@ -4,22 +4,9 @@
 
 #include <shellapi.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
-
-namespace {
-
-std::string Utf8(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1)
-        return std::string();
-    std::string out(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-    out.resize(size_t(n - 1));
-    return out;
-}
-
-}  // namespace
 
 void UseUtf8Console(int& argc, char**& argv) {
     SetConsoleOutputCP(CP_UTF8);
@@ -39,7 +26,7 @@ void UseUtf8Console(int& argc, char**& argv) {
     static std::vector<char*> pointers;
     arguments.clear();
     for (int i = 0; i < count; ++i)
-        arguments.push_back(Utf8(wide[i]));
+        arguments.push_back(std::filesystem::path(wide[i]).u8string());
     LocalFree(wide);
     pointers.clear();
     for (std::string& a : arguments)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TestFolder.h"
 #include "capture/RecordingReader.h"
 #include "capture/RecordingWriter.h"
 
@@ -17,20 +18,8 @@ namespace fs = std::filesystem;
 
 class PortableRecordingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path().generic_u8string();
-        if (folder.back() != '/')
-            folder += '/';
-        folder +=
-            std::string("录制-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::error_code error;
-        fs::remove_all(fs::u8path(folder), error);
-        ASSERT_TRUE(fs::create_directories(fs::u8path(folder)));
-    }
-    void TearDown() override {
-        std::error_code error;
-        fs::remove_all(fs::u8path(folder), error);
-    }
+    void SetUp() override { ASSERT_TRUE(MakeTestFolder("录制-", folder)); }
+    void TearDown() override { RemoveTestFolder(folder); }
     // Three chunks of different lengths and contents.
     static std::vector<std::vector<uint8_t>> Chunks() {
         std::vector<std::vector<uint8_t>> chunks;

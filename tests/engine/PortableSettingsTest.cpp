@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestFolder.h"
 #include "settings/ProfileFile.h"
 #include "settings/SettingsPath.h"
 
@@ -34,15 +35,7 @@ void Put(const std::string& path, const std::string& bytes) {
 class PortableSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A folder with Chinese characters in its name, as a user's may be.
-        folder = fs::temp_directory_path().generic_u8string();
-        if (folder.back() != '/')
-            folder += '/';
-        folder +=
-            std::string("设置-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::error_code error;
-        fs::remove_all(fs::u8path(folder), error);
-        ASSERT_TRUE(fs::create_directories(fs::u8path(folder)));
+        ASSERT_TRUE(MakeTestFolder("设置-", folder));
         path = folder + "/DevSet.ini";
         SetProfileWriteFailureHandler(
             [this](const std::string&, int error) { failures.push_back(error); });
@@ -51,7 +44,7 @@ protected:
         SetProfileWriteFailureHandler({});
         std::error_code error;
         fs::permissions(fs::u8path(path), fs::perms::owner_write, fs::perm_options::add, error);
-        fs::remove_all(fs::u8path(folder), error);
+        RemoveTestFolder(folder);
     }
     std::string folder, path;
     std::vector<int> failures;

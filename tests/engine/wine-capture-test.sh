@@ -43,10 +43,12 @@ mkdir -p "$prefix/dosdevices"
 pids+=($!)
 for _ in $(seq 50); do [ -L "$prefix/dosdevices/com17" ] && break; sleep 0.1; done
 
-# 1. 200 frames through the mapped port.
+# 1. 200 frames through the mapped port, into a folder with a Chinese name
+# (the command line and the file names in UTF-8).
+mkdir -p 图片
 start=$(date +%s%N)
 "$wine" "$win/capture/tavix-capture.exe" COM17 --baud 921600 --rows 60 --columns 80 \
-    --frames 200 --timeout 10 --out 'w-%d.png' --record w.tavixrec --json >w.json 2>w.err
+    --frames 200 --timeout 10 --out '图片/w-%d.png' --record w.tavixrec --json >w.json 2>w.err
 code=$?
 ms=$((($(date +%s%N) - start) / 1000000))
 summary=$(tail -n 1 w.json)
@@ -74,7 +76,7 @@ done
 [ $same = 1 ] && [ "$code" = 0 ] && pass "the Linux build reports the same figures" ||
     fail "the figures differ"
 differ=0
-for i in $(seq 200); do cmp -s "w-$i.png" "l-$i.png" || differ=$((differ + 1)); done
+for i in $(seq 200); do cmp -s "图片/w-$i.png" "l-$i.png" || differ=$((differ + 1)); done
 [ $differ = 0 ] && pass "200 PNG files equal the Linux build's byte for byte" ||
     fail "$differ of 200 PNG files differ from the Linux build's"
 

@@ -1,46 +1,24 @@
 #!/bin/sh
-# Builds the Windows SerialPort with MinGW-w64 and tries it under Wine against a
-# pseudo-terminal fed from Linux (linked as the throwaway prefix's COM port).
+# The Windows SerialPort under Wine against a pseudo-terminal fed from Linux
+# (linked and registered as the prefix's COM5). The Windows build's CTest runs
+# it with the test program it built (SerialPortWineTest) and its own prefix:
 #
-#   tests/win32/run-wine-serial-test.sh [baud] [bytes]
+#   TAVIX_SERIAL_TEST_EXE=<exe> [WINEPREFIX=<prefix>] run-wine-serial-test.sh [baud] [bytes]
 #
-# The Windows build runs it from CTest with the test program it built and its
-# own prefix: TAVIX_SERIAL_TEST_EXE=... WINEPREFIX=... run-wine-serial-test.sh
-#
-# Needs: g++-mingw-w64-x86-64-posix, wine64 (Debian 12: Wine 8), python3, cmake.
+# Needs: wine64 (Debian 12: Wine 8) and python3.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
 baud=${1:-921600}
 bytes=${2:-100000}
 port=5
 missing=42
+exe=${TAVIX_SERIAL_TEST_EXE:?the test program (build/win/tests/engine/SerialPortWineTest.exe)}
 work=$(mktemp -d /tmp/tavix-wine-serial.XXXXXX)
 export WINEPREFIX="${WINEPREFIX:-$work/prefix}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
-cxx=${CXX_MINGW:-x86_64-w64-mingw32-g++-posix}
-
-exe=${TAVIX_SERIAL_TEST_EXE:-}
-if [ -z "$exe" ]; then
-exe="$work/SerialPortWineTest.exe"
-echo "== build ($cxx) in $work"
-ts=""
-for f in "$root"/res/i18n/en/*.ts; do ts="$ts${ts:+|}$f"; done
-cmake "-DTS_FILES=$ts" "-DOUTPUT=$work/EnglishCatalogue.cpp" \
-    -P "$root/settings/TranslationCatalogue.cmake"
-"$cxx" -std=c++17 -O2 -Wall -Wextra -I"$root" -o "$work/SerialPortWineTest.exe" \
-    "$here/SerialPortWineTest.cpp" \
-    "$root/serial/SerialPortWin32.cpp" "$root/serial/PortDevicesWin32.cpp" \
-    "$root/serial/WakeEventWin32.cpp" "$root/serial/DeviceHoldersWin32.cpp" \
-    "$root/serial/PortOwner.cpp" "$root/serial/PortSelection.cpp" \
-    "$root/serial/PortProbeWin32.cpp" \
-    "$root/settings/Translation.cpp" "$root/settings/TextToNumber.cpp" \
-    "$work/EnglishCatalogue.cpp" \
-    -static -static-libgcc -static-libstdc++ -lpthread
-fi
 
 echo "== Wine prefix $WINEPREFIX"
 "$wine" wineboot --init >"$work/wineboot.log" 2>&1 || true

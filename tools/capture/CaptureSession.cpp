@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "capture/FrameFiles.h"
@@ -34,23 +33,15 @@ int64_t NowNs() {
         .count();
 }
 
-bool IsRecordingFile(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec))
-        return false;
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-    char magic[sizeof recording::kMagic] = {};
-    return in.read(magic, sizeof magic) && std::memcmp(magic, recording::kMagic, sizeof magic) == 0;
-}
-
 // The folder a pattern's files go to exists.
 bool FolderOf(const std::string& pattern, const char* option, std::string& error) {
-    const std::filesystem::path path(PatternName(pattern, 1));
+    const std::filesystem::path path = std::filesystem::u8path(PatternName(pattern, 1));
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     std::error_code ec;
     if (std::filesystem::is_directory(folder, ec))
         return true;
-    error = tx::Format(tx::Tr("CCaptureSession", "%1 的文件夹 %2 不存在"), option, folder.string());
+    error =
+        tx::Format(tx::Tr("CCaptureSession", "%1 的文件夹 %2 不存在"), option, folder.u8string());
     return false;
 }
 
@@ -89,7 +80,7 @@ int CCaptureSession::Resolve(std::string& error) {
         if (black.threshold >= 0 && black.threshold <= 255)
             m_threshold = black.threshold;
     }
-    m_isRecording = IsRecordingFile(m_o.input);
+    m_isRecording = recording::IsRecordingFile(m_o.input);
     if (m_isRecording) {
         // A recording is read as it was recorded: its own settings.
         CRecordingReader reader;

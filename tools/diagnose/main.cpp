@@ -158,13 +158,6 @@ CommandLine Parse(int argc, char** argv) {
     return cl;
 }
 
-// Whether the file at `path` starts with a recording's magic.
-bool IsRecording(const std::string& path) {
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-    char magic[sizeof recording::kMagic] = {};
-    return in.read(magic, sizeof magic) && std::memcmp(magic, recording::kMagic, sizeof magic) == 0;
-}
-
 // The bytes looked at, and how many came in all.
 struct Received {
     std::vector<uint8_t> bytes;
@@ -414,7 +407,7 @@ int main(int argc, char** argv) {
     }
     Received got;
     CDiagnosisContext ctx;
-    const bool recording = file && IsRecording(cl.input);
+    const bool recording = file && recording::IsRecordingFile(cl.input);
     // What the command line says about the page wins over the recording's;
     // on a device it also weighs whether to listen on.
     auto page = [&] {
